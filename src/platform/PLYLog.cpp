@@ -1,0 +1,158 @@
+#include "PLYLog.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include <spdlog/async.h>
+#include <spdlog/sinks/daily_file_sink.h>
+#include <spdlog/sinks/stdout_color_sinks.h>
+#include <spdlog/sinks/syslog_sink.h>
+#include <spdlog/spdlog.h>
+
+namespace PLYLog {
+namespace {
+
+struct State {
+    std::mutex mutex;
+    std::shared_ptr<spdlog::logger> syncLogger;   // errors: written and flushed at once
+    std::shared_ptr<spdlog::logger> asyncLogger;  // everything else
+    std::shared_ptr<spdlog::details::thread_pool> pool;
+    QString directory;
+    std::map<int, Observer> observers;
+    int nextObserver = 1;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %s:%# %! | %v";
+
+void buildLoggers(State& s, const Options& options) {
+    std::vector<spdlog::sink_ptr> sinks;
+    if (options.terminal) sinks.push_back(std::make_shared<spdlog::sinks::stderr_color_sink_mt>());
+    if (options.systemLog) {
+        sinks.push_back(std::make_shared<spdlog::sinks::syslog_sink_mt>("pellory", 0, LOG_USER, true));
+    }
+    if (!options.fileDirectory.isEmpty()) {
+        QDir().mkpath(options.fileDirectory);
+        const QString path = QDir(options.fileDirectory).filePath(QStringLiteral("pellory.log"));
+        sinks.push_back(std::make_shared<spdlog::sinks::daily_file_sink_mt>(path.toStdString(), 0, 0, false, 7));
+    }
+    for (auto& sink : sinks) sink->set_pattern(kPattern);
+
+    s.syncLogger = std::make_shared<spdlog::logger>("pellory", sinks.begin(), sinks.end());
+    s.syncLogger->set_level(spdlog::level::trace);
+    s.syncLogger->flush_on(spdlog::level::err);
+
+    if (!s.pool) s.pool = std::make_shared<spdlog::details::thread_pool>(8192, 1);
+    s.asyncLogger = std::make_shared<spdlog::async_logger>("pellory-async", sinks.begin(), sinks.end(), s.pool,
+                                                           spdlog::async_overflow_policy::block);
+    s.asyncLogger->set_level(spdlog::level::trace);
+    s.directory = options.fileDirectory;
+}
+
+void ensureLoggers(State& s) {
+    if (!s.syncLogger) {
+        Options terminalOnly;
+        terminalOnly.systemLog = false;
+        buildLoggers(s, terminalOnly);
+    }
+}
+
+spdlog::level::level_enum toSpd(Level level) {
+    switch (level) {
+    case Level::Debug: return spdlog::level::debug;
+    case Level::Info: return spdlog::level::info;
+    case Level::Warn: return spdlog::level::warn;
+    case Level::Error: return spdlog::level::err;
+    }
+    return spdlog::level::info;
+}
+
+}  // namespace
+
+void install(const Options& options) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.asyncLogger) s.asyncLogger->flush();
+    buildLoggers(s, options);
+}
+
+void shutdown() {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.asyncLogger) s.asyncLogger->flush();
+    if (s.syncLogger) s.syncLogger->flush();
+}
+
+QString logDirectory() {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.directory;
+}
+
+QString redact(const QString& text) {
+    static const QString keys = QStringLiteral("password_raw|password|jwt|token|access_token|refresh_token");
+    // "key": "value" in JSON (also inside escaped JSON)
+    static const QRegularExpression json(
+        QStringLiteral("(\\\\?\"(?:%1)\\\\?\"\\s*:\\s*)(\\\\?\"(?:[^\"\\\\]|\\\\.)*?\\\\?\"|[^,}\\s]+)").arg(keys),
+        QRegularExpression::CaseInsensitiveOption);
+    // key = value / key: value in dictionary descriptions
+    static const QRegularExpression kv(
+        QStringLiteral("(\\b(?:%1)\\b\\s*[=:]\\s*)(\"[^\"]*\"|[^;,&\\s)}]+)").arg(keys),
+        QRegularExpression::CaseInsensitiveOption);
+    // ?token=... query items
+    static const QRegularExpression query(QStringLiteral("([?&](?:%1)=)[^&#\\s\"]*").arg(keys),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression bearer(QStringLiteral("(Bearer\\s+)[A-Za-z0-9._~+/=-]+"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString out = text;
+    out.replace(json, QStringLiteral("\\1\"<redacted>\""));
+    out.replace(query, QStringLiteral("\\1<redacted>"));
+    out.replace(kv, QStringLiteral("\\1<redacted>"));
+    out.replace(bearer, QStringLiteral("\\1<redacted>"));
+    return out;
+}
+
+void write(Level level, const QString& message, const char* file, int line, const char* function) {
+    const QString clean = redact(message);
+    State& s = state();
+    std::map<int, Observer> observers;
+    {
+        std::lock_guard lock(s.mutex);
+        ensureLoggers(s);
+        const spdlog::source_loc loc{file, line, function};
+        const std::string text = clean.toStdString();
+        if (level == Level::Error) {
+            s.asyncLogger->flush();
+            s.syncLogger->log(loc, toSpd(level), "{}", text);
+            s.syncLogger->flush();
+        } else {
+            s.asyncLogger->log(loc, toSpd(level), "{}", text);
+        }
+        observers = s.observers;
+    }
+    for (auto& [token, obs] : observers) obs(level, clean);
+}
+
+int addObserver(Observer observer) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    const int token = s.nextObserver++;
+    s.observers[token] = std::move(observer);
+    return token;
+}
+
+void removeObserver(int token) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.observers.erase(token);
+}
+
+}  // namespace PLYLog

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The logging facade: the system log, the terminal and a daily-rolling file (7 kept).
+// Every line carries file, function and line. Errors are written and flushed at once;
+// other levels are written asynchronously. Secrets are redacted before any sink sees them.
+namespace PLYLog {
+
+enum class Level { Debug, Info, Warn, Error };
+
+struct Options {
+    bool systemLog = true;
+    bool terminal = true;
+    QString fileDirectory;  // empty: no file logger
+};
+
+// Replaces the loggers. Until called, messages go to the terminal only.
+void install(const Options& options);
+void shutdown();
+
+// Where the file logger writes, empty when there is none.
+QString logDirectory();
+
+void write(Level level, const QString& message, const char* file, int line, const char* function);
+
+// Masks passwords, tokens and "jwt" values in JSON text, key=value text and URL queries.
+QString redact(const QString& text);
+
+// Sees every line after redaction (tests, diagnostics). Returns a token for removal.
+using Observer = std::function<void(Level, const QString&)>;
+int addObserver(Observer observer);
+void removeObserver(int token);
+
+}  // namespace PLYLog
+
+#define PLY_LOG_DEBUG(msg) ::PLYLog::write(::PLYLog::Level::Debug, (msg), __FILE__, __LINE__, __func__)
+#define PLY_LOG_INFO(msg) ::PLYLog::write(::PLYLog::Level::Info, (msg), __FILE__, __LINE__, __func__)
+#define PLY_LOG_WARN(msg) ::PLYLog::write(::PLYLog::Level::Warn, (msg), __FILE__, __LINE__, __func__)
+#define PLY_LOG_ERROR(msg) ::PLYLog::write(::PLYLog::Level::Error, (msg), __FILE__, __LINE__, __func__)
