@@ -298,14 +298,23 @@ void PLYLayoutManager::ensureIdentifiers() {
 
 // A copied block must be reachable by its identifier: an empty or already used one is replaced.
 void PLYLayoutManager::adoptCopy(PLYBlock* copy) {
-    QSet<std::string> used;
+    // The copy is small and the layout may be large: look for the copy's identifiers in one
+    // pass over the layout instead of indexing the whole layout.
+    QSet<std::string> wanted;
+    visit(*copy, [&](const PLYBlock& b) { wanted.insert(b.id()); });
+    QSet<std::string> taken;
     for (const PLYSection& section : representedLayout()->sections())
-        for (const PLYBlock& top : section.blocks()) visit(top, [&](const PLYBlock& b) { used.insert(b.id()); });
+        for (const PLYBlock& top : section.blocks())
+            visit(top, [&](const PLYBlock& b) {
+                if (wanted.contains(b.id())) taken.insert(b.id());
+            });
+    QSet<std::string> used;
     visit(*copy, [&](PLYBlock& b) {
-        if (!b.id().empty() && used.contains(b.id()))
+        const bool clash = taken.contains(b.id()) || used.contains(b.id());
+        if (clash && !b.id().empty())
             PLY_LOG_WARN(QStringLiteral("block %1 is already in the layout; the copy gets a new identifier")
                              .arg(QString::fromStdString(b.id())));
-        if (b.id().empty() || used.contains(b.id())) b.set_id(newIdentifier().toStdString());
+        if (b.id().empty() || clash) b.set_id(newIdentifier().toStdString());
         used.insert(b.id());
     });
 }
