@@ -79,7 +79,10 @@ QUrl PLYWebServiceHost::urlComponentWithHost(const QString& host, const QString&
     url.setHost(host);
     bool ok = false;
     const int number = port.trimmed().toInt(&ok);
-    url.setPort(ok && number > 0 && number < 65536 ? number : (https ? 443 : 80));
+    const int defaultPort = https ? 443 : 80;
+    const int chosen = ok && number > 0 && number < 65536 ? number : defaultPort;
+    // The scheme's own port is left implicit so that addresses read as people write them.
+    url.setPort(chosen == defaultPort ? -1 : chosen);
     return url;
 }
 
