@@ -23,20 +23,11 @@ void PLYWebServiceAccount::takeFields(const QVariantMap& json) {
 }
 
 bool PLYWebServiceAccount::getObjectFromServerRequest(const PLYWebServiceCompletionBlock& completion) {
-    Request request;
-    request.method = "GET";
-    request.url = accountURL();
-    request.logPayload = true;
-    request.caller = QStringLiteral("PLYWebServiceAccount::getObjectFromServerRequest");
-    return fetch<PLYWebServiceAccount>(request, completion);
+    return fetch<PLYWebServiceAccount>(
+        fetchRequest(accountURL(), QStringLiteral("PLYWebServiceAccount::getObjectFromServerRequest")), completion);
 }
 
 bool PLYWebServiceAccount::updateObjectWithDictionary(const QVariantMap& dictionary,
                                                       const PLYWebServiceCompletionBlock& completion) {
-    Request request;
-    request.method = "PUT";
-    request.url = accountURL();
-    request.jsonBody = QVariantMap{{QStringLiteral("account"), dictionary}};
-    request.prettyBody = true;
-    return sendUpdate(request, completion, [this](const QVariantMap& data) { takeFields(data); });
+    return sendUpdate(writeRequest("PUT", accountURL(), QStringLiteral("account"), dictionary, true), completion, [this](const QVariantMap& data) { takeFields(data); });
 }

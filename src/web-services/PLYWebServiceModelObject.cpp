@@ -205,6 +205,26 @@ std::optional<QVariantMap> PLYWebServiceModelObject::dataOf(const Response& resp
     return data.toMap();
 }
 
+PLYWebServiceModelObject::Request PLYWebServiceModelObject::fetchRequest(const QUrl& url, const QString& caller) {
+    Request request;
+    request.method = "GET";
+    request.url = url;
+    request.logPayload = true;
+    request.caller = caller;
+    return request;
+}
+
+PLYWebServiceModelObject::Request PLYWebServiceModelObject::writeRequest(const QByteArray& method, const QUrl& url,
+                                                                         const QString& resource,
+                                                                         const QVariant& payload, bool pretty) {
+    Request request;
+    request.method = method;
+    request.url = url;
+    request.jsonBody = QVariantMap{{resource, payload}};
+    request.prettyBody = pretty;
+    return request;
+}
+
 bool PLYWebServiceModelObject::sendUpdate(Request request, const PLYWebServiceCompletionBlock& completion,
                                           std::function<void(const QVariantMap&)> apply) {
     // The update holds its receiver until it completes.

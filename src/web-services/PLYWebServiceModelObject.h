@@ -111,6 +111,11 @@ protected:
     // Sends an update of this object; on 2xx `apply` takes "data" (when present) back in.
     bool sendUpdate(Request request, const PLYWebServiceCompletionBlock& completion,
                     std::function<void(const QVariantMap& data)> apply);
+    // A logged GET of a resource.
+    static Request fetchRequest(const QUrl& url, const QString& caller);
+    // A write whose payload is wrapped under the resource's singular name: {"user": ...}.
+    static Request writeRequest(const QByteArray& method, const QUrl& url, const QString& resource,
+                                const QVariant& payload, bool pretty);
     // Fetches a resource and completes with a new T made from "data".
     template <class T>
     static bool fetch(Request request, const PLYWebServiceCompletionBlock& completion) {

@@ -24,22 +24,13 @@ void PLYWebServicePublisher::takeUpdatedFields(const QVariantMap& json) {
 }
 
 bool PLYWebServicePublisher::getObjectFromServerRequest(const PLYWebServiceCompletionBlock& completion) {
-    Request request;
-    request.method = "GET";
-    request.url = publisherURL();
-    request.logPayload = true;
-    request.caller = QStringLiteral("PLYWebServicePublisher::getObjectFromServerRequest");
-    return fetch<PLYWebServicePublisher>(request, completion);
+    return fetch<PLYWebServicePublisher>(
+        fetchRequest(publisherURL(), QStringLiteral("PLYWebServicePublisher::getObjectFromServerRequest")), completion);
 }
 
 bool PLYWebServicePublisher::updateObjectWithDictionary(const QVariantMap& dictionary,
                                                         const PLYWebServiceCompletionBlock& completion) {
-    Request request;
-    request.method = "PUT";
-    request.url = publisherURL();
-    request.jsonBody = QVariantMap{{QStringLiteral("publisher"), dictionary}};
-    request.prettyBody = false;
-    return sendUpdate(request, completion, [this](const QVariantMap& data) { takeUpdatedFields(data); });
+    return sendUpdate(writeRequest("PUT", publisherURL(), QStringLiteral("publisher"), dictionary, false), completion, [this](const QVariantMap& data) { takeUpdatedFields(data); });
 }
 
 QString PLYWebServicePublisher::errorStringForStatus(qint64 status) {

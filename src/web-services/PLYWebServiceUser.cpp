@@ -55,11 +55,9 @@ void PLYWebServiceUser::takeFields(const QVariantMap& json) {
 }
 
 bool PLYWebServiceUser::getObjectFromServerRequest(const PLYWebServiceCompletionBlock& completion) {
-    Request request;
-    request.url = PLYWebServiceHost::currentHost()->serviceMeURL();
-    request.logPayload = true;
-    request.caller = QStringLiteral("PLYWebServiceUser::getObjectFromServerRequest");
-    return fetch<PLYWebServiceUser>(request, completion);
+    return fetch<PLYWebServiceUser>(fetchRequest(PLYWebServiceHost::currentHost()->serviceMeURL(),
+                                                 QStringLiteral("PLYWebServiceUser::getObjectFromServerRequest")),
+                                    completion);
 }
 
 QVariantMap PLYWebServiceUser::dictionary() const {
@@ -83,19 +81,14 @@ bool PLYWebServiceUser::updateObjectWithDictionary(const QVariantMap& dictionary
                                                    const PLYWebServiceCompletionBlock& completion) {
     QVariantMap user = this->dictionary();
     for (auto it = dictionary.constBegin(); it != dictionary.constEnd(); ++it) user.insert(it.key(), it.value());
-    Request request;
-    request.method = "PUT";
-    request.url = PLYWebServiceHost::currentHost()->serviceMeURL();
-    request.jsonBody = QVariantMap{{QStringLiteral("user"), user}};
-    request.prettyBody = true;
-    return sendUpdate(request, completion, [this](const QVariantMap& data) { takeFields(data); });
+    return sendUpdate(writeRequest("PUT", PLYWebServiceHost::currentHost()->serviceMeURL(), QStringLiteral("user"), user, true), completion, [this](const QVariantMap& data) { takeFields(data); });
 }
 
 bool PLYWebServiceUser::sendEmailVerifyMail(const PLYWebServiceCompletionBlock& completion) {
     Request request;
     request.method = "POST";
     request.url = PLYWebServiceHost::currentHost()->serviceApiURLWithPaths({QStringLiteral("request-email-verify")});
-    request.authenticated = false;
+    request.authenticated = false;  // allowed before sign-in
     request.jsonBody = QVariantMap{{QStringLiteral("email"), m_email}};
     request.prettyBody = false;
     send(request, [completion](const Response& response) { finish(response, completion, nullptr); });

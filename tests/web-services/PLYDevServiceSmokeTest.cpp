@@ -18,16 +18,12 @@ using Response = PLYWebServiceModelObject::Response;
 class DevServiceSmokeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PLYUserDefaults::resetStandardUserDefaults(PLYTestEnvironment::makeTempDirectory("devdefaults") + "/defaults.ini");
-        PLYKeyChain::resetForTesting(true);
-        PLYWebServiceHost::resetForTesting();
+        PLYResetWebServiceState();
         PLYDevService::Options options;
         options.buildSeconds = 0.05;
         dev = std::make_unique<PLYDevService>(options);
         ASSERT_TRUE(dev->start(0));
-        PLYWebServiceHost::setCustomHostName("127.0.0.1");
-        PLYWebServiceHost::setCustomPort(QString::number(dev->port()));
-        PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeCustom);
+        PLYUseLocalService(dev->port());
     }
     void TearDown() override { PLYWebServiceHost::resetForTesting(); }
 

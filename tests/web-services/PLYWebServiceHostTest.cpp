@@ -6,12 +6,7 @@ namespace {
 
 class WebServiceHostTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        PLYUserDefaults::resetStandardUserDefaults(PLYTestEnvironment::makeTempDirectory(QStringLiteral("hostdefaults")) +
-                                                   QStringLiteral("/defaults.ini"));
-        PLYKeyChain::resetForTesting(true);
-        PLYWebServiceHost::resetForTesting();
-    }
+    void SetUp() override { PLYResetWebServiceState(); }
     void TearDown() override { PLYWebServiceHost::resetForTesting(); }
 };
 

@@ -30,20 +30,30 @@ struct PLYCompletionRecord {
     bool wait(int ms = 5000) { return PLYTestEnvironment::waitUntil([this] { return called; }, ms); }
 };
 
+// Fresh defaults, keychain and hosts for one test.
+inline void PLYResetWebServiceState() {
+    PLYUserDefaults::resetStandardUserDefaults(PLYTestEnvironment::makeTempDirectory(QStringLiteral("defaults")) +
+                                               QStringLiteral("/defaults.ini"));
+    PLYKeyChain::resetForTesting(true);
+    PLYWebServiceHost::resetForTesting();
+}
+
+// Makes the custom environment point at a local service on `port`, over plain HTTP.
+inline void PLYUseLocalService(quint16 port) {
+    PLYWebServiceHost::setCustomHostName(QStringLiteral("127.0.0.1"));
+    PLYWebServiceHost::setCustomPort(QString::number(port));
+    PLYWebServiceHost::setCustomHTTPS(false);
+    PLYWebServiceHost::setCurrentHostType(QString::fromLatin1(PLYWebServiceHost::HostTypeCustom));
+}
+
 // A fake service on an ephemeral port, made the current (custom) environment, with fresh
 // defaults, hosts and keychain.
 class PLYWebServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PLYUserDefaults::resetStandardUserDefaults(PLYTestEnvironment::makeTempDirectory(QStringLiteral("defaults")) +
-                                                   QStringLiteral("/defaults.ini"));
-        PLYKeyChain::resetForTesting(true);
-        PLYWebServiceHost::resetForTesting();
+        PLYResetWebServiceState();
         ASSERT_TRUE(service.start());
-        PLYWebServiceHost::setCustomHostName(QStringLiteral("127.0.0.1"));
-        PLYWebServiceHost::setCustomPort(QString::number(service.port()));
-        PLYWebServiceHost::setCustomHTTPS(false);
-        PLYWebServiceHost::setCurrentHostType(QString::fromLatin1(PLYWebServiceHost::HostTypeCustom));
+        PLYUseLocalService(service.port());
     }
     void TearDown() override {
         service.stop();

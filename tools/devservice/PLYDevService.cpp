@@ -97,6 +97,14 @@ PLYDevService::User* PLYDevService::authenticate(const PLYFakeRequest& request) 
     return &m_users[*it];
 }
 
+PLYFakeReply PLYDevService::withPost(const PLYFakeRequest& request, const std::function<PLYFakeReply(Post&)>& handler) {
+    User* user = authenticate(request);
+    if (!user) return unauthorised();
+    Post* post = postFor(*user, request.captures.value(0));
+    if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
+    return handler(*post);
+}
+
 PLYDevService::Post* PLYDevService::postFor(const User& user, const QString& id) {
     const auto it = m_posts.find(id.toLongLong());
     if (it == m_posts.end() || it->accountId != user.accountId) return nullptr;
@@ -346,37 +354,28 @@ void PLYDevService::installRoutes() {
         return addRevision(m_posts[post.id], body, 201);
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        return post ? data(postJSON(*post)) : error(404, 301, QStringLiteral("This post no longer exists."));
+        return withPost(request, [&](Post& post) { return data(postJSON(post)); });
     });
     s.setHandler("DELETE", QStringLiteral("/api/me/posts/*"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-        m_posts.remove(post->id);
-        return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("ok"), true}});
+        return withPost(request, [&](Post& post) {
+            m_posts.remove(post.id);
+            return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("ok"), true}});
+        });
     });
     for (const bool pending : {true, false}) {
         s.setHandler("GET", pending ? QStringLiteral("/api/me/posts/*/pending-revision") : QStringLiteral("/api/me/posts/*/live-revision"),
                      [this, pending](const PLYFakeRequest& request) {
-                         User* user = authenticate(request);
-                         if (!user) return unauthorised();
-                         Post* post = postFor(*user, request.captures.value(0));
-                         if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-                         const qint64 id = pending ? post->pendingRevision : post->liveRevision;
-                         if (!m_revisions.contains(id)) return error(404, 404, QStringLiteral("No such revision."));
-                         return data(revisionJSON(m_revisions.value(id)));
+                         return withPost(request, [&](Post& post) {
+                             const qint64 id = pending ? post.pendingRevision : post.liveRevision;
+                             if (!m_revisions.contains(id)) return error(404, 404, QStringLiteral("No such revision."));
+                             return data(revisionJSON(m_revisions.value(id)));
+                         });
                      });
     }
     s.setHandler("POST", QStringLiteral("/api/me/posts/*/postrevisions"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-        return addRevision(*post, request.json().toMap(), 201);
+        return withPost(request, [&](Post& post) {
+            return addRevision(post, request.json().toMap(), 201);
+        });
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*/postrevisions/*/publishrevision"), [this](const PLYFakeRequest& request) {
         User* user = authenticate(request);
@@ -388,33 +387,27 @@ void PLYDevService::installRoutes() {
         return data(publishRevisionJSON(*revision->publish));
     });
     s.setHandler("POST", QStringLiteral("/api/me/posts/*/clean"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-        m_revisions.remove(post->pendingRevision);
-        post->pendingRevision = 0;
-        // A post that never went live has nothing left once its pending revision goes.
-        const bool purge = post->liveRevision == 0;
-        if (purge) m_posts.remove(post->id);
-        return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("deep_purge"), purge}});
+        return withPost(request, [&](Post& post) {
+            m_revisions.remove(post.pendingRevision);
+            post.pendingRevision = 0;
+            // A post that never went live has nothing left once its pending revision goes.
+            const bool purge = post.liveRevision == 0;
+            if (purge) m_posts.remove(post.id);
+            return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("deep_purge"), purge}});
+        });
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*/link-stub"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-        return PLYFakeReply::text(200, QStringLiteral("<div class=\"pellory-post\" data-post=\"%1\"><script src=\"%2/embed/%1.js\"></script></div>")
-                                           .arg(post->id).arg(m_service.baseUrl().toString()).toUtf8());
+        return withPost(request, [&](Post& post) {
+            return PLYFakeReply::text(200, QStringLiteral("<div class=\"pellory-post\" data-post=\"%1\"><script src=\"%2/embed/%1.js\"></script></div>")
+                                               .arg(post.id).arg(m_service.baseUrl().toString()).toUtf8());
+        });
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*/link-destination"), [this](const PLYFakeRequest& request) {
-        User* user = authenticate(request);
-        if (!user) return unauthorised();
-        Post* post = postFor(*user, request.captures.value(0));
-        if (!post) return error(404, 301, QStringLiteral("This post no longer exists."));
-        const QString host = m_accounts.value(post->accountId).host;
-        return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("link"),
-            QStringLiteral("https://%1/?p=%2").arg(host.isEmpty() ? QStringLiteral("example.org") : host).arg(post->id)}});
+        return withPost(request, [&](Post& post) {
+            const QString host = m_accounts.value(post.accountId).host;
+            return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("link"),
+                QStringLiteral("https://%1/?p=%2").arg(host.isEmpty() ? QStringLiteral("example.org") : host).arg(post.id)}});
+        });
     });
 
     s.setHandler("POST", QStringLiteral("/api/me/images"), [this](const PLYFakeRequest& request) {

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // A small, stateful, in-memory publishing service for running the application on one machine:
@@ -78,6 +79,8 @@ private:
     User* authenticate(const PLYFakeRequest& request);
     QString issueToken(qint64 userId);
     Post* postFor(const User& user, const QString& id);
+    // Runs `handler` for the signed-in user's post named by the first "*" of the route.
+    PLYFakeReply withPost(const PLYFakeRequest& request, const std::function<PLYFakeReply(Post&)>& handler);
 
     QVariantMap userJSON(const User& user) const;
     QVariantMap accountJSON(const Account& account) const;
