@@ -8,7 +8,7 @@
 #include <plist/plist++.h>
 
 #include <memory>
-#include <sys/time.h>
+#include <cstdlib>
 
 namespace {
 
@@ -40,15 +40,15 @@ std::unique_ptr<PList::Node> toNode(const QVariant& value) {
     case QMetaType::Double:
     case QMetaType::Float:
         return std::make_unique<PList::Real>(value.toDouble());
-    case QMetaType::QDateTime: {
-        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - kReferenceDateOffset * 1000;
-        timeval tv{};
-        tv.tv_sec = static_cast<time_t>(ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000));
-        tv.tv_usec = static_cast<suseconds_t>((ms - qint64(tv.tv_sec) * 1000) * 1000);
-        return std::make_unique<PList::Date>(tv);
-    }
+    case QMetaType::QDateTime:
+        // libplist++'s date nodes cannot be written reliably (their value is stored in a form
+        // its own getters reject), so dates are kept as ISO 8601 text in UTC.
+        return std::make_unique<PList::String>(
+            value.toDateTime().toUTC().toString(Qt::ISODateWithMs).toStdString());
     case QMetaType::QByteArray: {
         const QByteArray b = value.toByteArray();
+        // libplist++ cannot hold empty data; an absent key reads back as empty bytes.
+        if (b.isEmpty()) return nullptr;
         return std::make_unique<PList::Data>(std::vector<char>(b.cbegin(), b.cend()));
     }
     case QMetaType::QStringList:
@@ -66,37 +66,64 @@ std::unique_ptr<PList::Node> toNode(const QVariant& value) {
     }
 }
 
-QVariant fromNode(const PList::Node* node) {
+// Reading walks the C nodes: libplist++'s wrappers of parsed arrays come out empty.
+QVariant fromNode(plist_t node) {
     if (!node) return {};
-    switch (node->GetType()) {
-    case PLIST_STRING:
-        return QString::fromStdString(static_cast<const PList::String*>(node)->GetValue());
-    case PLIST_BOOLEAN:
-        return static_cast<const PList::Boolean*>(node)->GetValue();
-    case PLIST_UINT:
-        return static_cast<qint64>(static_cast<const PList::Integer*>(node)->GetValue());
-    case PLIST_REAL:
-        return static_cast<const PList::Real*>(node)->GetValue();
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        char* text = nullptr;
+        plist_get_string_val(node, &text);
+        const QString value = QString::fromUtf8(text ? text : "");
+        free(text);
+        return value;
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return b != 0;
+    }
+    case PLIST_UINT: {
+        uint64_t v = 0;
+        plist_get_uint_val(node, &v);
+        return static_cast<qint64>(v);
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return d;
+    }
     case PLIST_DATE: {
-        const timeval tv = static_cast<const PList::Date*>(node)->GetValue();
-        const qint64 ms = (qint64(tv.tv_sec) + kReferenceDateOffset) * 1000 + tv.tv_usec / 1000;
-        return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        return QDateTime::fromMSecsSinceEpoch((qint64(sec) + kReferenceDateOffset) * 1000 + usec / 1000, QTimeZone::utc());
     }
     case PLIST_DATA: {
-        const std::vector<char> v = static_cast<const PList::Data*>(node)->GetValue();
-        return QByteArray(v.data(), qsizetype(v.size()));
+        char* bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        const QByteArray value(bytes, qsizetype(length));
+        free(bytes);
+        return value;
     }
     case PLIST_ARRAY: {
-        auto* array = const_cast<PList::Array*>(static_cast<const PList::Array*>(node));
         QVariantList list;
-        for (unsigned i = 0; i < array->GetSize(); ++i) list.append(fromNode((*array)[i]));
+        const uint32_t n = plist_array_get_size(node);
+        for (uint32_t i = 0; i < n; ++i) list.append(fromNode(plist_array_get_item(node, i)));
         return list;
     }
     case PLIST_DICT: {
-        const auto* dict = static_cast<const PList::Dictionary*>(node);
         QVariantMap map;
-        for (auto it = dict->Begin(); it != dict->End(); ++it)
-            map.insert(QString::fromStdString(it->first), fromNode(it->second));
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        for (;;) {
+            char* key = nullptr;
+            plist_t value = nullptr;
+            plist_dict_next_item(node, it, &key, &value);
+            if (!key) break;
+            map.insert(QString::fromUtf8(key), fromNode(value));
+            free(key);
+        }
+        free(it);
         return map;
     }
     default:
@@ -124,8 +151,8 @@ bool PLYPropertyList::fromXml(const QByteArray& xml, QVariantMap* out, PLYError*
                                       QStringLiteral("The property list is damaged or not a dictionary")));
         return false;
     }
-    PList::Dictionary dict(root);
-    if (out) *out = fromNode(&dict).toMap();
+    if (out) *out = fromNode(root).toMap();
+    plist_free(root);
     return true;
 }
 

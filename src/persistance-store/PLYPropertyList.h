@@ -6,7 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
-// XML property lists through libplist++. Values: QString, integers, bool, double, QDateTime,
+// XML property lists through libplist++. Values: QString, integers, bool, double, QDateTime
+// (written as ISO 8601 text, read back with QVariant::toDateTime()),
 // QByteArray, lists and maps (nested freely).
 class PLYPropertyList {
 public:
