@@ -26,6 +26,15 @@ std::shared_ptr<PLYLayoutManager> PLYPostManager::layoutManager() {
     return m_layoutManager;
 }
 
+void PLYPostManager::addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder) {
+    auto location = store.startWatchingPath(path, bookmark);
+    location->setFolderLocation(folder);
+    m_post->addSourceLocation(location->identifier());
+    location->startWatching();
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYPersistantPost::SourceAddedNotification), m_post.get(),
+                                                {{QStringLiteral("sourceLocation"), location->identifier()}});
+}
+
 bool PLYPostManager::createNewPostWithTtitle(const QString& name) {
     auto store = PLYCoreManager::persistantStore();
     auto account = store ? store->currentAccount() : nullptr;
@@ -57,12 +66,7 @@ void PLYPostManager::setWatchLocation(const QUrl& url, const QByteArray& previou
     }
     auto store = PLYCoreManager::persistantStore();
     if (!store) return;
-    auto location = store->startWatchingPath(path, bookmark);
-    location->setFolderLocation(true);
-    m_post->addSourceLocation(location->identifier());
-    location->startWatching();
-    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYPersistantPost::SourceAddedNotification), m_post.get(),
-                                                {{QStringLiteral("sourceLocation"), location->identifier()}});
+    addLocation(*store, path, bookmark, true);
 }
 
 void PLYPostManager::addWatchImage(const QUrl& url) {
@@ -85,10 +89,5 @@ void PLYPostManager::addWatchImage(const QUrl& url) {
         auto existing = store->sourceForIdentifier(id);
         if (existing && !existing->isFolderLocation() && QDir::cleanPath(existing->path()) == path) return;
     }
-    auto location = store->startWatchingPath(path, PLYRecentContainer::bookmarkDataForPath(path));
-    location->setFolderLocation(false);
-    m_post->addSourceLocation(location->identifier());
-    location->startWatching();
-    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYPersistantPost::SourceAddedNotification), m_post.get(),
-                                                {{QStringLiteral("sourceLocation"), location->identifier()}});
+    addLocation(*store, path, PLYRecentContainer::bookmarkDataForPath(path), false);
 }

@@ -7,6 +7,7 @@
 
 class PLYLayoutManager;
 class PLYPersistantPost;
+class PLYPersistantStore;
 
 // The handle to one open post: the post itself and its layout manager, made on first use.
 // (The post's SEO manager is added with the SEO metrics.)
@@ -31,6 +32,8 @@ public:
 
 private:
     explicit PLYPostManager(std::shared_ptr<PLYPersistantPost> post) : m_post(std::move(post)) {}
+    // Registers a new location with the store, adds it to the post and starts it.
+    void addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder);
 
     std::shared_ptr<PLYPersistantPost> m_post;
     std::shared_ptr<PLYLayoutManager> m_layoutManager;

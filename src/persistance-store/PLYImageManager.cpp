@@ -169,10 +169,9 @@ void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PL
 
 QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {
     if (m_failed.contains(identifier)) return placeholderImage();
-    auto it = m_previews.constFind(identifier);
-    if (it != m_previews.constEnd()) return it.value();
+    if (const QImage* cached = m_previews.object(identifier)) return *cached;
     QImage image(previewPathForIdentifier(identifier));
-    if (!image.isNull()) m_previews.insert(identifier, image);
+    if (!image.isNull()) m_previews.insert(identifier, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
     return image;
 }
 

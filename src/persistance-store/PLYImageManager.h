@@ -2,6 +2,7 @@
 
 #include "PLYError.h"
 
+#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -64,7 +65,7 @@ private:
 
     QString m_cacheDirectory;
     QThreadPool m_pool;
-    QHash<QString, QImage> m_previews;
+    QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
     QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
     QSet<QString> m_failed;
     quint64 m_generation = 0;
