@@ -74,7 +74,9 @@ std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::loadFromFile(const QStri
 }
 
 PLYSourceDirectory::~PLYSourceDirectory() {
-    stopWatching();
+    // Going away quietly: nobody is told of a state change from a half-destroyed location.
+    delete m_stream;
+    m_stream = nullptr;
     for (const auto& image : std::as_const(m_images)) image->setSourceDirectory(nullptr);
 }
 
