@@ -1,6 +1,7 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <QTimer>
 
+#include "AppDelegate.h"
 #include "PLYLog.h"
 
 int main(int argc, char** argv) {
@@ -8,11 +9,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Pellory"));
     QApplication::setOrganizationName(QStringLiteral("Pellory"));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Pellory"));
-    window.resize(1280, 800);
-    window.show();
-    const int rc = app.exec();
+    int rc = 0;
+    {
+        AppDelegate delegate;
+        delegate.applicationWillFinishLaunching(QApplication::arguments());
+        // Launch completes once the main loop runs.
+        QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+        rc = app.exec();
+    }
     PLYLog::shutdown();
     return rc;
 }

@@ -1,0 +1,374 @@
+#include "AppDelegate.h"
+
+#include "PLYBaseWindowController.h"
+#include "PLYCoreManager.h"
+#include "PLYDefaults.h"
+#include "PLYDesktopServices.h"
+#include "PLYFileDialogs.h"
+#include "PLYInterfaceNames.h"
+#include "PLYKeyCodes.h"
+#include "PLYMigrator.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantStore.h"
+#include "PLYPlaceholderWindow.h"
+#include "PLYPreviewPanel.h"
+#include "PLYStoryboard.h"
+#include "PLYUserNotifier.h"
+#include "PLYVisualStateHandler.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The self-pipe between the signal handler and the main loop: the handler may only write.
+int g_signalFds[2] = {-1, -1};
+struct sigaction g_previousTerm;
+struct sigaction g_previousInt;
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalFds[0], &byte, 1);
+}
+
+const char* const kDatabaseFiles[] = {"Pellory.sqlite", "Pellory.sqlite-shm", "Pellory.sqlite-wal"};
+
+}  // namespace
+
+AppDelegate::Options AppDelegate::defaultOptions() {
+    Options options;
+    options.log.systemLog = true;
+    options.log.terminal = true;
+    options.log.fileDirectory = QDir(PLYDefaults::applicationSupportDirectory()).filePath(QStringLiteral("logs"));
+    options.handleTerminationSignals = true;
+    // INTEGRATION: the web-service session registers itself here once it is part of the build.
+    options.installWebService = [] {};
+    // INTEGRATION: the export manager's two exports replace these once it is part of the build.
+    options.exportLayout = [] { PLY_LOG_WARN(QStringLiteral("Exporting a layout is not available in this build")); };
+    options.exportSelectedImages = [] {
+        PLY_LOG_WARN(QStringLiteral("Exporting selected images is not available in this build"));
+    };
+    return options;
+}
+
+AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_options(std::move(options)) {
+    if (!m_options.quit) m_options.quit = [] { QCoreApplication::quit(); };
+    if (!m_options.currentModifierFlags)
+        m_options.currentModifierFlags = [] {
+            return PLYKeyCodes::modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
+        };
+
+    m_autosaveTimer.setSingleShot(true);
+    m_autosaveTimer.setInterval(AutosaveIntervalMs);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { performSave(SaveReasonAutosave); });
+
+    m_menuTimer.setInterval(MenuUpdateIntervalMs);
+    connect(&m_menuTimer, &QTimer::timeout, this, &AppDelegate::updateMenu);
+
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+}
+
+AppDelegate::~AppDelegate() {
+    removeTerminationSignalHandlers();
+    // The menu bar belongs to the main window once it is shown; until then it is ours.
+    if (m_menuBar && !m_menuBar->parent()) delete m_menuBar;
+}
+
+// ---- start-up ---------------------------------------------------------------------------------
+
+void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
+    // 1. Desktop notifications are shown even while Pellory is in front.
+    PLYUserNotifier::shared();
+
+    // 2. The system log, the terminal and the daily file.
+    PLYLog::install(m_options.log);
+    if (m_options.installWebService) m_options.installWebService();
+
+    // 3. A URL handed over on the command line.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].startsWith(QLatin1Char('-'))) handleGetURLEvent(arguments[i]);
+    }
+
+    // 4. The menus, with the update timer running while the application menu is open.
+    buildMenus();
+
+    if (m_options.handleTerminationSignals) installTerminationSignalHandlers();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    registerDefaultScenes();
+    QPointer<AppDelegate> self(this);
+    PLYMigrator::runMigratorIfNeeded([self](bool success) {
+        if (self) self->migrationFinished(success);
+    });
+}
+
+void AppDelegate::migrationFinished(bool success) {
+    if (!success) PLY_LOG_ERROR(QStringLiteral("The library migration failed; starting with the library as it is"));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    if (!core) {
+        PLY_LOG_ERROR(QStringLiteral("The library is still held by a migration; not starting"));
+        return;
+    }
+    core->startManager();
+    m_libraryStarted = true;
+    showBaseWindow();
+    // The autosave: one pending at a time, re-armed by every save.
+    m_autosaveTimer.start();
+    emit launchFinished();
+}
+
+void AppDelegate::showBaseWindow() {
+    QObject* scene = PLYStoryboard::instantiate(QString::fromLatin1(PLYInterfaceNames::MainStoryboard),
+                                                QString::fromLatin1(PLYInterfaceNames::BaseWindowScene));
+    m_baseWindowController = qobject_cast<QWidget*>(scene);
+    if (!m_baseWindowController) {
+        PLY_LOG_ERROR(QStringLiteral("The main window scene is not a window"));
+        delete scene;
+        return;
+    }
+    if (auto* main = qobject_cast<QMainWindow*>(m_baseWindowController.data()); main && m_menuBar)
+        main->setMenuBar(m_menuBar);
+    m_baseWindowController->show();
+    m_baseWindowController->raise();
+    m_baseWindowController->activateWindow();
+}
+
+void AppDelegate::applicationWillTerminate() { saveApplication(); }
+
+QUrl AppDelegate::handleGetURLEvent(const QString& text) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (text.trimmed().isEmpty() || !url.isValid() || url.scheme().isEmpty()) return {};
+    PLY_LOG_DEBUG(QStringLiteral("Received URL %1").arg(url.toString()));
+    return url;
+}
+
+void AppDelegate::registerDefaultScenes() {
+    using namespace PLYInterfaceNames;
+    const auto registerIfMissing = [](const char* storyboard, const char* identifier, PLYStoryboard::Factory factory) {
+        if (!PLYStoryboard::hasScene(QString::fromLatin1(storyboard), QString::fromLatin1(identifier)))
+            PLYStoryboard::registerScene(QString::fromLatin1(storyboard), QString::fromLatin1(identifier), std::move(factory));
+    };
+    registerIfMissing(MainStoryboard, BaseWindowScene, [](QWidget* parent) { return new PLYBaseWindowController(parent); });
+    registerIfMissing(SettingsStoryboard, PreferencesWindowScene, [](QWidget* parent) {
+        return new PLYPlaceholderWindow(tr("Preferences"), tr("Preferences will be shown here."), parent);
+    });
+    registerIfMissing(SettingsStoryboard, WebServiceHostWindowScene, [](QWidget* parent) {
+        return new PLYPlaceholderWindow(tr("Service Host"), tr("The service host settings will be shown here."), parent);
+    });
+}
+
+// ---- autosave and quit ------------------------------------------------------------------------
+
+void AppDelegate::performSave(int reason) {
+    m_autosaveTimer.stop();
+    // Saving a library that was never loaded would write an empty one over the user's files.
+    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) {
+        PLY_LOG_INFO(QStringLiteral("Not saving: the library is not loaded"));
+        return;
+    }
+    if (reason == SaveReasonQuit) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(WillSaveNotification));
+    PLYCoreManager::persistantStore()->save();
+    PLY_LOG_INFO(QStringLiteral("saving now"));
+    m_autosaveTimer.start();
+}
+
+void AppDelegate::installTerminationSignalHandlers() {
+    if (m_signalNotifier) return;
+    if (g_signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) {
+        PLY_LOG_ERROR(QStringLiteral("Could not set up termination signal handling"));
+        return;
+    }
+    for (int fd : g_signalFds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_signalNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
+    connect(m_signalNotifier, &QSocketNotifier::activated, this, &AppDelegate::terminationSignalReceived);
+
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, &g_previousTerm);
+    ::sigaction(SIGINT, &action, &g_previousInt);
+}
+
+void AppDelegate::removeTerminationSignalHandlers() {
+    if (!m_signalNotifier) return;
+    ::sigaction(SIGTERM, &g_previousTerm, nullptr);
+    ::sigaction(SIGINT, &g_previousInt, nullptr);
+    delete m_signalNotifier;
+    m_signalNotifier = nullptr;
+}
+
+void AppDelegate::terminationSignalReceived() {
+    char buffer[16];
+    while (::read(g_signalFds[1], buffer, sizeof buffer) > 0) {
+    }
+    PLY_LOG_INFO(QStringLiteral("Termination requested; quitting"));
+    m_options.quit();
+}
+
+// ---- menus ------------------------------------------------------------------------------------
+
+QAction* AppDelegate::addMenuAction(QMenu* menu, const QString& title, const char* name, void (AppDelegate::*slot)(),
+                                    const QKeySequence& shortcut) {
+    QAction* action = menu->addAction(title);
+    action->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void AppDelegate::buildMenus() {
+    if (m_menuBar) return;
+    m_menuBar = new QMenuBar();
+
+    // The application menu. Its fifth place is kept for the host-options item.
+    m_applicationMenu = m_menuBar->addMenu(QString::fromLatin1(ApplicationMenuTitle));
+    addMenuAction(m_applicationMenu, tr("Preferences…"), "showPrefs", &AppDelegate::showPrefs, QKeySequence::Preferences);
+    m_applicationMenu->addSeparator();
+    addMenuAction(m_applicationMenu, tr("Export Database…"), "exportDB", &AppDelegate::exportDB, {});
+    m_applicationMenu->addSeparator();
+    QAction* quit = m_applicationMenu->addAction(tr("Quit Pellory"));
+    quit->setObjectName(QStringLiteral("quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, [this] { m_options.quit(); });
+
+    m_hostOptionMenuItem = new QAction(tr("Service Host Options…"), this);
+    m_hostOptionMenuItem->setObjectName(QStringLiteral("presentHostOptionsWindow"));
+    connect(m_hostOptionMenuItem, &QAction::triggered, this, &AppDelegate::presentHostOptionsWindow);
+
+    connect(m_applicationMenu, &QMenu::aboutToShow, this, [this] {
+        updateMenu();
+        m_menuTimer.start();
+    });
+    connect(m_applicationMenu, &QMenu::aboutToHide, &m_menuTimer, &QTimer::stop);
+
+    QMenu* file = m_menuBar->addMenu(tr("File"));
+    addMenuAction(file, tr("New Blog"), "newBlog", &AppDelegate::newBlog, QKeySequence::New);
+    addMenuAction(file, tr("Save"), "saveApplication", &AppDelegate::saveApplication, QKeySequence::Save);
+    file->addSeparator();
+    addMenuAction(file, tr("Export Layout…"), "exportLayout", &AppDelegate::exportLayout, QKeySequence(tr("Ctrl+E")));
+    addMenuAction(file, tr("Export Selected Images…"), "exportSelectedImages", &AppDelegate::exportSelectedImages,
+                  QKeySequence(tr("Ctrl+Shift+E")));
+
+    QMenu* view = m_menuBar->addMenu(tr("View"));
+    addMenuAction(view, tr("Home"), "goHome", &AppDelegate::goHome, QKeySequence(tr("Ctrl+Shift+H")));
+    view->addSeparator();
+    addMenuAction(view, tr("Show or Hide Gallery"), "toggleGallery", &AppDelegate::toggleGallery, QKeySequence(tr("Ctrl+Alt+1")));
+    addMenuAction(view, tr("Show or Hide Inspector"), "toggleInspector", &AppDelegate::toggleInspector,
+                  QKeySequence(tr("Ctrl+Alt+2")));
+    view->addSeparator();
+    addMenuAction(view, tr("Zoom In"), "zoomIn", &AppDelegate::zoomIn, QKeySequence::ZoomIn);
+    addMenuAction(view, tr("Zoom Out"), "zoomOut", &AppDelegate::zoomOut, QKeySequence::ZoomOut);
+    addMenuAction(view, tr("Zoom to Fit Width"), "zoomFitWidth", &AppDelegate::zoomFitWidth, QKeySequence(tr("Ctrl+9")));
+    addMenuAction(view, tr("Actual Size"), "zoom100", &AppDelegate::zoom100, QKeySequence(tr("Ctrl+0")));
+    view->addSeparator();
+    addMenuAction(view, tr("Quick Look"), "togglePreviewPanel", &AppDelegate::togglePreviewPanel, QKeySequence(tr("Ctrl+Y")));
+
+    QMenu* help = m_menuBar->addMenu(tr("Help"));
+    addMenuAction(help, tr("Pellory Help"), "presentHelp", &AppDelegate::presentHelp, QKeySequence::HelpContents);
+}
+
+QAction* AppDelegate::menuAction(const QString& name) const {
+    if (m_hostOptionMenuItem && m_hostOptionMenuItem->objectName() == name) return m_hostOptionMenuItem;
+    return m_menuBar ? m_menuBar->findChild<QAction*>(name) : nullptr;
+}
+
+void AppDelegate::updateMenu() {
+    if (!m_applicationMenu || !m_hostOptionMenuItem) return;
+    const bool optionHeld = (m_options.currentModifierFlags() & PLYKeyCodes::Option) != 0;
+    if (optionHeld && !m_hostOptionShown) {
+        const QList<QAction*> actions = m_applicationMenu->actions();
+        m_applicationMenu->insertAction(actions.value(HostOptionsMenuIndex, nullptr), m_hostOptionMenuItem);
+        m_hostOptionMenuItem->setEnabled(true);
+        m_hostOptionShown = true;
+    } else if (!optionHeld && m_hostOptionShown) {
+        m_applicationMenu->removeAction(m_hostOptionMenuItem);
+        m_hostOptionShown = false;
+    }
+}
+
+// ---- menu actions -----------------------------------------------------------------------------
+
+void AppDelegate::newBlog() {}
+
+void AppDelegate::saveApplication() { performSave(SaveReasonQuit); }
+
+QStringList AppDelegate::exportDatabase(const QString& supportFolder, const QString& destination) {
+    const QDir target(QDir(destination).filePath(QString::fromLatin1(DatabaseExportFolder)));
+    if (!QDir().mkpath(target.path())) PLY_LOG_WARN(QStringLiteral("Could not create %1").arg(target.path()));
+    QStringList copied;
+    for (const char* name : kDatabaseFiles) {
+        const QString file = QString::fromLatin1(name);
+        const QString from = QDir(supportFolder).filePath(file);
+        // QFile::copy never replaces an existing file.
+        if (QFile::copy(from, target.filePath(file)))
+            copied << file;
+        else
+            PLY_LOG_INFO(QStringLiteral("Database export: %1 was not copied (missing, or already in the export folder)").arg(file));
+    }
+    return copied;
+}
+
+void AppDelegate::exportDB() {
+    const QString folder = PLYFileDialogs::shared()->chooseFolder(m_baseWindowController, tr("Export Database"));
+    if (folder.isEmpty()) return;
+    exportDatabase(PLYDefaults::applicationSupportDirectory(), folder);
+}
+
+QObject* AppDelegate::showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier) {
+    if (!slot) slot = PLYStoryboard::instantiate(QString::fromLatin1(storyboard), QString::fromLatin1(identifier));
+    if (auto* window = qobject_cast<QWidget*>(slot.data())) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+    return slot;
+}
+
+void AppDelegate::showPrefs() {
+    showSceneOnce(m_settingsWindowController, PLYInterfaceNames::SettingsStoryboard, PLYInterfaceNames::PreferencesWindowScene);
+}
+
+void AppDelegate::presentHostOptionsWindow() {
+    showSceneOnce(m_serviceHostWindowController, PLYInterfaceNames::SettingsStoryboard,
+                  PLYInterfaceNames::WebServiceHostWindowScene);
+}
+
+void AppDelegate::goHome() {
+    if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(nullptr);
+}
+
+void AppDelegate::toggleGallery() { PLYVisualStateHandler::globalHandler()->toggleGalleryVisible(); }
+void AppDelegate::toggleInspector() { PLYVisualStateHandler::globalHandler()->toggleInspectorVisible(); }
+void AppDelegate::zoomIn() { PLYVisualStateHandler::globalHandler()->incrementLayoutZoomFactorBy(ZoomStep); }
+void AppDelegate::zoomOut() { PLYVisualStateHandler::globalHandler()->decrementLayoutZoomFactorBy(ZoomStep); }
+void AppDelegate::zoomFitWidth() { PLYVisualStateHandler::globalHandler()->setLayoutZoomToFit(); }
+void AppDelegate::zoom100() { PLYVisualStateHandler::globalHandler()->setLayoutZoomFactor(1.0); }
+
+void AppDelegate::presentHelp() {
+    PLYDesktopServices::shared()->openURL(
+        QUrl(QStringLiteral("https://%1.%2").arg(QStringLiteral("help"), QStringLiteral(PELLORY_SERVICE_DOMAIN))));
+}
+
+void AppDelegate::togglePreviewPanel() { PLYPreviewPanel::toggle(); }
+
+void AppDelegate::exportLayout() {
+    if (m_options.exportLayout) m_options.exportLayout();
+}
+
+void AppDelegate::exportSelectedImages() {
+    if (m_options.exportSelectedImages) m_options.exportSelectedImages();
+}

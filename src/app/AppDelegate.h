@@ -1,0 +1,138 @@
+#pragma once
+
+#include "PLYLog.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+class QSocketNotifier;
+
+// Owns start-up, the periodic autosave, the save at quit, the application's menus and the
+// hidden host-options item of the application menu. Everything runs on the main thread.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int AutosaveIntervalMs = 120000;
+    static constexpr int MenuUpdateIntervalMs = 100;
+    static constexpr int HostOptionsMenuIndex = 4;
+    static constexpr double ZoomStep = 0.1;
+    static constexpr const char* WillSaveNotification = "kPLY_NOTIFICATION_WILL_SAVE";
+    static constexpr const char* ApplicationMenuTitle = "Pellory";
+    static constexpr const char* DatabaseExportFolder = "pellory_db_export";
+
+    enum SaveReason { SaveReasonAutosave = 0, SaveReasonQuit = 1 };
+
+    struct Options {
+        PLYLog::Options log;
+        // SIGTERM and SIGINT quit the way the Quit item does.
+        bool handleTerminationSignals = true;
+        // How the application is asked to quit (QCoreApplication::quit unless replaced).
+        std::function<void()> quit;
+        // The modifier flags held now, as PLYKeyCodes spells them (read from the keyboard
+        // unless replaced).
+        std::function<quint64()> currentModifierFlags;
+
+        // Integration points for parts built separately; each is one line to wire.
+        // Registers the web-service side with the core manager before the library starts.
+        std::function<void()> installWebService;
+        std::function<void()> exportLayout;
+        std::function<void()> exportSelectedImages;
+    };
+    // The application's own: the three loggers with the file logger in "logs" under the
+    // application-support folder, signal handling on.
+    static Options defaultOptions();
+
+    explicit AppDelegate(Options options = defaultOptions(), QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Set-up before the main loop runs: notifications, loggers, the URL given on the command
+    // line, the menus and their update timer.
+    void applicationWillFinishLaunching(const QStringList& arguments);
+    // Migration; in its completion the library starts, the main window shows and the autosave
+    // is armed.
+    void applicationDidFinishLaunching();
+    // The save at quit.
+    void applicationWillTerminate();
+
+    // A URL handed to the application is parsed and nothing more; invalid input gives an empty URL.
+    static QUrl handleGetURLEvent(const QString& text);
+
+    // Saves the store; a quit (reason 1) announces it first. Re-arms the autosave, so at most
+    // one is pending. Nothing is saved while the library is not loaded or a migration holds it.
+    void performSave(int reason);
+    // Shows the host-options item while Option is held, hides it when released.
+    void updateMenu();
+
+    // Copies the database files that exist in `supportFolder` into "pellory_db_export" inside
+    // `destination`, never over an existing file. Answers the names copied.
+    static QStringList exportDatabase(const QString& supportFolder, const QString& destination);
+
+    QMenuBar* menuBar() const { return m_menuBar; }
+    QMenu* applicationMenu() const { return m_applicationMenu; }
+    QAction* hostOptionMenuItem() const { return m_hostOptionMenuItem; }
+    bool isHostOptionMenuItemShown() const { return m_hostOptionShown; }
+    // The action of a menu item by its action name ("zoomIn", "exportDB", ...).
+    QAction* menuAction(const QString& name) const;
+    const QTimer& autosaveTimer() const { return m_autosaveTimer; }
+    const QTimer& menuTimer() const { return m_menuTimer; }
+    QWidget* baseWindowController() const { return m_baseWindowController; }
+    QObject* settingsWindowController() const { return m_settingsWindowController; }
+    QObject* serviceHostWindowController() const { return m_serviceHostWindowController; }
+
+    // Placeholders for the scenes that later parts of the interface provide; a scene already
+    // registered is left as it is.
+    static void registerDefaultScenes();
+
+public slots:
+    void newBlog();
+    void saveApplication();
+    void exportDB();
+    void showPrefs();
+    void presentHostOptionsWindow();
+    void goHome();
+    void toggleGallery();
+    void toggleInspector();
+    void zoomIn();
+    void zoomOut();
+    void zoomFitWidth();
+    void zoom100();
+    void presentHelp();
+    void togglePreviewPanel();
+    void exportLayout();
+    void exportSelectedImages();
+
+signals:
+    // The library has started and the main window is up.
+    void launchFinished();
+
+private:
+    void buildMenus();
+    QAction* addMenuAction(QMenu* menu, const QString& title, const char* name, void (AppDelegate::*slot)(),
+                           const QKeySequence& shortcut);
+    void migrationFinished(bool success);
+    void showBaseWindow();
+    QObject* showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier);
+    void installTerminationSignalHandlers();
+    void removeTerminationSignalHandlers();
+    void terminationSignalReceived();
+
+    Options m_options;
+    QPointer<QMenuBar> m_menuBar;
+    QPointer<QMenu> m_applicationMenu;
+    QPointer<QAction> m_hostOptionMenuItem;
+    bool m_hostOptionShown = false;
+    QTimer m_menuTimer;
+    QTimer m_autosaveTimer;
+    bool m_libraryStarted = false;
+    QPointer<QWidget> m_baseWindowController;
+    QPointer<QObject> m_settingsWindowController;
+    QPointer<QObject> m_serviceHostWindowController;
+    QSocketNotifier* m_signalNotifier = nullptr;
+};
