@@ -70,7 +70,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
         };
 
     m_autosaveTimer.setSingleShot(true);
-    m_autosaveTimer.setInterval(AutosaveIntervalMs);
+    m_autosaveTimer.setInterval(m_options.autosaveIntervalMs);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { performSave(SaveReasonAutosave); });
 
     m_menuTimer.setInterval(MenuUpdateIntervalMs);

@@ -8,9 +8,11 @@
 
 namespace {
 // Every handler alive, so that a dying delegate can leave all of them. Main thread only.
+// Never destroyed: the global handler leaves it during exit, after function statics made
+// later than it are gone.
 QSet<PLYVisualStateHandler*>& liveHandlers() {
-    static QSet<PLYVisualStateHandler*> handlers;
-    return handlers;
+    static auto* handlers = new QSet<PLYVisualStateHandler*>();
+    return *handlers;
 }
 
 std::unique_ptr<PLYVisualStateHandler>& globalInstance() {

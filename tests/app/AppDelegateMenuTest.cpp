@@ -1,0 +1,252 @@
+#include "PLYAppTestSupport.h"
+
+#include "PLYDefaults.h"
+#include "PLYFileDialogs.h"
+#include "PLYInterfaceNames.h"
+#include "PLYKeyCodes.h"
+#include "PLYPreviewPanel.h"
+#include "PLYScriptedDesktopServices.h"
+#include "PLYScriptedFileDialogs.h"
+#include "PLYStoryboard.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+
+using PLYTestEnvironment::waitUntil;
+
+namespace {
+
+// Records what the visual-state handler tells its delegates.
+class ZoomRecorder : public PLYVisualStateHandlerDelegate {
+public:
+    void visualStateHandlerSetLayoutZoomFactor(PLYVisualStateHandler*, double factor) override { zooms.append(factor); }
+    void visualStateHandlerSetGalleryVisible(PLYVisualStateHandler*, bool visible) override { gallery.append(visible); }
+    void visualStateHandlerSetInspectorVisible(PLYVisualStateHandler*, bool visible) override { inspector.append(visible); }
+    std::optional<double> layoutZoomFactorToFitForVisualStateHandler(PLYVisualStateHandler*) override { return 0.37; }
+    QList<double> zooms;
+    QList<bool> gallery;
+    QList<bool> inspector;
+};
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class AppMenuTest : public AppDelegateFixture {
+protected:
+    void SetUp() override {
+        AppDelegateFixture::SetUp();
+        PLYDesktopServices::setShared(desktop);
+        PLYFileDialogs::setShared(dialogs);
+        make().applicationWillFinishLaunching({QStringLiteral("pellory")});
+    }
+    void TearDown() override {
+        PLYDesktopServices::setShared(nullptr);
+        PLYFileDialogs::setShared(nullptr);
+        AppDelegateFixture::TearDown();
+    }
+    void trigger(const char* name) {
+        QAction* action = delegate->menuAction(QString::fromLatin1(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    }
+    std::shared_ptr<PLYScriptedDesktopServices> desktop = std::make_shared<PLYScriptedDesktopServices>();
+    std::shared_ptr<PLYScriptedFileDialogs> dialogs = std::make_shared<PLYScriptedFileDialogs>();
+};
+
+TEST_F(AppMenuTest, ZoomItemsStepFitAndResetTheSharedZoom) {
+    ZoomRecorder recorder;
+    PLYVisualStateHandler* handler = PLYVisualStateHandler::globalHandler();
+    handler->addVisualDelegate(&recorder);
+
+    trigger("zoomIn");
+    EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 1.1);
+    trigger("zoomOut");
+    trigger("zoomOut");
+    EXPECT_NEAR(handler->layoutZoomFactor(), 0.9, 1e-9);
+    trigger("zoomFitWidth");
+    EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 0.37);
+    trigger("zoom100");
+    EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 1.0);
+    ASSERT_EQ(recorder.zooms.size(), 5);
+    EXPECT_DOUBLE_EQ(recorder.zooms.last(), 1.0);
+
+    // Stepping stops at the upper bound.
+    for (int i = 0; i < 50; ++i) trigger("zoomIn");
+    EXPECT_NEAR(handler->layoutZoomFactor(), PLYVisualStateHandler::MaximumSteppedZoom, 1e-9);
+    handler->removeVisualDelegate(&recorder);
+}
+
+TEST_F(AppMenuTest, PanelItemsToggleGalleryAndInspector) {
+    ZoomRecorder recorder;
+    PLYVisualStateHandler* handler = PLYVisualStateHandler::globalHandler();
+    handler->addVisualDelegate(&recorder);
+    const bool gallery = handler->galleryVisible();
+    const bool inspector = handler->inspectorVisible();
+    trigger("toggleGallery");
+    trigger("toggleInspector");
+    trigger("toggleInspector");
+    EXPECT_EQ(handler->galleryVisible(), !gallery);
+    EXPECT_EQ(handler->inspectorVisible(), inspector);
+    EXPECT_EQ(recorder.gallery, QList<bool>{!gallery});
+    EXPECT_EQ(recorder.inspector, (QList<bool>{!inspector, inspector}));
+    handler->removeVisualDelegate(&recorder);
+}
+
+TEST_F(AppMenuTest, OptionShowsTheHostItemAtIndexFourOnlyWhileTheMenuIsOpen) {
+    QMenu* menu = delegate->applicationMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QStringLiteral("Pellory"));
+    QAction* host = delegate->hostOptionMenuItem();
+    const int itemsWithout = menu->actions().size();
+    EXPECT_FALSE(menu->actions().contains(host));
+
+    // Closed menu: holding Option changes nothing.
+    modifierFlags = PLYKeyCodes::Option;
+    EXPECT_FALSE(delegate->menuTimer().isActive());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(menu->actions().contains(host));
+
+    // Opened without Option: no item; Option pressed while open: the item appears at index 4.
+    modifierFlags = 0;
+    menu->popup(QPoint(10, 10));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    EXPECT_TRUE(delegate->menuTimer().isActive());
+    EXPECT_FALSE(menu->actions().contains(host));
+    modifierFlags = PLYKeyCodes::Option | PLYKeyCodes::Shift;
+    ASSERT_TRUE(waitUntil([&] { return menu->actions().contains(host); }));
+    EXPECT_EQ(menu->actions().indexOf(host), AppDelegate::HostOptionsMenuIndex);
+    EXPECT_TRUE(host->isEnabled());
+    EXPECT_EQ(menu->actions().size(), itemsWithout + 1);
+
+    // Released: gone again, and only once.
+    modifierFlags = PLYKeyCodes::Shift;
+    ASSERT_TRUE(waitUntil([&] { return !menu->actions().contains(host); }));
+    EXPECT_EQ(menu->actions().size(), itemsWithout);
+
+    menu->hide();
+    ASSERT_TRUE(waitUntil([&] { return !delegate->menuTimer().isActive(); }));
+}
+
+TEST_F(AppMenuTest, PreferencesAndHostWindowsAreMadeOnceAndKept) {
+    AppDelegate::registerDefaultScenes();
+    int made = 0;
+    const QString settings = QString::fromLatin1(PLYInterfaceNames::SettingsStoryboard);
+    const QString prefs = QString::fromLatin1(PLYInterfaceNames::PreferencesWindowScene);
+    PLYStoryboard::registerScene(settings, prefs, [&](QWidget* parent) {
+        ++made;
+        return new QLabel(QStringLiteral("prefs"), parent);
+    });
+
+    trigger("showPrefs");
+    QObject* first = delegate->settingsWindowController();
+    ASSERT_NE(first, nullptr);
+    auto* window = qobject_cast<QWidget*>(first);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    window->hide();
+    trigger("showPrefs");
+    EXPECT_EQ(delegate->settingsWindowController(), first);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(made, 1);
+
+    // The host window comes from its own placeholder scene, also kept.
+    delegate->presentHostOptionsWindow();
+    QObject* host = delegate->serviceHostWindowController();
+    ASSERT_NE(host, nullptr);
+    EXPECT_NE(host, first);
+    delegate->presentHostOptionsWindow();
+    EXPECT_EQ(delegate->serviceHostWindowController(), host);
+
+    delete first;
+    delete host;
+    PLYStoryboard::unregisterScene(settings, prefs);
+}
+
+TEST_F(AppMenuTest, HelpOpensTheHelpSite) {
+    trigger("presentHelp");
+    ASSERT_EQ(desktop->openedURLs().size(), 1);
+    EXPECT_EQ(desktop->openedURLs().first(), QUrl(QStringLiteral("https://help.") + QStringLiteral(PELLORY_SERVICE_DOMAIN)));
+}
+
+TEST_F(AppMenuTest, GoHomeLeavesThePostEditor) {
+    int changes = 0;
+    auto token = PLYNotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(PLYCoreManager::CurrentPostManagerChangedNotification), nullptr,
+        [&](const PLYNotification&) { ++changes; });
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    core->setCurrentPostManager(core->postManagerEmpty());
+    trigger("goHome");
+    EXPECT_EQ(core->currentPostManager(), nullptr);
+    EXPECT_EQ(changes, 2);
+    PLYNotificationCenter::defaultCenter().removeObserver(token);
+}
+
+TEST_F(AppMenuTest, PreviewPanelTogglesBetweenShownAndHidden) {
+    trigger("togglePreviewPanel");
+    ASSERT_TRUE(PLYPreviewPanel::sharedPreviewPanelExists());
+    PLYPreviewPanel* panel = PLYPreviewPanel::sharedPreviewPanel();
+    EXPECT_TRUE(panel->isVisible());
+    trigger("togglePreviewPanel");
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(PLYPreviewPanel::sharedPreviewPanel(), panel);
+    trigger("togglePreviewPanel");
+    EXPECT_TRUE(panel->isVisible());
+    panel->hide();
+}
+
+TEST_F(AppMenuTest, ExportItemsReachTheExportHooks) {
+    AppDelegate::Options options = testOptions();
+    QStringList calls;
+    options.exportLayout = [&] { calls << QStringLiteral("layout"); };
+    options.exportSelectedImages = [&] { calls << QStringLiteral("images"); };
+    make(options).applicationWillFinishLaunching({QStringLiteral("pellory")});
+    trigger("exportLayout");
+    trigger("exportSelectedImages");
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("layout"), QStringLiteral("images")}));
+}
+
+TEST_F(AppMenuTest, DatabaseExportCopiesWhatExistsAndOverwritesNothing) {
+    const QString support = PLYTestEnvironment::makeTempDirectory(QStringLiteral("support"));
+    const QString chosen = PLYTestEnvironment::makeTempDirectory(QStringLiteral("chosen"));
+    writeFile(QDir(support).filePath(QStringLiteral("Pellory.sqlite")), "main database");
+    writeFile(QDir(support).filePath(QStringLiteral("Pellory.sqlite-wal")), "new wal");
+    // "-shm" is missing; a "-wal" is already in an existing export folder.
+    const QString exportFolder = QDir(chosen).filePath(QStringLiteral("pellory_db_export"));
+    QDir().mkpath(exportFolder);
+    writeFile(QDir(exportFolder).filePath(QStringLiteral("Pellory.sqlite-wal")), "earlier wal");
+
+    const QStringList copied = AppDelegate::exportDatabase(support, chosen);
+    EXPECT_EQ(copied, QStringList{QStringLiteral("Pellory.sqlite")});
+    EXPECT_EQ(readFile(QDir(exportFolder).filePath(QStringLiteral("Pellory.sqlite"))), QByteArray("main database"));
+    EXPECT_FALSE(QFile::exists(QDir(exportFolder).filePath(QStringLiteral("Pellory.sqlite-shm"))));
+    EXPECT_EQ(readFile(QDir(exportFolder).filePath(QStringLiteral("Pellory.sqlite-wal"))), QByteArray("earlier wal"));
+    // The originals are untouched.
+    EXPECT_EQ(readFile(QDir(support).filePath(QStringLiteral("Pellory.sqlite-wal"))), QByteArray("new wal"));
+}
+
+TEST_F(AppMenuTest, DatabaseExportItemAsksForAFolderAndACancelDoesNothing) {
+    const QString support = PLYDefaults::applicationSupportDirectory();
+    writeFile(QDir(support).filePath(QStringLiteral("Pellory.sqlite-shm")), "shared memory");
+    const QString chosen = PLYTestEnvironment::makeTempDirectory(QStringLiteral("chosen"));
+
+    trigger("exportDB");  // nothing scripted: the panel is cancelled
+    EXPECT_EQ(dialogs->titles().size(), 1);
+    EXPECT_TRUE(QDir(chosen).isEmpty());
+
+    dialogs->scriptFolder(chosen);
+    trigger("exportDB");
+    EXPECT_EQ(readFile(QDir(chosen).filePath(QStringLiteral("pellory_db_export/Pellory.sqlite-shm"))),
+              QByteArray("shared memory"));
+    QFile::remove(QDir(support).filePath(QStringLiteral("Pellory.sqlite-shm")));
+}
