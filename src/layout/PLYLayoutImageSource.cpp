@@ -1,0 +1,24 @@
+#include "PLYLayoutImageSource.h"
+
+#include <mutex>
+
+namespace {
+std::mutex& sourceMutex() {
+    static std::mutex m;
+    return m;
+}
+std::shared_ptr<PLYLayoutImageSource>& sourceSlot() {
+    static std::shared_ptr<PLYLayoutImageSource> s;
+    return s;
+}
+}  // namespace
+
+std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource::defaultSource() {
+    std::lock_guard lock(sourceMutex());
+    return sourceSlot();
+}
+
+void PLYLayoutImageSource::setDefaultSource(std::shared_ptr<PLYLayoutImageSource> source) {
+    std::lock_guard lock(sourceMutex());
+    sourceSlot() = std::move(source);
+}
