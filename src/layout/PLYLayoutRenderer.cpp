@@ -90,10 +90,13 @@ QImage PLYLayoutRenderer::renderBlock(const PLYLayout& layout, const QString& bl
     return render(layout, geometry->frameForBlock(blockId), pixelWidth, images, *geometry, block);
 }
 
-QImage PLYLayoutRenderer::renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images) {
+QImage PLYLayoutRenderer::renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images,
+                                       int maxPixelHeight) {
     const PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(layout, images);
-    return render(layout, QRectF(0, 0, geometry.canvasWidth, geometry.totalHeight), pixelWidth, images, geometry,
-                  nullptr);
+    double height = geometry.totalHeight;
+    if (maxPixelHeight > 0 && pixelWidth > 0)
+        height = qMin(height, maxPixelHeight * geometry.canvasWidth / pixelWidth);
+    return render(layout, QRectF(0, 0, geometry.canvasWidth, height), pixelWidth, images, geometry, nullptr);
 }
 
 QByteArray PLYLayoutRenderer::jpegData(const QImage& image, double quality) {

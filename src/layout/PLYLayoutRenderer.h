@@ -18,8 +18,10 @@ public:
     // when already computed for this layout.
     static QImage renderBlock(const PLYLayout& layout, const QString& blockId, int pixelWidth,
                               const PLYLayoutImageSource* images, const PLYLayoutGeometry* geometry = nullptr);
-    // The whole canvas `pixelWidth` pixels wide.
-    static QImage renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images);
+    // The whole canvas `pixelWidth` pixels wide; with `maxPixelHeight` above 0 only its top
+    // part, down to that height.
+    static QImage renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images,
+                               int maxPixelHeight = 0);
     // JPEG bytes of `image` at `quality` (0..1).
     static QByteArray jpegData(const QImage& image, double quality);
 

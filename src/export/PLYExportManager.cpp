@@ -1,0 +1,247 @@
+#include "PLYExportManager.h"
+
+#include "PLYExportPresenter.h"
+#include "PLYLayoutGeometry.h"
+#include "PLYLayoutImageSource.h"
+#include "PLYLayoutManager.h"
+#include "PLYLayoutRenderer.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QThread>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<PLYExportManager>& sharedSlot() {
+    static std::unique_ptr<PLYExportManager> manager;
+    return manager;
+}
+
+bool isExportable(const PLYBlock& block) {
+    return block.type_case() == PLYBlock::kImage || block.type_case() == PLYBlock::kContainer;
+}
+
+// File names keep to what every file system takes.
+QString safeBaseName(const QString& name) {
+    QString cleaned;
+    for (const QChar c : name.trimmed())
+        cleaned += (c.isPrint() && !QStringLiteral("/\\:*?\"<>|").contains(c)) ? c : QLatin1Char('_');
+    cleaned = cleaned.trimmed();
+    while (cleaned.startsWith(QLatin1Char('.')))
+        cleaned.remove(0, 1);
+    return cleaned.isEmpty() ? QStringLiteral("Layout") : cleaned.left(120);
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QObject::tr("Could not write \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+PLYExportManager::PLYExportManager() {
+    m_exportQueue.setMaxThreadCount(1);
+    m_exportQueue.setObjectName(QStringLiteral("Export"));
+    m_previewQueue.setMaxThreadCount(1);
+    m_previewQueue.setObjectName(QStringLiteral("Export Layout Preview"));
+    m_previewQueue.setThreadPriority(QThread::LowPriority);
+}
+
+PLYExportManager::~PLYExportManager() {
+    m_exportQueue.waitForDone();
+    m_previewQueue.waitForDone();
+}
+
+PLYExportManager* PLYExportManager::sharedManager() {
+    if (!sharedSlot())
+        sharedSlot() = std::make_unique<PLYExportManager>();
+    return sharedSlot().get();
+}
+
+void PLYExportManager::resetSharedManager() { sharedSlot().reset(); }
+
+void PLYExportManager::setPresenter(std::shared_ptr<PLYExportPresenter> presenter) {
+    m_presenter = std::move(presenter);
+}
+
+void PLYExportManager::setSourceProvider(std::function<PLYExportSource()> provider) {
+    m_sourceProvider = std::move(provider);
+}
+
+void PLYExportManager::setImageSource(std::shared_ptr<PLYLayoutImageSource> source) {
+    m_imageSource = std::move(source);
+}
+
+std::shared_ptr<PLYLayoutImageSource> PLYExportManager::imageSource() const {
+    return m_imageSource ? m_imageSource : PLYLayoutImageSource::defaultSource();
+}
+
+void PLYExportManager::exportCurrentVisibleLayout() {
+    const PLYExportSource source = m_sourceProvider ? m_sourceProvider() : PLYExportSource();
+    const PLYLayout* layout = source.layoutManager ? source.layoutManager->representedLayout() : nullptr;
+    QStringList ids;
+    if (layout && layout->sections_size() > 0)
+        for (const PLYBlock& block : layout->sections(0).blocks())
+            if (isExportable(block))
+                ids << QString::fromStdString(block.id());
+    if (!layout) {
+        if (m_presenter)
+            m_presenter->exportRefused(tr("Open a post to export its layout."));
+        return;
+    }
+    exportBlocks(*layout, ids, source.name);
+}
+
+void PLYExportManager::exportCurrentVisibleSelectedBlocks() {
+    const PLYExportSource source = m_sourceProvider ? m_sourceProvider() : PLYExportSource();
+    const PLYLayout* layout = source.layoutManager ? source.layoutManager->representedLayout() : nullptr;
+    if (!layout) {
+        if (m_presenter)
+            m_presenter->exportRefused(tr("Open a post to export its images."));
+        return;
+    }
+    QStringList ids;
+    for (const PLYBlock* block : source.layoutManager->currentSelectedBlocks())
+        if (block && isExportable(*block))
+            ids << QString::fromStdString(block->id());
+    exportBlocks(*layout, ids, source.name);
+}
+
+void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& blockIds, const QString& name) {
+    if (!m_presenter) {
+        PLY_LOG_ERROR(QStringLiteral("Export requested with no presenter to ask for width and folder"));
+        return;
+    }
+    if (m_exporting) {
+        m_presenter->exportRefused(tr("An export is already running."));
+        return;
+    }
+    if (blockIds.isEmpty()) {
+        m_presenter->exportRefused(tr("There are no images to export."));
+        return;
+    }
+    const std::optional<int> width = m_presenter->chooseExportWidth(kDefaultExportWidth);
+    if (!width)
+        return;
+    if (*width < kMinimumExportWidth || *width > kMaximumExportWidth) {
+        m_presenter->exportRefused(
+            tr("The width must lie between %1 and %2 pixels.").arg(kMinimumExportWidth).arg(kMaximumExportWidth));
+        return;
+    }
+    const QString folder = m_presenter->chooseExportFolder();
+    if (folder.isEmpty())
+        return;
+    if (!QFileInfo(folder).isDir()) {
+        m_presenter->exportRefused(tr("The folder \"%1\" does not exist.").arg(folder));
+        return;
+    }
+
+    m_exporting = true;
+    const int pixelWidth = *width;
+    const QString baseName = safeBaseName(name);
+    const std::shared_ptr<PLYLayoutImageSource> images = imageSource();
+    auto copy = std::make_shared<PLYLayout>(layout);
+    const int total = int(blockIds.size());
+    m_presenter->exportProgress(0, total);
+    emit exportProgressed(0, total);
+    QPointer<PLYExportManager> self(this);
+    m_exportQueue.start([self, copy, blockIds, pixelWidth, folder, baseName, images, total] {
+        QStringList written;
+        QString error;
+        const PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(*copy, images.get());
+        for (int i = 0; i < total && error.isEmpty(); ++i) {
+            const QImage image = PLYLayoutRenderer::renderBlock(*copy, blockIds.at(i), pixelWidth, images.get(), &geometry);
+            if (!image.isNull()) {
+                const QByteArray bytes = PLYLayoutRenderer::jpegData(image, kExportQuality);
+                // Name and write happen on this one serial queue, so no other export races us.
+                const QString path = uniqueFilePath(folder, QStringLiteral("%1 %2").arg(baseName).arg(i + 1),
+                                                    QStringLiteral("jpg"));
+                if (bytes.isEmpty())
+                    error = tr("Could not encode image %1.").arg(i + 1);
+                else if (writeAtomically(path, bytes, &error))
+                    written << path;
+            }
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, i, total] {
+                    if (!self)
+                        return;
+                    if (self->m_presenter)
+                        self->m_presenter->exportProgress(i + 1, total);
+                    emit self->exportProgressed(i + 1, total);
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            self.data(), [self, written, error] { if (self) self->finishExport(written, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void PLYExportManager::finishExport(const QStringList& files, const QString& error) {
+    m_exporting = false;
+    if (error.isEmpty())
+        PLY_LOG_INFO(QStringLiteral("Exported %1 image(s)").arg(files.size()));
+    else
+        PLY_LOG_ERROR(QStringLiteral("Export failed: %1").arg(error));
+    if (m_presenter)
+        m_presenter->exportFinished(files, error);
+    emit exportFinished(files, error);
+}
+
+QString PLYExportManager::uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension) {
+    const QDir dir(folder);
+    QString path = dir.filePath(baseName + QLatin1Char('.') + extension);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 %2.%3").arg(baseName).arg(n).arg(extension));
+    return path;
+}
+
+bool PLYExportManager::createPostPreview(const PLYLayout& layout, const QString& postFolder,
+                                         std::shared_ptr<void> post) {
+    if (postFolder.isEmpty())
+        return false;
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(layout.SerializeAsString()), QCryptographicHash::Sha1);
+    const QString path = QDir(postFolder).filePath(QString::fromLatin1(kPreviewFileName));
+    if (m_lastPreviewHash.value(postFolder) == hash && QFileInfo::exists(path))
+        return false;
+    m_lastPreviewHash.insert(postFolder, hash);
+    auto copy = std::make_shared<PLYLayout>(layout);
+    const std::shared_ptr<PLYLayoutImageSource> images = imageSource();
+    QPointer<PLYExportManager> self(this);
+    m_previewQueue.start([self, copy, images, path, postFolder, post] {
+        const QImage image = PLYLayoutRenderer::renderLayout(*copy, kPreviewWidth, images.get(), kPreviewMaxHeight);
+        QString error;
+        const bool ok = !image.isNull() && QDir().mkpath(postFolder) &&
+                        writeAtomically(path, PLYLayoutRenderer::jpegData(image, kExportQuality), &error);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, ok, error, postFolder, post] {
+                if (!self)
+                    return;
+                if (!ok) {
+                    // Let the next save try again.
+                    self->m_lastPreviewHash.remove(postFolder);
+                    PLY_LOG_WARN(QStringLiteral("No preview for the post in %1 %2").arg(postFolder, error));
+                    return;
+                }
+                PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PostPreviewCreatedNotification),
+                                                            post.get());
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void PLYExportManager::waitForPreviews() { m_previewQueue.waitForDone(); }

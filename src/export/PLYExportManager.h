@@ -1,0 +1,88 @@
+#pragma once
+
+#include "PLYLayout.pb.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QThreadPool>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class PLYExportPresenter;
+class PLYLayoutImageSource;
+class PLYLayoutManager;
+
+// What an export works on: the layout manager of the post being edited and a name for the
+// exported files (the post's name).
+struct PLYExportSource {
+    std::shared_ptr<PLYLayoutManager> layoutManager;
+    QString name;
+};
+
+// JPEG export of the visible layout or of the selected blocks, and the background previews of
+// posts. Exports render on a worker thread from a copy of the layout and never overwrite a
+// file; previews render on the serial "Export Layout Preview" queue.
+class PLYExportManager : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultExportWidth = 1500;
+    static constexpr int kMinimumExportWidth = 100;
+    static constexpr int kMaximumExportWidth = 10000;
+    static constexpr double kExportQuality = 0.7;
+    static constexpr int kPreviewWidth = 600;
+    static constexpr int kPreviewMaxHeight = 2400;
+    static constexpr const char* kPreviewFileName = "preview.jpg";
+    static constexpr const char* PostPreviewCreatedNotification = "kPLY_NOTIFICATION_POST_PREVIEW_CREATED";
+
+    PLYExportManager();
+    ~PLYExportManager() override;
+
+    // The process-wide manager; tests start from a fresh one with resetSharedManager().
+    static PLYExportManager* sharedManager();
+    static void resetSharedManager();
+
+    void setPresenter(std::shared_ptr<PLYExportPresenter> presenter);
+    std::shared_ptr<PLYExportPresenter> presenter() const { return m_presenter; }
+    // Gives the post being edited; without one nothing is exported.
+    void setSourceProvider(std::function<PLYExportSource()> provider);
+    // The images to draw; the process-wide source when none is set.
+    void setImageSource(std::shared_ptr<PLYLayoutImageSource> source);
+
+    // One JPEG per top-level image or container block of the first section.
+    void exportCurrentVisibleLayout();
+    // One JPEG per selected image or container block.
+    void exportCurrentVisibleSelectedBlocks();
+    // The blocks of `layout` named by `blockIds`, asking for width and folder.
+    void exportBlocks(const PLYLayout& layout, const QStringList& blockIds, const QString& name);
+    bool isExporting() const { return m_exporting; }
+
+    // `folder`/`baseName`.`extension`, or with " 2", " 3"... added to the base name until the
+    // path is free.
+    static QString uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension);
+
+    // Renders the post's preview into "preview.jpg" in `postFolder` in the background, unless
+    // the layout is the one last previewed there and the file exists; then posts
+    // "kPLY_NOTIFICATION_POST_PREVIEW_CREATED" on the main thread with `post` as object.
+    // Answers whether a preview was queued.
+    bool createPostPreview(const PLYLayout& layout, const QString& postFolder, std::shared_ptr<void> post);
+    // Blocks until queued previews are written (quit, tests).
+    void waitForPreviews();
+
+signals:
+    void exportProgressed(int done, int total);
+    void exportFinished(const QStringList& files, const QString& error);
+
+private:
+    std::shared_ptr<PLYLayoutImageSource> imageSource() const;
+    void finishExport(const QStringList& files, const QString& error);
+
+    std::shared_ptr<PLYExportPresenter> m_presenter;
+    std::function<PLYExportSource()> m_sourceProvider;
+    std::shared_ptr<PLYLayoutImageSource> m_imageSource;
+    std::atomic<bool> m_exporting{false};
+    QThreadPool m_exportQueue;
+    QThreadPool m_previewQueue;
+    QHash<QString, QByteArray> m_lastPreviewHash;  // post folder -> layout hash
+};
