@@ -1,10 +1,88 @@
 #include "PLYLayoutManager.h"
 
-// Interim: only construction and the layout accessor; the edits follow.
+#include "PLYAspectRatio.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+
+#include <QSet>
+#include <QUuid>
+#include <algorithm>
+
+using BlockList = google::protobuf::RepeatedPtrField<PLYBlock>;
+
+// Where a block sits: its section, its container (none at the top of a section) and its slot.
+struct PLYLayoutManager::Place {
+    PLYSection* section = nullptr;
+    PLYBlock* parent = nullptr;
+    google::protobuf::RepeatedPtrField<PLYBlock>* list = nullptr;
+    int index = -1;
+    PLYBlock* block() const { return list->Mutable(index); }
+};
+
+namespace {
+
+PLYLayoutManager::ImageModificationDateLookup& imageDateLookup() {
+    static PLYLayoutManager::ImageModificationDateLookup lookup;
+    return lookup;
+}
+
+QString idOf(const PLYBlock& block) { return QString::fromStdString(block.id()); }
+
+bool isContainer(const PLYBlock& block) { return block.type_case() == PLYBlock::kContainer; }
+
+QString describe(const PLYBlock& block) { return QString::fromStdString(block.ShortDebugString()); }
+
+// Visits a block and everything under it, parents before children.
+template <class Block, class Fn>
+void visit(Block& block, Fn&& fn) {
+    fn(block);
+    if (isContainer(block))
+        for (auto& child : *const_cast<BlockList*>(&block.container().sub_blocks())) visit(child, fn);
+}
+
+void collectIds(const PLYBlock& block, QStringList& out) {
+    visit(block, [&](const PLYBlock& b) { out << idOf(b); });
+}
+
+// Moves the element at `index` to the end and takes it out without destroying it, so that
+// pointers to it (and into it) stay valid.
+PLYBlock* takeAt(BlockList* list, int index) {
+    for (int i = index; i < list->size() - 1; ++i) list->SwapElements(i, i + 1);
+    return list->ReleaseLast();
+}
+
+PLYBlock* placeAt(BlockList* list, int index, PLYBlock* owned) {
+    list->AddAllocated(owned);
+    for (int i = list->size() - 1; i > index; --i) list->SwapElements(i, i - 1);
+    return list->Mutable(index);
+}
+
+struct Found {
+    PLYBlock* parent = nullptr;
+    BlockList* list = nullptr;
+    int index = -1;
+};
+
+// Depth-first search in layout order.
+bool findIn(BlockList* list, PLYBlock* parent, const std::function<bool(const PLYBlock&)>& match, Found& out) {
+    for (int i = 0; i < list->size(); ++i) {
+        PLYBlock* b = list->Mutable(i);
+        if (match(*b)) {
+            out = {parent, list, i};
+            return true;
+        }
+        if (isContainer(*b) && findIn(b->mutable_container()->mutable_sub_blocks(), b, match, out)) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 std::shared_ptr<PLYLayoutManager> PLYLayoutManager::managerWithOwner(std::shared_ptr<PLYLayoutOwner> owner,
                                                                      std::weak_ptr<PLYPostManager> postManager) {
-    return std::shared_ptr<PLYLayoutManager>(new PLYLayoutManager(std::move(owner), std::move(postManager)));
+    auto manager = std::shared_ptr<PLYLayoutManager>(new PLYLayoutManager(std::move(owner), std::move(postManager)));
+    manager->ensureIdentifiers();
+    return manager;
 }
 
 PLYLayoutManager::PLYLayoutManager(std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager)
@@ -15,3 +93,579 @@ PLYLayoutManager::~PLYLayoutManager() = default;
 PLYLayout* PLYLayoutManager::representedLayout() const { return m_owner ? m_owner->layout() : nullptr; }
 
 std::shared_ptr<PLYPostManager> PLYLayoutManager::postManager() const { return m_postManager.lock(); }
+
+// ---- Factories and class helpers ----
+
+QString PLYLayoutManager::newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+
+PLYBlock PLYLayoutManager::newBlock_Image() {
+    PLYBlock block;
+    block.set_id(newIdentifier().toStdString());
+    block.mutable_image();
+    return block;
+}
+
+PLYBlock PLYLayoutManager::newBlock_Text() {
+    PLYBlock block;
+    block.set_id(newIdentifier().toStdString());
+    block.mutable_text()->set_value(DefaultTextBlockText);
+    return block;
+}
+
+PLYBlock PLYLayoutManager::newBlock_Blank() {
+    PLYBlock block;
+    block.set_id(newIdentifier().toStdString());
+    block.mutable_blank();
+    block.set_aspect_ratio(float(PLYAspectRatio::factorForPreset(PLYAspectRatio::BlankDefaultPreset)));
+    return block;
+}
+
+PLYBlock PLYLayoutManager::newBlock_DownloadButton() {
+    PLYBlock block;
+    block.set_id(newIdentifier().toStdString());
+    block.mutable_download_button()->set_title(DefaultDownloadButtonTitle);
+    return block;
+}
+
+PLYBlock PLYLayoutManager::newBlock_Container() {
+    PLYBlock block;
+    block.set_id(newIdentifier().toStdString());
+    block.mutable_container()->set_vert(true);
+    return block;
+}
+
+PLYSection PLYLayoutManager::newSection_Stacked() {
+    PLYSection section;
+    section.set_id(newIdentifier().toStdString());
+    section.mutable_stacked();
+    return section;
+}
+
+PLYBlock PLYLayoutManager::newBlock_ImageForIdentifier(const QString& imageIdentifier) {
+    PLYBlock block = newBlock_Image();
+    block.mutable_image()->set_img_ref(imageIdentifier.toStdString());
+    block.mutable_image()->set_source_last_updated(sourceLastUpdatedForImage(imageIdentifier).toStdString());
+    return block;
+}
+
+void PLYLayoutManager::setImageModificationDateLookup(ImageModificationDateLookup lookup) {
+    imageDateLookup() = std::move(lookup);
+}
+
+QString PLYLayoutManager::sourceLastUpdatedForImage(const QString& imageIdentifier) {
+    const auto& lookup = imageDateLookup();
+    std::optional<QDateTime> date = lookup ? lookup(imageIdentifier) : std::nullopt;
+    if (!date || !date->isValid()) return QStringLiteral("0");
+    // Whole seconds toward zero, then wrapped to 32 bits as the stored format has it.
+    const qint64 seconds = date->toMSecsSinceEpoch() / 1000;
+    return QString::number(static_cast<qint32>(static_cast<quint32>(seconds)));
+}
+
+QColor PLYLayoutManager::backgroundColourForLayout(const PLYLayout& layout) {
+    auto channel = [](float v) { return std::clamp(double(v) / 255.0, 0.0, 1.0); };
+    const PLYColour& c = layout.background_colour();
+    return QColor::fromRgbF(float(channel(c.r())), float(channel(c.g())), float(channel(c.b())), 1.0f);
+}
+
+double PLYLayoutManager::widthValueForTextWidth(qint64 preset) {
+    switch (preset) {
+    case 0: return 0.3;
+    case 1: return 0.5;
+    case 2: return 0.7;
+    case 3: return 1.0;
+    case 4: return -1.0;
+    default: return 1.0;  // unknown presets, negative ones included, take the full width
+    }
+}
+
+QStringList PLYLayoutManager::imageRefsInLayout(const PLYLayout& layout) {
+    QStringList refs;
+    for (const PLYSection& section : layout.sections())
+        for (const PLYBlock& block : section.blocks())
+            visit(block, [&](const PLYBlock& b) {
+                if (b.type_case() == PLYBlock::kImage) refs << QString::fromStdString(b.image().img_ref());
+            });
+    return refs;
+}
+
+// ---- Lookup ----
+
+bool PLYLayoutManager::locate(const PLYBlock* block, Place& out) const {
+    PLYLayout* layout = representedLayout();
+    if (!layout || !block) return false;
+    // Compares addresses only: a stale pointer is never dereferenced here.
+    return search([block](const PLYBlock& b) { return &b == block; }, out);
+}
+
+bool PLYLayoutManager::search(const std::function<bool(const PLYBlock&)>& match, Place& out) const {
+    PLYLayout* layout = representedLayout();
+    if (!layout) return false;
+    for (PLYSection& section : *layout->mutable_sections()) {
+        Found found;
+        if (findIn(section.mutable_blocks(), nullptr, match, found)) {
+            out = {&section, found.parent, found.list, found.index};
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PLYLayoutManager::locateById(const QString& identifier, Place& out) const {
+    PLYLayout* layout = representedLayout();
+    if (!layout || identifier.isEmpty()) return false;
+    const std::string id = identifier.toStdString();
+    return search([&id](const PLYBlock& b) { return b.id() == id; }, out);
+}
+
+bool PLYLayoutManager::resolve(const PLYBlock* block, Place& out) const {
+    if (!block) return false;
+    return locate(block, out) || locateById(idOf(*block), out);
+}
+
+PLYSection* PLYLayoutManager::resolveSection(const PLYSection* section) const {
+    PLYLayout* layout = representedLayout();
+    if (!layout || !section) return nullptr;
+    for (PLYSection& s : *layout->mutable_sections())
+        if (&s == section) return &s;
+    if (section->id().empty()) return nullptr;
+    for (PLYSection& s : *layout->mutable_sections())
+        if (s.id() == section->id()) return &s;
+    return nullptr;
+}
+
+PLYBlock* PLYLayoutManager::blockForRef(const QString& identifier) const {
+    Place place;
+    return locateById(identifier, place) ? place.block() : nullptr;
+}
+
+PLYSection* PLYLayoutManager::sectionForBlock(const PLYBlock* block) const {
+    Place place;
+    return resolve(block, place) ? place.section : nullptr;
+}
+
+PLYBlock* PLYLayoutManager::parentBlockForBlock(const PLYBlock* block, PLYSection* section) const {
+    Place place;
+    if (!resolve(block, place)) return nullptr;
+    if (section && place.section != resolveSection(section)) return nullptr;
+    return place.parent;
+}
+
+QList<PLYBlock*> PLYLayoutManager::pathFromSectionToBlock(const PLYBlock* block) const {
+    Place place;
+    if (!resolve(block, place) || !place.parent) return {};
+    QList<PLYBlock*> path{place.block()};
+    for (PLYBlock* parent = place.parent; parent;) {
+        path.prepend(parent);
+        Place up;
+        parent = locate(parent, up) ? up.parent : nullptr;
+    }
+    return path;
+}
+
+QList<PLYBlock*> PLYLayoutManager::allLeafsForBlock(PLYBlock* block) const {
+    QList<PLYBlock*> leaves;
+    if (!block) return leaves;
+    visit(*block, [&](PLYBlock& b) {
+        if (!isContainer(b)) leaves << &b;
+    });
+    return leaves;
+}
+
+// ---- Edits ----
+
+void PLYLayoutManager::ensureIdentifiers() {
+    PLYLayout* layout = representedLayout();
+    if (!layout) return;
+    QSet<std::string> seen;
+    int fixed = 0;
+    for (PLYSection& section : *layout->mutable_sections()) {
+        if (section.id().empty() || seen.contains(section.id())) {
+            section.set_id(newIdentifier().toStdString());
+            ++fixed;
+        }
+        seen.insert(section.id());
+        for (PLYBlock& top : *section.mutable_blocks())
+            visit(top, [&](PLYBlock& b) {
+                if (b.id().empty() || seen.contains(b.id())) {
+                    b.set_id(newIdentifier().toStdString());
+                    ++fixed;
+                }
+                seen.insert(b.id());
+            });
+    }
+    if (fixed) PLY_LOG_WARN(QStringLiteral("gave %1 unidentified or duplicate layout items a fresh identifier").arg(fixed));
+}
+
+// A copied block must be reachable by its identifier: an empty or already used one is replaced.
+void PLYLayoutManager::adoptCopy(PLYBlock* copy) {
+    // The copy is small and the layout may be large: look for the copy's identifiers in one
+    // pass over the layout instead of indexing the whole layout.
+    QSet<std::string> wanted;
+    visit(*copy, [&](const PLYBlock& b) { wanted.insert(b.id()); });
+    QSet<std::string> taken;
+    for (const PLYSection& section : representedLayout()->sections())
+        for (const PLYBlock& top : section.blocks())
+            visit(top, [&](const PLYBlock& b) {
+                if (wanted.contains(b.id())) taken.insert(b.id());
+            });
+    QSet<std::string> used;
+    visit(*copy, [&](PLYBlock& b) {
+        const bool clash = taken.contains(b.id()) || used.contains(b.id());
+        if (clash && !b.id().empty())
+            PLY_LOG_WARN(QStringLiteral("block %1 is already in the layout; the copy gets a new identifier")
+                             .arg(QString::fromStdString(b.id())));
+        if (b.id().empty() || clash) b.set_id(newIdentifier().toStdString());
+        used.insert(b.id());
+    });
+}
+
+void PLYLayoutManager::adjustUseCounts(const PLYBlock& subtree, int delta) {
+    if (!m_owner) return;
+    visit(subtree, [&](const PLYBlock& b) {
+        if (b.type_case() != PLYBlock::kImage || b.image().img_ref().empty()) return;
+        const QString ref = QString::fromStdString(b.image().img_ref());
+        if (delta > 0)
+            m_owner->incrementInUseCountForImage(ref);
+        else
+            m_owner->decrementInUseCountForImage(ref);
+    });
+}
+
+QList<PLYBlock*> PLYLayoutManager::insertCopies(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock,
+                                                PLYSection* section, qint64 atIndex) {
+    if (!representedLayout()) return {};
+    BlockList* list = nullptr;
+    PLYSection* target = nullptr;
+    if (inBlock) {
+        Place place;
+        if (!resolve(inBlock, place)) {
+            PLY_LOG_ERROR(QStringLiteral("cannot add blocks to a block that is not in the layout: \n%1").arg(describe(*inBlock)));
+            return {};
+        }
+        PLYBlock* parent = place.block();
+        if (!isContainer(*parent)) {
+            PLY_LOG_ERROR(QStringLiteral("cannot add blocks to a blocck that is not a container: \n%1").arg(describe(*parent)));
+            return {};
+        }
+        list = parent->mutable_container()->mutable_sub_blocks();
+        target = place.section;
+    } else {
+        target = resolveSection(section);
+        if (!target) {
+            PLY_LOG_ERROR(QStringLiteral("cannot add blocks: the section is not part of the layout"));
+            return {};
+        }
+        list = target->mutable_blocks();
+    }
+    if (blocks.empty()) return {};
+
+    int index = int(std::clamp<qint64>(atIndex, 0, list->size()));
+    QList<PLYBlock*> added;
+    for (const PLYBlock& block : blocks) {
+        auto* copy = new PLYBlock(block);
+        adoptCopy(copy);
+        added << placeAt(list, index++, copy);
+        adjustUseCounts(*copy, +1);
+    }
+    sectionDidChange(target);
+    announceChange();
+    return added;
+}
+
+PLYBlock* PLYLayoutManager::addBlock(const PLYBlock& block, PLYBlock* inBlock, PLYSection* section) {
+    const QList<PLYBlock*> added = insertCopies({block}, inBlock, section, std::numeric_limits<qint64>::max());
+    return added.isEmpty() ? nullptr : added.first();
+}
+
+QList<PLYBlock*> PLYLayoutManager::addBlocks(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock, PLYSection* section) {
+    return insertCopies(blocks, inBlock, section, std::numeric_limits<qint64>::max());
+}
+
+QList<PLYBlock*> PLYLayoutManager::insertBlocks(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock,
+                                                PLYSection* section, qint64 atIndex) {
+    return insertCopies(blocks, inBlock, section, atIndex);
+}
+
+QList<PLYBlock*> PLYLayoutManager::createAndAddBlocksForImages(const QStringList& imageIdentifiers) {
+    PLYLayout* layout = representedLayout();
+    if (!layout || layout->sections_size() == 0) {
+        PLY_LOG_WARN(QStringLiteral("cannot add images: the layout has no section"));
+        return {};
+    }
+    std::vector<PLYBlock> blocks;
+    for (const QString& identifier : imageIdentifiers) blocks.push_back(newBlock_ImageForIdentifier(identifier));
+    return addBlocks(blocks, nullptr, layout->mutable_sections(layout->sections_size() - 1));
+}
+
+PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSection* section,
+                                      const std::vector<PLYBlock>& insertFollowing, qint64 atIndex) {
+    Place place;
+    if (!resolve(block, place)) {
+        PLY_LOG_ERROR(QStringLiteral("cannot wrap a block that is not in the layout"));
+        return nullptr;
+    }
+    // The layout itself says where the block sits; the caller's parent and section are hints.
+    if (inBlock && place.parent != inBlock && (!place.parent || place.parent->id() != inBlock->id()))
+        PLY_LOG_WARN(QStringLiteral("wrapBlock: the given parent does not hold the block; using its real parent"));
+    Q_UNUSED(section);
+
+    auto* container = new PLYBlock(newBlock_Container());
+    container->mutable_container()->set_vert(place.parent ? !place.parent->container().vert() : false);
+    BlockList* children = container->mutable_container()->mutable_sub_blocks();
+    const int slot = place.index;
+    children->AddAllocated(takeAt(place.list, slot));
+    PLYBlock* wrapper = placeAt(place.list, slot, container);
+
+    int index = atIndex == 0 ? 0 : 1;
+    for (const PLYBlock& b : insertFollowing) {
+        auto* copy = new PLYBlock(b);
+        adoptCopy(copy);
+        placeAt(children, index++, copy);
+        adjustUseCounts(*copy, +1);
+    }
+    sectionDidChange(place.section);
+    announceChange();
+    return wrapper;
+}
+
+void PLYLayoutManager::removeBlock(PLYBlock* block, bool preventPurge) {
+    if (removeWithoutAnnouncing(block, preventPurge)) announceChange();
+}
+
+void PLYLayoutManager::removeBlocks(const QList<PLYBlock*>& blocks) {
+    // Earlier removals may dissolve containers named later: hold everything by identifier.
+    QStringList ids;
+    for (PLYBlock* b : blocks)
+        if (b) ids << idOf(*b);
+    bool changed = false;
+    for (const QString& id : ids)
+        if (PLYBlock* b = blockForRef(id)) changed |= removeWithoutAnnouncing(b, false);
+    if (changed) announceChange();
+}
+
+bool PLYLayoutManager::removeWithoutAnnouncing(PLYBlock* block, bool preventPurge) {
+    Place place;
+    if (!resolve(block, place)) {
+        PLY_LOG_ERROR(QStringLiteral("cannot remove a block that is not in the layout"));
+        return false;
+    }
+    PLYBlock* target = place.block();
+
+    // What goes: the block's subtree, then the containers the removal leaves with one child
+    // (dissolved into that child) or none (removed, and their parent checked in turn).
+    QStringList goneIds;
+    collectIds(*target, goneIds);
+    QList<PLYBlock*> dissolved;
+    if (!preventPurge) {
+        PLYBlock* container = place.parent;
+        int remaining = container ? container->container().sub_blocks_size() - 1 : -1;
+        while (container) {
+            if (remaining > 1) break;
+            dissolved << container;
+            goneIds << idOf(*container);
+            if (remaining == 1) break;
+            Place up;
+            locate(container, up);
+            container = up.parent;
+            remaining = container ? container->container().sub_blocks_size() - 1 : -1;
+        }
+    }
+
+    forgetBlocks(goneIds);
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerWillRemoveBlock(this, target); });
+    for (PLYBlock* c : dissolved)
+        tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerWillRemoveBlock(this, c); });
+
+    // The callbacks may have edited the layout: find everything again by address.
+    if (!locate(target, place)) return true;
+    adjustUseCounts(*target, -1);
+    place.list->DeleteSubrange(place.index, 1);
+    for (PLYBlock* c : dissolved) {
+        Place cp;
+        if (!locate(c, cp)) break;
+        BlockList* children = c->mutable_container()->mutable_sub_blocks();
+        if (children->size() == 1) {
+            PLYBlock* child = takeAt(children, 0);
+            cp.list->DeleteSubrange(cp.index, 1);
+            placeAt(cp.list, cp.index, child);
+        } else if (children->empty()) {
+            cp.list->DeleteSubrange(cp.index, 1);
+        }
+    }
+    sectionDidChange(place.section);
+    return true;
+}
+
+// Blocks leaving the layout leave edit mode, the selection and the hover first.
+void PLYLayoutManager::forgetBlocks(const QStringList& identifiers) {
+    const QSet<QString> gone(identifiers.begin(), identifiers.end());
+    if (!m_editBlockId.isEmpty() && gone.contains(m_editBlockId)) setEditBlock(nullptr);
+    const qsizetype before = m_selectedBlockIds.size();
+    m_selectedBlockIds.removeIf([&](const QString& id) { return gone.contains(id); });
+    if (m_selectedBlockIds.size() != before) {
+        const QList<PLYBlock*> selected = currentSelectedBlocks();
+        tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    }
+    if (!m_hoverBlockId.isEmpty() && gone.contains(m_hoverBlockId)) setHoverBlock(nullptr);
+}
+
+void PLYLayoutManager::validateLayoutModel() {
+    PLYLayout* layout = representedLayout();
+    if (!layout) return;
+    // Children first, so that a container holding only empty containers goes too.
+    std::function<bool(BlockList*)> prune = [&](BlockList* list) {
+        bool changed = false;
+        for (int i = list->size() - 1; i >= 0; --i) {
+            PLYBlock* b = list->Mutable(i);
+            if (!isContainer(*b)) continue;
+            changed |= prune(b->mutable_container()->mutable_sub_blocks());
+            if (b->container().sub_blocks_size() == 0) {
+                forgetBlocks({idOf(*b)});
+                tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerWillRemoveBlock(this, b); });
+                list->DeleteSubrange(i, 1);
+                changed = true;
+            }
+        }
+        return changed;
+    };
+    bool any = false;
+    for (PLYSection& section : *layout->mutable_sections()) {
+        if (prune(section.mutable_blocks())) {
+            sectionDidChange(&section);
+            any = true;
+        }
+    }
+    if (any) announceChange();
+}
+
+// ---- Hover, selection, edit block ----
+
+void PLYLayoutManager::setHoverSection(PLYSection* section) {
+    PLYSection* resolved = resolveSection(section);
+    m_hoverSectionId = resolved ? QString::fromStdString(resolved->id()) : QString();
+    PLYSection* current = currentHoverSection();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverSection(this, current); });
+}
+
+void PLYLayoutManager::setHoverBlock(PLYBlock* block) {
+    Place place;
+    m_hoverBlockId = resolve(block, place) ? idOf(*place.block()) : QString();
+    PLYBlock* current = currentHoverBlock();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverBlock(this, current); });
+}
+
+PLYSection* PLYLayoutManager::currentHoverSection() const {
+    PLYLayout* layout = representedLayout();
+    if (!layout || m_hoverSectionId.isEmpty()) return nullptr;
+    const std::string id = m_hoverSectionId.toStdString();
+    for (PLYSection& s : *layout->mutable_sections())
+        if (s.id() == id) return &s;
+    return nullptr;
+}
+
+PLYBlock* PLYLayoutManager::currentHoverBlock() const { return blockForRef(m_hoverBlockId); }
+
+PLYBlock* PLYLayoutManager::currentEditBlock() const { return blockForRef(m_editBlockId); }
+
+QList<PLYBlock*> PLYLayoutManager::currentSelectedBlocks() const {
+    QList<PLYBlock*> blocks;
+    for (const QString& id : m_selectedBlockIds)
+        if (PLYBlock* b = blockForRef(id)) blocks << b;
+    return blocks;
+}
+
+void PLYLayoutManager::selectBlock(PLYBlock* block) { selectBlocks(block ? QList<PLYBlock*>{block} : QList<PLYBlock*>{}); }
+
+void PLYLayoutManager::selectBlocks(const QList<PLYBlock*>& blocks) {
+    m_selectedBlockIds.clear();
+    for (PLYBlock* b : blocks) {
+        Place place;
+        if (!resolve(b, place)) continue;
+        const QString id = idOf(*place.block());
+        if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
+    }
+    const QList<PLYBlock*> selected = currentSelectedBlocks();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+}
+
+void PLYLayoutManager::addSelectedBlock(PLYBlock* block) {
+    Place place;
+    if (resolve(block, place)) {
+        const QString id = idOf(*place.block());
+        if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
+    }
+    const QList<PLYBlock*> selected = currentSelectedBlocks();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+}
+
+void PLYLayoutManager::deSelectBlock(PLYBlock* block) {
+    if (block) m_selectedBlockIds.removeAll(idOf(*block));
+    const QList<PLYBlock*> selected = currentSelectedBlocks();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+}
+
+void PLYLayoutManager::deSelectAllBlocks() { selectBlocks({}); }
+
+void PLYLayoutManager::setEditBlock(PLYBlock* block) {
+    // Read the new block's identifier first: the teardown may redraw views, never the model,
+    // but the caller's pointer is only trusted until we call out.
+    Place place;
+    const QString newId = resolve(block, place) ? idOf(*place.block()) : QString();
+    if (PLYBlock* previous = currentEditBlock())
+        tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerTeardownEditViews(this, previous); });
+    m_editBlockId = newId;
+    PLYBlock* current = currentEditBlock();
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetEditBlock(this, current); });
+}
+
+void PLYLayoutManager::editBlockDidChangeStructure() { setEditBlock(currentEditBlock()); }
+
+// ---- Proxies and announcements ----
+
+void PLYLayoutManager::addInteractionProxy(PLYLayoutManagerInteractionProxy* proxy) {
+    if (proxy && !m_interactionProxies.contains(proxy)) m_interactionProxies << proxy;
+}
+
+void PLYLayoutManager::removeInteractionProxy(PLYLayoutManagerInteractionProxy* proxy) {
+    m_interactionProxies.removeAll(proxy);
+}
+
+void PLYLayoutManager::addLayoutViewProxy(PLYLayoutViewProxyBase* proxy) {
+    if (proxy && !m_viewProxies.contains(proxy)) m_viewProxies << proxy;
+}
+
+void PLYLayoutManager::removeLayoutViewProxy(PLYLayoutViewProxyBase* proxy) { m_viewProxies.removeAll(proxy); }
+
+PLYLayoutViewProxyBase* PLYLayoutManager::liveLayoutViewProxy() const {
+    for (PLYLayoutViewProxyBase* p : m_viewProxies)
+        if (p->isLive()) return p;
+    return nullptr;
+}
+
+QList<PLYLayoutViewProxyBase*> PLYLayoutManager::layoutViewProxies() const { return m_viewProxies; }
+
+// Calls go over a copy of the registry, and each proxy is checked again just before its call,
+// so one that is removed meanwhile (even by another proxy's call) is skipped.
+void PLYLayoutManager::tellInteractionProxies(const std::function<void(PLYLayoutManagerInteractionProxy*)>& call) {
+    auto keepAlive = weak_from_this().lock();
+    const auto proxies = m_interactionProxies;
+    for (auto* p : proxies)
+        if (m_interactionProxies.contains(p)) call(p);
+}
+
+void PLYLayoutManager::tellViewProxies(const std::function<void(PLYLayoutViewProxyBase*)>& call) {
+    auto keepAlive = weak_from_this().lock();
+    const auto proxies = m_viewProxies;
+    for (auto* p : proxies)
+        if (m_viewProxies.contains(p)) call(p);
+}
+
+void PLYLayoutManager::sectionDidChange(PLYSection* section) {
+    if (!section) return;
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeSection(this, section); });
+}
+
+void PLYLayoutManager::announceChange() {
+    auto keepAlive = weak_from_this().lock();
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(LayoutDidChangeNotification), this);
+}

@@ -30,8 +30,11 @@ PLYAspectRatio PLYAspectRatio::ratioWithBlockRatio(int preset) {
 }
 
 PLYAspectRatio PLYAspectRatio::ratioWithRawRatio(double factor) {
+    // The slack absorbs binary rounding, so that a ratio exactly 0.015 away still matches
+    // (1.5 + 0.015 is not exactly 1.515 in doubles, and block ratios come from floats).
+    constexpr double slack = 1e-6;
     for (int i = 0; i < PresetCount; ++i) {
-        if (std::fabs(factorForPreset(i) - factor) <= MatchTolerance) return PLYAspectRatio(factorForPreset(i), i);
+        if (std::fabs(factorForPreset(i) - factor) <= MatchTolerance + slack) return PLYAspectRatio(factorForPreset(i), i);
     }
     return PLYAspectRatio(factor, Custom);
 }
