@@ -40,7 +40,7 @@ void PLYDefaults::setDefaultColour(const QColor& colour) {
         ud().removeObjectForKey(k(kDefaultBackgroundColour));
         return;
     }
-    ud().setString(colour.name(QColor::HexRgb), k(kDefaultBackgroundColour));
+    ud().setString(colour.name(colour.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb), k(kDefaultBackgroundColour));
 }
 
 bool PLYDefaults::defaultIncludeSubfolders() { return ud().boolForKey(k(kIncludeSubFolders), false); }

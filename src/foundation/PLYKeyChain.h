@@ -2,6 +2,7 @@
 
 #include "PLYError.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
 
@@ -13,6 +14,8 @@ public:
     static constexpr const char* ErrorDomain = "com.vezovuroru.KeyChain";
     static constexpr qint64 ErrorItemNotFound = -25300;
     static constexpr qint64 ErrorUnarchive = 21;
+    // The Secret Service refused or failed the request (locked collection, dismissed prompt...).
+    static constexpr qint64 ErrorNotAvailable = -25291;
 
     // The stored object, or an invalid QVariant when there is none.
     static QVariant itemForKey(const QString& key, const QString& service, PLYError* error = nullptr);
@@ -25,4 +28,11 @@ public:
     static bool usesSecretService();
     // Tests: forget the in-memory items and probe the backend again.
     static void resetForTesting(bool forceInMemory = false);
+    // Tests: stores `secret` as the item's raw stored text, bypassing the archiver.
+    static bool storeRawSecretForTesting(const QByteArray& secret, const QString& key, const QString& service);
+
+    // The stored form of a value (QDataStream archive, base64) and back; unreadable text gives
+    // an invalid QVariant and ErrorUnarchive.
+    static QByteArray archive(const QVariant& value);
+    static QVariant unarchive(const QByteArray& secret, PLYError* error = nullptr);
 };

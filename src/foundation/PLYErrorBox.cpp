@@ -1,0 +1,38 @@
+#include "PLYErrorBox.h"
+
+#include "PLYColor.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+PLYErrorBox::PLYErrorBox(QWidget* parent) : QFrame(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 4);
+    m_content = new QVBoxLayout;
+    layout->addLayout(m_content);
+    m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("errorLabel"));
+    m_label->setWordWrap(true);
+    QPalette p = m_label->palette();
+    p.setColor(QPalette::WindowText, PLYColor::kro_errorRedColour());
+    m_label->setPalette(p);
+    m_label->hide();
+    layout->addWidget(m_label);
+}
+
+QColor PLYErrorBox::borderColour() const { return m_error ? PLYColor::kro_errorRedColour() : defaultBorderColour(); }
+
+void PLYErrorBox::setErrorState(bool error) {
+    m_error = error;
+    m_label->setVisible(error);
+    update();
+}
+
+void PLYErrorBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(borderColour(), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PLYError.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+
+// HTTP helpers shared by every request to the publishing service.
+class PelloryServices {
+public:
+    // Domain of transport failures; their codes are the URL-loading codes below.
+    static constexpr const char* URLErrorDomain = "PLYURLErrorDomain";
+    static constexpr qint64 URLErrorUnknown = -1;
+    static constexpr qint64 URLErrorCancelled = -999;
+    static constexpr qint64 URLErrorBadURL = -1000;
+    static constexpr qint64 URLErrorTimedOut = -1001;
+    static constexpr qint64 URLErrorCannotFindHost = -1003;
+    static constexpr qint64 URLErrorCannotConnectToHost = -1004;
+    static constexpr qint64 URLErrorNetworkConnectionLost = -1005;
+    static constexpr qint64 URLErrorDNSLookupFailed = -1006;
+    static constexpr qint64 URLErrorResourceUnavailable = -1008;
+    static constexpr qint64 URLErrorNotConnectedToInternet = -1009;
+    static constexpr qint64 URLErrorBadServerResponse = -1011;
+    static constexpr qint64 URLErrorSecureConnectionFailed = -1200;
+
+    // A request for `url` with "Content-Type: application/json" and "Authorization: Bearer <token>".
+    // The method is chosen when it is sent (GET unless the caller says otherwise).
+    static QNetworkRequest requestWithAuthentication(const QString& token, const QUrl& url);
+
+    static bool isCodeGood(int statusCode) { return statusCode >= 200 && statusCode < 300; }
+
+    // The URL-loading code that a Qt network error stands for.
+    static qint64 urlErrorCodeForNetworkError(QNetworkReply::NetworkError error);
+    // Whether the failure means the machine lost its way to the internet or the host.
+    static bool isLossOfInternet(QNetworkReply::NetworkError error);
+    static bool isLossOfInternet(const PLYError& error);
+
+    // The transport failure of a finished reply, or a null error when an HTTP response arrived.
+    static PLYError transportErrorForReply(const QNetworkReply* reply);
+
+    // The one access manager of the web-service client; it lives on the main thread.
+    static QNetworkAccessManager* sharedNetworkAccessManager();
+};

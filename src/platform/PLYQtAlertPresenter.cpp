@@ -1,0 +1,25 @@
+#include "PLYQtAlertPresenter.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+qint64 PLYQtAlertPresenter::runModal(const PLYAlertRequest& alert, QWidget* parent) {
+    QMessageBox box(parent);
+    switch (alert.style) {
+    case PLYAlertRequest::Style::Warning: box.setIcon(QMessageBox::Warning); break;
+    case PLYAlertRequest::Style::Informational: box.setIcon(QMessageBox::Information); break;
+    case PLYAlertRequest::Style::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    const QStringList titles = alert.buttonTitles.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttonTitles;
+    QList<QAbstractButton*> buttons;
+    for (const auto& title : titles) buttons << box.addButton(title, QMessageBox::ActionRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    // Escape picks "Cancel" when there is one, else the last button.
+    const qsizetype cancel = titles.indexOf(QStringLiteral("Cancel"));
+    box.setEscapeButton(buttons.at(cancel >= 0 ? cancel : buttons.size() - 1));
+    box.exec();
+    const qsizetype index = buttons.indexOf(box.clickedButton());
+    return FirstButtonReturn + (index >= 0 ? index : buttons.size() - 1);
+}

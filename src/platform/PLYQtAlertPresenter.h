@@ -1,0 +1,9 @@
+#pragma once
+
+#include "PLYAlertPresenter.h"
+
+// Alerts as QMessageBox dialogs.
+class PLYQtAlertPresenter : public PLYAlertPresenter {
+public:
+    qint64 runModal(const PLYAlertRequest& alert, QWidget* parent = nullptr) override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "PLYModalRunner.h"
+
+#include <QList>
+#include <QPointer>
+
+class QEventLoop;
+
+// A nested event loop over an application-modal window.
+class PLYQtModalRunner : public PLYModalRunner {
+public:
+    qint64 runModalForWindow(QWidget* window) override;
+    void stopModalWithCode(qint64 code) override;
+    bool isRunning() const override { return !m_loops.isEmpty(); }
+
+private:
+    QList<QEventLoop*> m_loops;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "PLYUserNotifier.h"
+
+#include <QPointer>
+
+class QSystemTrayIcon;
+
+// A tray-icon message where the desktop has a tray; otherwise the notice is only logged.
+class PLYQtUserNotifier : public PLYUserNotifier {
+public:
+    ~PLYQtUserNotifier() override;
+    void deliver(const QString& title, const QString& informativeText) override;
+
+private:
+    QPointer<QSystemTrayIcon> m_tray;
+};

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+// One environment of the publishing service: where it lives, the addresses of its roots and
+// the credentials kept for it. Exactly one environment is current, chosen in the user defaults.
+class PLYWebServiceHost : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* HostTypeDev = "PLYWebServiceHost_DEV";
+    static constexpr const char* HostTypeStaging = "PLYWebServiceHost_STAGING";
+    static constexpr const char* HostTypeProd = "PLYWebServiceHost_PROD";
+    static constexpr const char* HostTypeCustom = "PLYWebServiceHost_CUSTOM";
+
+    static constexpr const char* kHostTypeKey = "WEB_SERVICE_HOST_TYPE";
+    static constexpr const char* kCustomHostKey = "WEB_SERVICE_KEY_HOST";
+    static constexpr const char* kCustomPortKey = "WEB_SERVICE_KEY_PORT";
+    static constexpr const char* kCustomHTTPSKey = "WEB_SERVICE_KEY_HTTPS";
+
+    // Posted by setCurrentHostType; the object is classObject(), no user info.
+    static constexpr const char* DidChangeCurrentHostNotification = "PLYWebServiceHostDidChangeCurrentHostNotification";
+    // Stands for the host class as the poster of class-level notifications.
+    static void* classObject();
+
+    static constexpr const char* kEmailKey = "email";
+    static constexpr const char* kPasswordKey = "password";
+    static constexpr const char* kJWTKey = "jwt";
+
+    // The environment named under "WEB_SERVICE_HOST_TYPE" (development when none; custom when
+    // the name is none of the fixed three). Instances live for the process.
+    static PLYWebServiceHost* currentHost();
+    static PLYWebServiceHost* devHost();
+    static PLYWebServiceHost* stagingHost();
+    static PLYWebServiceHost* prodHost();
+    static PLYWebServiceHost* customHost();
+
+    static void setCurrentHostType(const QString& hostType);
+    static void setCustomHostName(const QString& hostName);
+    static void setCustomPort(const QString& port);
+    static void setCustomHTTPS(bool https);
+
+    static QUrl urlComponentWithHost(const QString& host, const QString& port, bool https);
+
+    // The last component of the application's identifier, e.g. "pellory".
+    static QString bundleIdentifierLastComponent();
+
+    // Tests: forget every instance so that the next accessor call makes a fresh one.
+    static void resetForTesting();
+
+    explicit PLYWebServiceHost(const QString& hostType, QObject* parent = nullptr);
+    ~PLYWebServiceHost() override;
+
+    QString hostType() const { return m_hostType; }
+    QString hostName() const;
+    QString port() const;
+    bool isHTTPS() const;
+    QString keychainSuffix() const;
+    // "com.<identifier>.<suffix>": the keychain service of this environment's credentials.
+    QString keychainServiceName() const;
+
+    QUrl serviceURL() const;
+    QUrl serviceCoreURL() const;
+    QUrl serviceApiURL() const;
+    QUrl serviceMeURL() const;
+    QUrl serviceURLWithPaths(const QStringList& paths, const std::optional<QVariantMap>& parameters = std::nullopt) const;
+    QUrl serviceCoreURLWithPaths(const QStringList& paths, const std::optional<QVariantMap>& parameters = std::nullopt) const;
+    QUrl serviceApiURLWithPaths(const QStringList& paths, const std::optional<QVariantMap>& parameters = std::nullopt) const;
+    QUrl serviceMeURLWithPaths(const QStringList& paths, const std::optional<QVariantMap>& parameters = std::nullopt) const;
+    QUrl passwordResetURL() const;
+    // The channel address, carrying this host's token: never log it unredacted.
+    QUrl socketURL() const;
+
+    QString email() const;
+    QString password() const;
+    QString jwt() const;
+    void setEmail(const QString& email, bool remember);
+    void setPassword(const QString& password, bool remember);
+    // Caches and saves the token, then makes sure the channel is open.
+    void setJWT(const QString& jwt);
+    // Forgets the three credentials in memory and in the keychain, and closes an open channel.
+    void clearStoredKeys();
+
+    // The channel is run by the real-time client, which installs itself here; without one
+    // these do nothing.
+    struct ChannelHooks {
+        std::function<void(PLYWebServiceHost*)> ensureConnection;
+        std::function<void(PLYWebServiceHost*)> closeIfOpen;
+    };
+    static void setChannelHooks(ChannelHooks hooks);
+    void ensureSocketConnection();
+
+private:
+    QString cachedOrStored(QString& cache, const char* key) const;
+    void store(QString& cache, const QString& value, const char* key, bool remember);
+    QUrl urlWithPath(const QString& path, const std::optional<QVariantMap>& parameters) const;
+
+    const QString m_hostType;
+    mutable std::recursive_mutex m_mutex;
+    mutable QString m_email;
+    mutable QString m_password;
+    mutable QString m_jwt;
+};

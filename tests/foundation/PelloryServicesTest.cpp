@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "PLYJSONSerialization.h"
+#include "PelloryServices.h"
+
+TEST(PelloryServices, AuthenticatedRequestsCarryJsonAndBearerHeaders) {
+    const QNetworkRequest request = PelloryServices::requestWithAuthentication("abc.def", QUrl("http://h:1/api/me"));
+    EXPECT_EQ(request.url(), QUrl("http://h:1/api/me"));
+    EXPECT_EQ(request.rawHeader("Content-Type"), "application/json");
+    EXPECT_EQ(request.rawHeader("Authorization"), "Bearer abc.def");
+}
+
+TEST(PelloryServices, GoodCodesAreThe200s) {
+    EXPECT_TRUE(PelloryServices::isCodeGood(200));
+    EXPECT_TRUE(PelloryServices::isCodeGood(299));
+    EXPECT_FALSE(PelloryServices::isCodeGood(199));
+    EXPECT_FALSE(PelloryServices::isCodeGood(300));
+    EXPECT_FALSE(PelloryServices::isCodeGood(0));
+}
+
+TEST(PelloryServices, LossOfInternetCoversConnectivityFailuresOnly) {
+    for (auto error : {QNetworkReply::TimeoutError, QNetworkReply::HostNotFoundError, QNetworkReply::ConnectionRefusedError,
+                       QNetworkReply::RemoteHostClosedError, QNetworkReply::TemporaryNetworkFailureError,
+                       QNetworkReply::NetworkSessionFailedError})
+        EXPECT_TRUE(PelloryServices::isLossOfInternet(error)) << int(error);
+    for (auto error : {QNetworkReply::NoError, QNetworkReply::OperationCanceledError, QNetworkReply::SslHandshakeFailedError,
+                       QNetworkReply::ContentNotFoundError, QNetworkReply::UnknownNetworkError})
+        EXPECT_FALSE(PelloryServices::isLossOfInternet(error)) << int(error);
+    for (qint64 code : {-1009, -1008, -1006, -1005, -1004, -1003, -1001})
+        EXPECT_TRUE(PelloryServices::isLossOfInternet(PLYError(PelloryServices::URLErrorDomain, code)));
+    EXPECT_FALSE(PelloryServices::isLossOfInternet(PLYError(PelloryServices::URLErrorDomain, -1002)));
+    EXPECT_FALSE(PelloryServices::isLossOfInternet(PLYError("OtherDomain", -1009)));
+}
+
+TEST(PLYJSONSerialization, ReadsObjectsArraysAndFragmentsOnlyWhenAllowed) {
+    EXPECT_FALSE(PLYJSONSerialization::JSONObjectWithData(QByteArray()).isValid());
+    PLYError error;
+    EXPECT_EQ(PLYJSONSerialization::JSONObjectWithData(R"({"a": 1})", 0, &error).toMap().value("a").toInt(), 1);
+    EXPECT_EQ(PLYJSONSerialization::JSONObjectWithData("[1, 2]").toList().size(), 2);
+    EXPECT_FALSE(PLYJSONSerialization::JSONObjectWithData("\"text\"", 0, &error).isValid());
+    EXPECT_FALSE(error.isNull());
+    EXPECT_EQ(PLYJSONSerialization::JSONObjectWithData("\"text\"", PLYJSONSerialization::ReadingAllowFragments).toString(), "text");
+    EXPECT_TRUE(PLYJSONSerialization::isNull(PLYJSONSerialization::JSONObjectWithData("null", PLYJSONSerialization::ReadingAllowFragments)));
+    EXPECT_FALSE(PLYJSONSerialization::JSONObjectWithData("{broken", PLYJSONSerialization::ReadingAllowFragments).isValid());
+    EXPECT_TRUE(PLYJSONSerialization::isNull(PLYJSONSerialization::JSONObjectWithData(R"({"a": null})").toMap().value("a")));
+}
+
+TEST(PLYJSONSerialization, WritesCompactOrPretty) {
+    const QVariantMap object{{"k", QVariantList{1, "x"}}};
+    EXPECT_EQ(PLYJSONSerialization::dataWithJSONObject(object), R"({"k":[1,"x"]})");
+    const QByteArray pretty = PLYJSONSerialization::dataWithJSONObject(object, PLYJSONSerialization::WritingPrettyPrinted);
+    EXPECT_TRUE(pretty.contains('\n'));
+    EXPECT_EQ(PLYJSONSerialization::JSONObjectWithData(pretty).toMap(), object);
+    PLYError error;
+    EXPECT_TRUE(PLYJSONSerialization::dataWithJSONObject(QVariant(5), 0, &error).isNull());
+    EXPECT_FALSE(error.isNull());
+}
