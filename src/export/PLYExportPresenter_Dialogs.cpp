@@ -1,10 +1,10 @@
 #include "PLYExportPresenter_Dialogs.h"
 
+#include "PLYAlertPresenter.h"
 #include "PLYExportManager.h"
+#include "PLYFileDialogs.h"
 
-#include <QFileDialog>
 #include <QInputDialog>
-#include <QMessageBox>
 #include <QProgressDialog>
 #include <QStandardPaths>
 
@@ -23,8 +23,11 @@ std::optional<int> PLYExportPresenter_Dialogs::chooseExportWidth(int proposed) {
 }
 
 QString PLYExportPresenter_Dialogs::chooseExportFolder() {
-    return QFileDialog::getExistingDirectory(m_parent, QObject::tr("Export To"),
-                                             QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    const std::shared_ptr<PLYFileDialogs> dialogs = PLYFileDialogs::shared();
+    if (!dialogs)
+        return {};
+    return dialogs->chooseFolder(m_parent, QObject::tr("Export To"),
+                                 QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
 }
 
 void PLYExportPresenter_Dialogs::exportProgress(int done, int total) {
@@ -39,14 +42,24 @@ void PLYExportPresenter_Dialogs::exportProgress(int done, int total) {
 
 void PLYExportPresenter_Dialogs::exportFinished(const QStringList& files, const QString& error) {
     delete m_progress;
-    if (!error.isEmpty()) {
-        QMessageBox box(QMessageBox::Critical, QObject::tr("Export Failed"), error, QMessageBox::Ok, m_parent);
-        box.setInformativeText(QObject::tr("%n image(s) were written before the failure.", nullptr, int(files.size())));
-        box.exec();
-    }
+    if (error.isEmpty())
+        return;
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Critical;
+    alert.messageText = QObject::tr("Export Failed");
+    alert.informativeText =
+        error + QLatin1Char('\n') + QObject::tr("%n image(s) were written before the failure.", nullptr, int(files.size()));
+    alert.buttonTitles = {QObject::tr("OK")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(alert, m_parent);
 }
 
 void PLYExportPresenter_Dialogs::exportRefused(const QString& message) {
-    QMessageBox box(QMessageBox::Information, QObject::tr("Export"), message, QMessageBox::Ok, m_parent);
-    box.exec();
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Informational;
+    alert.messageText = QObject::tr("Export");
+    alert.informativeText = message;
+    alert.buttonTitles = {QObject::tr("OK")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(alert, m_parent);
 }
