@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <memory>
+
+class PLYLayoutManager;
+class PLYPersistantPost;
+class PLYPersistantStore;
+
+// The handle to one open post: the post itself and its layout manager, made on first use.
+// (The post's SEO manager is added with the SEO metrics.)
+class PLYPostManager : public std::enable_shared_from_this<PLYPostManager> {
+public:
+    // `post` may be nothing: the manager of a post still to be made.
+    static std::shared_ptr<PLYPostManager> create(std::shared_ptr<PLYPersistantPost> post);
+    ~PLYPostManager();
+
+    std::shared_ptr<PLYPersistantPost> representedPost() const { return m_post; }
+    // Nothing while there is no post.
+    std::shared_ptr<PLYLayoutManager> layoutManager();
+
+    // Asks the current account for a new post with one empty stacked section; not saved here.
+    // False when nobody is signed in.
+    bool createNewPostWithTtitle(const QString& name);
+    // The post's main folder location moves to `url` (or one is made for it).
+    void setWatchLocation(const QUrl& url, const QByteArray& previousData = {});
+    // A folder adds each supported image in it; a supported image file becomes a watched
+    // single-file location of the post; anything else is skipped.
+    void addWatchImage(const QUrl& url);
+
+private:
+    explicit PLYPostManager(std::shared_ptr<PLYPersistantPost> post) : m_post(std::move(post)) {}
+    // Registers a new location with the store, adds it to the post and starts it.
+    void addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder);
+
+    std::shared_ptr<PLYPersistantPost> m_post;
+    std::shared_ptr<PLYLayoutManager> m_layoutManager;
+};

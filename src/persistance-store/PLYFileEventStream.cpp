@@ -1,0 +1,167 @@
+#include "PLYFileEventStream.h"
+
+#include "PLYLog.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace {
+constexpr quint32 kTreeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
+                              IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr quint32 kAncestorMask = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+}  // namespace
+
+PLYFileEventStream::PLYFileEventStream(const QString& rootPath, bool recursive, int latencyMs, Callback callback,
+                                       QObject* parent)
+    : QObject(parent), m_root(QDir::cleanPath(rootPath)), m_recursive(recursive), m_latencyMs(latencyMs),
+      m_callback(std::move(callback)) {
+    m_latencyTimer.setSingleShot(true);
+    connect(&m_latencyTimer, &QTimer::timeout, this, &PLYFileEventStream::deliver);
+}
+
+PLYFileEventStream::~PLYFileEventStream() { stop(); }
+
+bool PLYFileEventStream::start() {
+    if (m_fd >= 0) return true;
+    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0) {
+        PLY_LOG_ERROR(QStringLiteral("Could not start watching %1: %2").arg(m_root, QString::fromLocal8Bit(strerror(errno))));
+        return false;
+    }
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PLYFileEventStream::readEvents);
+    rearm();
+    return true;
+}
+
+void PLYFileEventStream::stop() {
+    m_latencyTimer.stop();
+    m_pending.clear();
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        delete m_notifier;
+        m_notifier = nullptr;
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);  // closing the descriptor drops every watch
+        m_fd = -1;
+    }
+    m_watches.clear();
+    m_rootWatch = -1;
+}
+
+void PLYFileEventStream::clearWatches() {
+    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it) inotify_rm_watch(m_fd, it.key());
+    m_watches.clear();
+    m_rootWatch = -1;
+}
+
+void PLYFileEventStream::addWatch(const QString& dir, bool recurse) {
+    const int wd = inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), kTreeMask);
+    if (wd < 0) {
+        PLY_LOG_WARN(QStringLiteral("Could not watch %1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno))));
+        return;
+    }
+    m_watches.insert(wd, dir);
+    if (!recurse) return;
+    QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
+    while (it.hasNext()) addWatch(it.next(), true);
+}
+
+void PLYFileEventStream::rearm() {
+    if (m_fd < 0) return;
+    clearWatches();
+    m_watchingAncestor = false;
+    m_rootIsFile = false;
+    const QFileInfo root(m_root);
+    if (root.isDir()) {
+        addWatch(m_root, m_recursive);
+        m_rootWatch = m_watches.key(m_root, -1);
+        return;
+    }
+    // A single file (or a missing root): watch the nearest folder that exists above it.
+    QString dir = root.absolutePath();
+    while (!QFileInfo(dir).isDir() && dir != QLatin1String("/")) dir = QFileInfo(dir).absolutePath();
+    m_watchingAncestor = !root.exists();
+    m_rootIsFile = root.exists();
+    const int wd = inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), m_watchingAncestor ? kAncestorMask : kTreeMask);
+    if (wd >= 0) {
+        m_watches.insert(wd, dir);
+        m_rootWatch = wd;
+    }
+}
+
+void PLYFileEventStream::queue(const QString& path, quint32 flags) {
+    m_pending.append(PLYFileEvent(m_nextEventId++, path, flags));
+    if (!m_latencyTimer.isActive()) m_latencyTimer.start(m_latencyMs);
+}
+
+void PLYFileEventStream::readEvents() {
+    alignas(inotify_event) char buffer[16384];
+    bool mustRearm = false;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(p);
+            p += sizeof(inotify_event) + ev->len;
+            if (ev->mask & IN_Q_OVERFLOW) {
+                queue(m_root, PLYFileEvent::MustScanSubDirs);
+                mustRearm = true;
+                continue;
+            }
+            const QString dir = m_watches.value(ev->wd);
+            if (dir.isEmpty()) continue;
+            const QString path = ev->len ? dir + QLatin1Char('/') + QFile::decodeName(ev->name) : dir;
+            if (m_watchingAncestor) {
+                // Something appeared or vanished above the missing root: look again.
+                queue(m_root, PLYFileEvent::RootChanged | PLYFileEvent::MustScanSubDirs);
+                mustRearm = true;
+                continue;
+            }
+            if (ev->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+                if (ev->wd == m_rootWatch || dir == m_root) {
+                    queue(m_root, PLYFileEvent::RootChanged | PLYFileEvent::MustScanSubDirs);
+                    mustRearm = true;
+                }
+                continue;
+            }
+            if (ev->mask & IN_IGNORED) {
+                m_watches.remove(ev->wd);
+                continue;
+            }
+            quint32 flags = 0;
+            if (ev->mask & IN_CREATE) flags |= PLYFileEvent::Created;
+            if (ev->mask & IN_DELETE) flags |= PLYFileEvent::Removed;
+            if (ev->mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB)) flags |= PLYFileEvent::Modified;
+            if (ev->mask & (IN_MOVED_FROM | IN_MOVED_TO)) flags |= PLYFileEvent::Renamed;
+            if (ev->mask & IN_ISDIR) {
+                flags |= PLYFileEvent::IsDirectory;
+                // A folder came in: watch it and everything under it, and have its content scanned.
+                if (m_recursive && (ev->mask & (IN_CREATE | IN_MOVED_TO)) && dir.startsWith(m_root)) {
+                    addWatch(path, true);
+                    flags |= PLYFileEvent::MustScanSubDirs;
+                }
+                if (ev->mask & (IN_DELETE | IN_MOVED_FROM)) flags |= PLYFileEvent::MustScanSubDirs;
+            }
+            // For a single-file root only that file's events count.
+            if (m_rootIsFile && path != m_root) continue;
+            queue(path, flags);
+        }
+    }
+    if (mustRearm) rearm();
+}
+
+void PLYFileEventStream::deliver() {
+    if (m_pending.isEmpty()) return;
+    QVector<PLYFileEvent> batch;
+    batch.swap(m_pending);
+    for (int i = 0; i < batch.size(); ++i) batch[i].setMoreComing(i + 1 < batch.size());
+    if (m_callback) m_callback(batch);
+}

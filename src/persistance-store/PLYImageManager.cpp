@@ -1,0 +1,191 @@
+#include "PLYImageManager.h"
+
+#include "PLYDefaults.h"
+#include "PLYDispatch.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+#include "PLYSourceImage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QPointer>
+#include <QSaveFile>
+
+namespace {
+
+std::unique_ptr<PLYImageManager>& sharedSlot() {
+    static std::unique_ptr<PLYImageManager> slot;
+    return slot;
+}
+
+bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "jpeg");
+    writer.setQuality(PLYImageManager::JpegQuality);
+    if (!writer.write(image)) {
+        *reason = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+PLYImageManager* PLYImageManager::sharedManager() {
+    auto& slot = sharedSlot();
+    if (!slot) slot = std::make_unique<PLYImageManager>(QDir(PLYDefaults::applicationSupportDirectory()).filePath(QStringLiteral("ImageCache")));
+    return slot.get();
+}
+
+void PLYImageManager::resetSharedManager(const QString& cacheDirectory) {
+    auto& slot = sharedSlot();
+    if (slot) slot->waitForDone();
+    slot.reset();
+    if (!cacheDirectory.isEmpty()) slot = std::make_unique<PLYImageManager>(cacheDirectory);
+}
+
+PLYImageManager::PLYImageManager(const QString& cacheDirectory, QObject* parent)
+    : QObject(parent), m_cacheDirectory(cacheDirectory) {
+    QDir().mkpath(m_cacheDirectory);
+    m_pool.setMaxThreadCount(MaxConcurrentRenditions);
+    m_pool.setThreadPriority(QThread::LowPriority);
+    m_pool.setObjectName(QStringLiteral("Image Cache"));
+}
+
+PLYImageManager::~PLYImageManager() { m_pool.waitForDone(); }
+
+void PLYImageManager::waitForDone() { m_pool.waitForDone(); }
+
+QString PLYImageManager::previewPathForIdentifier(const QString& identifier) const {
+    return m_cacheDirectory + QLatin1Char('/') + identifier + QStringLiteral("/preview.jpg");
+}
+
+QString PLYImageManager::exportPathForIdentifier(const QString& identifier) const {
+    return m_cacheDirectory + QLatin1Char('/') + identifier + QStringLiteral("/export.jpg");
+}
+
+bool PLYImageManager::hasRenditions(const QString& identifier) const {
+    return QFileInfo::exists(previewPathForIdentifier(identifier)) && QFileInfo::exists(exportPathForIdentifier(identifier));
+}
+
+bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
+                                       PLYError* error) {
+    QImageReader reader(sourcePath);
+    reader.setAutoTransform(true);
+    const QSize raw = reader.size();
+    if (!raw.isValid()) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 1,
+                                      QStringLiteral("Cannot read %1").arg(sourcePath), reader.errorString()));
+        return false;
+    }
+    // The widths refer to the picture as shown, after its orientation is applied.
+    const bool rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const int shownWidth = rotated ? raw.height() : raw.width();
+    if (shownWidth > ExportWidth) {
+        const double scale = double(ExportWidth) / double(shownWidth);
+        reader.setScaledSize(QSize(qMax(1, qRound(raw.width() * scale)), qMax(1, qRound(raw.height() * scale))));
+    }
+    QImage exportImage = reader.read();
+    if (exportImage.isNull()) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 2,
+                                      QStringLiteral("Cannot decode %1").arg(sourcePath), reader.errorString()));
+        return false;
+    }
+    if (exportImage.hasAlphaChannel()) {
+        // JPEG has no transparency: flatten onto white rather than black.
+        QImage flat(exportImage.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, exportImage);
+        exportImage = flat;
+    }
+    const QImage preview = exportImage.width() > PreviewWidth
+                               ? exportImage.scaledToWidth(PreviewWidth, Qt::SmoothTransformation)
+                               : exportImage;
+    QDir().mkpath(QFileInfo(exportPath).absolutePath());
+    QDir().mkpath(QFileInfo(previewPath).absolutePath());
+    QString reason;
+    if (!writeJpeg(exportImage, exportPath, &reason) || !writeJpeg(preview, previewPath, &reason)) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 3,
+                                      QStringLiteral("Cannot write the renditions of %1").arg(sourcePath), reason));
+        return false;
+    }
+    return true;
+}
+
+void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
+    if (!image) return;
+    const QString id = image->identifier();
+    const QString source = image->path();
+    if (!force && !m_inFlight.contains(id) && hasRenditions(id)) {
+        const QFileInfo cached(exportPathForIdentifier(id));
+        if (cached.lastModified() >= QFileInfo(source).lastModified() && !m_failed.contains(id)) return;
+    }
+    if (m_inFlight.contains(id) && !force) return;
+    const quint64 generation = ++m_generation;
+    m_inFlight.insert(id, generation);
+    m_failed.remove(id);
+    m_previews.remove(id);
+    const QString previewPath = previewPathForIdentifier(id);
+    const QString exportPath = exportPathForIdentifier(id);
+    std::weak_ptr<PLYSourceImage> weak = image;
+    QPointer<PLYImageManager> self(this);
+    m_pool.start([=]() {
+        PLYError error;
+        const bool ok = renderRenditions(source, previewPath, exportPath, &error);
+        if (!ok) PLY_LOG_WARN(error.toString());
+        PLYDispatch::mainAsync([=]() {
+            if (self) self->finished(id, weak, ok, generation);
+        });
+    });
+}
+
+void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok,
+                               quint64 generation) {
+    // A newer request for the same image supersedes this one.
+    if (m_inFlight.value(identifier) != generation) return;
+    m_inFlight.remove(identifier);
+    if (!ok) {
+        m_failed.insert(identifier);
+        QFile::remove(previewPathForIdentifier(identifier));
+        QFile::remove(exportPathForIdentifier(identifier));
+    }
+    m_previews.remove(identifier);
+    if (auto strong = image.lock())
+        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
+}
+
+QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {
+    if (m_failed.contains(identifier)) return placeholderImage();
+    if (const QImage* cached = m_previews.object(identifier)) return *cached;
+    QImage image(previewPathForIdentifier(identifier));
+    if (!image.isNull()) m_previews.insert(identifier, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
+    return image;
+}
+
+QByteArray PLYImageManager::exportDataForIdentifier(const QString& identifier) const {
+    QFile file(exportPathForIdentifier(identifier));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+QImage PLYImageManager::exportImageForIdentifier(const QString& identifier) const {
+    return QImage(exportPathForIdentifier(identifier));
+}
+
+QImage PLYImageManager::placeholderImage() {
+    static const QImage image(QStringLiteral(":/images/broken-image.png"));
+    return image;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "PLYError.h"
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QThreadPool>
+#include <memory>
+
+class PLYSourceImage;
+
+// The image cache: for each image identifier a preview JPEG 200 pixels wide and an export
+// JPEG at most 1500 pixels wide, both made from one reduced-scale decode of the file, in
+// "<cache folder>/<identifier>/preview.jpg" and "export.jpg". Renditions are made five at a
+// time on low-priority threads; everything else runs on the main thread.
+class PLYImageManager : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* CacheCreatedNotification = "kPLY_NOTIFICATION_IMAGE_CACHE_CREATED";
+    static constexpr int PreviewWidth = 200;
+    static constexpr int ExportWidth = 1500;
+    static constexpr int JpegQuality = 70;
+    static constexpr int MaxConcurrentRenditions = 5;
+
+    // The singleton, made on first use with its cache under the application-support folder.
+    static PLYImageManager* sharedManager();
+    // Tests start from a fresh manager (optionally over another cache folder).
+    static void resetSharedManager(const QString& cacheDirectory = {});
+
+    explicit PLYImageManager(const QString& cacheDirectory, QObject* parent = nullptr);
+    ~PLYImageManager() override;
+
+    QString cacheDirectory() const { return m_cacheDirectory; }
+    QString previewPathForIdentifier(const QString& identifier) const;
+    QString exportPathForIdentifier(const QString& identifier) const;
+
+    // Queues the pair for an image unless it exists and is newer than the file (or `force`).
+    // Posts CacheCreatedNotification with the image as object when done, also when the file
+    // could not be decoded (the image is then marked failed and shows the placeholder).
+    void requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force = false);
+    bool hasRenditions(const QString& identifier) const;
+    bool isFailed(const QString& identifier) const { return m_failed.contains(identifier); }
+    bool isPending(const QString& identifier) const { return m_inFlight.contains(identifier); }
+
+    // From memory, else from its file; the placeholder for an image that failed; null otherwise.
+    QImage previewImageForIdentifier(const QString& identifier);
+    // Empty when the file is missing.
+    QByteArray exportDataForIdentifier(const QString& identifier) const;
+    QImage exportImageForIdentifier(const QString& identifier) const;
+    static QImage placeholderImage();
+
+    // Writes both renditions of one file from a single reduced-scale decode (any thread).
+    static bool renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
+                                 PLYError* error = nullptr);
+
+    // Blocks until the queued renditions are written (tests, benchmarks).
+    void waitForDone();
+
+private:
+    void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, quint64 generation);
+
+    QString m_cacheDirectory;
+    QThreadPool m_pool;
+    QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
+    QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
+    QSet<QString> m_failed;
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,324 @@
+#include "PLYPersistantPost.h"
+
+#include "PLYDefaults.h"
+#include "PLYImageManager.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantStore.h"
+#include "PLYPropertyList.h"
+#include "PLYSourceDirectory.h"
+#include "PLYSourceImage.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QUuid>
+
+namespace {
+
+const QString kInfo = QStringLiteral("info.plist");
+const QString kLayout = QStringLiteral("layout");
+const QString kPreview = QStringLiteral("preview.jpg");
+
+QString newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
+
+void collectImageRefs(const PLYBlock& block, QStringList* refs) {
+    if (block.has_image()) {
+        refs->append(QString::fromStdString(block.image().img_ref()));
+    } else if (block.has_container()) {
+        for (const PLYBlock& sub : block.container().sub_blocks()) collectImageRefs(sub, refs);
+    }
+}
+
+QStringList imageRefsOfLayout(const PLYLayout& layout) {
+    QStringList refs;
+    for (const PLYSection& section : layout.sections())
+        for (const PLYBlock& block : section.blocks()) collectImageRefs(block, &refs);
+    return refs;
+}
+
+}  // namespace
+
+std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name, const QString& accountFolder,
+                                                             std::weak_ptr<PLYPersistantStore> store) {
+    std::shared_ptr<PLYPersistantPost> post(new PLYPersistantPost());
+    post->m_store = std::move(store);
+    post->m_identifier = newIdentifier();
+    post->m_folder = QDir(accountFolder).filePath(post->m_identifier + QLatin1Char('.') + QLatin1String(FolderExtension));
+    post->m_name = name;
+    post->m_creationDate = QDateTime::currentDateTimeUtc();
+    post->m_updatedDate = post->m_creationDate;
+    post->m_layout.set_id(newIdentifier().toStdString());
+    post->m_layout.set_padding(qRound64(PLYDefaults::defaultPadding()));
+    const QColor bg = PLYDefaults::defaultBackgroundColour();
+    post->m_layout.mutable_background_colour()->set_r(float(bg.red()));
+    post->m_layout.mutable_background_colour()->set_g(float(bg.green()));
+    post->m_layout.mutable_background_colour()->set_b(float(bg.blue()));
+    return post;
+}
+
+std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
+                                                           PLYError* error) {
+    QFile infoFile(QDir(folder).filePath(kInfo));
+    if (!infoFile.open(QIODevice::ReadOnly)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 20,
+                                      QStringLiteral("Cannot read %1").arg(infoFile.fileName()), infoFile.errorString()));
+        return nullptr;
+    }
+    const QByteArray info = infoFile.readAll();
+    QVariantMap map;
+    if (!PLYPropertyList::fromXml(info, &map, error)) return nullptr;
+    std::shared_ptr<PLYPersistantPost> post(new PLYPersistantPost());
+    post->m_store = std::move(store);
+    post->m_folder = folder;
+    if (!post->fromPropertyList(map)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 21,
+                                      QStringLiteral("%1 has no post identifier").arg(infoFile.fileName())));
+        return nullptr;
+    }
+    QFile layoutFile(QDir(folder).filePath(kLayout));
+    if (!layoutFile.open(QIODevice::ReadOnly)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 22,
+                                      QStringLiteral("Cannot read %1").arg(layoutFile.fileName()), layoutFile.errorString()));
+        return nullptr;
+    }
+    const QByteArray bytes = layoutFile.readAll();
+    if (!post->m_layout.ParseFromArray(bytes.constData(), int(bytes.size()))) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 23,
+                                      QStringLiteral("The layout in %1 is damaged").arg(layoutFile.fileName())));
+        return nullptr;
+    }
+    post->m_savedInfo = PLYPropertyList::toXml(post->toPropertyList(false));
+    post->m_savedLayout = post->m_layout.SerializeAsString();
+    return post;
+}
+
+QVariantMap PLYPersistantPost::toPropertyList(bool withUpdatedDate) const {
+    QVariantMap map;
+    map.insert(QStringLiteral("identifier"), m_identifier);
+    map.insert(QStringLiteral("name"), m_name);
+    map.insert(QStringLiteral("seo_title"), m_seoTitle);
+    map.insert(QStringLiteral("meta_description"), m_metaDescription);
+    if (m_focusKeywords) map.insert(QStringLiteral("focus_keywords"), QVariant(*m_focusKeywords));
+    map.insert(QStringLiteral("remote_identifier"), m_remoteIdentifier);
+    map.insert(QStringLiteral("creation_date"), m_creationDate);
+    if (withUpdatedDate) map.insert(QStringLiteral("updated_date"), m_updatedDate);
+    map.insert(QStringLiteral("source_locations"), QVariant(m_sourceLocations));
+    map.insert(QStringLiteral("hidden_images"), QVariant(m_hiddenImages));
+    QVariantMap entries;
+    for (auto it = m_imageEntries.cbegin(); it != m_imageEntries.cend(); ++it) {
+        QVariantMap e;
+        e.insert(QStringLiteral("use_count"), it->useCount);
+        e.insert(QStringLiteral("keywords"), QVariant(it->keywords));
+        entries.insert(it.key(), e);
+    }
+    map.insert(QStringLiteral("images"), entries);
+    return map;
+}
+
+bool PLYPersistantPost::fromPropertyList(const QVariantMap& map) {
+    m_identifier = map.value(QStringLiteral("identifier")).toString();
+    if (m_identifier.isEmpty()) return false;
+    m_name = map.value(QStringLiteral("name")).toString();
+    m_seoTitle = map.value(QStringLiteral("seo_title")).toString();
+    m_metaDescription = map.value(QStringLiteral("meta_description")).toString();
+    if (map.contains(QStringLiteral("focus_keywords")))
+        m_focusKeywords = map.value(QStringLiteral("focus_keywords")).toStringList();
+    m_remoteIdentifier = map.value(QStringLiteral("remote_identifier")).toString();
+    m_creationDate = map.value(QStringLiteral("creation_date")).toDateTime();
+    m_updatedDate = map.value(QStringLiteral("updated_date")).toDateTime();
+    m_sourceLocations = map.value(QStringLiteral("source_locations")).toStringList();
+    m_hiddenImages = map.value(QStringLiteral("hidden_images")).toStringList();
+    const QVariantMap entries = map.value(QStringLiteral("images")).toMap();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        const QVariantMap e = it.value().toMap();
+        ImageEntry entry;
+        entry.useCount = e.value(QStringLiteral("use_count")).toLongLong();
+        entry.keywords = e.value(QStringLiteral("keywords")).toStringList();
+        m_imageEntries.insert(it.key(), entry);
+    }
+    return true;
+}
+
+bool PLYPersistantPost::save(PLYError* error) {
+    const QByteArray info = PLYPropertyList::toXml(toPropertyList(false));
+    const std::string layoutBytes = m_layout.SerializeAsString();
+    const QDir dir(m_folder);
+    const bool onDisk = dir.exists(kInfo) && dir.exists(kLayout);
+    if (onDisk && info == m_savedInfo && layoutBytes == m_savedLayout) return true;
+    if (!QDir().mkpath(m_folder)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 24,
+                                      QStringLiteral("Cannot create %1").arg(m_folder)));
+        return false;
+    }
+    const QDateTime previous = m_updatedDate;
+    // A post written for the first time keeps its creation time as its update time.
+    if (!m_savedInfo.isEmpty() || onDisk) m_updatedDate = QDateTime::currentDateTimeUtc();
+    if (!PLYPropertyList::writeBytesAtomically(dir.filePath(kLayout), QByteArray::fromStdString(layoutBytes), error) ||
+        !PLYPropertyList::writeFile(dir.filePath(kInfo), toPropertyList(true), error)) {
+        m_updatedDate = previous;
+        return false;
+    }
+    m_savedInfo = info;
+    m_savedLayout = layoutBytes;
+    return true;
+}
+
+void PLYPersistantPost::setSeoTitle(const QString& title) {
+    if (title == m_seoTitle) return;
+    m_seoTitle = title;
+    notifyChange(QStringLiteral("seoTitle"));
+}
+
+void PLYPersistantPost::setMetaDescription(const QString& description) {
+    if (description == m_metaDescription) return;
+    m_metaDescription = description;
+    notifyChange(QStringLiteral("metaDescription"));
+}
+
+void PLYPersistantPost::setFocusKeywords(const std::optional<QStringList>& keywords) {
+    if (keywords == m_focusKeywords) return;
+    m_focusKeywords = keywords;
+    notifyChange(QStringLiteral("focusKeywords"));
+}
+
+int PLYPersistantPost::addChangeObserver(ChangeObserver observer) {
+    const int token = m_nextObserver++;
+    m_observers.insert(token, std::move(observer));
+    return token;
+}
+
+void PLYPersistantPost::removeChangeObserver(int token) { m_observers.remove(token); }
+
+void PLYPersistantPost::notifyChange(const QString& key) {
+    const auto observers = m_observers;  // an observer may remove itself
+    for (auto it = observers.cbegin(); it != observers.cend(); ++it) {
+        if (m_observers.contains(it.key())) it.value()(key);
+    }
+}
+
+void PLYPersistantPost::addSourceLocation(const QString& identifier) {
+    if (!identifier.isEmpty() && !m_sourceLocations.contains(identifier)) m_sourceLocations.append(identifier);
+}
+
+void PLYPersistantPost::removeSourceLocation(const QString& identifier) { m_sourceLocations.removeAll(identifier); }
+
+qint64 PLYPersistantPost::inUseCountForImage(const QString& identifier) const {
+    return m_imageEntries.value(identifier).useCount;
+}
+
+void PLYPersistantPost::postCountChange(const QString& identifier) {
+    auto store = m_store.lock();
+    if (!store) return;
+    if (auto image = store->imageForIdentifier(identifier))
+        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(ImageCountChangeNotification), image.get());
+}
+
+void PLYPersistantPost::incrementInUseCountForImage(const QString& identifier) {
+    if (identifier.isEmpty()) return;
+    ++m_imageEntries[identifier].useCount;
+    postCountChange(identifier);
+}
+
+void PLYPersistantPost::decrementInUseCountForImage(const QString& identifier) {
+    auto it = m_imageEntries.find(identifier);
+    // A count never goes below zero, whatever the caller's bookkeeping.
+    if (it == m_imageEntries.end() || it->useCount <= 0) return;
+    --it->useCount;
+    postCountChange(identifier);
+}
+
+qint64 PLYPersistantPost::numberOfImagesInUse() const {
+    qint64 n = 0;
+    for (const ImageEntry& e : m_imageEntries)
+        if (e.useCount > 0) ++n;
+    return n;
+}
+
+QStringList PLYPersistantPost::focusKeywordsForImage(const QString& identifier) const {
+    return m_imageEntries.value(identifier).keywords;
+}
+
+void PLYPersistantPost::setFocusKeywordsForImage(const QStringList& keywords, const QString& identifier) {
+    if (identifier.isEmpty()) return;
+    m_imageEntries[identifier].keywords = keywords;
+}
+
+void PLYPersistantPost::toggleImageHiddenForImage(const QString& identifier) {
+    if (m_hiddenImages.contains(identifier)) m_hiddenImages.removeAll(identifier);
+    else if (!identifier.isEmpty()) m_hiddenImages.append(identifier);
+}
+
+QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
+    QList<std::shared_ptr<PLYSourceImage>> result;
+    auto store = m_store.lock();
+    if (!store) return result;
+    for (const QString& id : m_sourceLocations) {
+        if (auto source = store->sourceForIdentifier(id))
+            for (const auto& image : source->watchedImages()) result.append(image);
+    }
+    return result;
+}
+
+std::shared_ptr<PLYSourceDirectory> PLYPersistantPost::mainSourceDirectory() const {
+    auto store = m_store.lock();
+    if (!store) return nullptr;
+    for (const QString& id : m_sourceLocations) {
+        auto source = store->sourceForIdentifier(id);
+        if (source && source->isFolderLocation()) return source;
+    }
+    return nullptr;
+}
+
+QPair<qint64, qint64> PLYPersistantPost::imagesCountWithCachePercent(bool excludeMissing) const {
+    qint64 pending = 0;
+    qint64 total = 0;
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    for (const auto& image : images()) {
+        ++total;
+        if (image->fileDeleted() || cache->isFailed(image->identifier())) continue;
+        if (excludeMissing && image->sourceDirectory() && !image->sourceDirectory()->locationExisits()) continue;
+        if (cache->isPending(image->identifier()) || !cache->hasRenditions(image->identifier())) ++pending;
+    }
+    return {pending, total};
+}
+
+void PLYPersistantPost::refreshSourceLocations() {
+    for (ImageEntry& e : m_imageEntries) e.useCount = 0;
+    for (const QString& ref : imageRefsOfLayout(m_layout))
+        if (!ref.isEmpty()) ++m_imageEntries[ref].useCount;
+    auto store = m_store.lock();
+    if (!store) return;
+    for (const QString& id : m_sourceLocations)
+        if (auto source = store->sourceForIdentifier(id)) source->rescan();
+}
+
+bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
+    auto store = m_store.lock();
+    if (!store) return true;
+    for (const QString& ref : imageRefsOfLayout(m_layout)) {
+        auto image = store->imageForIdentifier(ref);
+        if (image && image->fileDeleted()) return false;
+    }
+    return true;
+}
+
+QImage PLYPersistantPost::layoutPreview() const { return QImage(QDir(m_folder).filePath(kPreview)); }
+
+bool PLYPersistantPost::setLayoutPreview(const QImage& preview, PLYError* error) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(PLYImageManager::JpegQuality);
+    if (preview.isNull() || !writer.write(preview)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 25,
+                                      QStringLiteral("Cannot encode the preview of %1").arg(m_name)));
+        return false;
+    }
+    QDir().mkpath(m_folder);
+    if (!PLYPropertyList::writeBytesAtomically(QDir(m_folder).filePath(kPreview), bytes, error)) return false;
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PreviewCreatedNotification), this);
+    return true;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "PLYError.h"
+#include "PLYLayout.pb.h"
+#include "PLYLayoutOwner.h"
+
+#include <QDateTime>
+#include <QImage>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class PLYPersistantStore;
+class PLYSourceDirectory;
+class PLYSourceImage;
+
+// One post, stored as a folder "<identifier>.plypost" inside its account's folder, holding
+// "info.plist" (the fields below), "layout" (the layout's protobuf bytes) and, once made,
+// "preview.jpg".
+class PLYPersistantPost : public PLYLayoutOwner, public std::enable_shared_from_this<PLYPersistantPost> {
+public:
+    static constexpr const char* FolderExtension = "plypost";
+    static constexpr const char* ImageCountChangeNotification = "kPLY_NOTIFICATION_IMAGE_COUNT_CHANGE";
+    static constexpr const char* PreviewCreatedNotification = "kPLY_NOTIFICATION_POST_PREVIEW_CREATED";
+    static constexpr const char* SourceAddedNotification = "kPLY_NOTIFICATION_SOURCE_DIRECTORY_ADDED_TO_POST";
+    static constexpr const char* SourceRemovedNotification = "kPLY_NOTIFICATION_SOURCE_DIRECTORY_REMOVED_FROM_POST";
+
+    // A new post with a fresh identifier and an empty layout, in a folder under `accountFolder`.
+    static std::shared_ptr<PLYPersistantPost> create(const QString& name, const QString& accountFolder,
+                                                     std::weak_ptr<PLYPersistantStore> store);
+    // Nothing (with the reason) when the folder's files cannot be read; they are left untouched.
+    static std::shared_ptr<PLYPersistantPost> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
+                                                   PLYError* error = nullptr);
+
+    QString identifier() const { return m_identifier; }
+    bool isSamePost(const PLYPersistantPost& other) const { return m_identifier == other.m_identifier; }
+    QString folderPath() const { return m_folder; }
+
+    QString name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    QString seoTitle() const { return m_seoTitle; }
+    void setSeoTitle(const QString& title);
+    QString metaDescription() const { return m_metaDescription; }
+    void setMetaDescription(const QString& description);
+    std::optional<QStringList> focusKeywords() const { return m_focusKeywords; }
+    void setFocusKeywords(const std::optional<QStringList>& keywords);
+    QString remoteIdentifier() const { return m_remoteIdentifier; }
+    void setRemoteIdentifier(const QString& identifier) { m_remoteIdentifier = identifier; }
+    bool isPublished() const { return !m_remoteIdentifier.isEmpty(); }
+    QDateTime creationDate() const { return m_creationDate; }
+    QDateTime updatedDate() const { return m_updatedDate; }
+    QStringList sourceLocations() const { return m_sourceLocations; }
+    void addSourceLocation(const QString& identifier);
+    void removeSourceLocation(const QString& identifier);
+    QStringList hiddenImages() const { return m_hiddenImages; }
+
+    // Hears of changes of "seoTitle", "metaDescription" and "focusKeywords".
+    using ChangeObserver = std::function<void(const QString& key)>;
+    int addChangeObserver(ChangeObserver observer);
+    void removeChangeObserver(int token);
+
+    // PLYLayoutOwner
+    PLYLayout* layout() override { return &m_layout; }
+    qint64 inUseCountForImage(const QString& identifier) const override;
+    void incrementInUseCountForImage(const QString& identifier) override;
+    void decrementInUseCountForImage(const QString& identifier) override;
+
+    const PLYLayout& constLayout() const { return m_layout; }
+    qint64 numberOfImagesInUse() const;
+    QStringList focusKeywordsForImage(const QString& identifier) const;
+    void setFocusKeywordsForImage(const QStringList& keywords, const QString& identifier);
+    bool isImageHidden(const QString& identifier) const { return m_hiddenImages.contains(identifier); }
+    void toggleImageHiddenForImage(const QString& identifier);
+
+    // The images of every source location, location by location.
+    QList<std::shared_ptr<PLYSourceImage>> images() const;
+    // The first folder location of the post, or nothing.
+    std::shared_ptr<PLYSourceDirectory> mainSourceDirectory() const;
+    // (images without cached renditions, all images). Images that failed to decode and
+    // images whose file is gone are never pending; with `excludeMissing`, neither are the
+    // images of a missing location.
+    QPair<qint64, qint64> imagesCountWithCachePercent(bool excludeMissing) const;
+    // Recounts every use count from the layout, then has each location look again.
+    void refreshSourceLocations();
+    // No when an image block anywhere refers to an image whose file is gone.
+    bool doesLayoutHaveAllRequiredImagesToDraw() const;
+
+    QImage layoutPreview() const;
+    bool setLayoutPreview(const QImage& preview, PLYError* error = nullptr);
+
+    // Writes "info.plist" and "layout" when anything changed since the last save (the
+    // updated date moves only then). Atomic; false with the reason on failure.
+    bool save(PLYError* error = nullptr);
+
+private:
+    PLYPersistantPost() = default;
+    QVariantMap toPropertyList(bool withUpdatedDate) const;
+    bool fromPropertyList(const QVariantMap& map);
+    void notifyChange(const QString& key);
+    void postCountChange(const QString& identifier);
+
+    struct ImageEntry {
+        qint64 useCount = 0;
+        QStringList keywords;
+    };
+
+    std::weak_ptr<PLYPersistantStore> m_store;
+    QString m_folder;
+    QString m_identifier;
+    QString m_name;
+    QString m_seoTitle;
+    QString m_metaDescription;
+    std::optional<QStringList> m_focusKeywords;
+    QString m_remoteIdentifier;
+    QDateTime m_creationDate;
+    QDateTime m_updatedDate;
+    QStringList m_sourceLocations;
+    QStringList m_hiddenImages;
+    QMap<QString, ImageEntry> m_imageEntries;
+    PLYLayout m_layout;
+
+    QByteArray m_savedInfo;  // the last saved state, to tell whether a save changes anything
+    std::string m_savedLayout;
+    QMap<int, ChangeObserver> m_observers;
+    int m_nextObserver = 1;
+};

@@ -1,0 +1,361 @@
+#include "PLYSourceDirectory.h"
+
+#include "PLYDefaults.h"
+#include "PLYFileEventStream.h"
+#include "PLYImageFormats.h"
+#include "PLYImageManager.h"
+#include "PLYImageMetaReader.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPropertyList.h"
+#include "PLYSourceDirectoryDelegate.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QHash>
+#include <QUuid>
+
+#include <sys/stat.h>
+
+namespace {
+
+int g_latencyMs = 3000;
+
+struct FileIdentity {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 modifiedMs = 0;
+};
+
+FileIdentity identityOf(const QString& path) {
+    FileIdentity id;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return id;
+    id.exists = true;
+    id.device = quint64(st.st_dev);
+    id.inode = quint64(st.st_ino);
+    id.modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return id;
+}
+
+QString newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
+
+}  // namespace
+
+int PLYSourceDirectory::defaultLatencyMs() { return g_latencyMs; }
+void PLYSourceDirectory::setDefaultLatencyMs(int ms) { g_latencyMs = ms; }
+
+std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::create(const QUrl& location, const QByteArray& bookmarkData,
+                                                               const QString& storageFolder) {
+    std::shared_ptr<PLYSourceDirectory> d(new PLYSourceDirectory());
+    d->m_identifier = newIdentifier();
+    d->m_location = location;
+    d->m_bookmark = bookmarkData;
+    d->m_folder = QFileInfo(location.toLocalFile()).isDir();
+    d->m_includeSubFolders = PLYDefaults::defaultIncludeSubfolders();
+    d->m_filePath = QDir(storageFolder).filePath(d->m_identifier + QLatin1Char('.') + QLatin1String(FileExtension));
+    d->m_dirty = true;
+    return d;
+}
+
+std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::loadFromFile(const QString& path, PLYError* error) {
+    QVariantMap map;
+    if (!PLYPropertyList::readFile(path, &map, error)) return nullptr;
+    std::shared_ptr<PLYSourceDirectory> d(new PLYSourceDirectory());
+    d->m_filePath = path;
+    if (!d->fromPropertyList(map)) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 10,
+                                      QStringLiteral("The location file %1 lacks its identifier or location").arg(path)));
+        return nullptr;
+    }
+    return d;
+}
+
+PLYSourceDirectory::~PLYSourceDirectory() {
+    // Going away quietly: nobody is told of a state change from a half-destroyed location.
+    delete m_stream;
+    m_stream = nullptr;
+    for (const auto& image : std::as_const(m_images)) image->setSourceDirectory(nullptr);
+}
+
+QVariantMap PLYSourceDirectory::toPropertyList() const {
+    QVariantList images;
+    for (const auto& image : m_images) {
+        QVariantMap m;
+        m.insert(QStringLiteral("identifier"), image->identifier());
+        m.insert(QStringLiteral("path"), image->path());
+        m.insert(QStringLiteral("device"), qint64(image->device()));
+        m.insert(QStringLiteral("inode"), qint64(image->inode()));
+        m.insert(QStringLiteral("width"), image->width());
+        m.insert(QStringLiteral("height"), image->height());
+        if (image->starRating() >= 0) m.insert(QStringLiteral("star_rating"), qint64(image->starRating()));
+        m.insert(QStringLiteral("colour_rating"), image->colourRating());
+        m.insert(QStringLiteral("modified"), image->scannedModifiedTime());
+        m.insert(QStringLiteral("deleted"), image->fileDeleted());
+        images.append(m);
+    }
+    QVariantMap map;
+    map.insert(QStringLiteral("identifier"), m_identifier);
+    map.insert(QStringLiteral("location"), m_location.toLocalFile());
+    map.insert(QStringLiteral("bookmark"), m_bookmark);
+    map.insert(QStringLiteral("folder"), m_folder);
+    map.insert(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), m_includeSubFolders);
+    map.insert(QStringLiteral("images"), images);
+    return map;
+}
+
+bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
+    m_identifier = map.value(QStringLiteral("identifier")).toString();
+    const QString location = map.value(QStringLiteral("location")).toString();
+    if (m_identifier.isEmpty() || location.isEmpty()) return false;
+    m_location = QUrl::fromLocalFile(location);
+    m_bookmark = map.value(QStringLiteral("bookmark")).toByteArray();
+    m_folder = map.value(QStringLiteral("folder"), true).toBool();
+    m_includeSubFolders = map.value(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), true).toBool();
+    for (const QVariant& v : map.value(QStringLiteral("images")).toList()) {
+        const QVariantMap m = v.toMap();
+        const QString id = m.value(QStringLiteral("identifier")).toString();
+        const QString path = m.value(QStringLiteral("path")).toString();
+        if (id.isEmpty() || path.isEmpty()) continue;
+        auto image = std::make_shared<PLYSourceImage>(id, path, this);
+        image->setFileIdentity(quint64(m.value(QStringLiteral("device")).toLongLong()),
+                               quint64(m.value(QStringLiteral("inode")).toLongLong()));
+        image->setPixelSize(m.value(QStringLiteral("width")).toLongLong(), m.value(QStringLiteral("height")).toLongLong());
+        image->setStarRating(qint16(m.value(QStringLiteral("star_rating"), -1).toLongLong()));
+        image->setColourRating(m.value(QStringLiteral("colour_rating")).toLongLong());
+        image->setScannedModifiedTime(m.value(QStringLiteral("modified")).toLongLong());
+        image->setFileDeleted(m.value(QStringLiteral("deleted")).toBool());
+        m_images.insert(id, image);
+    }
+    return true;
+}
+
+bool PLYSourceDirectory::save(PLYError* error) {
+    if (!PLYPropertyList::writeFile(m_filePath, toPropertyList(), error)) return false;
+    m_dirty = false;
+    return true;
+}
+
+void PLYSourceDirectory::setLocation(const QUrl& location, const QByteArray& bookmarkData) {
+    const bool watching = isWatching();
+    stopWatching();
+    m_location = location;
+    m_bookmark = bookmarkData;
+    m_dirty = true;
+    if (watching) startWatching();
+}
+
+void PLYSourceDirectory::setIncludeSubFolders(bool include) {
+    if (include == m_includeSubFolders) return;
+    m_includeSubFolders = include;
+    m_dirty = true;
+    if (isWatching()) {
+        stopWatching();
+        startWatching();
+    }
+}
+
+void PLYSourceDirectory::addDelegate(PLYSourceDirectoryDelegate* delegate) {
+    if (delegate && !m_delegates.contains(delegate)) m_delegates.append(delegate);
+}
+
+void PLYSourceDirectory::removeDelegate(PLYSourceDirectoryDelegate* delegate) { m_delegates.removeAll(delegate); }
+
+void PLYSourceDirectory::deleteImage(const QString& identifier) {
+    auto image = m_images.take(identifier);
+    if (!image) return;
+    image->setSourceDirectory(nullptr);
+    m_dirty = true;
+}
+
+void PLYSourceDirectory::setState(int state) {
+    if (state == m_state) return;
+    m_state = state;
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(ChangedNotification), this);
+    for (auto* d : delegates()) {
+        if (m_delegates.contains(d)) d->sourceDirectoryUpdatedState(this, state);
+    }
+}
+
+void PLYSourceDirectory::startWatching() {
+    if (m_stream) return;
+    const bool recursive = m_folder && m_includeSubFolders;
+    m_stream = new PLYFileEventStream(path(), recursive, g_latencyMs,
+                                      [this](const QVector<PLYFileEvent>& events) { handleEvents(events); }, this);
+    m_stream->start();
+    reconcile(true, {});
+}
+
+void PLYSourceDirectory::stopWatching() {
+    if (!m_stream) return;
+    delete m_stream;
+    m_stream = nullptr;
+    m_pendingMeta = 0;
+    setState(Stopped);
+}
+
+void PLYSourceDirectory::rescan() { reconcile(true, {}); }
+
+void PLYSourceDirectory::handleEvents(const QVector<PLYFileEvent>& events) {
+    bool full = false;
+    QSet<QString> paths;
+    for (const PLYFileEvent& e : events) {
+        if (e.hasFlag(PLYFileEvent::MustScanSubDirs) || e.hasFlag(PLYFileEvent::RootChanged)) full = true;
+        paths.insert(e.path());
+    }
+    reconcile(full, paths);
+}
+
+bool PLYSourceDirectory::isCandidate(const QString& path) const {
+    const QString root = QDir::cleanPath(this->path());
+    if (!m_folder) return QDir::cleanPath(path) == root;
+    if (!PLYImageFormats::isSupportedImagePath(path)) return false;
+    const QString dir = QFileInfo(path).absolutePath();
+    if (dir == root) return true;
+    return m_includeSubFolders && path.startsWith(root + QLatin1Char('/'));
+}
+
+QStringList PLYSourceDirectory::listImageFiles() const {
+    QStringList files;
+    const QString root = path();
+    if (!m_folder) {
+        if (QFileInfo(root).isFile() && PLYImageFormats::isSupportedImagePath(root)) files.append(QDir::cleanPath(root));
+        return files;
+    }
+    QDirIterator it(root, QDir::Files | QDir::NoDotAndDotDot,
+                    m_includeSubFolders ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+    while (it.hasNext()) {
+        const QString f = QDir::cleanPath(it.next());
+        if (PLYImageFormats::isSupportedImagePath(f)) files.append(f);
+    }
+    return files;
+}
+
+void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
+    if (!QFileInfo::exists(path())) {
+        // The location itself is gone (an unmounted disk, a moved folder): keep the images
+        // for its return, but none of their files can be read now.
+        for (const auto& image : std::as_const(m_images)) image->setFileDeleted(true);
+        setState(Missing);
+        return;
+    }
+    // Only a full look is shown as scanning; single events are handled in place.
+    if (full || m_state != Ready) setState(Scanning);
+
+    QStringList found;
+    if (full) {
+        found = listImageFiles();
+    } else {
+        for (const QString& p : paths) {
+            const QString clean = QDir::cleanPath(p);
+            if (QFileInfo(clean).isFile() && isCandidate(clean)) found.append(clean);
+        }
+    }
+
+    QHash<QString, std::shared_ptr<PLYSourceImage>> byPath;
+    for (const auto& image : std::as_const(m_images)) byPath.insert(image->path(), image);
+    const QSet<QString> foundSet(found.cbegin(), found.cend());
+
+    QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
+    for (const QString& file : std::as_const(found)) {
+        const FileIdentity fid = identityOf(file);
+        if (!fid.exists) continue;
+        std::shared_ptr<PLYSourceImage> image = byPath.value(file);
+        bool moved = false;
+        if (!image) {
+            // A rename or move keeps the file's device and inode.
+            for (const auto& candidate : std::as_const(m_images)) {
+                if (candidate->device() == fid.device && candidate->inode() == fid.inode &&
+                    !foundSet.contains(candidate->path()) && !QFileInfo::exists(candidate->path())) {
+                    image = candidate;
+                    break;
+                }
+            }
+            if (image) {
+                byPath.remove(image->path());
+                image->setPath(file);
+                byPath.insert(file, image);
+                moved = true;
+            }
+        }
+        if (!image) {
+            image = std::make_shared<PLYSourceImage>(newIdentifier(), file, this);
+            image->setFileIdentity(fid.device, fid.inode);
+            m_images.insert(image->identifier(), image);
+            byPath.insert(file, image);
+            m_dirty = true;
+            toRead.append({image, true});
+            continue;
+        }
+        const bool restored = image->fileDeleted();
+        const bool changed = image->scannedModifiedTime() != fid.modifiedMs || image->device() != fid.device ||
+                             image->inode() != fid.inode;
+        image->setFileDeleted(false);
+        image->setFileIdentity(fid.device, fid.inode);
+        if (changed || restored || moved) {
+            m_dirty = true;
+            toRead.append({image, false});
+        }
+    }
+
+    // Files that are gone: in a full scan every image not found, else those the events named.
+    QList<std::shared_ptr<PLYSourceImage>> gone;
+    for (const auto& image : std::as_const(m_images)) {
+        if (foundSet.contains(image->path()) || image->fileDeleted()) continue;
+        const QString p = image->path();
+        const bool present = QFileInfo(p).isFile() && isCandidate(p);
+        if (!present && (full || paths.contains(p) || !QFileInfo::exists(p))) gone.append(image);
+    }
+    for (const auto& image : gone) imageFileGone(image);
+
+    for (const auto& [image, isNew] : toRead) readMetadata(image, isNew);
+    finishScanIfIdle();
+}
+
+void PLYSourceDirectory::imageFileGone(const std::shared_ptr<PLYSourceImage>& image) {
+    image->setFileDeleted(true);
+    m_dirty = true;
+    const QString id = image->identifier();
+    for (auto* d : delegates()) {
+        if (m_delegates.contains(d)) d->sourceDirectoryDeletedImage(this, id);
+    }
+    // The image goes only when every delegate lets it; with none it stays, marked.
+    bool remove = !m_delegates.isEmpty();
+    for (auto* d : delegates()) {
+        if (m_delegates.contains(d) && !d->sourceDirectoryShouldRemoveDeletedImage(this, id)) remove = false;
+    }
+    if (remove) deleteImage(id);
+}
+
+void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew) {
+    ++m_pendingMeta;
+    const qint64 modified = identityOf(image->path()).modifiedMs;
+    std::weak_ptr<PLYSourceImage> weak = image;
+    PLYImageMetaReader::readAsync(image->path(), this, [this, weak, isNew, modified](const PLYImageMeta& meta) {
+        if (m_pendingMeta > 0) --m_pendingMeta;
+        auto image = weak.lock();
+        if (image && m_images.value(image->identifier()) == image) {
+            if (meta.readable) image->setPixelSize(meta.size.width(), meta.size.height());
+            image->setStarRating(meta.starRating);
+            image->setColourRating(meta.colourRating);
+            image->setScannedModifiedTime(modified);
+            m_dirty = true;
+            PLYImageManager::sharedManager()->requestRenditions(image, !isNew);
+            const QString id = image->identifier();
+            for (auto* d : delegates()) {
+                if (!m_delegates.contains(d)) continue;
+                if (isNew) d->sourceDirectoryAddedNewImage(this, id);
+                else d->sourceDirectoryUpdatedImage(this, id);
+            }
+        }
+        finishScanIfIdle();
+    });
+}
+
+void PLYSourceDirectory::finishScanIfIdle() {
+    if (m_pendingMeta > 0) return;
+    if (m_dirty) save();
+    if (m_state == Scanning) setState(isWatching() ? Ready : Stopped);
+}

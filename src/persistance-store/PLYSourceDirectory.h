@@ -1,0 +1,100 @@
+#pragma once
+
+#include "PLYError.h"
+#include "PLYSourceImage.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QUrl>
+#include <QVariantMap>
+#include <memory>
+
+class PLYFileEventStream;
+class PLYFileEvent;
+class PLYSourceDirectoryDelegate;
+
+// A watched source location: a folder (with or without its sub-folders) or a single image
+// file. Its images keep their identifiers in the location file ("<identifier>.plylocation"),
+// so layouts that refer to them survive restarts, renames and moves.
+class PLYSourceDirectory : public QObject {
+    Q_OBJECT
+public:
+    enum State { Stopped = 1, Missing = 2, Scanning = 3, Ready = 4 };
+
+    static constexpr const char* ChangedNotification = "kPLY_NOTIFICATION_SOURCE_DIRECTORY_CHANGED";
+    static constexpr const char* FileExtension = "plylocation";
+
+    // A new location; include-sub-folders starts from the user's default.
+    static std::shared_ptr<PLYSourceDirectory> create(const QUrl& location, const QByteArray& bookmarkData,
+                                                      const QString& storageFolder);
+    // Nothing (with the reason) when the file cannot be read; the file is left untouched.
+    static std::shared_ptr<PLYSourceDirectory> loadFromFile(const QString& path, PLYError* error = nullptr);
+    ~PLYSourceDirectory() override;
+
+    // How long file events are gathered before they are handled (3 s; tests use less).
+    static int defaultLatencyMs();
+    static void setDefaultLatencyMs(int ms);
+
+    QString identifier() const { return m_identifier; }
+    QUrl location() const { return m_location; }
+    QString path() const { return m_location.toLocalFile(); }
+    // Takes a new place to watch; a running watch restarts there.
+    void setLocation(const QUrl& location, const QByteArray& bookmarkData);
+    QByteArray bookmarkData() const { return m_bookmark; }
+
+    bool isFolderLocation() const { return m_folder; }
+    void setFolderLocation(bool folder) { m_folder = folder; }
+    bool includeSubFolders() const { return m_includeSubFolders; }
+    void setIncludeSubFolders(bool include);
+
+    int state() const { return m_state; }
+    bool locationExisits() const { return m_state != Missing; }
+    bool isWatching() const { return m_stream != nullptr; }
+
+    const QMap<QString, std::shared_ptr<PLYSourceImage>>& watchedImages() const { return m_images; }
+    std::shared_ptr<PLYSourceImage> imageForIdentifier(const QString& identifier) const { return m_images.value(identifier); }
+    // Drops the image from the current images.
+    void deleteImage(const QString& identifier);
+
+    void addDelegate(PLYSourceDirectoryDelegate* delegate);
+    void removeDelegate(PLYSourceDirectoryDelegate* delegate);
+
+    void startWatching();
+    void stopWatching();
+    // Looks at every file again.
+    void rescan();
+
+    QString filePath() const { return m_filePath; }
+    bool save(PLYError* error = nullptr);
+
+private:
+    PLYSourceDirectory() = default;
+    QVariantMap toPropertyList() const;
+    bool fromPropertyList(const QVariantMap& map);
+
+    void setState(int state);
+    void handleEvents(const QVector<PLYFileEvent>& events);
+    void reconcile(bool full, const QSet<QString>& paths);
+    QStringList listImageFiles() const;
+    bool isCandidate(const QString& path) const;
+    void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew);
+    void imageFileGone(const std::shared_ptr<PLYSourceImage>& image);
+    void finishScanIfIdle();
+    QList<PLYSourceDirectoryDelegate*> delegates() const { return m_delegates; }
+
+    QString m_identifier;
+    QUrl m_location;
+    QByteArray m_bookmark;
+    bool m_folder = true;
+    bool m_includeSubFolders = true;
+    int m_state = Stopped;
+    QString m_filePath;
+    QMap<QString, std::shared_ptr<PLYSourceImage>> m_images;
+    QList<PLYSourceDirectoryDelegate*> m_delegates;
+    PLYFileEventStream* m_stream = nullptr;
+    int m_pendingMeta = 0;
+    bool m_dirty = false;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "PLYAspectRatio.h"
+
+#include <QDateTime>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <optional>
+
+class PLYSourceDirectory;
+
+// One image file of a source location. Its identifier is minted once, kept in the location
+// file, and follows the file through renames and moves.
+class PLYSourceImage {
+public:
+    PLYSourceImage(QString identifier, const QString& path, PLYSourceDirectory* directory);
+
+    QString identifier() const { return m_identifier; }
+    QUrl location() const { return QUrl::fromLocalFile(m_path); }
+    QString path() const { return m_path; }
+    void setPath(const QString& path) { m_path = path; }
+
+    qint64 width() const { return m_width; }
+    qint64 height() const { return m_height; }
+    void setPixelSize(qint64 width, qint64 height) { m_width = width; m_height = height; }
+
+    // -1 when the file carries no rating.
+    qint16 starRating() const { return m_starRating; }
+    void setStarRating(qint16 rating) { m_starRating = rating; }
+    // 0 none, 1 red, 2 yellow (or orange), 3 green, 4 blue, 5 purple, 6 white, 7 grey.
+    qint64 colourRating() const { return m_colourRating; }
+    void setColourRating(qint64 rating) { m_colourRating = rating; }
+
+    // The location holding the image; cleared when the location goes.
+    PLYSourceDirectory* sourceDirectory() const { return m_directory; }
+    void setSourceDirectory(PLYSourceDirectory* directory) { m_directory = directory; }
+
+    // Read from the file at each call; invalid when the file is gone.
+    QDateTime creationDate() const;
+    QDateTime modifiedDate() const;
+
+    bool fileDeleted() const { return m_fileDeleted; }
+    void setFileDeleted(bool deleted) { m_fileDeleted = deleted; }
+
+    PLYAspectRatio aspectRatio() const;
+    // The image's size scaled so that its longer edge is `edge`; square when the size is unknown.
+    QSizeF galleryDisplayFrameForLongestEdge(double edge) const;
+    // The file name without extension, then "_" and the keywords joined by "_" when given.
+    QString exportNameWithFocusKeywords(const std::optional<QStringList>& keywords = std::nullopt) const;
+    // The preview panel's title.
+    QString previewItemTitle() const { return exportNameWithFocusKeywords(); }
+
+    // File identity, to follow the file through renames and moves.
+    quint64 device() const { return m_device; }
+    quint64 inode() const { return m_inode; }
+    void setFileIdentity(quint64 device, quint64 inode) { m_device = device; m_inode = inode; }
+    // The file's modification time when its metadata was last read (ms since 1970).
+    qint64 scannedModifiedTime() const { return m_scannedModified; }
+    void setScannedModifiedTime(qint64 ms) { m_scannedModified = ms; }
+
+private:
+    QString m_identifier;
+    QString m_path;
+    PLYSourceDirectory* m_directory = nullptr;
+    qint64 m_width = 0;
+    qint64 m_height = 0;
+    qint16 m_starRating = -1;
+    qint64 m_colourRating = 0;
+    bool m_fileDeleted = false;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+    qint64 m_scannedModified = 0;
+};

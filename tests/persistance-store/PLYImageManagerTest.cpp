@@ -1,0 +1,136 @@
+#include "PLYImageManager.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantStore.h"
+#include "PLYSourceDirectory.h"
+#include "PLYSourceImage.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+using PLYTestEnvironment::waitUntil;
+
+namespace {
+
+QSize sizeOf(const QString& path) { return QImageReader(path).size(); }
+
+class ImageManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PLYSourceDirectory::setDefaultLatencyMs(50);
+        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
+        cache = PLYImageManager::sharedManager();
+        folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        bag.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr, [this](const PLYNotification& n) {
+            created << n.objectAs<PLYSourceImage>()->identifier();
+        });
+    }
+    void TearDown() override {
+        bag.clear();
+        PLYImageManager::resetSharedManager();
+    }
+    std::shared_ptr<PLYSourceImage> image(const QString& name) {
+        return std::make_shared<PLYSourceImage>(name.toUpper(), QDir(folder).filePath(name), nullptr);
+    }
+
+    PLYImageManager* cache = nullptr;
+    QString folder;
+    PLYObserverBag bag;
+    QStringList created;
+};
+
+}  // namespace
+
+TEST_F(ImageManagerTest, LargeImagesAreReducedAndSmallOnesNeverUpscaled) {
+    auto big = image(QStringLiteral("big.jpg"));
+    auto small = image(QStringLiteral("small.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(big->path(), 3000, 2000));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(small->path(), 150, 100));
+    cache->requestRenditions(big);
+    cache->requestRenditions(small);
+    EXPECT_TRUE(cache->isPending(big->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+
+    EXPECT_EQ(sizeOf(cache->exportPathForIdentifier(big->identifier())), QSize(1500, 1000));
+    EXPECT_EQ(sizeOf(cache->previewPathForIdentifier(big->identifier())), QSize(200, 133));
+    EXPECT_EQ(sizeOf(cache->exportPathForIdentifier(small->identifier())), QSize(150, 100));
+    EXPECT_EQ(sizeOf(cache->previewPathForIdentifier(small->identifier())), QSize(150, 100));
+    EXPECT_EQ(cache->previewImageForIdentifier(big->identifier()).width(), 200);
+    EXPECT_TRUE(cache->exportDataForIdentifier(big->identifier()).startsWith("\xff\xd8"));
+    EXPECT_EQ(cache->exportImageForIdentifier(big->identifier()).size(), QSize(1500, 1000));
+    EXPECT_TRUE(cache->exportDataForIdentifier(QStringLiteral("UNKNOWN")).isEmpty());
+    EXPECT_FALSE(cache->isPending(big->identifier()));
+}
+
+TEST_F(ImageManagerTest, OrientationIsAppliedBeforeSizing) {
+    auto portrait = image(QStringLiteral("turned.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(portrait->path(), 2000, 1000));
+    ASSERT_TRUE(PLYTestImages::setExifOrientation(portrait->path(), 6));  // shown turned a quarter
+    cache->requestRenditions(portrait);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    EXPECT_EQ(sizeOf(cache->exportPathForIdentifier(portrait->identifier())), QSize(1000, 2000));
+    EXPECT_EQ(sizeOf(cache->previewPathForIdentifier(portrait->identifier())), QSize(200, 400));
+}
+
+TEST_F(ImageManagerTest, OneNotificationPerImageAndNoWorkWhenTheCacheIsCurrent) {
+    QList<std::shared_ptr<PLYSourceImage>> images;
+    for (int i = 0; i < 8; ++i) {
+        images << image(QStringLiteral("p%1.jpg").arg(i));
+        ASSERT_TRUE(PLYTestImages::writeJpeg(images.last()->path(), 400, 300));
+    }
+    for (const auto& im : images) {
+        cache->requestRenditions(im);
+        cache->requestRenditions(im);  // a repeated request while pending changes nothing
+    }
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 8; }));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(created.size(), 8);
+    EXPECT_EQ(QSet<QString>(created.cbegin(), created.cend()).size(), 8);
+    cache->requestRenditions(images.first());
+    EXPECT_FALSE(cache->isPending(images.first()->identifier()));
+}
+
+TEST_F(ImageManagerTest, AnUndecodableFileFailsAndShowsThePlaceholder) {
+    auto broken = image(QStringLiteral("broken.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(broken->path()));
+    cache->requestRenditions(broken);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    EXPECT_TRUE(cache->isFailed(broken->identifier()));
+    EXPECT_FALSE(cache->isPending(broken->identifier()));
+    EXPECT_FALSE(cache->hasRenditions(broken->identifier()));
+    const QImage shown = cache->previewImageForIdentifier(broken->identifier());
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown, PLYImageManager::placeholderImage());
+    EXPECT_TRUE(cache->exportDataForIdentifier(broken->identifier()).isEmpty());
+
+    // Fixed on disk, it is made again on the next request.
+    ASSERT_TRUE(PLYTestImages::writeJpeg(broken->path(), 300, 200));
+    cache->requestRenditions(broken, true);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+    EXPECT_FALSE(cache->isFailed(broken->identifier()));
+    EXPECT_TRUE(cache->hasRenditions(broken->identifier()));
+}
+
+TEST_F(ImageManagerTest, ImagesFoundByALocationGetTheirRenditions) {
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("library"));
+    auto store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("one.jpg")), 500, 400));
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("two.jpg"))));
+    auto location = store->startWatchingPath(folder, {});
+    location->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+    int made = 0, failed = 0;
+    for (const auto& im : location->watchedImages()) {
+        made += cache->hasRenditions(im->identifier()) ? 1 : 0;
+        failed += cache->isFailed(im->identifier()) ? 1 : 0;
+    }
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(failed, 1);
+    EXPECT_FALSE(PLYImageManager::placeholderImage().isNull());
+}

@@ -1,0 +1,165 @@
+#include "PLYImageManager.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
+#include "PLYPersistantStore.h"
+#include "PLYSourceDirectory.h"
+#include "PLYSourceImage.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using PLYTestEnvironment::waitUntil;
+
+namespace {
+
+class PostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PLYSourceDirectory::setDefaultLatencyMs(50);
+        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
+        store = PLYPersistantStore::create(PLYTestEnvironment::makeTempDirectory(QStringLiteral("library")));
+        store->setUp(false);
+        post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("Post"));
+        folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    }
+    void TearDown() override {
+        store.reset();
+        PLYImageManager::resetSharedManager();
+    }
+    std::shared_ptr<PLYSourceDirectory> watch(const QStringList& names) {
+        for (const QString& n : names) EXPECT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(n), 80, 60));
+        auto location = store->startWatchingPath(folder, {});
+        location->setFolderLocation(true);
+        post->addSourceLocation(location->identifier());
+        location->startWatching();
+        EXPECT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+        return location;
+    }
+    QString idOf(const std::shared_ptr<PLYSourceDirectory>& location, const QString& name) {
+        for (const auto& im : location->watchedImages())
+            if (im->path().endsWith(QLatin1Char('/') + name)) return im->identifier();
+        return {};
+    }
+    static void addImageBlock(PLYBlock* block, const QString& ref) {
+        block->set_id(ref.toStdString() + "-block");
+        block->mutable_image()->set_img_ref(ref.toStdString());
+    }
+
+    std::shared_ptr<PLYPersistantStore> store;
+    std::shared_ptr<PLYPersistantPost> post;
+    QString folder;
+};
+
+}  // namespace
+
+TEST_F(PostTest, UseCountsAnnounceTheImageAndNeverGoNegative) {
+    auto location = watch({QStringLiteral("a.jpg")});
+    const QString id = idOf(location, QStringLiteral("a.jpg"));
+    QList<PLYSourceImage*> announced;
+    PLYObserverBag bag;
+    bag.add(QString::fromLatin1(PLYPersistantPost::ImageCountChangeNotification), nullptr,
+            [&](const PLYNotification& n) { announced << n.objectAs<PLYSourceImage>(); });
+
+    post->incrementInUseCountForImage(id);
+    post->incrementInUseCountForImage(id);
+    post->incrementInUseCountForImage(QStringLiteral("UNKNOWN"));
+    EXPECT_EQ(post->inUseCountForImage(id), 2);
+    EXPECT_EQ(post->numberOfImagesInUse(), 2);
+    ASSERT_EQ(announced.size(), 2) << "only images the store knows are announced";
+    EXPECT_EQ(announced.first(), store->imageForIdentifier(id).get());
+
+    post->decrementInUseCountForImage(id);
+    post->decrementInUseCountForImage(id);
+    post->decrementInUseCountForImage(id);
+    EXPECT_EQ(post->inUseCountForImage(id), 0);
+    EXPECT_EQ(announced.size(), 4);
+    EXPECT_EQ(post->numberOfImagesInUse(), 1);
+}
+
+TEST_F(PostTest, KeywordsAndHiddenImages) {
+    EXPECT_TRUE(post->focusKeywordsForImage(QStringLiteral("X")).isEmpty());
+    post->setFocusKeywordsForImage({QStringLiteral("k")}, QStringLiteral("X"));
+    EXPECT_EQ(post->focusKeywordsForImage(QStringLiteral("X")), QStringList{QStringLiteral("k")});
+    EXPECT_EQ(post->inUseCountForImage(QStringLiteral("X")), 0);
+    EXPECT_EQ(post->numberOfImagesInUse(), 0);
+    post->toggleImageHiddenForImage(QStringLiteral("X"));
+    EXPECT_TRUE(post->isImageHidden(QStringLiteral("X")));
+    post->toggleImageHiddenForImage(QStringLiteral("X"));
+    EXPECT_FALSE(post->isImageHidden(QStringLiteral("X")));
+}
+
+TEST_F(PostTest, SeoFieldsAnnounceTheirChanges) {
+    QStringList keys;
+    const int token = post->addChangeObserver([&](const QString& key) { keys << key; });
+    post->setSeoTitle(QStringLiteral("T"));
+    post->setSeoTitle(QStringLiteral("T"));
+    post->setMetaDescription(QStringLiteral("D"));
+    post->setFocusKeywords(QStringList{QStringLiteral("k")});
+    post->removeChangeObserver(token);
+    post->setSeoTitle(QStringLiteral("U"));
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("seoTitle"), QStringLiteral("metaDescription"), QStringLiteral("focusKeywords")}));
+}
+
+TEST_F(PostTest, RefreshRecountsFromTheLayoutAtAnyDepth) {
+    auto location = watch({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
+    const QString a = idOf(location, QStringLiteral("a.jpg"));
+    const QString b = idOf(location, QStringLiteral("b.jpg"));
+    PLYSection* section = post->layout()->add_sections();
+    section->mutable_stacked();
+    addImageBlock(section->add_blocks(), a);
+    PLYBlock* container = section->add_blocks();
+    container->set_id("C");
+    PLYBlock* inner = container->mutable_container()->add_sub_blocks();
+    inner->set_id("C2");
+    addImageBlock(inner->mutable_container()->add_sub_blocks(), b);
+    addImageBlock(inner->mutable_container()->add_sub_blocks(), a);
+    post->incrementInUseCountForImage(QStringLiteral("STALE"));
+
+    post->refreshSourceLocations();
+    EXPECT_EQ(post->inUseCountForImage(a), 2);
+    EXPECT_EQ(post->inUseCountForImage(b), 1);
+    EXPECT_EQ(post->inUseCountForImage(QStringLiteral("STALE")), 0);
+
+    EXPECT_TRUE(post->doesLayoutHaveAllRequiredImagesToDraw());
+    ASSERT_TRUE(QFile::remove(QDir(folder).filePath(QStringLiteral("b.jpg"))));
+    ASSERT_TRUE(waitUntil([&] { return store->imageForIdentifier(b)->fileDeleted(); }));
+    EXPECT_FALSE(post->doesLayoutHaveAllRequiredImagesToDraw()) << "a nested block's file is gone";
+}
+
+TEST_F(PostTest, UnknownImagesCountAsPresent) {
+    PLYSection* section = post->layout()->add_sections();
+    addImageBlock(section->add_blocks(), QStringLiteral("NOT-IN-STORE"));
+    EXPECT_TRUE(post->doesLayoutHaveAllRequiredImagesToDraw());
+}
+
+TEST_F(PostTest, PendingCountsExcludeFailedAndMissingImages) {
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("bad.jpg"))));
+    auto location = watch({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
+    EXPECT_EQ(post->images().size(), 3);
+    EXPECT_EQ(post->mainSourceDirectory(), location);
+    ASSERT_TRUE(waitUntil([&] { return post->imagesCountWithCachePercent(false).first == 0; }));
+    EXPECT_EQ(post->imagesCountWithCachePercent(false).second, 3);
+
+    const QString away = folder + QStringLiteral("-away");
+    ASSERT_TRUE(QDir().rename(folder, away));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }));
+    EXPECT_EQ(post->imagesCountWithCachePercent(true), qMakePair(qint64(0), qint64(3)));
+}
+
+TEST_F(PostTest, PreviewIsWrittenAndAnnounced) {
+    EXPECT_TRUE(post->layoutPreview().isNull());
+    int announced = 0;
+    PLYObserverBag bag;
+    bag.add(QString::fromLatin1(PLYPersistantPost::PreviewCreatedNotification), post.get(),
+            [&](const PLYNotification&) { ++announced; });
+    QImage preview(120, 80, QImage::Format_RGB32);
+    preview.fill(Qt::red);
+    ASSERT_TRUE(post->setLayoutPreview(preview));
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(post->layoutPreview().size(), QSize(120, 80));
+}

@@ -1,0 +1,238 @@
+#include "PLYImageManager.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantStore.h"
+#include "PLYSourceDirectory.h"
+#include "PLYSourceDirectoryDelegate.h"
+#include "PLYSourceImage.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using PLYTestEnvironment::waitUntil;
+
+namespace {
+
+class RecordingDelegate : public PLYSourceDirectoryDelegate {
+public:
+    void sourceDirectoryUpdatedState(PLYSourceDirectory*, int state) override { states << state; }
+    void sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& id) override { added << id; }
+    void sourceDirectoryUpdatedImage(PLYSourceDirectory*, const QString& id) override { updated << id; }
+    void sourceDirectoryDeletedImage(PLYSourceDirectory*, const QString& id) override { deleted << id; }
+    bool sourceDirectoryShouldRemoveDeletedImage(PLYSourceDirectory*, const QString&) override { return allowRemoval; }
+    QList<int> states;
+    QStringList added, updated, deleted;
+    bool allowRemoval = false;
+};
+
+class SourceDirectoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PLYSourceDirectory::setDefaultLatencyMs(50);
+        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
+        root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("library"));
+        watched = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        staging = PLYTestEnvironment::makeTempDirectory(QStringLiteral("staging"));
+        store = PLYPersistantStore::create(root);
+        store->setUp(false);
+    }
+    void TearDown() override {
+        if (location) location->removeDelegate(&delegate);
+        store.reset();
+        PLYImageManager::resetSharedManager();
+    }
+
+    // Written elsewhere and moved in, as a finished file arrives.
+    QString addJpeg(const QString& relative, int w = 64, int h = 48) {
+        const QString staged = QDir(staging).filePath(QFileInfo(relative).fileName());
+        EXPECT_TRUE(PLYTestImages::writeJpeg(staged, w, h));
+        const QString target = QDir(watched).filePath(relative);
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        EXPECT_TRUE(QFile::rename(staged, target));
+        return QDir::cleanPath(target);
+    }
+
+    void startWatching(bool includeSubFolders = true) {
+        location = store->startWatchingPath(watched, {});
+        location->setFolderLocation(true);
+        location->setIncludeSubFolders(includeSubFolders);
+        location->addDelegate(&delegate);
+        location->startWatching();
+        ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    }
+
+    std::shared_ptr<PLYSourceImage> imageAt(const QString& path) const {
+        for (const auto& image : location->watchedImages())
+            if (image->path() == QDir::cleanPath(path)) return image;
+        return nullptr;
+    }
+
+    QString root, watched, staging;
+    std::shared_ptr<PLYPersistantStore> store;
+    std::shared_ptr<PLYSourceDirectory> location;
+    RecordingDelegate delegate;
+};
+
+}  // namespace
+
+TEST_F(SourceDirectoryTest, FirstScanReadsSizeRatingAndLabelAndRefusesRawFiles) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"), 120, 80);
+    const QString b = addJpeg(QStringLiteral("b.jpg"), 30, 90);
+    ASSERT_TRUE(PLYTestImages::setXmpRatingAndLabel(a, 4, QStringLiteral("Green")));
+    ASSERT_TRUE(PLYTestImages::setXmpRatingAndLabel(b, -1, QStringLiteral("Orange")));
+    const QString raw = addJpeg(QStringLiteral("c.nef"));  // decodable bytes, refused by extension
+    QFile text(QDir(watched).filePath(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.close();
+    int notifications = 0;
+    PLYObserverBag bag;
+    bag.add(QString::fromLatin1(PLYSourceDirectory::ChangedNotification), nullptr, [&](const PLYNotification&) { ++notifications; });
+
+    startWatching();
+    ASSERT_EQ(location->watchedImages().size(), 2);
+    auto ia = imageAt(a), ib = imageAt(b);
+    ASSERT_TRUE(ia && ib);
+    EXPECT_EQ(ia->width(), 120);
+    EXPECT_EQ(ia->height(), 80);
+    EXPECT_EQ(ia->starRating(), 4);
+    EXPECT_EQ(ia->colourRating(), 3);
+    EXPECT_EQ(ib->starRating(), -1);
+    EXPECT_EQ(ib->colourRating(), 2);
+    EXPECT_EQ(ib->aspectRatio().factor(), 30.0 / 90.0);
+    EXPECT_FALSE(imageAt(raw));
+    EXPECT_EQ(delegate.added.size(), 2);
+    EXPECT_EQ(delegate.states.last(), PLYSourceDirectory::Ready);
+    EXPECT_TRUE(delegate.states.contains(PLYSourceDirectory::Scanning));
+    EXPECT_GE(notifications, 2);
+    EXPECT_TRUE(location->locationExisits());
+}
+
+TEST_F(SourceDirectoryTest, AddedRenamedAndDeletedFilesAreFollowed) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier();
+
+    const QString b = addJpeg(QStringLiteral("b.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(b) && delegate.added.contains(imageAt(b)->identifier()); }));
+
+    const QString renamed = QDir(watched).filePath(QStringLiteral("renamed.jpg"));
+    ASSERT_TRUE(QFile::rename(a, renamed));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(renamed) != nullptr; }));
+    EXPECT_EQ(imageAt(renamed)->identifier(), idA) << "a rename keeps the identifier";
+    EXPECT_FALSE(imageAt(renamed)->fileDeleted());
+    EXPECT_FALSE(delegate.deleted.contains(idA));
+    EXPECT_EQ(location->watchedImages().size(), 2);
+
+    const QString idB = imageAt(b)->identifier();
+    ASSERT_TRUE(QFile::remove(b));
+    ASSERT_TRUE(waitUntil([&] { return delegate.deleted.contains(idB); }));
+    ASSERT_TRUE(location->imageForIdentifier(idB));
+    EXPECT_TRUE(location->imageForIdentifier(idB)->fileDeleted()) << "kept, marked, while no delegate lets it go";
+    EXPECT_TRUE(store->imageForIdentifier(idB));
+
+    delegate.allowRemoval = true;
+    ASSERT_TRUE(QFile::remove(renamed));
+    ASSERT_TRUE(waitUntil([&] { return !location->imageForIdentifier(idA); }));
+}
+
+TEST_F(SourceDirectoryTest, MovedIntoASubFolderKeepsTheIdentifier) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    QDir().mkpath(QDir(watched).filePath(QStringLiteral("sub")));
+    startWatching(true);
+    const QString idA = imageAt(a)->identifier();
+    const QString moved = QDir(watched).filePath(QStringLiteral("sub/a.jpg"));
+    ASSERT_TRUE(QFile::rename(a, moved));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(moved) != nullptr; }));
+    EXPECT_EQ(imageAt(moved)->identifier(), idA);
+}
+
+TEST_F(SourceDirectoryTest, SubFoldersFollowTheLocationsSetting) {
+    addJpeg(QStringLiteral("top.jpg"));
+    const QString nested = addJpeg(QStringLiteral("sub/deeper/nested.jpg"));
+    startWatching(false);
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    EXPECT_FALSE(imageAt(nested));
+    const QString later = addJpeg(QStringLiteral("sub/later.jpg"));
+    addJpeg(QStringLiteral("top2.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return location->watchedImages().size() == 2; }));
+    EXPECT_FALSE(imageAt(later));
+
+    location->setIncludeSubFolders(true);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && location->watchedImages().size() == 4; }));
+    EXPECT_TRUE(imageAt(nested));
+    const QString newest = addJpeg(QStringLiteral("sub/new/newest.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(newest) != nullptr; }));
+}
+
+TEST_F(SourceDirectoryTest, AVanishedFolderIsMissingUntilItComesBack) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier();
+    const QString away = watched + QStringLiteral("-away");
+    ASSERT_TRUE(QDir().rename(watched, away));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }));
+    EXPECT_FALSE(location->locationExisits());
+    EXPECT_TRUE(location->imageForIdentifier(idA)->fileDeleted());
+
+    ASSERT_TRUE(QDir().rename(away, watched));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    ASSERT_TRUE(location->imageForIdentifier(idA));
+    EXPECT_FALSE(location->imageForIdentifier(idA)->fileDeleted());
+    EXPECT_TRUE(location->locationExisits());
+}
+
+TEST_F(SourceDirectoryTest, IdentifiersSurviveARestartAndAnOfflineRename) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QString b = addJpeg(QStringLiteral("b.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier(), idB = imageAt(b)->identifier();
+    const QString locationId = location->identifier();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    const QString renamed = QDir(watched).filePath(QStringLiteral("z.jpg"));
+    ASSERT_TRUE(QFile::rename(b, renamed));
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_EQ(imageAt(a)->identifier(), idA);
+    ASSERT_TRUE(imageAt(renamed));
+    EXPECT_EQ(imageAt(renamed)->identifier(), idB);
+    EXPECT_EQ(location->watchedImages().size(), 2);
+}
+
+TEST_F(SourceDirectoryTest, ASingleFileLocationFollowsItsFile) {
+    const QString a = addJpeg(QStringLiteral("single.jpg"));
+    addJpeg(QStringLiteral("other.jpg"));
+    location = store->startWatchingPath(a, {});
+    location->setFolderLocation(false);
+    location->addDelegate(&delegate);
+    location->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    ASSERT_EQ(location->watchedImages().size(), 1);
+    const QString id = location->watchedImages().firstKey();
+    addJpeg(QStringLiteral("third.jpg"));
+    ASSERT_TRUE(QFile::remove(a));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }));
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    EXPECT_TRUE(location->imageForIdentifier(id)->fileDeleted());
+}
+
+TEST_F(SourceDirectoryTest, ImageHelpers) {
+    PLYSourceImage image(QStringLiteral("X"), QStringLiteral("/tmp/photos/Sunset.Beach.jpg"), nullptr);
+    image.setPixelSize(400, 200);
+    EXPECT_EQ(image.exportNameWithFocusKeywords(), QStringLiteral("Sunset.Beach"));
+    EXPECT_EQ(image.exportNameWithFocusKeywords(QStringList{QStringLiteral("sea"), QStringLiteral("sun")}),
+              QStringLiteral("Sunset.Beach_sea_sun"));
+    EXPECT_EQ(image.galleryDisplayFrameForLongestEdge(100), QSizeF(100, 50));
+    EXPECT_EQ(image.aspectRatio().preset(), 9);  // 2:1
+    EXPECT_FALSE(image.creationDate().isValid());
+}

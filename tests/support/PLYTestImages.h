@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+// Images generated for tests: JPEGs written by Qt, XMP and EXIF written with exiv2.
+namespace PLYTestImages {
+// A JPEG of the given size filled with a gradient over `colour`; false when it cannot be written.
+bool writeJpeg(const QString& path, int width, int height, const QColor& colour = QColor(40, 120, 200), int quality = 90);
+// Sets xmp:Rating (when rating >= 0) and xmp:Label (when not empty) in an existing file.
+bool setXmpRatingAndLabel(const QString& path, int rating, const QString& label = {});
+// Sets the EXIF orientation (1..8) of an existing JPEG.
+bool setExifOrientation(const QString& path, int orientation);
+// A file named like a JPEG whose content no decoder reads.
+bool writeCorruptJpeg(const QString& path);
+}  // namespace PLYTestImages
