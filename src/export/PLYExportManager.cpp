@@ -1,5 +1,6 @@
 #include "PLYExportManager.h"
 
+#include "PLYCoreManager.h"
 #include "PLYExportPresenter.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYLayoutImageSource.h"
@@ -7,6 +8,8 @@
 #include "PLYLayoutRenderer.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPersistantPost.h"
+#include "PLYPostManager.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -47,9 +50,32 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     return true;
 }
 
+// Worker threads read images through a snapshot when the source itself is main-thread only.
+std::shared_ptr<PLYLayoutImageSource> sourceForWorker(const std::shared_ptr<PLYLayoutImageSource>& source,
+                                                      const PLYLayout& layout) {
+    if (!source)
+        return nullptr;
+    std::shared_ptr<PLYLayoutImageSource> snapshot = source->snapshotForLayout(layout);
+    return snapshot ? snapshot : source;
+}
+
+// The post being edited in the main window.
+PLYExportSource currentPostSource() {
+    PLYExportSource source;
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    const std::shared_ptr<PLYPostManager> postManager = core ? core->currentPostManager() : nullptr;
+    if (!postManager)
+        return source;
+    source.layoutManager = postManager->layoutManager();
+    if (const std::shared_ptr<PLYPersistantPost> post = postManager->representedPost())
+        source.name = post->name();
+    return source;
+}
+
 }  // namespace
 
 PLYExportManager::PLYExportManager() {
+    m_sourceProvider = currentPostSource;
     m_exportQueue.setMaxThreadCount(1);
     m_exportQueue.setObjectName(QStringLiteral("Export"));
     m_previewQueue.setMaxThreadCount(1);
@@ -149,7 +175,7 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
     m_exporting = true;
     const int pixelWidth = *width;
     const QString baseName = safeBaseName(name);
-    const std::shared_ptr<PLYLayoutImageSource> images = imageSource();
+    const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);
     auto copy = std::make_shared<PLYLayout>(layout);
     const int total = int(blockIds.size());
     m_presenter->exportProgress(0, total);
@@ -207,37 +233,34 @@ QString PLYExportManager::uniqueFilePath(const QString& folder, const QString& b
     return path;
 }
 
-bool PLYExportManager::createPostPreview(const PLYLayout& layout, const QString& postFolder,
-                                         std::shared_ptr<void> post) {
-    if (postFolder.isEmpty())
+bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost>& post) {
+    if (!post || post->folderPath().isEmpty())
         return false;
+    const PLYLayout& layout = post->constLayout();
+    const QString key = post->folderPath();
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(layout.SerializeAsString()), QCryptographicHash::Sha1);
-    const QString path = QDir(postFolder).filePath(QString::fromLatin1(kPreviewFileName));
-    if (m_lastPreviewHash.value(postFolder) == hash && QFileInfo::exists(path))
+    if (m_lastPreviewHash.value(key) == hash && !post->layoutPreview().isNull())
         return false;
-    m_lastPreviewHash.insert(postFolder, hash);
+    m_lastPreviewHash.insert(key, hash);
     auto copy = std::make_shared<PLYLayout>(layout);
-    const std::shared_ptr<PLYLayoutImageSource> images = imageSource();
+    const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);
     QPointer<PLYExportManager> self(this);
-    m_previewQueue.start([self, copy, images, path, postFolder, post] {
+    std::weak_ptr<PLYPersistantPost> weakPost = post;
+    m_previewQueue.start([self, copy, images, key, weakPost] {
         const QImage image = PLYLayoutRenderer::renderLayout(*copy, kPreviewWidth, images.get(), kPreviewMaxHeight);
-        QString error;
-        const bool ok = !image.isNull() && QDir().mkpath(postFolder) &&
-                        writeAtomically(path, PLYLayoutRenderer::jpegData(image, kExportQuality), &error);
         QMetaObject::invokeMethod(
             self.data(),
-            [self, ok, error, postFolder, post] {
-                if (!self)
+            [self, image, key, weakPost] {
+                const std::shared_ptr<PLYPersistantPost> post = weakPost.lock();
+                if (!self || !post)
                     return;
-                if (!ok) {
-                    // Let the next save try again.
-                    self->m_lastPreviewHash.remove(postFolder);
-                    PLY_LOG_WARN(QStringLiteral("No preview for the post in %1 %2").arg(postFolder, error));
-                    return;
+                // The post writes "preview.jpg" atomically and announces it.
+                PLYError error;
+                if (image.isNull() || !post->setLayoutPreview(image, &error)) {
+                    self->m_lastPreviewHash.remove(key);  // let the next save try again
+                    PLY_LOG_WARN(QStringLiteral("No preview for the post in %1").arg(key));
                 }
-                PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PostPreviewCreatedNotification),
-                                                            post.get());
             },
             Qt::QueuedConnection);
     });

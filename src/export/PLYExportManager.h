@@ -13,6 +13,7 @@
 class PLYExportPresenter;
 class PLYLayoutImageSource;
 class PLYLayoutManager;
+class PLYPersistantPost;
 
 // What an export works on: the layout manager of the post being edited and a name for the
 // exported files (the post's name).
@@ -33,8 +34,6 @@ public:
     static constexpr double kExportQuality = 0.7;
     static constexpr int kPreviewWidth = 600;
     static constexpr int kPreviewMaxHeight = 2400;
-    static constexpr const char* kPreviewFileName = "preview.jpg";
-    static constexpr const char* PostPreviewCreatedNotification = "kPLY_NOTIFICATION_POST_PREVIEW_CREATED";
 
     PLYExportManager();
     ~PLYExportManager() override;
@@ -45,7 +44,7 @@ public:
 
     void setPresenter(std::shared_ptr<PLYExportPresenter> presenter);
     std::shared_ptr<PLYExportPresenter> presenter() const { return m_presenter; }
-    // Gives the post being edited; without one nothing is exported.
+    // Gives the post being edited (the core manager's current post unless set).
     void setSourceProvider(std::function<PLYExportSource()> provider);
     // The images to draw; the process-wide source when none is set.
     void setImageSource(std::shared_ptr<PLYLayoutImageSource> source);
@@ -62,11 +61,11 @@ public:
     // path is free.
     static QString uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension);
 
-    // Renders the post's preview into "preview.jpg" in `postFolder` in the background, unless
-    // the layout is the one last previewed there and the file exists; then posts
-    // "kPLY_NOTIFICATION_POST_PREVIEW_CREATED" on the main thread with `post` as object.
-    // Answers whether a preview was queued.
-    bool createPostPreview(const PLYLayout& layout, const QString& postFolder, std::shared_ptr<void> post);
+    // Renders the post's layout preview in the background, unless its layout is the one last
+    // previewed and the preview exists; the post then stores it as "preview.jpg" and posts
+    // "kPLY_NOTIFICATION_POST_PREVIEW_CREATED". Call after every save: unchanged layouts cost
+    // one hash. Answers whether a preview was queued.
+    bool createPostPreview(const std::shared_ptr<PLYPersistantPost>& post);
     // Blocks until queued previews are written (quit, tests).
     void waitForPreviews();
 
@@ -84,5 +83,5 @@ private:
     std::atomic<bool> m_exporting{false};
     QThreadPool m_exportQueue;
     QThreadPool m_previewQueue;
-    QHash<QString, QByteArray> m_lastPreviewHash;  // post folder -> layout hash
+    QHash<QString, QByteArray> m_lastPreviewHash;  // post folder -> hash of the layout previewed
 };

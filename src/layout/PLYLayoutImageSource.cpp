@@ -1,5 +1,7 @@
 #include "PLYLayoutImageSource.h"
 
+#include "PLYLayoutImageSource_Store.h"
+
 #include <mutex>
 
 namespace {
@@ -15,6 +17,8 @@ std::shared_ptr<PLYLayoutImageSource>& sourceSlot() {
 
 std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource::defaultSource() {
     std::lock_guard lock(sourceMutex());
+    if (!sourceSlot())
+        sourceSlot() = std::make_shared<PLYLayoutImageSource_Store>();
     return sourceSlot();
 }
 

@@ -5,10 +5,12 @@
 #include <QString>
 #include <memory>
 
+class PLYLayout;
+
 // What rendering needs to know of the images a layout refers to: their pixel size, whether
 // the file is gone, and the cached renditions. Geometry, views, draw handlers, the export and
 // the background previews all read images through this, so that none of them depends on how
-// the images are stored. Implementations must be safe to call from worker threads.
+// the images are stored.
 class PLYLayoutImageSource {
 public:
     virtual ~PLYLayoutImageSource() = default;
@@ -21,7 +23,15 @@ public:
     virtual QImage previewImageForIdentifier(const QString& identifier) const = 0;
     virtual QImage exportImageForIdentifier(const QString& identifier) const = 0;
 
-    // The process-wide source used by views and exports unless they are given their own.
+    // A source that answers for the images of `layout` from any thread, taken now on the
+    // calling thread; nothing when this source is itself safe to use from worker threads.
+    virtual std::shared_ptr<PLYLayoutImageSource> snapshotForLayout(const PLYLayout& layout) const {
+        (void)layout;
+        return nullptr;
+    }
+
+    // The process-wide source used by views and exports unless they are given their own; the
+    // store and image cache of the core manager unless another was set.
     static std::shared_ptr<PLYLayoutImageSource> defaultSource();
     static void setDefaultSource(std::shared_ptr<PLYLayoutImageSource> source);
 };

@@ -1,7 +1,9 @@
+#include "PLYCoreManager.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter.h"
 #include "PLYLayoutManager.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPersistantPost.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImageSource.h"
 #include "PLYTestLayoutOwner.h"
@@ -157,26 +159,39 @@ TEST_F(Export, UniquePathsCountUpFromTwo) {
 }
 
 TEST_F(Export, APostPreviewIsWrittenInTheBackgroundAndAnnounced) {
-    const QString postFolder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("post"));
-    auto post = std::make_shared<int>(7);
+    const QString accountFolder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("account"));
+    std::shared_ptr<PLYPersistantPost> post = PLYPersistantPost::create(QStringLiteral("Story"), accountFolder, {});
+    ASSERT_TRUE(post);
+    *post->layout() = *manager->representedLayout();
     void* announced = nullptr;
     PLYObserverBag observers;
-    observers.add(PLYExportManager::PostPreviewCreatedNotification, nullptr,
+    observers.add(PLYPersistantPost::PreviewCreatedNotification, nullptr,
                   [&](const PLYNotification& n) { announced = n.object; });
-    ASSERT_TRUE(exporter->createPostPreview(*manager->representedLayout(), postFolder, post));
+    ASSERT_TRUE(exporter->createPostPreview(post));
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced != nullptr; }));
     EXPECT_EQ(announced, post.get());
-    const QImage preview(QDir(postFolder).filePath("preview.jpg"));
+    const QImage preview(QDir(post->folderPath()).filePath("preview.jpg"));
     ASSERT_FALSE(preview.isNull());
     EXPECT_EQ(preview.width(), PLYExportManager::kPreviewWidth);
     EXPECT_TRUE(near(preview.pixelColor(300, 100), QColor(220, 20, 20)));
 
     // Saving an unchanged layout renders nothing; a changed one renders again.
-    EXPECT_FALSE(exporter->createPostPreview(*manager->representedLayout(), postFolder, post));
-    manager->representedLayout()->set_padding(40);
+    EXPECT_FALSE(exporter->createPostPreview(post));
+    post->layout()->set_padding(40);
     announced = nullptr;
-    EXPECT_TRUE(exporter->createPostPreview(*manager->representedLayout(), postFolder, post));
+    EXPECT_TRUE(exporter->createPostPreview(post));
     EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced != nullptr; }));
+}
+
+TEST_F(Export, ThePostBeingEditedIsWhatTheCoreManagerCallsCurrent) {
+    PLYExportManager fresh;
+    auto scripted = std::make_shared<ScriptedPresenter>();
+    fresh.setPresenter(scripted);
+    // No post open: the user is told, nothing is asked.
+    fresh.exportCurrentVisibleLayout();
+    EXPECT_EQ(scripted->refusals.size(), 1);
+    EXPECT_EQ(scripted->widthQuestions, 0);
+    EXPECT_EQ(PLYCoreManager::exportManager(), PLYExportManager::sharedManager());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "PLYBlockDrawHandler_Image.h"
 
 #include "PLYBlockView.h"
+#include "PLYImageManager.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYLayoutImageSource.h"
 
@@ -30,24 +31,7 @@ QRectF PLYBlockDrawHandler_Image::imageFrameInRect(const PLYBlock_Image& image, 
     return QRectF(rect.center().x() - w / 2.0, rect.center().y() - h / 2.0, w, h);
 }
 
-QImage PLYBlockDrawHandler_Image::placeholderImage() {
-    static const QImage image = [] {
-        QImage fromResource(QStringLiteral(":/images/broken-image.png"));
-        if (!fromResource.isNull())
-            return fromResource;
-        // Drawn stand-in: a grey card with a crossed frame.
-        QImage drawn(300, 200, QImage::Format_RGB32);
-        drawn.fill(QColor(0xd8, 0xd8, 0xd8));
-        QPainter p(&drawn);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0x9a, 0x9a, 0x9a), 6));
-        p.drawRect(QRectF(110, 60, 80, 80));
-        p.drawLine(QPointF(110, 60), QPointF(190, 140));
-        p.drawLine(QPointF(190, 60), QPointF(110, 140));
-        return drawn;
-    }();
-    return image;
-}
+QImage PLYBlockDrawHandler_Image::placeholderImage() { return PLYImageManager::placeholderImage(); }
 
 void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, const PLYBlock_Image& image,
                                      const PLYBlockDrawContext& context) {
