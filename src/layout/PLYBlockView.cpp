@@ -14,7 +14,15 @@ PLYBlockView* PLYBlockView::viewWithBlock(const PLYBlock* block, PLYLayoutViewPr
                                           PLYSectionView* sectionView) {
     if (!block)
         return nullptr;
-    return new PLYBlockView(*block, proxy, sectionView);
+    auto* view = new PLYBlockView(*block, proxy, sectionView);
+    if (proxy)
+        proxy->addFreeBlockView(view);
+    return view;
+}
+
+PLYBlockView* PLYBlockView::treeViewWithBlock(const PLYBlock& block, PLYLayoutViewProxy* proxy,
+                                              PLYSectionView* sectionView) {
+    return new PLYBlockView(block, proxy, sectionView);
 }
 
 PLYBlockView::PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView)

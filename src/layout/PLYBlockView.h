@@ -21,6 +21,8 @@ public:
     // A view of `block` and, for a container, of its whole subtree. The view has no parent
     // item; the caller places it.
     static PLYBlockView* viewWithBlock(const PLYBlock* block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView);
+    // A view of the proxy's own tree (placed by its section view).
+    static PLYBlockView* treeViewWithBlock(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView);
     ~PLYBlockView() override;
 
     QString blockId() const { return m_blockId; }

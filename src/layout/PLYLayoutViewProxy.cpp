@@ -79,6 +79,15 @@ void PLYLayoutViewProxy::relayout() {
     computeGeometry();
     if (m_layoutView)
         m_layoutView->applyGeometry(m_geometry);
+    m_freeViews.removeAll(nullptr);
+    for (const QPointer<PLYBlockView>& view : std::as_const(m_freeViews))
+        view->applyGeometry(m_geometry, false);
+}
+
+void PLYLayoutViewProxy::addFreeBlockView(PLYBlockView* view) {
+    m_freeViews.removeAll(nullptr);
+    if (view && !m_freeViews.contains(view))
+        m_freeViews.append(view);
 }
 
 PLYBlock* PLYLayoutViewProxy::findBlock(PLYLayout* layout, const QString& blockId) {

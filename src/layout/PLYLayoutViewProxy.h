@@ -41,6 +41,10 @@ public:
     // model are rebuilt). Cheap enough for live drags.
     void relayout();
 
+    // Views made outside the tree (the editor's twins) are sized with the tree on every
+    // relayout while they live.
+    void addFreeBlockView(PLYBlockView* view);
+
     PLYBlock* blockForId(const QString& blockId) const;
     PLYSection* sectionForId(const QString& sectionId) const;
 
@@ -78,4 +82,5 @@ private:
     PLYLayoutGeometry m_geometry;
     bool m_live = false;
     PLYObserverBag m_observers;
+    QList<QPointer<PLYBlockView>> m_freeViews;
 };

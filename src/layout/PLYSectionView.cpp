@@ -52,7 +52,7 @@ void PLYSectionView::rebuildBlockViews() {
     if (!section)
         return;
     for (const PLYBlock& block : section->blocks()) {
-        PLYBlockView* view = PLYBlockView::viewWithBlock(&block, m_proxy, this);
+        PLYBlockView* view = PLYBlockView::treeViewWithBlock(block, m_proxy, this);
         view->setParentItem(this);
         m_subBlocks.append(view);
     }

@@ -242,6 +242,7 @@ TEST_F(LayoutViews, EditingATextTwinWritesTheBlockAndRelaysOutTheLayout) {
     observers.add(PLYLayoutManager::LayoutDidChangeNotification, manager.get(),
                   [&](const PLYNotification&) { ++announcements; });
     const double before = original->boundingRect().height();
+    EXPECT_EQ(twin->boundingRect(), original->boundingRect());
     const double sectionBelow = sectionView(1)->pos().y();
     QTextCursor cursor(editor->document());
     cursor.movePosition(QTextCursor::End);
@@ -252,6 +253,7 @@ TEST_F(LayoutViews, EditingATextTwinWritesTheBlockAndRelaysOutTheLayout) {
     EXPECT_EQ(QString::fromStdString(manager->blockForRef("t")->text().value()), QStringLiteral("Hello") + more);
     EXPECT_GE(announcements, 1);
     EXPECT_GT(original->boundingRect().height(), before);
+    EXPECT_EQ(twin->boundingRect(), original->boundingRect());  // the twin grows with its words
     EXPECT_GT(sectionView(1)->pos().y(), sectionBelow);
     // The view of the canvas shows the new words too.
     auto* shown = dynamic_cast<PLYBlockDrawHandler_Text*>(original->drawHandler());
