@@ -1,5 +1,6 @@
 #include "PLYCoreManager.h"
 
+#include "PLYExportManager.h"
 #include "PLYImageManager.h"
 #include "PLYLog.h"
 #include "PLYMigrator.h"
@@ -41,6 +42,8 @@ std::shared_ptr<PLYPersistantStore> PLYCoreManager::persistantStore() {
 }
 
 PLYImageManager* PLYCoreManager::imageManager() { return PLYImageManager::sharedManager(); }
+
+PLYExportManager* PLYCoreManager::exportManager() { return PLYExportManager::sharedManager(); }
 
 void PLYCoreManager::setWebServiceGateway(PLYWebServiceGateway* gateway) { g_gateway = gateway; }
 PLYWebServiceGateway* PLYCoreManager::webServiceGateway() { return g_gateway; }

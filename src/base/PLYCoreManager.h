@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+class PLYExportManager;
 class PLYImageManager;
 class PLYPersistantPost;
 class PLYPersistantStore;
@@ -25,6 +26,8 @@ public:
     // The store in use: the migration's own while a migration runs, else the core manager's.
     static std::shared_ptr<PLYPersistantStore> persistantStore();
     static PLYImageManager* imageManager();
+    // JPEG export and post previews (the export manager's own singleton).
+    static PLYExportManager* exportManager();
 
     // The web-service side registers itself at start-up; not owned. Null unregisters.
     static void setWebServiceGateway(PLYWebServiceGateway* gateway);

@@ -1,0 +1,60 @@
+// Layout of a 1,000-block post: runs on every pointer move while dragging, so it must stay
+// well inside a frame.
+#include "PLYLayoutGeometry.h"
+#include "PLYTestImageSource.h"
+#include "PLYTestLayouts.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+using namespace PLYTestLayouts;
+
+namespace {
+
+PLYLayout thousandBlockLayout(PLYTestImageSource& images) {
+    images.addImage("landscape", QSize(3000, 2000), Qt::red);
+    images.addImage("portrait", QSize(2000, 3000), Qt::green);
+    PLYSection s = section("s", {});
+    int n = 0;
+    auto id = [&n] { return "b" + std::to_string(n++); };
+    while (n < 1000) {
+        switch (n % 4) {
+        case 0:
+            *s.add_blocks() = image(id(), "landscape");
+            break;
+        case 1:
+            *s.add_blocks() = container(id(), false, {image(id(), "portrait"), image(id(), "landscape")});
+            break;
+        case 2:
+            *s.add_blocks() = container(
+                id(), false,
+                {image(id(), "landscape"), container(id(), true, {image(id(), "portrait"), blank(id(), 2.0f)})});
+            break;
+        default:
+            *s.add_blocks() = n % 40 == 3 ? text(id(), "A caption for the next pictures") : blank(id());
+            break;
+        }
+    }
+    return layout(10, {s});
+}
+
+void BM_LayoutThousandBlocks(benchmark::State& state) {
+    PLYTestImageSource images;
+    const PLYLayout l = thousandBlockLayout(images);
+    for (auto _ : state) {
+        PLYLayoutGeometry g = PLYLayoutGeometry::layoutGeometry(l, &images);
+        benchmark::DoNotOptimize(g.totalHeight);
+    }
+}
+BENCHMARK(BM_LayoutThousandBlocks)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,270 @@
+#include "PLYExportManager.h"
+
+#include "PLYCoreManager.h"
+#include "PLYExportPresenter.h"
+#include "PLYLayoutGeometry.h"
+#include "PLYLayoutImageSource.h"
+#include "PLYLayoutManager.h"
+#include "PLYLayoutRenderer.h"
+#include "PLYLog.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantPost.h"
+#include "PLYPostManager.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSaveFile>
+#include <QThread>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<PLYExportManager>& sharedSlot() {
+    static std::unique_ptr<PLYExportManager> manager;
+    return manager;
+}
+
+bool isExportable(const PLYBlock& block) {
+    return block.type_case() == PLYBlock::kImage || block.type_case() == PLYBlock::kContainer;
+}
+
+// File names keep to what every file system takes.
+QString safeBaseName(const QString& name) {
+    QString cleaned;
+    for (const QChar c : name.trimmed())
+        cleaned += (c.isPrint() && !QStringLiteral("/\\:*?\"<>|").contains(c)) ? c : QLatin1Char('_');
+    cleaned = cleaned.trimmed();
+    while (cleaned.startsWith(QLatin1Char('.')))
+        cleaned.remove(0, 1);
+    return cleaned.isEmpty() ? QStringLiteral("Layout") : cleaned.left(120);
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QObject::tr("Could not write \"%1\": %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// Worker threads read images through a snapshot when the source itself is main-thread only.
+std::shared_ptr<PLYLayoutImageSource> sourceForWorker(const std::shared_ptr<PLYLayoutImageSource>& source,
+                                                      const PLYLayout& layout) {
+    if (!source)
+        return nullptr;
+    std::shared_ptr<PLYLayoutImageSource> snapshot = source->snapshotForLayout(layout);
+    return snapshot ? snapshot : source;
+}
+
+// The post being edited in the main window.
+PLYExportSource currentPostSource() {
+    PLYExportSource source;
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    const std::shared_ptr<PLYPostManager> postManager = core ? core->currentPostManager() : nullptr;
+    if (!postManager)
+        return source;
+    source.layoutManager = postManager->layoutManager();
+    if (const std::shared_ptr<PLYPersistantPost> post = postManager->representedPost())
+        source.name = post->name();
+    return source;
+}
+
+}  // namespace
+
+PLYExportManager::PLYExportManager() {
+    m_sourceProvider = currentPostSource;
+    m_exportQueue.setMaxThreadCount(1);
+    m_exportQueue.setObjectName(QStringLiteral("Export"));
+    m_previewQueue.setMaxThreadCount(1);
+    m_previewQueue.setObjectName(QStringLiteral("Export Layout Preview"));
+    m_previewQueue.setThreadPriority(QThread::LowPriority);
+}
+
+PLYExportManager::~PLYExportManager() {
+    m_exportQueue.waitForDone();
+    m_previewQueue.waitForDone();
+}
+
+PLYExportManager* PLYExportManager::sharedManager() {
+    if (!sharedSlot())
+        sharedSlot() = std::make_unique<PLYExportManager>();
+    return sharedSlot().get();
+}
+
+void PLYExportManager::resetSharedManager() { sharedSlot().reset(); }
+
+void PLYExportManager::setPresenter(std::shared_ptr<PLYExportPresenter> presenter) {
+    m_presenter = std::move(presenter);
+}
+
+void PLYExportManager::setSourceProvider(std::function<PLYExportSource()> provider) {
+    m_sourceProvider = std::move(provider);
+}
+
+void PLYExportManager::setImageSource(std::shared_ptr<PLYLayoutImageSource> source) {
+    m_imageSource = std::move(source);
+}
+
+std::shared_ptr<PLYLayoutImageSource> PLYExportManager::imageSource() const {
+    return m_imageSource ? m_imageSource : PLYLayoutImageSource::defaultSource();
+}
+
+void PLYExportManager::exportCurrentVisibleLayout() {
+    const PLYExportSource source = m_sourceProvider ? m_sourceProvider() : PLYExportSource();
+    const PLYLayout* layout = source.layoutManager ? source.layoutManager->representedLayout() : nullptr;
+    QStringList ids;
+    if (layout && layout->sections_size() > 0)
+        for (const PLYBlock& block : layout->sections(0).blocks())
+            if (isExportable(block))
+                ids << QString::fromStdString(block.id());
+    if (!layout) {
+        if (m_presenter)
+            m_presenter->exportRefused(tr("Open a post to export its layout."));
+        return;
+    }
+    exportBlocks(*layout, ids, source.name);
+}
+
+void PLYExportManager::exportCurrentVisibleSelectedBlocks() {
+    const PLYExportSource source = m_sourceProvider ? m_sourceProvider() : PLYExportSource();
+    const PLYLayout* layout = source.layoutManager ? source.layoutManager->representedLayout() : nullptr;
+    if (!layout) {
+        if (m_presenter)
+            m_presenter->exportRefused(tr("Open a post to export its images."));
+        return;
+    }
+    QStringList ids;
+    for (const PLYBlock* block : source.layoutManager->currentSelectedBlocks())
+        if (block && isExportable(*block))
+            ids << QString::fromStdString(block->id());
+    exportBlocks(*layout, ids, source.name);
+}
+
+void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& blockIds, const QString& name) {
+    if (!m_presenter) {
+        PLY_LOG_ERROR(QStringLiteral("Export requested with no presenter to ask for width and folder"));
+        return;
+    }
+    if (m_exporting) {
+        m_presenter->exportRefused(tr("An export is already running."));
+        return;
+    }
+    if (blockIds.isEmpty()) {
+        m_presenter->exportRefused(tr("There are no images to export."));
+        return;
+    }
+    const std::optional<int> width = m_presenter->chooseExportWidth(kDefaultExportWidth);
+    if (!width)
+        return;
+    if (*width < kMinimumExportWidth || *width > kMaximumExportWidth) {
+        m_presenter->exportRefused(
+            tr("The width must lie between %1 and %2 pixels.").arg(kMinimumExportWidth).arg(kMaximumExportWidth));
+        return;
+    }
+    const QString folder = m_presenter->chooseExportFolder();
+    if (folder.isEmpty())
+        return;
+    if (!QFileInfo(folder).isDir()) {
+        m_presenter->exportRefused(tr("The folder \"%1\" does not exist.").arg(folder));
+        return;
+    }
+
+    m_exporting = true;
+    const int pixelWidth = *width;
+    const QString baseName = safeBaseName(name);
+    const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);
+    auto copy = std::make_shared<PLYLayout>(layout);
+    const int total = int(blockIds.size());
+    m_presenter->exportProgress(0, total);
+    emit exportProgressed(0, total);
+    QPointer<PLYExportManager> self(this);
+    m_exportQueue.start([self, copy, blockIds, pixelWidth, folder, baseName, images, total] {
+        QStringList written;
+        QString error;
+        const PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(*copy, images.get());
+        for (int i = 0; i < total && error.isEmpty(); ++i) {
+            const QImage image = PLYLayoutRenderer::renderBlock(*copy, blockIds.at(i), pixelWidth, images.get(), &geometry);
+            if (!image.isNull()) {
+                const QByteArray bytes = PLYLayoutRenderer::jpegData(image, kExportQuality);
+                // Name and write happen on this one serial queue, so no other export races us.
+                const QString path = uniqueFilePath(folder, QStringLiteral("%1 %2").arg(baseName).arg(i + 1),
+                                                    QStringLiteral("jpg"));
+                if (bytes.isEmpty())
+                    error = tr("Could not encode image %1.").arg(i + 1);
+                else if (writeAtomically(path, bytes, &error))
+                    written << path;
+            }
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, i, total] {
+                    if (!self)
+                        return;
+                    if (self->m_presenter)
+                        self->m_presenter->exportProgress(i + 1, total);
+                    emit self->exportProgressed(i + 1, total);
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            self.data(), [self, written, error] { if (self) self->finishExport(written, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void PLYExportManager::finishExport(const QStringList& files, const QString& error) {
+    m_exporting = false;
+    if (error.isEmpty())
+        PLY_LOG_INFO(QStringLiteral("Exported %1 image(s)").arg(files.size()));
+    else
+        PLY_LOG_ERROR(QStringLiteral("Export failed: %1").arg(error));
+    if (m_presenter)
+        m_presenter->exportFinished(files, error);
+    emit exportFinished(files, error);
+}
+
+QString PLYExportManager::uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension) {
+    const QDir dir(folder);
+    QString path = dir.filePath(baseName + QLatin1Char('.') + extension);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 %2.%3").arg(baseName).arg(n).arg(extension));
+    return path;
+}
+
+bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost>& post) {
+    if (!post || post->folderPath().isEmpty())
+        return false;
+    const PLYLayout& layout = post->constLayout();
+    const QString key = post->folderPath();
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(layout.SerializeAsString()), QCryptographicHash::Sha1);
+    if (m_lastPreviewHash.value(key) == hash && !post->layoutPreview().isNull())
+        return false;
+    m_lastPreviewHash.insert(key, hash);
+    auto copy = std::make_shared<PLYLayout>(layout);
+    const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);
+    QPointer<PLYExportManager> self(this);
+    std::weak_ptr<PLYPersistantPost> weakPost = post;
+    m_previewQueue.start([self, copy, images, key, weakPost] {
+        const QImage image = PLYLayoutRenderer::renderLayout(*copy, kPreviewWidth, images.get(), kPreviewMaxHeight);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, image, key, weakPost] {
+                const std::shared_ptr<PLYPersistantPost> post = weakPost.lock();
+                if (!self || !post)
+                    return;
+                // The post writes "preview.jpg" atomically and announces it.
+                PLYError error;
+                if (image.isNull() || !post->setLayoutPreview(image, &error)) {
+                    self->m_lastPreviewHash.remove(key);  // let the next save try again
+                    PLY_LOG_WARN(QStringLiteral("No preview for the post in %1").arg(key));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void PLYExportManager::waitForPreviews() { m_previewQueue.waitForDone(); }

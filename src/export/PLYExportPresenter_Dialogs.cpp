@@ -1,0 +1,65 @@
+#include "PLYExportPresenter_Dialogs.h"
+
+#include "PLYAlertPresenter.h"
+#include "PLYExportManager.h"
+#include "PLYFileDialogs.h"
+
+#include <QInputDialog>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+PLYExportPresenter_Dialogs::PLYExportPresenter_Dialogs(QWidget* parent) : m_parent(parent) {}
+
+PLYExportPresenter_Dialogs::~PLYExportPresenter_Dialogs() { delete m_progress; }
+
+std::optional<int> PLYExportPresenter_Dialogs::chooseExportWidth(int proposed) {
+    bool ok = false;
+    const int width = QInputDialog::getInt(m_parent, QObject::tr("Export"), QObject::tr("Width of the images (pixels):"),
+                                           proposed, PLYExportManager::kMinimumExportWidth,
+                                           PLYExportManager::kMaximumExportWidth, 100, &ok);
+    if (!ok)
+        return std::nullopt;
+    return width;
+}
+
+QString PLYExportPresenter_Dialogs::chooseExportFolder() {
+    const std::shared_ptr<PLYFileDialogs> dialogs = PLYFileDialogs::shared();
+    if (!dialogs)
+        return {};
+    return dialogs->chooseFolder(m_parent, QObject::tr("Export To"),
+                                 QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+}
+
+void PLYExportPresenter_Dialogs::exportProgress(int done, int total) {
+    if (!m_progress) {
+        m_progress = new QProgressDialog(QObject::tr("Exporting images…"), QString(), 0, total, m_parent);
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->setMinimumDuration(0);
+    }
+    m_progress->setMaximum(total);
+    m_progress->setValue(done);
+}
+
+void PLYExportPresenter_Dialogs::exportFinished(const QStringList& files, const QString& error) {
+    delete m_progress;
+    if (error.isEmpty())
+        return;
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Critical;
+    alert.messageText = QObject::tr("Export Failed");
+    alert.informativeText =
+        error + QLatin1Char('\n') + QObject::tr("%n image(s) were written before the failure.", nullptr, int(files.size()));
+    alert.buttonTitles = {QObject::tr("OK")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(alert, m_parent);
+}
+
+void PLYExportPresenter_Dialogs::exportRefused(const QString& message) {
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Informational;
+    alert.messageText = QObject::tr("Export");
+    alert.informativeText = message;
+    alert.buttonTitles = {QObject::tr("OK")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(alert, m_parent);
+}

@@ -1,0 +1,71 @@
+#include "PLYLayoutImageSource_Store.h"
+
+#include "PLYCoreManager.h"
+#include "PLYImageManager.h"
+#include "PLYLayout.pb.h"
+#include "PLYLayoutImageSource_Snapshot.h"
+#include "PLYPersistantStore.h"
+#include "PLYSourceImage.h"
+
+namespace {
+
+std::shared_ptr<PLYSourceImage> sourceImage(const QString& identifier) {
+    const std::shared_ptr<PLYPersistantStore> store = PLYCoreManager::persistantStore();
+    return store ? store->imageForIdentifier(identifier) : nullptr;
+}
+
+void collectRefs(const PLYBlock& block, QStringList* refs) {
+    if (block.type_case() == PLYBlock::kImage)
+        refs->append(QString::fromStdString(block.image().img_ref()));
+    else if (block.type_case() == PLYBlock::kContainer)
+        for (const PLYBlock& child : block.container().sub_blocks())
+            collectRefs(child, refs);
+}
+
+}  // namespace
+
+QSize PLYLayoutImageSource_Store::pixelSizeForImage(const QString& identifier) const {
+    const std::shared_ptr<PLYSourceImage> image = sourceImage(identifier);
+    if (!image || image->width() <= 0 || image->height() <= 0)
+        return {};
+    return QSize(int(image->width()), int(image->height()));
+}
+
+bool PLYLayoutImageSource_Store::imageFileDeleted(const QString& identifier) const {
+    const std::shared_ptr<PLYSourceImage> image = sourceImage(identifier);
+    return !image || image->fileDeleted();
+}
+
+QImage PLYLayoutImageSource_Store::previewImageForIdentifier(const QString& identifier) const {
+    PLYImageManager* cache = PLYCoreManager::imageManager();
+    return cache ? cache->previewImageForIdentifier(identifier) : QImage();
+}
+
+QImage PLYLayoutImageSource_Store::exportImageForIdentifier(const QString& identifier) const {
+    PLYImageManager* cache = PLYCoreManager::imageManager();
+    if (!cache)
+        return {};
+    return cache->isFailed(identifier) ? PLYImageManager::placeholderImage()
+                                       : cache->exportImageForIdentifier(identifier);
+}
+
+std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource_Store::snapshotForLayout(const PLYLayout& layout) const {
+    auto snapshot = std::make_shared<PLYLayoutImageSource_Snapshot>();
+    QStringList refs;
+    for (const PLYSection& section : layout.sections())
+        for (const PLYBlock& block : section.blocks())
+            collectRefs(block, &refs);
+    PLYImageManager* cache = PLYCoreManager::imageManager();
+    for (const QString& ref : refs) {
+        PLYLayoutImageSource_Snapshot::Entry entry;
+        entry.pixelSize = pixelSizeForImage(ref);
+        entry.deleted = imageFileDeleted(ref);
+        if (cache) {
+            entry.failed = cache->isFailed(ref);
+            entry.previewPath = cache->previewPathForIdentifier(ref);
+            entry.exportPath = cache->exportPathForIdentifier(ref);
+        }
+        snapshot->addImage(ref, entry);
+    }
+    return snapshot;
+}

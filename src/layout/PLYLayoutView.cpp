@@ -1,0 +1,92 @@
+#include "PLYLayoutView.h"
+
+#include "PLYLayoutGeometry.h"
+#include "PLYLayoutManager.h"
+#include "PLYLayoutViewProxy.h"
+#include "PLYSectionView.h"
+
+#include <QPainter>
+
+PLYLayoutView::PLYLayoutView(PLYLayoutViewProxy* proxy, QGraphicsItem* parent)
+    : QGraphicsObject(parent), m_proxy(proxy) {}
+
+PLYLayoutView::~PLYLayoutView() { clearSectionViews(); }
+
+PLYLayoutViewProxy* PLYLayoutView::layoutViewProxy() const { return m_proxy; }
+
+PLYSectionView* PLYLayoutView::sectionViewForId(const QString& sectionId) const {
+    for (PLYSectionView* view : m_sectionViews)
+        if (view->sectionId() == sectionId)
+            return view;
+    return nullptr;
+}
+
+void PLYLayoutView::clearSectionViews() {
+    const QList<PLYSectionView*> views = m_sectionViews;
+    m_sectionViews.clear();
+    for (PLYSectionView* view : views) {
+        view->teardownEditViews();
+        delete view;
+    }
+}
+
+void PLYLayoutView::teardownEditViews() {
+    for (PLYSectionView* view : m_sectionViews)
+        view->teardownEditViews();
+}
+
+void PLYLayoutView::reloadLayout() {
+    clearSectionViews();
+    const PLYLayout* layout = m_proxy ? m_proxy->layout() : nullptr;
+    if (!layout) {
+        prepareGeometryChange();
+        m_size = QSizeF();
+        return;
+    }
+    for (const PLYSection& section : layout->sections())
+        m_sectionViews.append(new PLYSectionView(section, m_proxy, this));
+    applyGeometry(m_proxy->geometry());
+}
+
+void PLYLayoutView::rebuildSection(const QString& sectionId) {
+    if (PLYSectionView* view = sectionViewForId(sectionId))
+        view->rebuildBlockViews();
+}
+
+bool PLYLayoutView::sectionsMatchModel() const {
+    const PLYLayout* layout = m_proxy ? m_proxy->layout() : nullptr;
+    if (!layout || layout->sections_size() != m_sectionViews.size())
+        return false;
+    for (int i = 0; i < m_sectionViews.size(); ++i)
+        if (m_sectionViews.at(i)->sectionId() != QString::fromStdString(layout->sections(i).id()))
+            return false;
+    return true;
+}
+
+void PLYLayoutView::applyGeometry(const PLYLayoutGeometry& geometry) {
+    if (!sectionsMatchModel()) {
+        reloadLayout();
+        return;
+    }
+    const QSizeF size(geometry.canvasWidth, geometry.totalHeight);
+    if (size != m_size) {
+        prepareGeometryChange();
+        m_size = size;
+    }
+    for (PLYSectionView* view : m_sectionViews) {
+        if (!view->matchesModel())
+            view->rebuildBlockViews();
+        else
+            view->applyGeometry(geometry);
+    }
+    update();
+}
+
+QRectF PLYLayoutView::boundingRect() const { return QRectF(QPointF(0, 0), m_size); }
+
+void PLYLayoutView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+    const PLYLayout* layout = m_proxy ? m_proxy->layout() : nullptr;
+    if (!layout)
+        return;
+    painter->fillRect(boundingRect(), PLYLayoutManager::backgroundColourForLayout(*layout));
+}

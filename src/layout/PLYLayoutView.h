@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QGraphicsObject>
+#include <QPointer>
+
+class PLYLayoutViewProxy;
+class PLYSectionView;
+struct PLYLayoutGeometry;
+
+// The view of a whole layout: the canvas (its width by the layout's height) in the layout's
+// background colour, holding one section view per section, in section order.
+class PLYLayoutView : public QGraphicsObject {
+    Q_OBJECT
+public:
+    explicit PLYLayoutView(PLYLayoutViewProxy* proxy, QGraphicsItem* parent = nullptr);
+    ~PLYLayoutView() override;
+
+    PLYLayoutViewProxy* layoutViewProxy() const;
+    const QList<PLYSectionView*>& sectionViews() const { return m_sectionViews; }
+    PLYSectionView* sectionViewForId(const QString& sectionId) const;
+
+    // Removes every section view (edit views first) and builds them again from the layout.
+    void reloadLayout();
+    // Rebuilds the block views of one section.
+    void rebuildSection(const QString& sectionId);
+    // Places every view at its frame; sections whose views no longer mirror the model are
+    // rebuilt, and a changed list of sections reloads the whole view.
+    void applyGeometry(const PLYLayoutGeometry& geometry);
+    void teardownEditViews();
+
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    void clearSectionViews();
+    bool sectionsMatchModel() const;
+
+    QPointer<PLYLayoutViewProxy> m_proxy;
+    QList<PLYSectionView*> m_sectionViews;
+    QSizeF m_size;
+};

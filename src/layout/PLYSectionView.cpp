@@ -1,0 +1,100 @@
+#include "PLYSectionView.h"
+
+#include "PLYBlockView.h"
+#include "PLYInteractionHandlerFactory.h"
+#include "PLYLayoutGeometry.h"
+#include "PLYLayoutSectionInteractionHandler.h"
+#include "PLYLayoutViewProxy.h"
+
+namespace {
+bool viewMatches(const PLYBlockView* view, const PLYBlock& block) {
+    if (view->blockId() != QString::fromStdString(block.id()) || view->kind() != block.type_case())
+        return false;
+    const int count = block.type_case() == PLYBlock::kContainer ? block.container().sub_blocks_size() : 0;
+    if (view->subBlocks().size() != count)
+        return false;
+    for (int i = 0; i < count; ++i)
+        if (!viewMatches(view->subBlocks().at(i), block.container().sub_blocks(i)))
+            return false;
+    return true;
+}
+}  // namespace
+
+PLYSectionView::PLYSectionView(const PLYSection& section, PLYLayoutViewProxy* proxy, QGraphicsItem* parent)
+    : QGraphicsObject(parent), m_sectionId(QString::fromStdString(section.id())), m_proxy(proxy) {
+    m_interactionHandler = PLYInteractionHandlerFactory::handlerWithSectionView(this);
+    rebuildBlockViews();
+}
+
+PLYSectionView::~PLYSectionView() {
+    clearBlockViews();
+    m_interactionHandler.reset();
+}
+
+PLYSection* PLYSectionView::representedSection() const {
+    return m_proxy ? m_proxy->sectionForId(m_sectionId) : nullptr;
+}
+
+PLYLayoutViewProxy* PLYSectionView::layoutViewProxy() const { return m_proxy; }
+
+void PLYSectionView::clearBlockViews() {
+    const QList<PLYBlockView*> views = m_subBlocks;
+    m_subBlocks.clear();
+    for (PLYBlockView* view : views) {
+        view->teardownEditViews();
+        delete view;
+    }
+}
+
+void PLYSectionView::rebuildBlockViews() {
+    clearBlockViews();
+    const PLYSection* section = representedSection();
+    if (!section)
+        return;
+    for (const PLYBlock& block : section->blocks()) {
+        PLYBlockView* view = PLYBlockView::treeViewWithBlock(block, m_proxy, this);
+        view->setParentItem(this);
+        m_subBlocks.append(view);
+    }
+    if (m_proxy)
+        applyGeometry(m_proxy->geometry());
+}
+
+bool PLYSectionView::matchesModel() const {
+    const PLYSection* section = representedSection();
+    if (!section || section->blocks_size() != m_subBlocks.size())
+        return false;
+    for (int i = 0; i < m_subBlocks.size(); ++i)
+        if (!viewMatches(m_subBlocks.at(i), section->blocks(i)))
+            return false;
+    return true;
+}
+
+void PLYSectionView::applyGeometry(const PLYLayoutGeometry& geometry) {
+    const QRectF frame = geometry.frameForSection(m_sectionId);
+    setPos(frame.topLeft());
+    if (frame.size() != m_size) {
+        prepareGeometryChange();
+        m_size = frame.size();
+    }
+    for (PLYBlockView* view : m_subBlocks)
+        view->applyGeometry(geometry, true);
+}
+
+void PLYSectionView::teardownEditViews() {
+    for (PLYBlockView* view : m_subBlocks)
+        view->teardownEditViews();
+}
+
+PLYBlockView* PLYSectionView::viewForBlockId(const QString& blockId) const {
+    for (PLYBlockView* view : m_subBlocks)
+        if (PLYBlockView* found = view->viewForBlockId(blockId))
+            return found;
+    return nullptr;
+}
+
+QRectF PLYSectionView::boundingRect() const { return QRectF(QPointF(0, 0), m_size); }
+
+void PLYSectionView::paint(QPainter*, const QStyleOptionGraphicsItem*, QWidget*) {
+    // Transparent: the layout view lays the background.
+}

@@ -1,0 +1,85 @@
+#include "PLYBlockDrawHandler_Image.h"
+
+#include "PLYBlockView.h"
+#include "PLYImageManager.h"
+#include "PLYLayoutGeometry.h"
+#include "PLYLayoutImageSource.h"
+
+#include <QPainter>
+#include <cmath>
+
+QRectF PLYBlockDrawHandler_Image::imageFrameInRect(const PLYBlock_Image& image, const QRectF& rect,
+                                                   const QSize& pixelSize) {
+    const double ratio = (pixelSize.isValid() && pixelSize.width() > 0 && pixelSize.height() > 0)
+                             ? double(pixelSize.width()) / pixelSize.height()
+                             : PLYLayoutGeometry::kDefaultRatio;
+    if (image.has_position() && image.position().width() > 0.0f) {
+        const double w = image.position().width() * rect.width();
+        const double h = w / ratio;
+        const double cx = rect.x() + image.position().x() * rect.width();
+        const double cy = rect.y() + image.position().y() * rect.height();
+        return QRectF(cx - w / 2.0, cy - h / 2.0, w, h);
+    }
+    if (rect.height() <= 0.0)
+        return QRectF(rect.topLeft(), QSizeF(rect.width(), rect.width() / ratio));
+    double w = rect.width();
+    double h = w / ratio;
+    if (h < rect.height()) {
+        h = rect.height();
+        w = h * ratio;
+    }
+    return QRectF(rect.center().x() - w / 2.0, rect.center().y() - h / 2.0, w, h);
+}
+
+QImage PLYBlockDrawHandler_Image::placeholderImage() { return PLYImageManager::placeholderImage(); }
+
+void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, const PLYBlock_Image& image,
+                                     const PLYBlockDrawContext& context) {
+    painter->fillRect(rect, context.background);
+    const QString identifier = QString::fromStdString(image.img_ref());
+    const PLYLayoutImageSource* source = context.images;
+    const bool deleted = !source || identifier.isEmpty() || source->imageFileDeleted(identifier);
+    painter->save();
+    painter->setClipRect(rect, Qt::IntersectClip);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    if (deleted) {
+        const QImage placeholder = placeholderImage();
+        painter->drawImage(imageFrameInRect(PLYBlock_Image(), rect, placeholder.size()), placeholder);
+        painter->restore();
+        return;
+    }
+    const QRectF frame = imageFrameInRect(image, rect, source->pixelSizeForImage(identifier));
+    const QTransform& t = painter->worldTransform();
+    const double scale = std::hypot(t.m11(), t.m12());
+    const bool small = frame.width() * scale < kPreviewRenditionLimit;
+    QImage picture = small ? source->previewImageForIdentifier(identifier) : source->exportImageForIdentifier(identifier);
+    if (picture.isNull())
+        picture = small ? source->exportImageForIdentifier(identifier) : source->previewImageForIdentifier(identifier);
+    if (picture.isNull())
+        painter->fillRect(rect, QColor(0xe6, 0xe6, 0xe6));  // not cached yet
+    else
+        painter->drawImage(frame, picture);
+    painter->restore();
+}
+
+QRectF PLYBlockDrawHandler_Image::realImageFrame() const {
+    PLYBlockView* view = blockView();
+    const PLYBlock* block = view ? view->representedBlock() : nullptr;
+    if (!block || block->type_case() != PLYBlock::kImage)
+        return {};
+    const PLYBlockDrawContext context = contextForView();
+    const QString identifier = QString::fromStdString(block->image().img_ref());
+    QSize size;
+    if (context.images && !context.images->imageFileDeleted(identifier))
+        size = context.images->pixelSizeForImage(identifier);
+    return imageFrameInRect(block->image(), view->boundingRect(), size);
+}
+
+QString PLYBlockDrawHandler_Image::currentImage() const {
+    PLYBlockView* view = blockView();
+    const PLYBlock* block = view ? view->representedBlock() : nullptr;
+    if (!block || block->type_case() != PLYBlock::kImage)
+        return {};
+    return QString::fromStdString(block->image().img_ref());
+}
+

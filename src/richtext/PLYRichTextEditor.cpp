@@ -1,0 +1,388 @@
+#include "PLYRichTextEditor.h"
+
+#include "PLYDefaults.h"
+#include "PLYLog.h"
+#include "PLYRichTextDocument.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGraphicsSceneMouseEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QUrl>
+
+namespace {
+PLYRichTextEditor::LinkAddressPrompt& linkPrompt() {
+    static PLYRichTextEditor::LinkAddressPrompt prompt;
+    return prompt;
+}
+}  // namespace
+
+PLYRichTextEditor::PLYRichTextEditor(QGraphicsItem* parent) : QGraphicsTextItem(parent) {
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    connect(document(), &QTextDocument::contentsChanged, this, &PLYRichTextEditor::documentChanged);
+}
+
+PLYRichTextEditor::~PLYRichTextEditor() = default;
+
+QString PLYRichTextEditor::placeholderText() { return PLYDefaults::defaultTextBlockEmptyText(); }
+
+void PLYRichTextEditor::bindToBlock(BlockResolver resolver, std::function<void()> didChange, double textWidth) {
+    m_resolver = std::move(resolver);
+    m_didChange = std::move(didChange);
+    m_lastText.clear();
+    m_textWidth = -1.0;
+    syncWithBlock(textWidth);
+}
+
+void PLYRichTextEditor::syncWithBlock(double textWidth) {
+    PLYBlock* block = m_resolver ? m_resolver() : nullptr;
+    if (!block || block->type_case() != PLYBlock::kText)
+        return;
+    const std::string current = block->text().SerializeAsString();
+    if (current == m_lastText && textWidth == m_textWidth)
+        return;
+    if (current == m_lastText) {
+        // Only the width moved: keep the cursor and the undo history.
+        m_textWidth = textWidth;
+        setTextWidth(textWidth);
+        return;
+    }
+    load(block->text(), textWidth);
+}
+
+void PLYRichTextEditor::load(const PLYBlock_Text& text, double textWidth) {
+    m_loading = true;
+    prepareGeometryChange();
+    PLYRichTextDocument::populate(document(), text, textWidth);
+    setDefaultTextColor(PLYRichTextDocument::colourForText(text));
+    document()->clearUndoRedoStacks();
+    m_lastText = text.SerializeAsString();
+    m_textWidth = textWidth;
+    m_loading = false;
+    update();
+}
+
+void PLYRichTextEditor::documentChanged() {
+    if (m_loading)
+        return;
+    PLYBlock* block = m_resolver ? m_resolver() : nullptr;
+    if (!block || block->type_case() != PLYBlock::kText)
+        return;
+    PLYRichTextDocument::writeBack(*document(), block->mutable_text());
+    m_lastText = block->text().SerializeAsString();
+    update();
+    if (m_didChange)
+        m_didChange();
+}
+
+void PLYRichTextEditor::setEditable(bool editable) {
+    m_editable = editable;
+    setTextInteractionFlags(editable ? Qt::TextEditorInteraction : Qt::NoTextInteraction);
+    setFlag(QGraphicsItem::ItemIsFocusable, editable);
+    setCursor(editable ? Qt::IBeamCursor : Qt::ArrowCursor);
+}
+
+void PLYRichTextEditor::setRteDelegate(PLYRichTextEditorDelegate* delegate) {
+    m_delegate = delegate;
+    m_reportedSelection.reset();
+    if (delegate)
+        reportSelection(true);
+}
+
+bool PLYRichTextEditor::isShowingPlaceholder() const { return document()->isEmpty(); }
+
+void PLYRichTextEditor::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) {
+    if (isShowingPlaceholder()) {
+        painter->save();
+        painter->setFont(document()->defaultFont());
+        painter->setPen(QColor(0x9a, 0x9a, 0x9a));
+        const QTextOption textOption = document()->defaultTextOption();
+        painter->drawText(QRectF(0, 0, qMax(1.0, textWidth()), boundingRect().height()), placeholderText(),
+                          textOption);
+        painter->restore();
+    }
+    QGraphicsTextItem::paint(painter, option, widget);
+}
+
+void PLYRichTextEditor::setSelection(int location, int length) {
+    QTextCursor cursor(document());
+    const int end = document()->characterCount() - 1;
+    cursor.setPosition(qBound(0, location, end));
+    cursor.setPosition(qBound(0, location + length, end), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    reportSelection();
+}
+
+PLYRichTextSelection PLYRichTextEditor::selection() const {
+    const QTextCursor cursor = textCursor();
+    return {cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
+}
+
+bool PLYRichTextEditor::selectionAll(const std::function<bool(const QTextCharFormat&)>& test) const {
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        return test(cursor.charFormat());
+    QTextCursor probe(document());
+    for (int pos = cursor.selectionStart(); pos < cursor.selectionEnd(); ++pos) {
+        probe.setPosition(pos + 1);
+        // Paragraph separators carry no character format of their own.
+        if (document()->characterAt(pos) == QChar::ParagraphSeparator)
+            continue;
+        if (!test(probe.charFormat()))
+            return false;
+    }
+    return true;
+}
+
+void PLYRichTextEditor::toggle(PLYRichTextChangeType type, const std::function<bool(const QTextCharFormat&)>& test,
+                               const QTextCharFormat& on, const QTextCharFormat& off) {
+    if (!m_resolver)
+        return;
+    const bool all = selectionAll(test);
+    announce(type);
+    QTextCursor cursor = textCursor();
+    // Without a selection this sets the format of what is typed next.
+    cursor.mergeCharFormat(all ? off : on);
+    setTextCursor(cursor);
+    reportSelection(true);
+}
+
+void PLYRichTextEditor::userSelectedBold() {
+    const int baseWeight = document()->defaultFont().weight();
+    QTextCharFormat on, off;
+    on.setFontWeight(QFont::Bold);
+    off.setFontWeight(baseWeight >= QFont::Bold ? QFont::Normal : baseWeight);
+    toggle(PLYRichTextChangeType::Bold, [](const QTextCharFormat& f) { return f.fontWeight() >= QFont::Bold; }, on,
+           off);
+}
+
+void PLYRichTextEditor::userSelectedItalic() {
+    QTextCharFormat on, off;
+    on.setFontItalic(true);
+    off.setFontItalic(false);
+    toggle(PLYRichTextChangeType::Italic, [](const QTextCharFormat& f) { return f.fontItalic(); }, on, off);
+}
+
+QString PLYRichTextEditor::normalisedLinkAddress(const QString& input) {
+    const QString trimmed = input.trimmed();
+    if (trimmed.isEmpty() || trimmed.contains(QLatin1Char(' ')))
+        return {};
+    QUrl url(trimmed, QUrl::StrictMode);
+    if (url.scheme().isEmpty())
+        url = QUrl(QStringLiteral("https://") + trimmed, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid())
+        return {};
+    if (scheme == QLatin1String("mailto"))
+        return url.path().contains(QLatin1Char('@')) ? url.toString() : QString();
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
+        return {};
+    return url.toString();
+}
+
+void PLYRichTextEditor::setLinkAddressPrompt(LinkAddressPrompt prompt) { linkPrompt() = std::move(prompt); }
+
+void PLYRichTextEditor::userSelectedLink() {
+    if (!m_resolver)
+        return;
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) {
+        PLY_LOG_INFO(QStringLiteral("A link needs selected text"));
+        return;
+    }
+    const auto linked = [](const QTextCharFormat& f) { return f.isAnchor() && !f.anchorHref().isEmpty(); };
+    if (selectionAll(linked)) {
+        announce(PLYRichTextChangeType::RemoveLink);
+        QTextCharFormat off;
+        off.setAnchor(false);
+        off.setAnchorHref(QString());
+        PLYBlock* block = m_resolver();
+        off.setForeground(block ? PLYRichTextDocument::colourForText(block->text()) : QColor(Qt::black));
+        cursor.mergeCharFormat(off);
+        reportSelection(true);
+        return;
+    }
+    if (!linkPrompt()) {
+        PLY_LOG_WARN(QStringLiteral("No way to ask for a link address"));
+        return;
+    }
+    QTextCursor probe(document());
+    probe.setPosition(cursor.selectionStart() + 1);
+    const std::optional<QString> answer = linkPrompt()(probe.charFormat().anchorHref());
+    if (!answer)
+        return;
+    const QString address = normalisedLinkAddress(*answer);
+    if (address.isEmpty()) {
+        PLY_LOG_WARN(QStringLiteral("Ignored a link address that is not a web or mail address: %1").arg(*answer));
+        return;
+    }
+    announce(PLYRichTextChangeType::AddLink);
+    QTextCharFormat on;
+    on.setAnchor(true);
+    on.setAnchorHref(address);
+    on.setForeground(PLYRichTextDocument::linkColour());
+    cursor.mergeCharFormat(on);
+    reportSelection(true);
+}
+
+QMimeData* PLYRichTextEditor::mimeDataForSelection() const {
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        return nullptr;
+    QTextDocument copy;
+    copy.setDefaultFont(document()->defaultFont());
+    QTextCursor into(&copy);
+    into.insertFragment(cursor.selection());
+    PLYBlock_Text text;
+    PLYRichTextDocument::writeBack(copy, &text);
+    auto* data = new QMimeData;
+    data->setText(QString::fromStdString(text.value()));
+    data->setData(QString::fromLatin1(kPasteboardType), QByteArray::fromStdString(text.SerializeAsString()));
+    return data;
+}
+
+void PLYRichTextEditor::copy() {
+    if (QMimeData* data = mimeDataForSelection())
+        QApplication::clipboard()->setMimeData(data);
+}
+
+void PLYRichTextEditor::cut() {
+    if (!m_editable || !textCursor().hasSelection())
+        return;
+    copy();
+    announce(PLYRichTextChangeType::Cut);
+    QTextCursor cursor = textCursor();
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
+    reportSelection();
+}
+
+void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
+    if (!data || !m_editable)
+        return;
+    const QString format = QString::fromLatin1(kPasteboardType);
+    PLYBlock_Text text;
+    if (data->hasFormat(format)) {
+        const QByteArray bytes = data->data(format);
+        if (!text.ParseFromArray(bytes.constData(), int(bytes.size())))
+            text.set_value(data->text().toStdString());
+    } else if (data->hasText()) {
+        // Foreign rich text would bring fonts and sizes a block cannot keep: take the words.
+        text.set_value(data->text().toStdString());
+    } else {
+        return;
+    }
+    announce(PLYRichTextChangeType::Paste);
+    QTextCursor cursor = textCursor();
+    QTextCharFormat plain = cursor.charFormat();
+    plain.setFontWeight(document()->defaultFont().weight());
+    plain.setFontItalic(document()->defaultFont().italic());
+    plain.setFontUnderline(false);
+    plain.setAnchor(false);
+    plain.setAnchorHref(QString());
+    if (PLYBlock* block = m_resolver ? m_resolver() : nullptr)
+        plain.setForeground(PLYRichTextDocument::colourForText(block->text()));
+    cursor.beginEditBlock();
+    cursor.setCharFormat(plain);
+    PLYRichTextDocument::insertText(cursor, text);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    reportSelection();
+}
+
+void PLYRichTextEditor::paste() { insertFromMimeData(QApplication::clipboard()->mimeData()); }
+
+QString PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeType type,
+                                                            bool withNonSpecialChangeText) {
+    switch (type) {
+    case PLYRichTextChangeType::Typing:
+        return withNonSpecialChangeText ? QStringLiteral("Typing") : QString();
+    case PLYRichTextChangeType::Deletion:
+        return withNonSpecialChangeText ? QStringLiteral("Delete") : QString();
+    case PLYRichTextChangeType::Cut:
+        return QStringLiteral("Cut");
+    case PLYRichTextChangeType::Paste:
+        return QStringLiteral("Paste");
+    case PLYRichTextChangeType::Bold:
+        return QStringLiteral("Bold");
+    case PLYRichTextChangeType::Italic:
+        return QStringLiteral("Italic");
+    case PLYRichTextChangeType::Underline:
+        return QStringLiteral("Underline");
+    case PLYRichTextChangeType::AddLink:
+        return QStringLiteral("Add Link");
+    case PLYRichTextChangeType::RemoveLink:
+        return QStringLiteral("Remove Link");
+    }
+    return QString();
+}
+
+void PLYRichTextEditor::announce(PLYRichTextChangeType type) {
+    if (m_delegate)
+        m_delegate->richTextEditorChangeAboutToOccurOfType(this, type);
+}
+
+void PLYRichTextEditor::reportSelection(bool force) {
+    if (!m_delegate)
+        return;
+    const PLYRichTextSelection current = selection();
+    if (!force && m_reportedSelection && *m_reportedSelection == current)
+        return;
+    m_reportedSelection = current;
+    const bool bold = selectionAll([](const QTextCharFormat& f) { return f.fontWeight() >= QFont::Bold; });
+    const bool italic = selectionAll([](const QTextCharFormat& f) { return f.fontItalic(); });
+    const bool underline = selectionAll([](const QTextCharFormat& f) { return f.fontUnderline(); });
+    const bool linked = selectionAll([](const QTextCharFormat& f) { return f.isAnchor() && !f.anchorHref().isEmpty(); });
+    const QTextCharFormat format = textCursor().charFormat();
+    const QColor background =
+        format.background().style() == Qt::NoBrush ? QColor(Qt::transparent) : format.background().color();
+    m_delegate->selectionForEditor(this, current, bold, italic, underline, linked, background,
+                                   format.foreground().color());
+}
+
+void PLYRichTextEditor::keyPressEvent(QKeyEvent* event) {
+    if (!m_editable) {
+        event->ignore();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else if (event->matches(QKeySequence::Bold)) {
+        userSelectedBold();
+    } else if (event->matches(QKeySequence::Italic)) {
+        userSelectedItalic();
+    } else {
+        const bool deletes = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete;
+        if (deletes)
+            announce(PLYRichTextChangeType::Deletion);
+        else if (!event->text().isEmpty() && event->text().at(0).isPrint())
+            announce(PLYRichTextChangeType::Typing);
+        QGraphicsTextItem::keyPressEvent(event);
+    }
+    event->accept();
+    reportSelection();
+}
+
+void PLYRichTextEditor::keyReleaseEvent(QKeyEvent* event) {
+    QGraphicsTextItem::keyReleaseEvent(event);
+    reportSelection();
+}
+
+void PLYRichTextEditor::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
+    QGraphicsTextItem::mouseReleaseEvent(event);
+    reportSelection();
+}
+
+void PLYRichTextEditor::focusInEvent(QFocusEvent* event) {
+    QGraphicsTextItem::focusInEvent(event);
+    reportSelection(true);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "PLYLayout.pb.h"
+#include "PLYRichTextEditorDelegate.h"
+
+#include <QGraphicsTextItem>
+#include <QPointer>
+#include <QTextCharFormat>
+#include <functional>
+#include <optional>
+
+class QMimeData;
+
+// Shows and edits one text block on the canvas. It is a graphics item, so it scales with the
+// canvas zoom. The block is resolved on every use (blocks do not outlive edits); each change
+// of the text is written back to the block's `value` and `runs` and reported through the
+// change callback, which the view side turns into a relayout and a layout-change announcement.
+class PLYRichTextEditor : public QGraphicsTextItem {
+    Q_OBJECT
+public:
+    // The editor's private clipboard format: the serialised text message of the copied range.
+    static constexpr const char* kPasteboardType = "macOSRichTextEditor57";
+
+    using BlockResolver = std::function<PLYBlock*()>;
+    // Asks for a link address, given the current one (empty for none); nothing on cancel.
+    using LinkAddressPrompt = std::function<std::optional<QString>(const QString& current)>;
+
+    explicit PLYRichTextEditor(QGraphicsItem* parent = nullptr);
+    ~PLYRichTextEditor() override;
+
+    // Binds the editor to a text block and loads it at `textWidth`.
+    void bindToBlock(BlockResolver resolver, std::function<void()> didChange, double textWidth);
+    // Reloads from the block when it was changed by someone else (or the width changed).
+    void syncWithBlock(double textWidth);
+
+    void setEditable(bool editable);
+    bool isEditable() const { return m_editable; }
+
+    PLYRichTextEditorDelegate* rteDelegate() const { return m_delegate; }
+    void setRteDelegate(PLYRichTextEditorDelegate* delegate);
+
+    // Toggles on the current selection (with no selection bold and italic apply to what is
+    // typed next; a link needs a selection).
+    void userSelectedBold();
+    void userSelectedItalic();
+    void userSelectedLink();
+
+    // Clipboard, in the private format plus plain text.
+    void copy();
+    void cut();
+    void paste();
+    QMimeData* mimeDataForSelection() const;
+    void insertFromMimeData(const QMimeData* data);
+
+    void setSelection(int location, int length);
+    PLYRichTextSelection selection() const;
+    bool isShowingPlaceholder() const;
+
+    static QString placeholderText();
+    static QString convertPreviewChangeTypeToString(PLYRichTextChangeType type, bool withNonSpecialChangeText);
+    // Where link addresses come from: a dialog in the application, a script in tests.
+    static void setLinkAddressPrompt(LinkAddressPrompt prompt);
+    // A link address as stored: http(s) or mailto; a bare host gets "https://". Empty when
+    // the input is not a usable address.
+    static QString normalisedLinkAddress(const QString& input);
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void documentChanged();
+    void announce(PLYRichTextChangeType type);
+    void reportSelection(bool force = false);
+    void load(const PLYBlock_Text& text, double textWidth);
+    // Answers whether every character of the selection (or the cursor's format) has `test`.
+    bool selectionAll(const std::function<bool(const QTextCharFormat&)>& test) const;
+    void toggle(PLYRichTextChangeType type, const std::function<bool(const QTextCharFormat&)>& test,
+                const QTextCharFormat& on, const QTextCharFormat& off);
+
+    BlockResolver m_resolver;
+    std::function<void()> m_didChange;
+    std::string m_lastText;  // serialised text message last loaded or written
+    double m_textWidth = -1.0;
+    bool m_loading = false;
+    bool m_editable = false;
+    PLYRichTextEditorDelegate* m_delegate = nullptr;
+    std::optional<PLYRichTextSelection> m_reportedSelection;
+};

@@ -1,0 +1,197 @@
+#include "PLYCoreManager.h"
+#include "PLYExportManager.h"
+#include "PLYExportPresenter.h"
+#include "PLYLayoutManager.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantPost.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImageSource.h"
+#include "PLYTestLayoutOwner.h"
+#include "PLYTestLayouts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace PLYTestLayouts;
+
+namespace {
+
+struct ScriptedPresenter : PLYExportPresenter {
+    std::optional<int> width = 1500;
+    QString folder;
+    int widthQuestions = 0;
+    QList<std::pair<int, int>> progress;
+    std::optional<QStringList> finishedFiles;
+    QString finishedError;
+    QStringList refusals;
+
+    std::optional<int> chooseExportWidth(int proposed) override {
+        ++widthQuestions;
+        EXPECT_EQ(proposed, PLYExportManager::kDefaultExportWidth);
+        return width;
+    }
+    QString chooseExportFolder() override { return folder; }
+    void exportProgress(int done, int total) override { progress.append({done, total}); }
+    void exportFinished(const QStringList& files, const QString& error) override {
+        finishedFiles = files;
+        finishedError = error;
+    }
+    void exportRefused(const QString& message) override { refusals << message; }
+};
+
+bool near(const QColor& a, const QColor& b) {
+    return qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 && qAbs(a.blue() - b.blue()) < 40;
+}
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override {
+        images = std::make_shared<PLYTestImageSource>();
+        images->addImage("red", QSize(3000, 2000), QColor(220, 20, 20));
+        images->addImage("green", QSize(1000, 1000), QColor(20, 200, 20));
+        images->addImage("blue", QSize(1000, 1000), QColor(20, 20, 220));
+        owner = std::make_shared<PLYTestLayoutOwner>(layout(
+            20,
+            {section("s1", {image("r", "red"), text("t", "Not an image"),
+                            container("row", false, {image("g", "green"), image("b", "blue")})}),
+             section("s2", {image("later", "red")})},
+            250, 240, 0));
+        manager = PLYLayoutManager::managerWithOwner(owner);
+        presenter = std::make_shared<ScriptedPresenter>();
+        presenter->folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("export"));
+        exporter = std::make_unique<PLYExportManager>();
+        exporter->setPresenter(presenter);
+        exporter->setImageSource(images);
+        exporter->setSourceProvider([this] { return PLYExportSource{manager, QStringLiteral("My/Story")}; });
+    }
+    bool waitForFinish() {
+        return PLYTestEnvironment::waitUntil([this] { return presenter->finishedFiles.has_value(); }, 10000);
+    }
+    QStringList filesInFolder() {
+        return QDir(presenter->folder).entryList(QDir::Files, QDir::Name);
+    }
+
+    std::shared_ptr<PLYTestImageSource> images;
+    std::shared_ptr<PLYTestLayoutOwner> owner;
+    std::shared_ptr<PLYLayoutManager> manager;
+    std::shared_ptr<ScriptedPresenter> presenter;
+    std::unique_ptr<PLYExportManager> exporter;
+};
+
+TEST_F(Export, TheVisibleLayoutGivesOneJpegPerTopLevelImageOrContainerOfTheFirstSection) {
+    exporter->exportCurrentVisibleLayout();
+    ASSERT_TRUE(waitForFinish());
+    EXPECT_TRUE(presenter->finishedError.isEmpty());
+    EXPECT_EQ(filesInFolder(), QStringList({"My_Story 1.jpg", "My_Story 2.jpg"}));
+    EXPECT_EQ(presenter->progress.first(), std::make_pair(0, 2));
+    EXPECT_EQ(presenter->progress.last(), std::make_pair(2, 2));
+    EXPECT_FALSE(exporter->isExporting());
+
+    QImage first(QDir(presenter->folder).filePath("My_Story 1.jpg"));
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.size(), QSize(1500, 1000));
+    EXPECT_TRUE(near(first.pixelColor(750, 500), QColor(220, 20, 20)));
+
+    // The row: green square, 20-point gap in the background colour, blue square.
+    QImage row(QDir(presenter->folder).filePath("My_Story 2.jpg"));
+    ASSERT_FALSE(row.isNull());
+    EXPECT_EQ(row.width(), 1500);
+    EXPECT_EQ(row.height(), 740);  // (1500 - 20) / 2
+    EXPECT_TRUE(near(row.pixelColor(370, 370), QColor(20, 200, 20)));
+    EXPECT_TRUE(near(row.pixelColor(750, 370), QColor(250, 240, 0)));
+    EXPECT_TRUE(near(row.pixelColor(1130, 370), QColor(20, 20, 220)));
+}
+
+TEST_F(Export, ExportsNeverOverwriteAndTakeTheChosenWidth) {
+    exporter->exportCurrentVisibleLayout();
+    ASSERT_TRUE(waitForFinish());
+    QFile original(QDir(presenter->folder).filePath("My_Story 1.jpg"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+
+    presenter->finishedFiles.reset();
+    presenter->width = 300;
+    exporter->exportCurrentVisibleLayout();
+    ASSERT_TRUE(waitForFinish());
+    EXPECT_EQ(filesInFolder(),
+              QStringList({"My_Story 1 2.jpg", "My_Story 1.jpg", "My_Story 2 2.jpg", "My_Story 2.jpg"}));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), before);
+    EXPECT_EQ(QImage(QDir(presenter->folder).filePath("My_Story 1 2.jpg")).size(), QSize(300, 200));
+}
+
+TEST_F(Export, SelectedBlocksAreExportedOnTheirOwn) {
+    manager->selectBlocks({manager->blockForRef("b"), manager->blockForRef("t")});
+    exporter->exportCurrentVisibleSelectedBlocks();
+    ASSERT_TRUE(waitForFinish());
+    EXPECT_EQ(filesInFolder(), QStringList({"My_Story 1.jpg"}));
+    QImage image(QDir(presenter->folder).filePath("My_Story 1.jpg"));
+    EXPECT_EQ(image.size(), QSize(1500, 1500));
+    EXPECT_TRUE(near(image.pixelColor(10, 10), QColor(20, 20, 220)));
+}
+
+TEST_F(Export, CancelledOrBadChoicesExportNothing) {
+    presenter->width.reset();
+    exporter->exportCurrentVisibleLayout();
+    presenter->width = 40;
+    exporter->exportCurrentVisibleLayout();
+    presenter->width = 1500;
+    presenter->folder.clear();
+    exporter->exportCurrentVisibleLayout();
+    presenter->folder = QStringLiteral("/nonexistent/place");
+    exporter->exportCurrentVisibleLayout();
+    manager->deSelectAllBlocks();
+    exporter->exportCurrentVisibleSelectedBlocks();
+    EXPECT_EQ(presenter->refusals.size(), 3);  // bad width, missing folder, empty selection
+    EXPECT_FALSE(presenter->finishedFiles.has_value());
+    EXPECT_FALSE(exporter->isExporting());
+}
+
+TEST_F(Export, UniquePathsCountUpFromTwo) {
+    const QString dir = PLYTestEnvironment::makeTempDirectory(QStringLiteral("unique"));
+    EXPECT_EQ(PLYExportManager::uniqueFilePath(dir, "a", "jpg"), QDir(dir).filePath("a.jpg"));
+    QFile(QDir(dir).filePath("a.jpg")).open(QIODevice::WriteOnly);
+    QFile(QDir(dir).filePath("a 2.jpg")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(PLYExportManager::uniqueFilePath(dir, "a", "jpg"), QDir(dir).filePath("a 3.jpg"));
+}
+
+TEST_F(Export, APostPreviewIsWrittenInTheBackgroundAndAnnounced) {
+    const QString accountFolder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("account"));
+    std::shared_ptr<PLYPersistantPost> post = PLYPersistantPost::create(QStringLiteral("Story"), accountFolder, {});
+    ASSERT_TRUE(post);
+    *post->layout() = *manager->representedLayout();
+    void* announced = nullptr;
+    PLYObserverBag observers;
+    observers.add(PLYPersistantPost::PreviewCreatedNotification, nullptr,
+                  [&](const PLYNotification& n) { announced = n.object; });
+    ASSERT_TRUE(exporter->createPostPreview(post));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced != nullptr; }));
+    EXPECT_EQ(announced, post.get());
+    const QImage preview(QDir(post->folderPath()).filePath("preview.jpg"));
+    ASSERT_FALSE(preview.isNull());
+    EXPECT_EQ(preview.width(), PLYExportManager::kPreviewWidth);
+    EXPECT_TRUE(near(preview.pixelColor(300, 100), QColor(220, 20, 20)));
+
+    // Saving an unchanged layout renders nothing; a changed one renders again.
+    EXPECT_FALSE(exporter->createPostPreview(post));
+    post->layout()->set_padding(40);
+    announced = nullptr;
+    EXPECT_TRUE(exporter->createPostPreview(post));
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced != nullptr; }));
+}
+
+TEST_F(Export, ThePostBeingEditedIsWhatTheCoreManagerCallsCurrent) {
+    PLYExportManager fresh;
+    auto scripted = std::make_shared<ScriptedPresenter>();
+    fresh.setPresenter(scripted);
+    // No post open: the user is told, nothing is asked.
+    fresh.exportCurrentVisibleLayout();
+    EXPECT_EQ(scripted->refusals.size(), 1);
+    EXPECT_EQ(scripted->widthQuestions, 0);
+    EXPECT_EQ(PLYCoreManager::exportManager(), PLYExportManager::sharedManager());
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include "PLYRichTextDocument.h"
+#include "PLYRichTextEditor.h"
+#include "PLYTestLayouts.h"
+
+#include <QMimeData>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+struct RecordingDelegate : PLYRichTextEditorDelegate {
+    struct Report {
+        PLYRichTextSelection selection;
+        bool bold, italic, underline, linked;
+    };
+    std::vector<Report> reports;
+    std::vector<std::pair<PLYRichTextChangeType, std::string>> changes;  // type, block value before
+    PLYBlock* block = nullptr;
+
+    void selectionForEditor(PLYRichTextEditor*, const PLYRichTextSelection& changedTo, bool isBold, bool isItalic,
+                            bool isUnderline, bool isLinked, const QColor&, const QColor&) override {
+        reports.push_back({changedTo, isBold, isItalic, isUnderline, isLinked});
+    }
+    void richTextEditorChangeAboutToOccurOfType(PLYRichTextEditor*, PLYRichTextChangeType type) override {
+        changes.emplace_back(type, block ? block->text().SerializeAsString() : std::string());
+    }
+};
+
+std::set<int> propertiesAt(const PLYBlock_Text& text, int position) {
+    std::set<int> out;
+    for (const PLYTextRun& run : text.runs())
+        if (position >= run.location() && position < run.location() + run.length())
+            for (int p : run.properties())
+                out.insert(p);
+    return out;
+}
+
+class RichTextEditor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        block = PLYTestLayouts::text("t", "Hello brave new world");
+        bind(editor, block);
+        editor.setEditable(true);
+        PLYRichTextEditor::setLinkAddressPrompt([this](const QString&) { return linkAnswer; });
+    }
+    void TearDown() override { PLYRichTextEditor::setLinkAddressPrompt({}); }
+    void bind(PLYRichTextEditor& e, PLYBlock& b) {
+        e.bindToBlock([&b] { return &b; }, [this] { ++changes; }, 800);
+    }
+
+    PLYBlock block;
+    PLYRichTextEditor editor;
+    int changes = 0;
+    std::optional<QString> linkAnswer;
+};
+
+TEST_F(RichTextEditor, BoldItalicAndLinkSurviveASaveAndLoadOfTheBlock) {
+    editor.setSelection(6, 5);  // brave
+    editor.userSelectedBold();
+    editor.setSelection(12, 3);  // new
+    editor.userSelectedItalic();
+    linkAnswer = QStringLiteral("example.com/story");
+    editor.setSelection(16, 5);  // world
+    editor.userSelectedLink();
+
+    EXPECT_GE(changes, 3);
+    EXPECT_EQ(block.text().value(), "Hello brave new world");
+    EXPECT_EQ(propertiesAt(block.text(), 7), std::set<int>{PLYTextProperty_Bold});
+    EXPECT_EQ(propertiesAt(block.text(), 13), std::set<int>{PLYTextProperty_Italic});
+    EXPECT_EQ(propertiesAt(block.text(), 18), std::set<int>{PLYTextProperty_Link});
+    EXPECT_TRUE(propertiesAt(block.text(), 2).empty());
+    for (const PLYTextRun& run : block.text().runs())
+        if (run.properties(0) == PLYTextProperty_Link) {
+            EXPECT_EQ(run.link(), "https://example.com/story");
+            EXPECT_EQ(run.location(), 16);
+            EXPECT_EQ(run.length(), 5);
+        }
+
+    // Saved and loaded again, a fresh editor shows the same styles.
+    PLYBlock loaded;
+    ASSERT_TRUE(loaded.ParseFromString(block.SerializeAsString()));
+    PLYRichTextEditor second;
+    bind(second, loaded);
+    RecordingDelegate delegate;
+    second.setRteDelegate(&delegate);
+    second.setSelection(6, 5);
+    ASSERT_FALSE(delegate.reports.empty());
+    EXPECT_TRUE(delegate.reports.back().bold);
+    EXPECT_FALSE(delegate.reports.back().italic);
+    second.setSelection(12, 3);
+    EXPECT_TRUE(delegate.reports.back().italic);
+    EXPECT_FALSE(delegate.reports.back().bold);
+    second.setSelection(16, 5);
+    EXPECT_TRUE(delegate.reports.back().linked);
+    second.setSelection(4, 4);  // straddles plain and bold
+    EXPECT_FALSE(delegate.reports.back().bold);
+    second.setRteDelegate(nullptr);
+}
+
+TEST_F(RichTextEditor, TogglingTwiceRemovesTheStyle) {
+    editor.setSelection(0, 5);
+    editor.userSelectedBold();
+    ASSERT_EQ(block.text().runs_size(), 1);
+    editor.userSelectedBold();
+    EXPECT_EQ(block.text().runs_size(), 0);
+    editor.userSelectedItalic();
+    editor.userSelectedItalic();
+    EXPECT_EQ(block.text().runs_size(), 0);
+}
+
+TEST_F(RichTextEditor, ALinkIsRemovedByTogglingAndBadAddressesAreRefused) {
+    editor.setSelection(0, 5);
+    linkAnswer = QStringLiteral("javascript:alert(1)");
+    editor.userSelectedLink();
+    EXPECT_EQ(block.text().runs_size(), 0);
+    linkAnswer = QStringLiteral("not an address");
+    editor.userSelectedLink();
+    EXPECT_EQ(block.text().runs_size(), 0);
+    linkAnswer.reset();  // cancelled
+    editor.userSelectedLink();
+    EXPECT_EQ(block.text().runs_size(), 0);
+    linkAnswer = QStringLiteral("mailto:someone@example.com");
+    editor.userSelectedLink();
+    ASSERT_EQ(block.text().runs_size(), 1);
+    EXPECT_EQ(block.text().runs(0).link(), "mailto:someone@example.com");
+    editor.userSelectedLink();
+    EXPECT_EQ(block.text().runs_size(), 0);
+}
+
+TEST_F(RichTextEditor, TheDelegateHearsOfAChangeBeforeItIsMade) {
+    RecordingDelegate delegate;
+    delegate.block = &block;
+    editor.setRteDelegate(&delegate);
+    const std::string before = block.text().SerializeAsString();
+    editor.setSelection(0, 5);
+    editor.userSelectedBold();
+    ASSERT_EQ(delegate.changes.size(), 1u);
+    EXPECT_EQ(delegate.changes[0].first, PLYRichTextChangeType::Bold);
+    EXPECT_EQ(delegate.changes[0].second, before);
+    EXPECT_TRUE(delegate.reports.back().bold);
+    editor.setRteDelegate(nullptr);
+}
+
+TEST_F(RichTextEditor, AnEmptyBlockShowsThePlaceholderAndTypingFillsIt) {
+    PLYBlock empty = PLYTestLayouts::text("e", "");
+    PLYRichTextEditor e;
+    bind(e, empty);
+    e.setEditable(true);
+    EXPECT_TRUE(e.isShowingPlaceholder());
+    EXPECT_EQ(PLYRichTextEditor::placeholderText(), QStringLiteral("Write Something..."));
+    QTextCursor cursor(e.document());
+    cursor.insertText(QStringLiteral("Words"));
+    EXPECT_FALSE(e.isShowingPlaceholder());
+    EXPECT_EQ(empty.text().value(), "Words");
+}
+
+TEST_F(RichTextEditor, PastingThePrivateFormatKeepsStylesAndForeignTextArrivesPlain) {
+    editor.setSelection(6, 5);
+    editor.userSelectedBold();
+    editor.setSelection(0, 11);  // "Hello brave"
+    std::unique_ptr<QMimeData> copied(editor.mimeDataForSelection());
+    ASSERT_TRUE(copied);
+    EXPECT_TRUE(copied->hasFormat(PLYRichTextEditor::kPasteboardType));
+    EXPECT_EQ(copied->text(), QStringLiteral("Hello brave"));
+
+    PLYBlock target = PLYTestLayouts::text("x", "End");
+    PLYRichTextEditor other;
+    bind(other, target);
+    other.setEditable(true);
+    other.setSelection(0, 0);
+    other.insertFromMimeData(copied.get());
+    EXPECT_EQ(target.text().value(), "Hello braveEnd");
+    EXPECT_EQ(propertiesAt(target.text(), 7), std::set<int>{PLYTextProperty_Bold});
+    EXPECT_TRUE(propertiesAt(target.text(), 12).empty());
+
+    QMimeData foreign;
+    foreign.setHtml(QStringLiteral("<b>Loud</b>"));
+    foreign.setText(QStringLiteral("Loud"));
+    other.setSelection(0, 0);
+    other.insertFromMimeData(&foreign);
+    EXPECT_EQ(target.text().value(), "LoudHello braveEnd");
+    EXPECT_TRUE(propertiesAt(target.text(), 1).empty());
+    EXPECT_EQ(propertiesAt(target.text(), 11), std::set<int>{PLYTextProperty_Bold});
+}
+
+TEST_F(RichTextEditor, AReadOnlyEditorTakesNoPaste) {
+    editor.setEditable(false);
+    QMimeData data;
+    data.setText(QStringLiteral("more"));
+    editor.insertFromMimeData(&data);
+    EXPECT_EQ(block.text().value(), "Hello brave new world");
+}
+
+TEST_F(RichTextEditor, ChangeTypesHaveDisplayNames) {
+    EXPECT_EQ(PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeType::Bold, false),
+              QStringLiteral("Bold"));
+    EXPECT_EQ(PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeType::AddLink, true),
+              QStringLiteral("Add Link"));
+    EXPECT_EQ(PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeType::Typing, true),
+              QStringLiteral("Typing"));
+    EXPECT_TRUE(PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeType::Typing, false).isEmpty());
+}
+
+TEST(RichTextDocument, RunsRoundTripThroughADocument) {
+    PLYBlock block = PLYTestLayouts::text("t", "one two\nthree four");
+    PLYTextRun* run = block.mutable_text()->add_runs();
+    run->set_location(4);
+    run->set_length(9);  // "two\nthree" across the paragraph break
+    run->add_properties(PLYTextProperty_Underline);
+    run->add_properties(PLYTextProperty_Italic);
+    QTextDocument document;
+    PLYRichTextDocument::populate(&document, block.text(), 600);
+    PLYBlock_Text back;
+    PLYRichTextDocument::writeBack(document, &back);
+    EXPECT_EQ(back.value(), block.text().value());
+    for (int pos : {4, 6, 8, 12})
+        EXPECT_EQ(propertiesAt(back, pos), (std::set<int>{PLYTextProperty_Italic, PLYTextProperty_Underline})) << pos;
+    EXPECT_TRUE(propertiesAt(back, 3).empty());
+    EXPECT_TRUE(propertiesAt(back, 14).empty());
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "PLYTestLayouts.h"
+
+namespace PLYTestLayouts {
+
+PLYBlock image(const std::string& id, const std::string& imageRef, float aspectRatio) {
+    PLYBlock block;
+    block.set_id(id);
+    block.set_aspect_ratio(aspectRatio);
+    block.mutable_image()->set_img_ref(imageRef);
+    return block;
+}
+
+PLYBlock blank(const std::string& id, float aspectRatio) {
+    PLYBlock block;
+    block.set_id(id);
+    block.set_aspect_ratio(aspectRatio);
+    block.mutable_blank();
+    return block;
+}
+
+PLYBlock text(const std::string& id, const std::string& value, PLYTextStyle style) {
+    PLYBlock block;
+    block.set_id(id);
+    block.mutable_text()->set_value(value);
+    block.mutable_text()->set_style(style);
+    return block;
+}
+
+PLYBlock downloadButton(const std::string& id) {
+    PLYBlock block;
+    block.set_id(id);
+    block.mutable_download_button()->set_title("DOWNLOAD IMAGES");
+    return block;
+}
+
+PLYBlock container(const std::string& id, bool vertical, std::initializer_list<PLYBlock> children) {
+    PLYBlock block;
+    block.set_id(id);
+    block.mutable_container()->set_vert(vertical);
+    for (const PLYBlock& child : children)
+        *block.mutable_container()->add_sub_blocks() = child;
+    return block;
+}
+
+PLYSection section(const std::string& id, std::initializer_list<PLYBlock> blocks) {
+    PLYSection s;
+    s.set_id(id);
+    s.mutable_stacked();
+    for (const PLYBlock& block : blocks)
+        *s.add_blocks() = block;
+    return s;
+}
+
+PLYLayout layout(qint64 padding, std::initializer_list<PLYSection> sections, int r, int g, int b) {
+    PLYLayout l;
+    l.set_id("layout");
+    l.set_padding(padding);
+    l.mutable_background_colour()->set_r(float(r));
+    l.mutable_background_colour()->set_g(float(g));
+    l.mutable_background_colour()->set_b(float(b));
+    for (const PLYSection& s : sections)
+        *l.add_sections() = s;
+    return l;
+}
+
+}  // namespace PLYTestLayouts
