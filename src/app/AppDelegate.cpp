@@ -4,6 +4,8 @@
 #include "PLYCoreManager.h"
 #include "PLYDefaults.h"
 #include "PLYDesktopServices.h"
+#include "PLYExportManager.h"
+#include "PLYExportPresenter_Dialogs.h"
 #include "PLYFileDialogs.h"
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
@@ -54,11 +56,6 @@ AppDelegate::Options AppDelegate::defaultOptions() {
     options.handleTerminationSignals = true;
     // INTEGRATION: the web-service session registers itself here once it is part of the build.
     options.installWebService = [] {};
-    // INTEGRATION: the export manager's two exports replace these once it is part of the build.
-    options.exportLayout = [] { PLY_LOG_WARN(QStringLiteral("Exporting a layout is not available in this build")); };
-    options.exportSelectedImages = [] {
-        PLY_LOG_WARN(QStringLiteral("Exporting selected images is not available in this build"));
-    };
     return options;
 }
 
@@ -143,6 +140,9 @@ void AppDelegate::showBaseWindow() {
     m_baseWindowController->show();
     m_baseWindowController->raise();
     m_baseWindowController->activateWindow();
+    // Exports ask their questions over the main window.
+    PLYExportManager* exports = PLYCoreManager::exportManager();
+    if (!exports->presenter()) exports->setPresenter(std::make_shared<PLYExportPresenter_Dialogs>(m_baseWindowController));
 }
 
 void AppDelegate::applicationWillTerminate() { saveApplication(); }
@@ -365,10 +365,5 @@ void AppDelegate::presentHelp() {
 
 void AppDelegate::togglePreviewPanel() { PLYPreviewPanel::toggle(); }
 
-void AppDelegate::exportLayout() {
-    if (m_options.exportLayout) m_options.exportLayout();
-}
-
-void AppDelegate::exportSelectedImages() {
-    if (m_options.exportSelectedImages) m_options.exportSelectedImages();
-}
+void AppDelegate::exportLayout() { PLYCoreManager::exportManager()->exportCurrentVisibleLayout(); }
+void AppDelegate::exportSelectedImages() { PLYCoreManager::exportManager()->exportCurrentVisibleSelectedBlocks(); }

@@ -40,11 +40,8 @@ public:
         // unless replaced).
         std::function<quint64()> currentModifierFlags;
 
-        // Integration points for parts built separately; each is one line to wire.
         // Registers the web-service side with the core manager before the library starts.
         std::function<void()> installWebService;
-        std::function<void()> exportLayout;
-        std::function<void()> exportSelectedImages;
     };
     // The application's own: the three loggers with the file logger in "logs" under the
     // application-support folder, signal handling on.

@@ -1,6 +1,8 @@
 #include "PLYAppTestSupport.h"
 
 #include "PLYDefaults.h"
+#include "PLYExportManager.h"
+#include "PLYExportPresenter.h"
 #include "PLYFileDialogs.h"
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
@@ -27,6 +29,14 @@ public:
     QList<double> zooms;
     QList<bool> gallery;
     QList<bool> inspector;
+};
+
+class RefusalRecorder : public PLYExportPresenter {
+public:
+    std::optional<int> chooseExportWidth(int) override { return std::nullopt; }
+    QString chooseExportFolder() override { return {}; }
+    void exportRefused(const QString& message) override { refusals << message; }
+    QStringList refusals;
 };
 
 void writeFile(const QString& path, const QByteArray& data) {
@@ -205,15 +215,16 @@ TEST_F(AppMenuTest, PreviewPanelTogglesBetweenShownAndHidden) {
     panel->hide();
 }
 
-TEST_F(AppMenuTest, ExportItemsReachTheExportHooks) {
-    AppDelegate::Options options = testOptions();
-    QStringList calls;
-    options.exportLayout = [&] { calls << QStringLiteral("layout"); };
-    options.exportSelectedImages = [&] { calls << QStringLiteral("images"); };
-    make(options).applicationWillFinishLaunching({QStringLiteral("pellory")});
+TEST_F(AppMenuTest, ExportItemsReachTheExportManager) {
+    auto presenter = std::make_shared<RefusalRecorder>();
+    PLYExportManager::resetSharedManager();
+    PLYCoreManager::exportManager()->setPresenter(presenter);
+    // No post is open, so both exports are refused with their own reason.
     trigger("exportLayout");
     trigger("exportSelectedImages");
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("layout"), QStringLiteral("images")}));
+    EXPECT_EQ(presenter->refusals, (QStringList{QStringLiteral("Open a post to export its layout."),
+                                                QStringLiteral("Open a post to export its images.")}));
+    PLYExportManager::resetSharedManager();
 }
 
 TEST_F(AppMenuTest, DatabaseExportCopiesWhatExistsAndOverwritesNothing) {
