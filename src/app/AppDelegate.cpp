@@ -78,7 +78,10 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
 
 AppDelegate::~AppDelegate() {
     removeTerminationSignalHandlers();
-    // The menu bar belongs to the main window once it is shown; until then it is ours.
+    // The windows are ours; the menu bar belongs to the main window once that is shown.
+    delete m_settingsWindowController;
+    delete m_serviceHostWindowController;
+    delete m_baseWindowController;
     if (m_menuBar && !m_menuBar->parent()) delete m_menuBar;
 }
 

@@ -178,8 +178,11 @@ TEST_F(AppMenuTest, PreferencesAndHostWindowsAreMadeOnceAndKept) {
     delegate->presentHostOptionsWindow();
     EXPECT_EQ(delegate->serviceHostWindowController(), host);
 
-    delete first;
-    delete host;
+    // Both go with the delegate.
+    QPointer<QObject> watchFirst(first), watchHost(host);
+    delegate.reset();
+    EXPECT_TRUE(watchFirst.isNull());
+    EXPECT_TRUE(watchHost.isNull());
     PLYStoryboard::unregisterScene(settings, prefs);
 }
 
