@@ -497,33 +497,27 @@ void PLYWebServiceManager::fetchInfo(const PLYFiniteTransitionPtr&) {
         return;
     }
     const quint64 ticket = beginWork();
-    QPointer<PLYWebServiceManager> self(this);
-    const bool sent = PLYWebServiceUser::getObjectFromServerRequest(
-        [self, ticket](bool success, const QVariant& object, const std::optional<PLYServiceError>& error,
-                       const std::optional<PLYError>&) {
-            if (!self || !self->isCurrent(ticket)) return;
-            const auto user = PLYWebServiceModelObject::unwrap<PLYWebServiceUser>(object);
-            if (!success || !user) {
-                self->processServiceError(error, S(StateFetchingInfo), {});
-                return;
-            }
-            self->m_remoteUser = user;
-            // The usage report goes back with the user's own fields; nobody waits for it.
-            user->updateObjectWithDictionary({}, nullptr);
-            self->fetchAccount(ticket);
+    fetchStep<PLYWebServiceUser>(ticket, [this, ticket](const std::shared_ptr<PLYWebServiceUser>& user) {
+        m_remoteUser = user;
+        // The usage report goes back with the user's own fields; nobody waits for it.
+        user->updateObjectWithDictionary({}, nullptr);
+        fetchStep<PLYWebServiceAccount>(ticket, [this, ticket](const std::shared_ptr<PLYWebServiceAccount>& account) {
+            fetchedAccount(ticket, account);
         });
-    if (!sent) processServiceError(std::nullopt, S(StateFetchingInfo), {});
+    });
 }
 
-void PLYWebServiceManager::fetchAccount(quint64 ticket) {
+template <class T>
+void PLYWebServiceManager::fetchStep(quint64 ticket, std::function<void(const std::shared_ptr<T>&)> fetched,
+                                     std::function<bool(const std::optional<PLYServiceError>&)> handledFailure) {
     QPointer<PLYWebServiceManager> self(this);
-    const bool sent = PLYWebServiceAccount::getObjectFromServerRequest(
-        [self, ticket](bool success, const QVariant& object, const std::optional<PLYServiceError>& error,
-                       const std::optional<PLYError>&) {
+    const bool sent = T::getObjectFromServerRequest(
+        [self, ticket, fetched, handledFailure](bool success, const QVariant& object,
+                                                const std::optional<PLYServiceError>& error, const std::optional<PLYError>&) {
             if (!self || !self->isCurrent(ticket)) return;
-            const auto account = PLYWebServiceModelObject::unwrap<PLYWebServiceAccount>(object);
-            if (!success || !account) self->processServiceError(error, S(StateFetchingInfo), {});
-            else self->fetchedAccount(ticket, account);
+            const auto result = PLYWebServiceModelObject::unwrap<T>(object);
+            if (success && result) fetched(result);
+            else if (!handledFailure || !handledFailure(error)) self->processServiceError(error, S(StateFetchingInfo), {});
         });
     if (!sent) processServiceError(std::nullopt, S(StateFetchingInfo), {});
 }
@@ -548,24 +542,19 @@ void PLYWebServiceManager::fetchedAccount(quint64 ticket, const std::shared_ptr<
 }
 
 void PLYWebServiceManager::fetchPublisher(quint64 ticket) {
-    QPointer<PLYWebServiceManager> self(this);
-    const bool sent = PLYWebServicePublisher::getObjectFromServerRequest(
-        [self, ticket](bool success, const QVariant& object, const std::optional<PLYServiceError>& error,
-                       const std::optional<PLYError>&) {
-            if (!self || !self->isCurrent(ticket)) return;
-            const auto publisher = PLYWebServiceModelObject::unwrap<PLYWebServicePublisher>(object);
-            if (success && publisher) {
-                self->m_remotePublisher = publisher;
-                self->fire(EventFetchedInfo);
-            } else if (error && error->code() == PLYServiceError::CodeNoPublisher) {
-                // The account has no publisher: whatever an earlier user had is not this one's.
-                self->m_remotePublisher.reset();
-                self->fire(EventFetchedInfo);
-            } else {
-                self->processServiceError(error, S(StateFetchingInfo), {});
-            }
+    fetchStep<PLYWebServicePublisher>(
+        ticket,
+        [this](const std::shared_ptr<PLYWebServicePublisher>& publisher) {
+            m_remotePublisher = publisher;
+            fire(EventFetchedInfo);
+        },
+        [this](const std::optional<PLYServiceError>& error) {
+            if (!error || error->code() != PLYServiceError::CodeNoPublisher) return false;
+            // The account has no publisher: whatever an earlier user had is not this one's.
+            m_remotePublisher.reset();
+            fire(EventFetchedInfo);
+            return true;
         });
-    if (!sent) processServiceError(std::nullopt, S(StateFetchingInfo), {});
 }
 
 void PLYWebServiceManager::enterIdle() {

@@ -205,7 +205,11 @@ private:
     void refreshAuthentication(const PLYFiniteTransitionPtr& transition);
     void enterNoAccount();
 
-    void fetchAccount(quint64 ticket);
+    // One fetch of FETCHING_INFO: `fetched` takes the resource; a failure goes through the
+    // service-error route unless `handledFailure` takes it.
+    template <class T>
+    void fetchStep(quint64 ticket, std::function<void(const std::shared_ptr<T>&)> fetched,
+                   std::function<bool(const std::optional<PLYServiceError>&)> handledFailure = {});
     void fetchPublisher(quint64 ticket);
     void fetchedAccount(quint64 ticket, const std::shared_ptr<PLYWebServiceAccount>& account);
     void showRestartAlert();
