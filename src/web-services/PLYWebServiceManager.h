@@ -98,8 +98,8 @@ public:
     // Registers the manager with the core manager (gateway) and the model objects (payload
     // logger). Called once by the application's start-up, before the core manager starts.
     static void install();
-    // Tests: destroys the manager (the next globalManager() makes a fresh one) and forgets the
-    // injected inputs, presenter and factory are kept.
+    // Tests: destroys the manager; the next globalManager() makes a fresh one. Injected inputs,
+    // timings and factories stay as set.
     static void resetForTesting();
 
     // The core manager's start-up hook: the first use of globalManager() started everything.
@@ -187,7 +187,10 @@ private:
     void buildStateMachine();
     void currentHostChangedNotification();
     bool fire(const char* event, const QVariantMap& userInfo = {});
-    bool guardedFire(const char* event, const QVariantMap& userInfo, const QString& preparing, const QString& refused);
+    bool guardedFire(const char* event, const QVariantMap& userInfo, const QString& preparing, const QString& refused,
+                     const std::function<void()>& before = {});
+    // Back to the connection road; `wait` delays it by a growing interval (reset at IDLE).
+    void retryConnection(bool wait);
 
     // Enter actions.
     void checkConnection(const PLYFiniteTransitionPtr& transition);
