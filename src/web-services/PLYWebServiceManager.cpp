@@ -377,6 +377,7 @@ bool PLYWebServiceManager::sendManagerRequest(const QByteArray& method, const QU
 bool PLYWebServiceManager::isVersionSupported(const QString& serviceVersion, const QString& applicationVersion) {
     const QStringList service = serviceVersion.trimmed().split(QLatin1Char('.'), Qt::SkipEmptyParts);
     const QStringList application = applicationVersion.trimmed().split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    if (application.isEmpty()) return true;
     const qsizetype count = qMax(service.size(), application.size());
     for (qsizetype i = 0; i < count; ++i) {
         const qint64 mine = i < application.size() ? application[i].toLongLong() : 0;

@@ -291,6 +291,13 @@ void PLYFakeService::sendFrame(QWebSocket* client, const QVariantMap& message) {
     client->sendTextMessage(QString::fromUtf8(QJsonDocument::fromVariant(message).toJson(QJsonDocument::Compact)));
 }
 
+QList<PLYFakeRequest> PLYFakeService::httpRequests() const {
+    QList<PLYFakeRequest> plain;
+    for (const PLYFakeRequest& request : m_requests)
+        if (request.header("upgrade").toLower() != "websocket") plain.append(request);
+    return plain;
+}
+
 int PLYFakeService::channelClientCount() const {
     int count = 0;
     for (const ChannelClient& entry : m_clients)

@@ -76,6 +76,8 @@ public:
 
     // Every request received, in order (web-socket upgrades included).
     QList<PLYFakeRequest> requests() const { return m_requests; }
+    // The same without the web-socket upgrades.
+    QList<PLYFakeRequest> httpRequests() const;
     QList<PLYFakeRequest> requestsMatching(const QByteArray& method, const QString& pattern) const;
     void clearRequests() { m_requests.clear(); }
 
