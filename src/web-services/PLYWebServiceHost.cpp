@@ -4,6 +4,7 @@
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYUserDefaults.h"
+#include "PLYWebServiceChannel.h"
 
 #include <QCoreApplication>
 #include <QUrlQuery>
@@ -115,6 +116,7 @@ PLYWebServiceHost::~PLYWebServiceHost() {
         close = registry().hooks.closeIfOpen;
     }
     if (close) close(this);
+    if (m_channel) m_channel->shutdown();
 }
 
 QString PLYWebServiceHost::hostName() const {
@@ -239,12 +241,22 @@ void PLYWebServiceHost::clearStoredKeys() {
         for (const char* key : {kEmailKey, kPasswordKey, kJWTKey})
             PLYKeyChain::deleteItemForKey(QString::fromLatin1(key), keychainServiceName());  // a missing item is fine
     }
+    closeChannelIfOpen();
+}
+
+void PLYWebServiceHost::closeChannelIfOpen() {
     std::function<void(PLYWebServiceHost*)> close;
     {
         std::lock_guard lock(registry().mutex);
         close = registry().hooks.closeIfOpen;
     }
     if (close) close(this);
+    else if (m_channel) m_channel->closeIfOpen();
+}
+
+PLYWebServiceChannel* PLYWebServiceHost::channel() {
+    if (!m_channel) m_channel = new PLYWebServiceChannel(this);
+    return m_channel;
 }
 
 void PLYWebServiceHost::ensureSocketConnection() {
@@ -254,4 +266,23 @@ void PLYWebServiceHost::ensureSocketConnection() {
         ensure = registry().hooks.ensureConnection;
     }
     if (ensure) ensure(this);
+    else channel()->ensureConnection();
+}
+
+bool PLYWebServiceHost::socketConnected() const { return m_channel && m_channel->isConnected(); }
+QWebSocket* PLYWebServiceHost::webSocket() const { return m_channel ? m_channel->webSocket() : nullptr; }
+void PLYWebServiceHost::joinChannelIfNeeded() { if (m_channel) m_channel->joinIfNeeded(); }
+QString PLYWebServiceHost::joinedChannelTopic() const { return m_channel ? m_channel->joinedTopic() : QString(); }
+
+void PLYWebServiceHost::addMessageDelegate(const std::shared_ptr<PLYWebServiceHostRealTimeDelegate>& delegate,
+                                           const QVariant& postId) {
+    channel()->addMessageDelegate(delegate, postId);
+}
+
+void PLYWebServiceHost::removeMessageDelegate(const PLYWebServiceHostRealTimeDelegate* delegate, const QVariant& postId) {
+    if (m_channel) m_channel->removeMessageDelegate(delegate, postId);
+}
+
+int PLYWebServiceHost::messageDelegateCount(const QVariant& postId) const {
+    return m_channel ? m_channel->messageDelegateCount(postId) : 0;
 }

@@ -9,6 +9,10 @@
 #include <mutex>
 #include <optional>
 
+class PLYWebServiceChannel;
+class PLYWebServiceHostRealTimeDelegate;
+class QWebSocket;
+
 // One environment of the publishing service: where it lives, the addresses of its roots and
 // the credentials kept for it. Exactly one environment is current, chosen in the user defaults.
 class PLYWebServiceHost : public QObject {
@@ -87,21 +91,41 @@ public:
     // Forgets the three credentials in memory and in the keychain, and closes an open channel.
     void clearStoredKeys();
 
-    // The channel is run by the real-time client, which installs itself here; without one
-    // these do nothing.
+    // ---- The real-time channel (main thread) ----
+    // Opens the channel unless it is connecting or open; nothing happens without a token.
+    void ensureSocketConnection();
+    // Whether the channel's socket is open.
+    bool socketConnected() const;
+    // The channel's socket, or nothing.
+    QWebSocket* webSocket() const;
+    // Joins the signed-in account's topic when the open channel has joined another (or none).
+    void joinChannelIfNeeded();
+    // The topic whose join the service accepted; empty when none.
+    QString joinedChannelTopic() const;
+    // Messages whose payload names this remote post (compared as text) reach `delegate`. Not
+    // owning: a delegate that is gone is skipped and forgotten. Adding twice keeps one entry.
+    void addMessageDelegate(const std::shared_ptr<PLYWebServiceHostRealTimeDelegate>& delegate, const QVariant& postId);
+    // Removes the delegate for that post, or for every post when `postId` is invalid.
+    void removeMessageDelegate(const PLYWebServiceHostRealTimeDelegate* delegate, const QVariant& postId = {});
+    int messageDelegateCount(const QVariant& postId) const;
+
+    // Tests may stand in for the channel: while hooks are set they run instead of it.
     struct ChannelHooks {
         std::function<void(PLYWebServiceHost*)> ensureConnection;
         std::function<void(PLYWebServiceHost*)> closeIfOpen;
     };
     static void setChannelHooks(ChannelHooks hooks);
-    void ensureSocketConnection();
 
 private:
     QString cachedOrStored(QString& cache, const char* key) const;
     void store(QString& cache, const QString& value, const char* key, bool remember);
     QUrl urlWithPath(const QString& path, const std::optional<QVariantMap>& parameters) const;
 
+    PLYWebServiceChannel* channel();
+    void closeChannelIfOpen();
+
     const QString m_hostType;
+    PLYWebServiceChannel* m_channel = nullptr;  // made on first use, a child of this host
     mutable std::recursive_mutex m_mutex;
     mutable QString m_email;
     mutable QString m_password;

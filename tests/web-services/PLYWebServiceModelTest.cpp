@@ -16,8 +16,8 @@ QVariantMap data(const QVariantMap& object) { return {{"data", object}}; }
 class WebServiceModelTest : public PLYWebServiceTest {
 protected:
     PLYFakeRequest onlyRequest() {
-        EXPECT_EQ(service.requests().size(), 1);
-        return service.requests().value(0);
+        EXPECT_EQ(service.httpRequests().size(), 1);
+        return service.httpRequests().value(0);
     }
     void expectAuthenticated(const PLYFakeRequest& request) {
         EXPECT_EQ(request.header("authorization"), "Bearer tok-123");
@@ -109,7 +109,7 @@ TEST_F(WebServiceModelTest, AccountFetchAndUpdateUseExpandAndKeepTheGenericStatu
     EXPECT_TRUE(account->deleted());
     EXPECT_EQ(account->genericStatus(), 4);
     EXPECT_TRUE(account->host().isNull());
-    const PLYFakeRequest get = service.requests().value(0);
+    const PLYFakeRequest get = service.httpRequests().value(0);
     EXPECT_EQ(get.method, "GET");
     EXPECT_EQ(get.path, "/api/me/account");
     EXPECT_EQ(get.query, "expand=true");
@@ -124,7 +124,7 @@ TEST_F(WebServiceModelTest, AccountFetchAndUpdateUseExpandAndKeepTheGenericStatu
     EXPECT_EQ(account->host(), "blog.example.org");
     EXPECT_FALSE(account->locked());
     EXPECT_EQ(account->genericStatus(), 4);
-    const PLYFakeRequest put = service.requests().value(1);
+    const PLYFakeRequest put = service.httpRequests().value(1);
     EXPECT_EQ(put.method, "PUT");
     EXPECT_EQ(put.path, "/api/me/account");
     EXPECT_EQ(put.query, "expand=true");
@@ -155,7 +155,7 @@ TEST_F(WebServiceModelTest, PublisherFetchAndCompactUpdateTakeOnlyTheirFields) {
     EXPECT_EQ(publisher->typeName(), "Wordpress");
     EXPECT_EQ(publisher->categories(), (QVariantList{"News", "Travel"}));
     EXPECT_TRUE(publisher->autoPublish());
-    EXPECT_EQ(service.requests().value(0).path, "/api/me/publisher");
+    EXPECT_EQ(service.httpRequests().value(0).path, "/api/me/publisher");
 
     service.enqueueReply("PUT", "/api/me/publisher", PLYFakeReply::json(200, data({
         {"type", 2}, {"tags", QVariantList()}, {"username", QVariant::fromValue(nullptr)}, {"status", 6},
@@ -170,7 +170,7 @@ TEST_F(WebServiceModelTest, PublisherFetchAndCompactUpdateTakeOnlyTheirFields) {
     EXPECT_EQ(publisher->type(), 1);
     EXPECT_EQ(publisher->tags(), QVariantList{"a"});
     EXPECT_FALSE(publisher->autoPublish());
-    const PLYFakeRequest put = service.requests().value(1);
+    const PLYFakeRequest put = service.httpRequests().value(1);
     EXPECT_EQ(put.method, "PUT");
     expectAuthenticated(put);
     EXPECT_EQ(put.body, R"({"publisher":{"default_category":"Travel"}})");
@@ -228,7 +228,7 @@ TEST_F(WebServiceModelTest, WithoutATokenNothingIsSentAndNoCompletionRuns) {
     auto publisher = std::make_shared<PLYWebServicePublisher>();
     EXPECT_FALSE(publisher->updateObjectWithDictionary({{"username", "u"}}, record.block()));
     EXPECT_FALSE(record.wait(200));
-    EXPECT_TRUE(service.requests().isEmpty());
+    EXPECT_TRUE(service.httpRequests().isEmpty());
 }
 
 TEST_F(WebServiceModelTest, EmailVerificationNeedsNoTokenAndSendsNoAuthorisation) {

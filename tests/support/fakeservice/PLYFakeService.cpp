@@ -91,6 +91,16 @@ void PLYFakeService::setHandler(const QByteArray& method, const QString& pattern
     m_routes.append(Route{method, pattern, {}, std::move(handler)});
 }
 
+void PLYFakeService::setHandlerDelay(const QByteArray& method, const QString& pattern, int ms) {
+    for (Route& route : m_routes) {
+        if (route.method == method && route.pattern == pattern) {
+            route.handlerDelayMs = ms;
+            return;
+        }
+    }
+    m_routes.append(Route{method, pattern, {}, {}, ms});
+}
+
 void PLYFakeService::enqueueReply(const QByteArray& method, const QString& pattern, const PLYFakeReply& reply) {
     for (Route& route : m_routes) {
         if (route.method == method && route.pattern == pattern) {
@@ -193,7 +203,11 @@ PLYFakeReply PLYFakeService::route(PLYFakeRequest& request) {
         if (!route.method.isEmpty() && route.method != request.method) continue;
         if (!matches(route.pattern, request.path, &request.captures)) continue;
         if (!route.queue.isEmpty()) return route.queue.takeFirst();
-        if (route.handler) return route.handler(request);
+        if (route.handler) {
+            PLYFakeReply reply = route.handler(request);
+            reply.delayMs += route.handlerDelayMs;
+            return reply;
+        }
     }
     request.captures.clear();
     return PLYFakeReply::json(404, QVariantMap{{QStringLiteral("code"), 404}});
@@ -275,6 +289,13 @@ void PLYFakeService::channelFrame(QWebSocket* client, const QByteArray& frame) {
 
 void PLYFakeService::sendFrame(QWebSocket* client, const QVariantMap& message) {
     client->sendTextMessage(QString::fromUtf8(QJsonDocument::fromVariant(message).toJson(QJsonDocument::Compact)));
+}
+
+QList<PLYFakeRequest> PLYFakeService::httpRequests() const {
+    QList<PLYFakeRequest> plain;
+    for (const PLYFakeRequest& request : m_requests)
+        if (request.header("upgrade").toLower() != "websocket") plain.append(request);
+    return plain;
 }
 
 int PLYFakeService::channelClientCount() const {

@@ -70,9 +70,14 @@ public:
     void setHandler(const QByteArray& method, const QString& pattern, Handler handler);
     void enqueueReply(const QByteArray& method, const QString& pattern, const PLYFakeReply& reply);
     void removeAllRoutes();
+    // Every reply that the route's handler gives is answered `ms` later (the handler itself
+    // still runs when the request arrives).
+    void setHandlerDelay(const QByteArray& method, const QString& pattern, int ms);
 
     // Every request received, in order (web-socket upgrades included).
     QList<PLYFakeRequest> requests() const { return m_requests; }
+    // The same without the web-socket upgrades.
+    QList<PLYFakeRequest> httpRequests() const;
     QList<PLYFakeRequest> requestsMatching(const QByteArray& method, const QString& pattern) const;
     void clearRequests() { m_requests.clear(); }
 
@@ -100,6 +105,7 @@ private:
         QString pattern;
         QList<PLYFakeReply> queue;
         Handler handler;
+        int handlerDelayMs = 0;
     };
     void acceptConnections();
     void readFrom(QTcpSocket* socket);

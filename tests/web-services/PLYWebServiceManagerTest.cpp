@@ -1,0 +1,521 @@
+#include "PLYSessionTestSupport.h"
+
+#include "PLYMigrator.h"
+#include "PLYScriptedAlertPresenter.h"
+#include "PLYWebServiceAccount.h"
+#include "PLYWebServicePublisher.h"
+#include "PLYWebServiceUser.h"
+
+namespace {
+
+using M = PLYWebServiceManager;
+
+QStringList road(std::initializer_list<const char*> states) {
+    QStringList list;
+    for (const char* state : states) list << QString::fromLatin1(state);
+    return list;
+}
+
+// ---- The road to IDLE ----
+
+TEST_F(PLYWebServiceManagerTest, ColdStartWithAStoredTokenReachesIdleJoinsTheChannelAndSignsTheStoreIn) {
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(history, road({M::StateNoInternet, M::StateCheckingConnection, M::StateCheckingServerVersion,
+                             M::StateAttemptingLogin, M::StateFetchingInfo, M::StateIdle}));
+    EXPECT_TRUE(service.requestsMatching("POST", "/api/log-in").isEmpty()) << "the stored token is used as it is";
+    EXPECT_EQ(service.requestsMatching("PUT", "/api/me").size(), 1) << "the usage report goes back";
+    ASSERT_TRUE(manager()->remoteUser() && manager()->remoteAccount() && manager()->remotePublisher());
+    EXPECT_EQ(manager()->remoteAccount()->identifierString(), "42");
+
+    // The socket opened before the account was known; entering IDLE joined its topic.
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:42"; }));
+    EXPECT_TRUE(host()->socketConnected());
+    EXPECT_EQ(service.push("account:42", "hello", {}), 1);
+
+    // Only the token was remembered: the store signs in the fetched user so the posts appear.
+    ASSERT_TRUE(store()->currentAccount());
+    EXPECT_EQ(store()->currentAccount()->email(), script.email);
+    EXPECT_EQ(store()->currentAccount()->firstName(), "Ada");
+
+    // Each entry into IDLE starts one publisher per post, the same one when asked again.
+    auto post = store()->currentAccount()->createNewPost("Trip");
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return madePublishers.size() == 1; }));
+    EXPECT_EQ(madePublishers[0]->localPost(), post);
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(reach(M::StateIdle));
+    PLYTestEnvironment::waitUntil([] { return false; }, 60);
+    EXPECT_EQ(madePublishers.size(), 1);
+}
+
+TEST_F(PLYWebServiceManagerTest, ConnectivityInputsDriveTheMachineInAndOutOfTheRoad) {
+    internetUp = false;
+    hostUp = false;
+    start();
+    EXPECT_EQ(manager()->currentStateName(), M::StateNoInternet);
+    internet->setReachableForTesting(true);
+    ASSERT_TRUE(reach(M::StateServerConnection));
+    const qsizetype haveInternet = events.indexOf(M::EventHaveInternet);
+    ASSERT_GE(haveInternet, 0);
+    EXPECT_EQ(events.value(haveInternet + 1), M::EventCannotReachServer);
+    probe->setReachable(true);
+    ASSERT_TRUE(reach(M::StateNoAccount)) << "no credentials are stored";
+    EXPECT_TRUE(events.contains(M::EventReachedServer));
+    EXPECT_EQ(events.last(), M::EventNoAccountInfo);
+
+    // The network goes: the connection is checked again and rests without internet.
+    internet->setReachableForTesting(false);
+    ASSERT_TRUE(reach(M::StateNoInternet));
+    EXPECT_TRUE(events.contains(M::EventCannotReachInternet));
+    internet->setReachableForTesting(true);
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    // The host stops answering.
+    probe->setReachable(false);
+    ASSERT_TRUE(reach(M::StateServerConnection));
+}
+
+// ---- Sign-in and sign-up ----
+
+TEST_F(PLYWebServiceManagerTest, SignInWithWrongThenRightCredentials) {
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, "wrong", false));
+    ASSERT_TRUE(reach(M::StateNotAuthd));
+    const auto error = lastInfo(M::EventIncorrectCredentials).value("error").value<PLYServiceError>();
+    EXPECT_EQ(error.code(), 401);
+    EXPECT_EQ(host()->password(), "wrong") << "a refused sign-in clears nothing";
+
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, script.password, false));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(host()->jwt(), script.validToken);
+    const QString service = host()->keychainServiceName();
+    EXPECT_FALSE(PLYKeyChain::itemForKey("password", service).isValid()) << "remember was off";
+    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", service).toString(), script.validToken);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:42"; }));
+}
+
+TEST_F(PLYWebServiceManagerTest, StoredCredentialsSignInOnTheRoadAndRefusedOnesEndInNotAuthd) {
+    host()->setEmail(script.email, true);
+    host()->setPassword("stale", true);
+    start();
+    ASSERT_TRUE(reach(M::StateNotAuthd));
+    EXPECT_EQ(host()->email(), script.email);
+    // From NOT_AUTHD the user may also sign up.
+    script.takenEmails << "taken@example.org";
+    ASSERT_TRUE(manager()->createUserAccountWithFirstName("Bo", "B", "taken@example.org", "pw"));
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    EXPECT_EQ(events.mid(events.size() - 2), road({M::EventCreateAccount, M::EventFailedAccountCreate}));
+    EXPECT_EQ(lastInfo(M::EventFailedAccountCreate).value("error").value<PLYServiceError>().code(), 422);
+}
+
+TEST_F(PLYWebServiceManagerTest, SignUpStoresTheCredentialsAndFetchesTheNewAccount) {
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    ASSERT_TRUE(manager()->createUserAccountWithFirstName("Grace", "Hopper", "grace@example.org", "cobol"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_TRUE(events.contains(M::EventCreatedAccount));
+    const auto sent = service.requestsMatching("POST", "/api/user").value(0).json().toMap().value("user").toMap();
+    EXPECT_EQ(sent, (QVariantMap{{"f_name", "Grace"}, {"l_name", "Hopper"}, {"email", "grace@example.org"}, {"password_raw", "cobol"}}));
+    const QString keychain = host()->keychainServiceName();
+    EXPECT_EQ(PLYKeyChain::itemForKey("email", keychain).toString(), "grace@example.org");
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", keychain).toString(), "cobol");
+    EXPECT_EQ(host()->jwt(), "tok-new");
+}
+
+TEST_F(PLYWebServiceManagerTest, RefusedOperationsAnswerNoLogTheStateAndStoreNothing) {
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(manager()->loginWithEmail("other@example.org", "pw", true));
+    EXPECT_TRUE(logged("Tried to login while in state: <PLYFiniteState 'IDLE'>"));
+    EXPECT_NE(host()->email(), "other@example.org");
+    EXPECT_FALSE(manager()->createUserAccountWithFirstName("a", "b", "c", "d"));
+    EXPECT_TRUE(logged("Tried to create account while in state: "));
+    EXPECT_EQ(manager()->currentStateName(), M::StateIdle);
+
+    // Only the given publisher fields travel; "auto_publish" only when set.
+    ASSERT_TRUE(manager()->updatePublisher("", "", "Travel", false));
+    EXPECT_TRUE(logged("Preparing Publisher update"));
+    EXPECT_EQ(lastInfo(M::EventUpdatePublisher), (QVariantMap{{"default_category", "Travel"}}));
+    EXPECT_FALSE(manager()->refreshInfo()) << "busy updating";
+    EXPECT_TRUE(logged("Tried to refresh info while in state: <PLYFiniteState 'UPDATING_PUBLISHER'>"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(service.requestsMatching("PUT", "/api/me/publisher").value(0).json().toMap().value("publisher").toMap(),
+              (QVariantMap{{"default_category", "Travel"}}));
+
+    ASSERT_TRUE(manager()->updateAccount(""));
+    EXPECT_TRUE(lastInfo(M::EventUpdateAccount).isEmpty());
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(manager()->updateUser("Ada", "", ""));
+    EXPECT_EQ(lastInfo(M::EventUpdateUser), (QVariantMap{{"f_name", "Ada"}}));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.count(M::EventUpdatedInfo), 3);
+}
+
+// ---- Version gate ----
+
+TEST_F(PLYWebServiceManagerTest, VersionComparisonTakesMissingPartsAsZero) {
+    EXPECT_FALSE(M::isVersionSupported("2.0", "1.9.9"));
+    EXPECT_TRUE(M::isVersionSupported("1.9.0", "1.9.0"));
+    EXPECT_TRUE(M::isVersionSupported("1.4.0", "1.10.0"));
+    EXPECT_FALSE(M::isVersionSupported("1.4.0", "1.3.9"));
+    EXPECT_TRUE(M::isVersionSupported("2", "2.0.1"));
+    EXPECT_FALSE(M::isVersionSupported("2.0.1", "2"));
+    EXPECT_TRUE(M::isVersionSupported("1.0", ""));
+}
+
+TEST_F(PLYWebServiceManagerTest, AnOlderApplicationIsStoppedAtTheVersionGate) {
+    script.version = "2.0";
+    PLYWebServiceManager::setApplicationVersion("1.9.9");
+    start();
+    ASSERT_TRUE(reach(M::StateOutOfDateVersion));
+    EXPECT_EQ(events.last(), M::EventRecievedBadVersion);
+    EXPECT_TRUE(service.requestsMatching("", "/api/*").isEmpty());
+}
+
+TEST_F(PLYWebServiceManagerTest, AVersionAnswerWithoutAVersionIsAConnectionFailureNotAPass) {
+    script.versionStatus = 500;
+    start();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("GET", "/core/supported").size() >= 2; }));
+    EXPECT_FALSE(history.contains(M::StateAttemptingLogin));
+    script.versionStatus = 200;
+    script.version = QString();  // a body without "version"
+    PLYTestEnvironment::waitUntil([] { return false; }, 150);
+    EXPECT_FALSE(history.contains(M::StateAttemptingLogin));
+    script.version = "1.0.0";
+    ASSERT_TRUE(reach(M::StateNoAccount));
+}
+
+// ---- Account gating ----
+
+TEST_F(PLYWebServiceManagerTest, LockedAndUnverifiedAccountsStopBeforeThePublisher) {
+    script.accountStatus = 2 | 32;  // locked and marked deleted
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateAccountLocked));
+    EXPECT_TRUE(service.requestsMatching("GET", "/api/me/publisher").isEmpty());
+
+    script.accountStatus = 1;
+    script.verified = false;
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(reach(M::StateNotVerified));
+    EXPECT_EQ(events.last(), M::EventAccountNotVerified);
+
+    // The verification window reports back; the user verified, so the refresh gets through.
+    bool verifiedAnswer = false;
+    manager()->presentEmailVerifyNotification([&](bool ok, const QVariant&, const auto&, const auto&) { verifiedAnswer = ok; });
+    EXPECT_TRUE(verifiedAnswer);
+    script.verified = true;
+    script.hasPublisher = false;
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(manager()->remotePublisher()) << "code 501: the account has no publisher";
+}
+
+TEST_F(PLYWebServiceManagerTest, NoPublisherAnswerClearsThePublisherOfAnEarlierFetch) {
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(manager()->remotePublisher());
+    script.hasPublisher = false;
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(manager()->remotePublisher());
+}
+
+// ---- Publisher operations ----
+
+TEST_F(PLYWebServiceManagerTest, PublisherCreateAndDeleteReturnToIdleWithTheirOutcome) {
+    script.hasPublisher = false;
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+
+    ASSERT_TRUE(manager()->deletePublisher());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_TRUE(service.requestsMatching("DELETE", "/api/me/publisher").isEmpty()) << "nothing to delete";
+
+    ASSERT_TRUE(manager()->createPublisher(PLYWebServicePublisher::TypeWordpress, "ada", "wp-pass"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.last(), M::EventCreatedPublisher);
+    ASSERT_TRUE(manager()->remotePublisher());
+    EXPECT_EQ(service.requestsMatching("POST", "/api/me/publisher").value(0).json().toMap().value("publisher").toMap(),
+              (QVariantMap{{"type", 1}, {"username", "ada"}, {"password", "wp-pass"}}));
+
+    ASSERT_TRUE(manager()->createPublisher(1, "ada", "again"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.last(), M::EventFailedPublisherCreate);
+    EXPECT_EQ(lastInfo(M::EventFailedPublisherCreate).value("error").value<PLYServiceError>().code(), 409);
+
+    ASSERT_TRUE(manager()->deletePublisher());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.last(), M::EventUpdatedInfo);
+    EXPECT_FALSE(manager()->remotePublisher());
+
+    // A publisher the service no longer has: the delete is refused and the error travels.
+    ASSERT_TRUE(manager()->createPublisher(1, "ada", "pw"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    script.hasPublisher = false;
+    ASSERT_TRUE(manager()->deletePublisher());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.last(), M::EventFailedPublisherDelete);
+    EXPECT_EQ(lastInfo(M::EventFailedPublisherDelete).value("error").value<PLYServiceError>().code(), 501);
+}
+
+// ---- Token expiry and re-authentication ----
+
+TEST_F(PLYWebServiceManagerTest, ExpiredTokenWithStoredCredentialsSignsInAgainAndGoesOnFetching) {
+    host()->setEmail(script.email, true);
+    host()->setPassword(script.password, true);
+    host()->setJWT("expired");
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    const int refresh = history.indexOf(M::StateRefreshingAuth);
+    ASSERT_GT(refresh, 0);
+    EXPECT_EQ(history[refresh - 1], M::StateFetchingInfo);
+    EXPECT_EQ(lastInfo(M::EventRefreshAuth).value("forwardEvent").toString(), M::StateFetchingInfo);
+    EXPECT_EQ(history[refresh + 1], M::StateFetchingInfo) << "the interrupted fetch goes on";
+    EXPECT_EQ(host()->jwt(), script.validToken);
+    EXPECT_EQ(service.requestsMatching("POST", "/api/log-in").size(), 1);
+}
+
+TEST_F(PLYWebServiceManagerTest, ExpiryDuringAnUpdateResumesTheUpdateOncePerToken) {
+    host()->setEmail(script.email, true);
+    host()->setPassword(script.password, true);
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    script.validToken = "rotated";  // the service no longer takes the held token
+    ASSERT_TRUE(manager()->updateAccount("new.example.org"));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return events.count(M::EventUpdatedInfo) == 1; }));
+    EXPECT_EQ(script.host, "new.example.org");
+    EXPECT_EQ(lastInfo(M::EventRefreshAuth).value("info").toMap(), (QVariantMap{{"host", "new.example.org"}}));
+    EXPECT_EQ(events.count(M::EventUpdateAccount), 2) << "fired again after the new token";
+}
+
+TEST_F(PLYWebServiceManagerTest, RefusedStoredPasswordKeepsTheEmailAndThePromptCanCancel) {
+    host()->setEmail(script.email, true);
+    host()->setPassword("changed-elsewhere", true);
+    host()->setJWT("expired");
+    presenter->attempts = {{true, "mallory@example.org", script.password}, {true, script.email, "wrong"}};
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    const QString keychain = host()->keychainServiceName();
+    EXPECT_EQ(PLYKeyChain::itemForKey("email", keychain).toString(), script.email);
+    EXPECT_FALSE(PLYKeyChain::itemForKey("password", keychain).isValid());
+    EXPECT_FALSE(PLYKeyChain::itemForKey("jwt", keychain).isValid());
+    EXPECT_EQ(presenter->prompts, QStringList({"login|" + script.email}));
+    ASSERT_EQ(presenter->results.size(), 2);
+    EXPECT_EQ(presenter->results[0].second, "Please sign in as " + script.email + ".");
+    EXPECT_EQ(presenter->results[1].second, "Wrong e-mail or password.");
+    EXPECT_EQ(presenter->closes, 1);
+    EXPECT_FALSE(manager()->remoteUser());
+    EXPECT_FALSE(manager()->remoteAccount());
+}
+
+TEST_F(PLYWebServiceManagerTest, OnlyTheEmailStoredPromptsAndASuccessfulSignInResumes) {
+    host()->setEmail(script.email, true);
+    host()->setJWT("expired");
+    presenter->attempts = {{true, script.email, script.password}};
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(presenter->prompts.size(), 1);
+    EXPECT_EQ(presenter->closes, 1);
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", host()->keychainServiceName()).toString(), script.password);
+}
+
+TEST_F(PLYWebServiceManagerTest, ExpiryWithoutAnyStoredEmailEndsInNoAccount) {
+    host()->setJWT("expired");
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    EXPECT_EQ(events.mid(events.size() - 2), road({M::EventRefreshAuth, M::EventNoAccountInfo}));
+    EXPECT_TRUE(presenter->prompts.isEmpty());
+}
+
+TEST_F(PLYWebServiceManagerTest, TransportFailureDuringReauthenticationKeepsTheCredentials) {
+    host()->setEmail(script.email, true);
+    host()->setPassword(script.password, true);
+    host()->setJWT("expired");
+    service.enqueueReply("POST", "/api/log-in", PLYFakeReply::closeConnection());
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_TRUE(history.contains(M::StateRefreshingAuth));
+    EXPECT_EQ(host()->password(), script.password);
+    EXPECT_EQ(service.requestsMatching("POST", "/api/log-in").size(), 2);
+}
+
+// ---- Failure routes ----
+
+TEST_F(PLYWebServiceManagerTest, PersistentServerErrorRetriesWithAGrowingBoundedWait) {
+    script.userFetchStatus = 500;
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("GET", "/api/me").size() >= 5; }));
+    QStringList waits;
+    for (const QString& line : logLines)
+        if (line.contains("Checking the connection again in")) waits << line.section("again in ", 1).section(' ', 0, 0);
+    ASSERT_GE(waits.size(), 4);
+    EXPECT_EQ(waits.mid(0, 4), QStringList({"0.02", "0.04", "0.08", "0.08"}));
+    EXPECT_TRUE(logged("Web Service Error for Web_Service"));
+    script.userFetchStatus = 200;
+    ASSERT_TRUE(reach(M::StateIdle));
+}
+
+TEST_F(PLYWebServiceManagerTest, EnvironmentSwitchMidRequestDropsTheOldAnswer) {
+    PLYFakeService other;
+    ASSERT_TRUE(other.start());
+    PLYScriptedAccount otherScript;
+    otherScript.firstName = "Other";
+    PLYInstallSessionRoutes(other, otherScript);
+    script.userDelayMs = 300;
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return !service.requestsMatching("GET", "/api/me").isEmpty(); }));
+    EXPECT_EQ(manager()->currentStateName(), M::StateFetchingInfo);
+
+    PLYUseLocalService(other.port());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(lastInfo(M::EventConnectionChanged), QVariantMap());
+    EXPECT_EQ(manager()->remoteUser()->firstName(), "Other");
+    const int changes = history.size();
+    PLYTestEnvironment::waitUntil([] { return false; }, 400);  // the old answer arrives now
+    EXPECT_EQ(history.size(), changes);
+    EXPECT_EQ(manager()->remoteUser()->firstName(), "Other");
+
+    // Switching in IDLE runs the road again against the (new) current host.
+    PLYUseLocalService(other.port());
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(events.count(M::EventConnectionChanged), 2);
+}
+
+TEST_F(PLYWebServiceManagerTest, LostConnectionDuringARequestChecksTheConnectionAgain) {
+    host()->setJWT(script.validToken);
+    // The network stack repeats a GET once on a dropped connection: drop both.
+    for (int i = 0; i < 3; ++i) service.enqueueReply("GET", "/api/me", PLYFakeReply::closeConnection());
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_GE(events.count(M::EventConnectionChanged), 1);
+}
+
+// ---- Restart, windows, registry, gateway ----
+
+TEST_F(PLYWebServiceManagerTest, PendingMigrationShowsTheRestartAlertAndRelaunches) {
+    auto alerts = std::make_shared<PLYScriptedAlertPresenter>();
+    PLYAlertPresenter::setShared(alerts);
+    double relaunchedAfter = -1;
+    PLYWebServiceManager::setRelaunchHandler([&](double delay) { relaunchedAfter = delay; });
+    PLYMigrator::setShouldRelaunchAfterLogin(true);
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return relaunchedAfter >= 0; }));
+    PLYMigrator::setShouldRelaunchAfterLogin(false);
+    PLYAlertPresenter::setShared(nullptr);
+    EXPECT_EQ(relaunchedAfter, 0.5);
+    ASSERT_EQ(alerts->presented().size(), 1);
+    EXPECT_EQ(alerts->presented()[0].messageText, "Pellory Will Restart");
+    EXPECT_EQ(alerts->presented()[0].buttonTitles, QStringList({"Ok"}));
+    EXPECT_EQ(manager()->currentStateName(), M::StateFetchingInfo);
+    EXPECT_TRUE(service.requestsMatching("GET", "/api/me").isEmpty());
+}
+
+TEST_F(PLYWebServiceManagerTest, AccountDetailsWindowRunsOnceAtATime) {
+    start();
+    int inner = 0;
+    bool outer = false;
+    presenter->whileAccountDetailsRuns = [&] {
+        manager()->presentAccountDetailsNotification(false, false, [&](bool, const QVariant&, const auto&, const auto&) { ++inner; });
+    };
+    manager()->presentAccountDetailsNotification(true, false, [&](bool ok, const QVariant&, const auto&, const auto&) { outer = ok; });
+    EXPECT_TRUE(outer);
+    EXPECT_EQ(inner, 0);
+    EXPECT_EQ(presenter->accountDetailsRuns, (QList<std::pair<bool, bool>>{{true, false}}));
+    presenter->accountDetailsResponse = -1000;
+    presenter->whileAccountDetailsRuns = nullptr;
+    manager()->presentAccountDetailsNotification(false, true, [&](bool ok, const QVariant&, const auto&, const auto&) { outer = ok; });
+    EXPECT_FALSE(outer);
+}
+
+TEST_F(PLYWebServiceManagerTest, PublisherRegistryAnswersOnePublisherPerPostIdentifier) {
+    start();
+    auto account = store()->signInUser("ada@example.org");
+    auto post = account->createNewPost("One");
+    auto first = manager()->publisherForPost(post);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(manager()->publisherForPost(post), first);
+    auto other = account->createNewPost("Two");
+    EXPECT_NE(manager()->publisherForPost(other), first);
+    EXPECT_EQ(manager()->currentPublishers().size(), 2);
+    EXPECT_FALSE(manager()->publisherForPost(nullptr));
+}
+
+TEST_F(PLYWebServiceManagerTest, InstalledGatewayAndPayloadLoggerServeTheRestOfTheApplication) {
+    PLYWebServiceManager::install();
+    PLYWebServiceGateway* gateway = PLYCoreManager::webServiceGateway();
+    ASSERT_TRUE(gateway);
+    host()->setEmail("ada@example.org", false);
+    EXPECT_EQ(gateway->storedEmail(), "ada@example.org");
+    gateway->beginManager();
+    existing = PLYWebServiceManager::globalManager();
+    auto post = store()->signInUser("ada@example.org")->createNewPost("P");
+    bool deleted = false;
+    gateway->deleteRemotePost(post, [&](bool ok) { deleted = ok; });
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return deleted; }));
+    EXPECT_EQ(madePublishers.value(0)->deletes, 1);
+    PLYWebServiceModelObject::logPayloadResponse("caller", "<GET x> status 200", QVariantMap{{"a", 1}});
+    EXPECT_TRUE(logged("Payload Reponse for:`caller`\n\tResp: <GET x> status 200\n\t:Data: "));
+    gateway->clearStoredKeys();
+    EXPECT_TRUE(host()->email().isEmpty());
+    PLYCoreManager::setWebServiceGateway(nullptr);
+    PLYWebServiceModelObject::setPayloadLogger({});
+}
+
+// The events nothing in the application fires, and the side entries of the table, still move
+// the machine as listed.
+TEST_F(PLYWebServiceManagerTest, RarelyFiredEventsMoveTheMachineAsListed) {
+    script.userDelayMs = 2000;
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateFetchingInfo));
+    auto machine = manager()->stateMachine();
+    ASSERT_TRUE(machine->fireEvent(M::EventAccountPendingDeletion));
+    EXPECT_EQ(manager()->currentStateName(), M::StateAccountPendingDeletion);
+    script.userDelayMs = 2000;
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshInfo));
+    ASSERT_TRUE(machine->fireEvent(M::EventBadAuth));
+    EXPECT_EQ(manager()->currentStateName(), M::StateFetchingInfo) << "a held token logs in at once";
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));  // no e-mail stored
+    EXPECT_EQ(manager()->currentStateName(), M::StateNoAccount);
+    ASSERT_TRUE(machine->fireEvent(M::EventUpdatedAuthInfo));
+    ASSERT_TRUE(reach(M::StateFetchingInfo));
+
+    // Sign-out entries, and publisher work started from re-authentication.
+    host()->setEmail(script.email, true);
+    presenter->attempts = {};
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));
+    // The prompt was cancelled (no attempts scripted).
+    EXPECT_EQ(manager()->currentStateName(), M::StateNoAccount);
+    host()->setPassword(script.password, true);
+    ASSERT_TRUE(machine->fireEvent(M::EventConnectionChanged));
+    script.userDelayMs = 0;
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(manager()->createPublisher(1, "ada", "x"));
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));
+    ASSERT_TRUE(machine->fireEvent(M::EventSignOut));
+    EXPECT_EQ(manager()->currentStateName(), M::StateSigningOut);
+    ASSERT_TRUE(machine->fireEvent(M::EventSignedOut));
+    EXPECT_EQ(manager()->currentStateName(), M::StateNoAccount);
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, script.password, true));
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(manager()->deletePublisher());
+    const qsizetype logins = service.requestsMatching("POST", "/api/log-in").size();
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));  // signs in again with what is stored
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("POST", "/api/log-in").size() > logins; }));
+    PLYTestEnvironment::waitUntil([] { return false; }, 50);
+    EXPECT_EQ(manager()->currentStateName(), M::StateRefreshingAuth) << "nothing to resume";
+    ASSERT_TRUE(manager()->deletePublisher()) << "publisher work is taken on from re-authentication";
+    ASSERT_TRUE(reach(M::StateIdle));
+}
+
+}  // namespace
