@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellory"));
     QApplication::setOrganizationName(QStringLiteral("Pellory"));
+    QApplication::setApplicationVersion(QStringLiteral(PELLORY_VERSION));
 
     int rc = 0;
     {

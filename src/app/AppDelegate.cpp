@@ -14,9 +14,12 @@
 #include "PLYPersistantStore.h"
 #include "PLYPlaceholderWindow.h"
 #include "PLYPreviewPanel.h"
+#include "PLYRelaunch.h"
 #include "PLYStoryboard.h"
 #include "PLYUserNotifier.h"
 #include "PLYVisualStateHandler.h"
+#include "PLYWebServiceManager.h"
+#include "PLYWebServicePostPublisherManagerServices.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,8 +57,12 @@ AppDelegate::Options AppDelegate::defaultOptions() {
     options.log.terminal = true;
     options.log.fileDirectory = QDir(PLYDefaults::applicationSupportDirectory()).filePath(QStringLiteral("logs"));
     options.handleTerminationSignals = true;
-    // INTEGRATION: the web-service session registers itself here once it is part of the build.
-    options.installWebService = [] {};
+    options.installWebService = [] {
+        PLYWebServiceManager::install();
+        PLYWebServicePostPublisherManagerServices::install();
+        PLYWebServiceManager::setRelaunchHandler([](double delay) { PLYRelaunch::relaunchAfterDelay(delay); });
+    };
+    options.shutdownWebService = [] { PLYWebServiceManager::shutdown(); };
     return options;
 }
 
@@ -83,6 +90,7 @@ AppDelegate::~AppDelegate() {
     delete m_serviceHostWindowController;
     delete m_baseWindowController;
     if (m_menuBar && !m_menuBar->parent()) delete m_menuBar;
+    if (m_options.shutdownWebService) m_options.shutdownWebService();
 }
 
 // ---- start-up ---------------------------------------------------------------------------------

@@ -42,6 +42,9 @@ public:
 
         // Registers the web-service side with the core manager before the library starts.
         std::function<void()> installWebService;
+        // Its counterpart, run as the delegate goes: the session's network objects must go
+        // before the application object does.
+        std::function<void()> shutdownWebService;
     };
     // The application's own: the three loggers with the file logger in "logs" under the
     // application-support folder, signal handling on.

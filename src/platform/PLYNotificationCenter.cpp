@@ -3,8 +3,9 @@
 #include <algorithm>
 
 PLYNotificationCenter& PLYNotificationCenter::defaultCenter() {
-    static PLYNotificationCenter center;
-    return center;
+    // Never destroyed: singletons that go at exit still leave the centre as they go.
+    static auto* center = new PLYNotificationCenter();
+    return *center;
 }
 
 PLYNotificationCenter::Token PLYNotificationCenter::addObserver(const QString& name, const void* object,

@@ -119,6 +119,7 @@ void PLYWebServiceManager::install() {
 }
 
 void PLYWebServiceManager::resetForTesting() { instanceSlot().reset(); }
+void PLYWebServiceManager::shutdown() { instanceSlot().reset(); }
 
 void PLYWebServiceManager::setTiming(const Timing& timing) {
     std::lock_guard lock(settings().mutex);

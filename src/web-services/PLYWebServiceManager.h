@@ -101,6 +101,8 @@ public:
     // Tests: destroys the manager; the next globalManager() makes a fresh one. Injected inputs,
     // timings and factories stay as set.
     static void resetForTesting();
+    // Destroys the manager at the end of the process, while the application object still exists.
+    static void shutdown();
 
     // The core manager's start-up hook: the first use of globalManager() started everything.
     void beginManager();
