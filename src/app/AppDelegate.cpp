@@ -13,7 +13,12 @@
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYPlaceholderWindow.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
 #include "PLYPreviewPanel.h"
+#include "PLYRichTextEditor.h"
+#include "PLYLayoutManager.h"
+#include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
 #include "PLYStoryboard.h"
 #include "PLYUserNotifier.h"
@@ -25,6 +30,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -129,6 +135,7 @@ void AppDelegate::migrationFinished(bool success) {
         PLY_LOG_ERROR(QStringLiteral("The library is still held by a migration; not starting"));
         return;
     }
+    connectEditingToLibrary();
     core->startManager();
     m_libraryStarted = true;
     showBaseWindow();
@@ -154,6 +161,34 @@ void AppDelegate::showBaseWindow() {
     // Exports ask their questions over the main window.
     PLYExportManager* exports = PLYCoreManager::exportManager();
     if (!exports->presenter()) exports->setPresenter(std::make_shared<PLYExportPresenter_Dialogs>(m_baseWindowController));
+}
+
+void AppDelegate::connectEditingToLibrary() {
+    // New image blocks record when their file last changed, as the store knows it.
+    PLYLayoutManager::setImageModificationDateLookup([](const QString& identifier) -> std::optional<QDateTime> {
+        const auto store = PLYCoreManager::persistantStore();
+        const auto image = store ? store->imageForIdentifier(identifier) : nullptr;
+        if (!image) return std::nullopt;
+        const QDateTime modified = image->modifiedDate();
+        return modified.isValid() ? std::optional<QDateTime>(modified) : std::nullopt;
+    });
+    QPointer<AppDelegate> self(this);
+    PLYRichTextEditor::setLinkAddressPrompt([self](const QString& current) -> std::optional<QString> {
+        bool ok = false;
+        const QString address = QInputDialog::getText(self ? self->m_baseWindowController.data() : nullptr,
+                                                       tr("Link"), tr("Address of the link:"), QLineEdit::Normal,
+                                                       current, &ok);
+        if (!ok) return std::nullopt;
+        return address;
+    });
+}
+
+void AppDelegate::renderPreviewsOfSavedPosts() {
+    const auto store = PLYCoreManager::persistantStore();
+    const auto account = store ? store->currentAccount() : nullptr;
+    if (!account) return;
+    // Rendered in the background; a post whose layout did not change since its preview is skipped.
+    for (const auto& post : account->currentPosts()) PLYCoreManager::exportManager()->createPostPreview(post);
 }
 
 void AppDelegate::applicationWillTerminate() { saveApplication(); }
@@ -192,6 +227,7 @@ void AppDelegate::performSave(int reason) {
     if (reason == SaveReasonQuit) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(WillSaveNotification));
     PLYCoreManager::persistantStore()->save();
     PLY_LOG_INFO(QStringLiteral("saving now"));
+    if (reason != SaveReasonQuit) renderPreviewsOfSavedPosts();
     m_autosaveTimer.start();
 }
 

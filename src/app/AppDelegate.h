@@ -118,6 +118,8 @@ private:
     QAction* addMenuAction(QMenu* menu, const QString& title, const char* name, void (AppDelegate::*slot)(),
                            const QKeySequence& shortcut);
     void migrationFinished(bool success);
+    void connectEditingToLibrary();
+    void renderPreviewsOfSavedPosts();
     void showBaseWindow();
     QObject* showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier);
     void installTerminationSignalHandlers();

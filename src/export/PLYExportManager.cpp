@@ -242,6 +242,17 @@ bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost
         QCryptographicHash::hash(QByteArray::fromStdString(layout.SerializeAsString()), QCryptographicHash::Sha1);
     if (m_lastPreviewHash.value(key) == hash && !post->layoutPreview().isNull())
         return false;
+    if (!m_lastPreviewHash.contains(key)) {
+        // First look at this post in this run: a preview written after the layout file already
+        // shows this layout, so a restart does not re-render every post.
+        const QDir folder(key);
+        const QFileInfo preview(folder.filePath(QStringLiteral("preview.jpg")));
+        const QFileInfo layoutFile(folder.filePath(QStringLiteral("layout")));
+        if (preview.exists() && layoutFile.exists() && preview.lastModified() >= layoutFile.lastModified()) {
+            m_lastPreviewHash.insert(key, hash);
+            return false;
+        }
+    }
     m_lastPreviewHash.insert(key, hash);
     auto copy = std::make_shared<PLYLayout>(layout);
     const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);

@@ -66,14 +66,6 @@ bool isUpdateState(const QString& state) {
            state == QLatin1String(PLYWebServiceManager::StateUpdatingPublisher);
 }
 
-void relaunchThisApplication(double delay) {
-    const QString executable = QCoreApplication::applicationFilePath();
-    // The executable travels as an argument, never inside the script.
-    PLYDesktopServices::shared()->startDetached(QStringLiteral("/bin/sh"),
-                                                {QStringLiteral("-c"), QStringLiteral("sleep \"$1\"; exec \"$0\""),
-                                                 executable, QString::number(delay)});
-    QCoreApplication::quit();
-}
 
 }  // namespace
 
@@ -810,7 +802,8 @@ void PLYWebServiceManager::showRestartAlert() {
     const auto relaunch = setting(&Settings::relaunch);
     const double delay = timing().relaunchDelay;
     if (relaunch) relaunch(delay);
-    else relaunchThisApplication(delay);
+    // The application shell installs the relaunch at start-up; without it there is nothing to restart.
+    else PLY_LOG_WARN(QStringLiteral("No relaunch handler is installed; restart Pellory by hand"));
 }
 
 // ---- Session operations ----

@@ -171,7 +171,7 @@ public:
     // The application's version ("CFBundleShortVersionString"); empty means the built one.
     static void setApplicationVersion(const QString& version);
     static QString applicationVersion();
-    // Relaunches the application after `delay` seconds; the default restarts this executable.
+    // Relaunches the application after `delay` seconds; the application shell installs it.
     static void setRelaunchHandler(std::function<void(double delay)> handler);
 
     // Whether the service version accepts this application version (missing parts count as 0).

@@ -10,6 +10,7 @@
 #include "PLYTestLayouts.h"
 
 #include <QDir>
+#include <QThread>
 #include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
@@ -181,6 +182,33 @@ TEST_F(Export, APostPreviewIsWrittenInTheBackgroundAndAnnounced) {
     announced = nullptr;
     EXPECT_TRUE(exporter->createPostPreview(post));
     EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced != nullptr; }));
+}
+
+TEST_F(Export, AfterARestartOnlyPostsChangedSinceTheirPreviewAreRendered) {
+    const QString accountFolder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("account"));
+    std::shared_ptr<PLYPersistantPost> post = PLYPersistantPost::create(QStringLiteral("Story"), accountFolder, {});
+    ASSERT_TRUE(post);
+    *post->layout() = *manager->representedLayout();
+    ASSERT_TRUE(post->save());
+    bool announced = false;
+    PLYObserverBag observers;
+    observers.add(PLYPersistantPost::PreviewCreatedNotification, nullptr,
+                  [&](const PLYNotification&) { announced = true; });
+    ASSERT_TRUE(exporter->createPostPreview(post));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced; }));
+
+    // A new run knows no hashes: the preview on disk is newer than the layout file, so it stays.
+    PLYExportManager restarted;
+    EXPECT_FALSE(restarted.createPostPreview(post));
+
+    // A layout saved after the preview is rendered again.
+    QThread::msleep(20);
+    post->layout()->set_padding(33);
+    ASSERT_TRUE(post->save());
+    PLYExportManager restartedAgain;
+    announced = false;
+    EXPECT_TRUE(restartedAgain.createPostPreview(post));
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return announced; }));
 }
 
 TEST_F(Export, ThePostBeingEditedIsWhatTheCoreManagerCallsCurrent) {
