@@ -95,6 +95,8 @@ PLYWebServiceManager* PLYWebServiceManager::globalManager() {
     if (!slot) {
         slot.reset(new PLYWebServiceManager());
         slot->ensureReachability();
+        // The first connection check reads the monitors, so they exist before the machine starts.
+        slot->m_machine->activate();
     }
     return slot.get();
 }
@@ -266,7 +268,6 @@ void PLYWebServiceManager::buildStateMachine() {
         st(StateRefreshingAuth));
     add(EventSignOut, {st(StateRefreshingAuth)}, st(StateSigningOut));
     m_machine->setInitialState(st(StateCheckingConnection));
-    m_machine->activate();
 }
 
 PLYFiniteStatePtr PLYWebServiceManager::currentState() const { return m_machine ? m_machine->currentState() : nullptr; }
