@@ -1,5 +1,6 @@
 // Export of a 30-block post at 1500 pixels: every top-level block rendered and encoded as
 // JPEG, as the export does on its worker thread.
+#include "PLYBenchMain.h"
 #include "PLYExportManager.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYLayoutRenderer.h"
@@ -41,11 +42,4 @@ BENCHMARK(BM_ExportThirtyBlocks)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+PLY_BENCHMARK_MAIN_WITH_APPLICATION()

@@ -1,6 +1,7 @@
 // Image cache throughput: renditions per second over generated 24-megapixel JPEGs with the
 // cache's five workers, and the cost of one image's preview + export pair against a single
 // reduced-scale decode of the same file (goal: at most 1.2x).
+#include "PLYBenchMain.h"
 #include "PLYImageManager.h"
 #include "PLYSourceImage.h"
 #include "PLYTestImages.h"
@@ -81,11 +82,4 @@ BENCHMARK(BM_PairCostOverOneDecode)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+PLY_BENCHMARK_MAIN_WITH_APPLICATION()

@@ -1,5 +1,6 @@
 // Layout of a 1,000-block post: runs on every pointer move while dragging, so it must stay
 // well inside a frame.
+#include "PLYBenchMain.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYTestImageSource.h"
 #include "PLYTestLayouts.h"
@@ -50,11 +51,4 @@ BENCHMARK(BM_LayoutThousandBlocks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+PLY_BENCHMARK_MAIN_WITH_APPLICATION()
