@@ -52,14 +52,7 @@ protected:
         ASSERT_TRUE(dev->start(0));
         PLYUseLocalService(dev->port());
 
-        Manager::Timing timing;
-        timing.publisherStartDelay = 0.01;
-        timing.retryInitialDelay = 0.02;
-        timing.retryMaximumDelay = 0.08;
-        timing.relaunchDelay = 0.5;
-        Manager::setTiming(timing);
-        Manager::setApplicationVersion("1.5.0");
-        PLYWebServiceChannel::setKeepAliveInterval(0.2);
+        PLYUseShortSessionTimings();
         Manager::setInternetMonitorFactory([] {
             auto internet = std::make_shared<PLYReachability>();
             internet->setReachableForTesting(true);
