@@ -101,6 +101,8 @@ PLYWebServiceManager* PLYWebServiceManager::globalManager() {
     return slot.get();
 }
 
+PLYWebServiceManager* PLYWebServiceManager::existingManager() { return instanceSlot().get(); }
+
 void PLYWebServiceManager::install() {
     static Gateway gateway;
     PLYCoreManager::setWebServiceGateway(&gateway);

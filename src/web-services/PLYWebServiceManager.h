@@ -95,6 +95,9 @@ public:
     // ---- The singleton ----
     static PLYWebServiceManager* globalManager();
     static PLYWebServiceManager* sharedManager() { return globalManager(); }
+    // The manager when one exists, never a new one: for clean-up paths, which run also while
+    // the manager itself is being destroyed.
+    static PLYWebServiceManager* existingManager();
     // Registers the manager with the core manager (gateway) and the model objects (payload
     // logger). Called once by the application's start-up, before the core manager starts.
     static void install();

@@ -23,7 +23,10 @@ void PLYWebServicePostPublisherManagerServices::addServiceStateObserver(const vo
 }
 
 void PLYWebServicePostPublisherManagerServices::removeServiceStateObserver(const void* owner) {
-    PLYWebServiceManager::globalManager()->removeStateChangeNotificationHandler(owner);
+    // Publishers go with the manager that holds them: removing an observer must not make a
+    // fresh manager (and start a new session) while the old one is being destroyed.
+    if (PLYWebServiceManager* manager = PLYWebServiceManager::existingManager())
+        manager->removeStateChangeNotificationHandler(owner);
 }
 
 QString PLYWebServicePostPublisherManagerServices::accountHost() const {

@@ -112,6 +112,19 @@ inline void PLYInstallSessionRoutes(PLYFakeService& service, PLYScriptedAccount&
     });
 }
 
+// Short waits for the session (publishers soon after IDLE, quick retries, a brisk channel
+// ping) and an application version that the services accept.
+inline void PLYUseShortSessionTimings() {
+    PLYWebServiceManager::Timing timing;
+    timing.publisherStartDelay = 0.01;
+    timing.retryInitialDelay = 0.02;
+    timing.retryMaximumDelay = 0.08;
+    timing.relaunchDelay = 0.5;
+    PLYWebServiceManager::setTiming(timing);
+    PLYWebServiceManager::setApplicationVersion("1.5.0");
+    PLYWebServiceChannel::setKeepAliveInterval(0.05);
+}
+
 // Whether the service host answers, as the test says.
 class PLYScriptedHostProbe : public PLYWebServiceHostProbe {
 public:
@@ -203,14 +216,7 @@ protected:
         PLYInstallSessionRoutes(service, script);
         PLYCoreManager::resetGlobalManager(PLYTestEnvironment::makeTempDirectory("store"));
         PLYCoreManager::persistantStore()->setUp(false);
-        PLYWebServiceManager::Timing timing;
-        timing.publisherStartDelay = 0.01;
-        timing.retryInitialDelay = 0.02;
-        timing.retryMaximumDelay = 0.08;
-        timing.relaunchDelay = 0.5;
-        PLYWebServiceManager::setTiming(timing);
-        PLYWebServiceManager::setApplicationVersion("1.5.0");
-        PLYWebServiceChannel::setKeepAliveInterval(0.05);
+        PLYUseShortSessionTimings();
         PLYWebServiceManager::setInternetMonitorFactory([this] {
             internet = std::make_shared<PLYReachability>();
             internet->setReachableForTesting(internetUp);
