@@ -434,9 +434,19 @@ void PLYLayoutManager::removeBlock(PLYBlock* block, bool preventPurge) {
 
 void PLYLayoutManager::removeBlocks(const QList<PLYBlock*>& blocks) {
     // Earlier removals may dissolve containers named later: hold everything by identifier.
-    QStringList ids;
+    QStringList named;
     for (PLYBlock* b : blocks)
-        if (b) ids << idOf(*b);
+        if (b) named << idOf(*b);
+    // A block inside another named block goes with it. Removed on its own first, it could
+    // dissolve that container into a sibling, which would then outlive the removal.
+    const QSet<QString> namedSet(named.begin(), named.end());
+    QStringList ids;
+    for (const QString& id : named) {
+        const QList<PLYBlock*> path = pathFromSectionToBlock(blockForRef(id));
+        const bool insideNamed = std::any_of(path.begin(), path.end() - (path.isEmpty() ? 0 : 1),
+                                             [&](const PLYBlock* ancestor) { return namedSet.contains(idOf(*ancestor)); });
+        if (!insideNamed) ids << id;
+    }
     bool changed = false;
     for (const QString& id : ids)
         if (PLYBlock* b = blockForRef(id)) changed |= removeWithoutAnnouncing(b, false);

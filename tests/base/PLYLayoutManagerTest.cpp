@@ -316,6 +316,18 @@ TEST_F(LayoutManagerTest, RemoveBlocksSurvivesContainersDissolvedByEarlierRemova
     EXPECT_EQ(announcements, 2) << "one for the add, one for the batch";
 }
 
+TEST_F(LayoutManagerTest, RemoveBlocksTakesAContainerWholeEvenWhenOneOfItsChildrenComesFirst) {
+    manager->addBlock(block("keep"), nullptr, section());
+    manager->addBlock(container("row", false, {image("a", "i"), image("b", "j")}), nullptr, section());
+    // The selection names a child before its container: removing the child first would
+    // dissolve the container into b, and b would then survive a delete that named it.
+    manager->removeBlocks({manager->blockForRef("a"), manager->blockForRef("row")});
+    EXPECT_EQ(sectionShape(), "keep");
+    EXPECT_EQ(owner->counts.value("i"), 0);
+    EXPECT_EQ(owner->counts.value("j"), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 TEST_F(LayoutManagerTest, RemovingABlockNotInTheLayoutChangesNothing) {
     manager->addBlock(block("a"), nullptr, section());
     PLYBlock stranger = block("zz");
