@@ -31,7 +31,8 @@ State& state() {
     return s;
 }
 
-constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %s:%# %! | %v";
+// %g: the source file path as compiled, so that two files of one name are told apart.
+constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %g:%# %! | %v";
 
 void buildLoggers(State& s, const Options& options) {
     std::vector<spdlog::sink_ptr> sinks;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include "PLYLog.h"
@@ -48,4 +51,23 @@ TEST(LogRedaction, SecretsWithQuotesAndBackslashesLeaveNothingBehind) {
     const QString redPlist = PLYLog::redact(plist);
     EXPECT_FALSE(redPlist.contains("cd ef")) << redPlist.toStdString();
     EXPECT_TRUE(redPlist.contains("name = x")) << redPlist.toStdString();
+}
+
+TEST(LogFile, ErrorLinesAreOnDiskAtOnceWithTheirSourcePathFunctionAndLine) {
+    const QString directory = PLYLog::logDirectory();
+    ASSERT_FALSE(directory.isEmpty());
+    const QString marker = QStringLiteral("disk-marker-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    const int line = __LINE__ + 1;
+    PLY_LOG_ERROR(marker);
+    // No flush and no wait: errors are written synchronously.
+    QString found;
+    for (const QFileInfo& file : QDir(directory).entryInfoList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile f(file.absoluteFilePath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        for (const QString& l : QString::fromUtf8(f.readAll()).split('\n'))
+            if (l.contains(marker)) found = l;
+    }
+    ASSERT_FALSE(found.isEmpty());
+    EXPECT_TRUE(found.contains(QString::fromUtf8(__FILE__) + ":" + QString::number(line))) << found.toStdString();
+    EXPECT_TRUE(found.contains(QString::fromUtf8(__func__))) << found.toStdString();
 }
