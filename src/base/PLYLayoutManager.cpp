@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
+#include <cmath>
 
 using BlockList = google::protobuf::RepeatedPtrField<PLYBlock>;
 
@@ -162,7 +163,8 @@ QString PLYLayoutManager::sourceLastUpdatedForImage(const QString& imageIdentifi
 }
 
 QColor PLYLayoutManager::backgroundColourForLayout(const PLYLayout& layout) {
-    auto channel = [](float v) { return std::clamp(double(v) / 255.0, 0.0, 1.0); };
+    // Clamped, and NaN read as 0: a damaged file must not give an out-of-range colour.
+    auto channel = [](float v) { return std::isnan(v) ? 0.0 : std::clamp(double(v) / 255.0, 0.0, 1.0); };
     const PLYColour& c = layout.background_colour();
     return QColor::fromRgbF(float(channel(c.r())), float(channel(c.g())), float(channel(c.b())), 1.0f);
 }

@@ -6,6 +6,7 @@
 #include "PLYNotificationCenter.h"
 
 #include <QMap>
+#include <limits>
 #include <QStringList>
 
 namespace {
@@ -172,6 +173,16 @@ TEST(LayoutManagerFactories, TextWidthPresetsAndBackgroundColour) {
     EXPECT_DOUBLE_EQ(c.redF(), 1.0);
     EXPECT_NEAR(c.greenF(), 0.2, 1e-6);
     EXPECT_DOUBLE_EQ(c.alphaF(), 1.0);
+
+    // A damaged file may hold any float: the colour stays a valid, opaque one.
+    layout.mutable_background_colour()->set_r(std::numeric_limits<float>::quiet_NaN());
+    layout.mutable_background_colour()->set_g(std::numeric_limits<float>::infinity());
+    const QColor damaged = PLYLayoutManager::backgroundColourForLayout(layout);
+    EXPECT_TRUE(damaged.isValid());
+    EXPECT_EQ(damaged.spec(), QColor::Rgb);
+    EXPECT_DOUBLE_EQ(damaged.redF(), 0.0);
+    EXPECT_DOUBLE_EQ(damaged.greenF(), 1.0);
+    EXPECT_DOUBLE_EQ(damaged.alphaF(), 1.0);
 }
 
 TEST_F(LayoutManagerTest, InsertKeepsOrderAppendsPastTheEndAndClampsNegativeIndexes) {
