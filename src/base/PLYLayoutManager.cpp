@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
+#include <cmath>
 
 using BlockList = google::protobuf::RepeatedPtrField<PLYBlock>;
 
@@ -162,7 +163,8 @@ QString PLYLayoutManager::sourceLastUpdatedForImage(const QString& imageIdentifi
 }
 
 QColor PLYLayoutManager::backgroundColourForLayout(const PLYLayout& layout) {
-    auto channel = [](float v) { return std::clamp(double(v) / 255.0, 0.0, 1.0); };
+    // Clamped, and NaN read as 0: a damaged file must not give an out-of-range colour.
+    auto channel = [](float v) { return std::isnan(v) ? 0.0 : std::clamp(double(v) / 255.0, 0.0, 1.0); };
     const PLYColour& c = layout.background_colour();
     return QColor::fromRgbF(float(channel(c.r())), float(channel(c.g())), float(channel(c.b())), 1.0f);
 }
@@ -434,9 +436,19 @@ void PLYLayoutManager::removeBlock(PLYBlock* block, bool preventPurge) {
 
 void PLYLayoutManager::removeBlocks(const QList<PLYBlock*>& blocks) {
     // Earlier removals may dissolve containers named later: hold everything by identifier.
-    QStringList ids;
+    QStringList named;
     for (PLYBlock* b : blocks)
-        if (b) ids << idOf(*b);
+        if (b) named << idOf(*b);
+    // A block inside another named block goes with it. Removed on its own first, it could
+    // dissolve that container into a sibling, which would then outlive the removal.
+    const QSet<QString> namedSet(named.begin(), named.end());
+    QStringList ids;
+    for (const QString& id : named) {
+        const QList<PLYBlock*> path = pathFromSectionToBlock(blockForRef(id));
+        const bool insideNamed = std::any_of(path.begin(), path.end() - (path.isEmpty() ? 0 : 1),
+                                             [&](const PLYBlock* ancestor) { return namedSet.contains(idOf(*ancestor)); });
+        if (!insideNamed) ids << id;
+    }
     bool changed = false;
     for (const QString& id : ids)
         if (PLYBlock* b = blockForRef(id)) changed |= removeWithoutAnnouncing(b, false);

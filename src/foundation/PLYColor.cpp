@@ -1,9 +1,14 @@
 #include "PLYColor.h"
 
+#include <cctype>
+
 QColor PLYColor::colorWithHexColorString(const QString& hex) {
     QString digits = hex.trimmed();
     if (digits.startsWith(QLatin1Char('#'))) digits.remove(0, 1);
     if (digits.size() != 6) return {};
+    // toUInt alone would also take a sign or a "0x" prefix.
+    for (const QChar c : digits)
+        if (c.unicode() > 0x7f || !std::isxdigit(static_cast<unsigned char>(c.toLatin1()))) return {};
     bool ok = false;
     const uint rgb = digits.toUInt(&ok, 16);
     if (!ok) return {};

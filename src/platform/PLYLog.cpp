@@ -31,7 +31,8 @@ State& state() {
     return s;
 }
 
-constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %s:%# %! | %v";
+// %g: the source file path as compiled, so that two files of one name are told apart.
+constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %g:%# %! | %v";
 
 void buildLoggers(State& s, const Options& options) {
     std::vector<spdlog::sink_ptr> sinks;
@@ -99,21 +100,28 @@ QString logDirectory() {
 
 QString redact(const QString& text) {
     static const QString keys = QStringLiteral("password_raw|password|jwt|token|access_token|refresh_token");
-    // "key": "value" in JSON (also inside escaped JSON)
+    // "key": "value" in JSON. A string value runs to its closing quote, past escaped quotes and
+    // backslashes: a secret may hold any character.
     static const QRegularExpression json(
-        QStringLiteral("(\\\\?\"(?:%1)\\\\?\"\\s*:\\s*)(\\\\?\"(?:[^\"\\\\]|\\\\.)*?\\\\?\"|[^,}\\s]+)").arg(keys),
+        QStringLiteral(R"re((?<!\\)("(?:%1)"\s*:\s*)("(?:[^"\\]|\\.)*"|[^,}\]\s]+))re").arg(keys),
+        QRegularExpression::CaseInsensitiveOption);
+    // The same inside a JSON text carried as a string of another: quotes come as \" and
+    // backslashes as \\, so the value's own escaped quote reads \\\".
+    static const QRegularExpression escapedJson(
+        QStringLiteral(R"re((\\"(?:%1)\\"\s*:\s*)(\\"(?:[^"\\]|\\\\(?:[^"\\]|\\"|\\\\))*\\"|[^,}\]\s\\]+))re").arg(keys),
         QRegularExpression::CaseInsensitiveOption);
     // key = value / key: value in dictionary descriptions
     static const QRegularExpression kv(
-        QStringLiteral("(\\b(?:%1)\\b\\s*[=:]\\s*)(\"[^\"]*\"|[^;,&\\s)}]+)").arg(keys),
+        QStringLiteral(R"re((\b(?:%1)\b\s*[=:]\s*)("(?:[^"\\]|\\.)*"|[^;,&\s)}]+))re").arg(keys),
         QRegularExpression::CaseInsensitiveOption);
     // ?token=... query items
-    static const QRegularExpression query(QStringLiteral("([?&](?:%1)=)[^&#\\s\"]*").arg(keys),
+    static const QRegularExpression query(QStringLiteral(R"re(([?&](?:%1)=)[^&#\s"]*)re").arg(keys),
                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression bearer(QStringLiteral("(Bearer\\s+)[A-Za-z0-9._~+/=-]+"),
+    static const QRegularExpression bearer(QStringLiteral(R"re((Bearer\s+)[A-Za-z0-9._~+/=-]+)re"),
                                            QRegularExpression::CaseInsensitiveOption);
     QString out = text;
     out.replace(json, QStringLiteral("\\1\"<redacted>\""));
+    out.replace(escapedJson, QStringLiteral("\\1\\\"<redacted>\\\""));
     out.replace(query, QStringLiteral("\\1<redacted>"));
     out.replace(kv, QStringLiteral("\\1<redacted>"));
     out.replace(bearer, QStringLiteral("\\1<redacted>"));

@@ -17,7 +17,7 @@ PLYNotificationCenter::Token PLYNotificationCenter::addObserver(const QString& n
     entry->object = object;
     entry->owner = owner;
     entry->handler = std::move(handler);
-    entry->active = std::make_shared<bool>(true);
+    entry->active = std::make_shared<std::atomic<bool>>(true);
     m_entries.push_back(entry);
     return entry->token;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -47,7 +48,8 @@ private:
         const void* object;
         const void* owner;
         Handler handler;
-        std::shared_ptr<bool> active;
+        // Read by posts on any thread without the lock; cleared under it on removal.
+        std::shared_ptr<std::atomic<bool>> active;
     };
     mutable std::recursive_mutex m_mutex;
     std::vector<std::shared_ptr<Entry>> m_entries;

@@ -26,6 +26,8 @@ qint64 PLYQtModalRunner::runModalForWindow(QWidget* window) {
     QPointer<QWidget> guard(window);
     window->setWindowModality(Qt::ApplicationModal);
     window->installEventFilter(&watcher);
+    // A window deleted without being closed first would otherwise leave the run going forever.
+    QObject::connect(window, &QObject::destroyed, &loop, [&loop] { loop.exit(int(Stop)); });
     window->show();
     window->raise();
     m_loops.append(&loop);

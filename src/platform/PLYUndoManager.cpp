@@ -83,9 +83,15 @@ void PLYUndoManager::run(std::vector<Group>& from, std::vector<Group>& to, bool&
         notify();
         throw;
     }
-    Group opposite = std::move(m_open.back());
-    m_open.pop_back();
-    if (!opposite.entries.empty()) to.push_back(std::move(opposite));
+    // A closure may have cleared everything (removeAllActions) or closed the group itself:
+    // then there is nothing to keep.
+    if (m_open.size() == 1) {
+        Group opposite = std::move(m_open.back());
+        m_open.pop_back();
+        if (!opposite.entries.empty()) to.push_back(std::move(opposite));
+    } else {
+        m_open.clear();
+    }
     notify();
 }
 

@@ -6,6 +6,7 @@
 #include "PLYNotificationCenter.h"
 
 #include <QMap>
+#include <limits>
 #include <QStringList>
 
 namespace {
@@ -172,6 +173,16 @@ TEST(LayoutManagerFactories, TextWidthPresetsAndBackgroundColour) {
     EXPECT_DOUBLE_EQ(c.redF(), 1.0);
     EXPECT_NEAR(c.greenF(), 0.2, 1e-6);
     EXPECT_DOUBLE_EQ(c.alphaF(), 1.0);
+
+    // A damaged file may hold any float: the colour stays a valid, opaque one.
+    layout.mutable_background_colour()->set_r(std::numeric_limits<float>::quiet_NaN());
+    layout.mutable_background_colour()->set_g(std::numeric_limits<float>::infinity());
+    const QColor damaged = PLYLayoutManager::backgroundColourForLayout(layout);
+    EXPECT_TRUE(damaged.isValid());
+    EXPECT_EQ(damaged.spec(), QColor::Rgb);
+    EXPECT_DOUBLE_EQ(damaged.redF(), 0.0);
+    EXPECT_DOUBLE_EQ(damaged.greenF(), 1.0);
+    EXPECT_DOUBLE_EQ(damaged.alphaF(), 1.0);
 }
 
 TEST_F(LayoutManagerTest, InsertKeepsOrderAppendsPastTheEndAndClampsNegativeIndexes) {
@@ -314,6 +325,18 @@ TEST_F(LayoutManagerTest, RemoveBlocksSurvivesContainersDissolvedByEarlierRemova
     EXPECT_EQ(sectionShape(), "");
     EXPECT_EQ(owner->counts.value("i"), 0);
     EXPECT_EQ(announcements, 2) << "one for the add, one for the batch";
+}
+
+TEST_F(LayoutManagerTest, RemoveBlocksTakesAContainerWholeEvenWhenOneOfItsChildrenComesFirst) {
+    manager->addBlock(block("keep"), nullptr, section());
+    manager->addBlock(container("row", false, {image("a", "i"), image("b", "j")}), nullptr, section());
+    // The selection names a child before its container: removing the child first would
+    // dissolve the container into b, and b would then survive a delete that named it.
+    manager->removeBlocks({manager->blockForRef("a"), manager->blockForRef("row")});
+    EXPECT_EQ(sectionShape(), "keep");
+    EXPECT_EQ(owner->counts.value("i"), 0);
+    EXPECT_EQ(owner->counts.value("j"), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(LayoutManagerTest, RemovingABlockNotInTheLayoutChangesNothing) {

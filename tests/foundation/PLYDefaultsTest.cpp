@@ -108,4 +108,11 @@ TEST_F(Defaults, SupportFolderAndHelpAddresses) {
     const QUrl url = PLYDefaults::supportURLForPath(QStringLiteral("/getting-started"));
     EXPECT_EQ(url.toString(), QStringLiteral("https://help.%1/getting-started").arg(QStringLiteral(PELLORY_SERVICE_DOMAIN)));
     EXPECT_EQ(PLYDefaults::supportURLForPath(QStringLiteral("a/b")).path(), QStringLiteral("/a/b"));
+    // A path component is all path: "?" and "#" start no query or fragment.
+    const QUrl odd = PLYDefaults::supportURLForPath(QStringLiteral("faq?x=1#top 2"));
+    EXPECT_TRUE(odd.isValid());
+    EXPECT_EQ(odd.path(), QStringLiteral("/faq?x=1#top 2"));
+    EXPECT_FALSE(odd.hasQuery());
+    EXPECT_FALSE(odd.hasFragment());
+    EXPECT_EQ(QUrl(odd.toString(QUrl::FullyEncoded)).path(), QStringLiteral("/faq?x=1#top 2"));
 }

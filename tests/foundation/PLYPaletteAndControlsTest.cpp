@@ -17,6 +17,9 @@ TEST(Palette, HexStringsAndNamedColours) {
     EXPECT_EQ(PLYColor::colorWithHexColorString("#0a0B0c"), QColor(10, 11, 12));
     EXPECT_FALSE(PLYColor::colorWithHexColorString("12345").isValid());
     EXPECT_FALSE(PLYColor::colorWithHexColorString("GG0000").isValid());
+    // Six characters that a number parser would take, but not six hexadecimal digits.
+    EXPECT_FALSE(PLYColor::colorWithHexColorString("+FFFFF").isValid());
+    EXPECT_FALSE(PLYColor::colorWithHexColorString("0xFFFF").isValid());
     EXPECT_EQ(PLYColor::kro_blueColour(), PLYColor::colorWithHexColorString("219DFF"));
     EXPECT_EQ(PLYColor::kro_layoutBackground(), PLYColor::colorWithHexColorString("F4F4F4"));
     EXPECT_EQ(PLYColor::kro_homeBackground(), PLYColor::colorWithHexColorString("E5E5E5"));

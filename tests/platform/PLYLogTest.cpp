@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include "PLYLog.h"
@@ -25,4 +28,46 @@ TEST(LogRedaction, ObserversOnlySeeRedactedLines) {
     PLYLog::removeObserver(token);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_FALSE(lines.first().contains("pa55"));
+}
+
+TEST(LogRedaction, SecretsWithQuotesAndBackslashesLeaveNothingBehind) {
+    // A password may hold any character; JSON escapes quotes and backslashes inside it.
+    const QString pretty = QStringLiteral("{\n    \"email\": \"a@b.c\",\n    \"password\": \"pa\\\"ss, word\\\\\",\n    \"x\": 1\n}");
+    const QString red = PLYLog::redact(pretty);
+    EXPECT_FALSE(red.contains("ss, word")) << red.toStdString();
+    EXPECT_FALSE(red.contains(QStringLiteral(R"(pa\")"))) << red.toStdString();
+    EXPECT_TRUE(red.contains("\"x\": 1")) << red.toStdString();
+    EXPECT_TRUE(red.contains("a@b.c"));
+
+    // The same body carried as a string inside another JSON text.
+    const QString nested = QStringLiteral(R"({"body":"{\"password\":\"pa\\\"ss, word\",\"keep\":\"me\"}"})");
+    const QString redNested = PLYLog::redact(nested);
+    EXPECT_FALSE(redNested.contains("ss, word")) << redNested.toStdString();
+    EXPECT_TRUE(redNested.contains("keep")) << redNested.toStdString();
+    EXPECT_TRUE(redNested.contains("me")) << redNested.toStdString();
+
+    // Property-list style descriptions escape quotes the same way.
+    const QString plist = QStringLiteral(R"({ jwt = "ab\"cd ef"; name = x; })");
+    const QString redPlist = PLYLog::redact(plist);
+    EXPECT_FALSE(redPlist.contains("cd ef")) << redPlist.toStdString();
+    EXPECT_TRUE(redPlist.contains("name = x")) << redPlist.toStdString();
+}
+
+TEST(LogFile, ErrorLinesAreOnDiskAtOnceWithTheirSourcePathFunctionAndLine) {
+    const QString directory = PLYLog::logDirectory();
+    ASSERT_FALSE(directory.isEmpty());
+    const QString marker = QStringLiteral("disk-marker-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    const int line = __LINE__ + 1;
+    PLY_LOG_ERROR(marker);
+    // No flush and no wait: errors are written synchronously.
+    QString found;
+    for (const QFileInfo& file : QDir(directory).entryInfoList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile f(file.absoluteFilePath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        for (const QString& l : QString::fromUtf8(f.readAll()).split('\n'))
+            if (l.contains(marker)) found = l;
+    }
+    ASSERT_FALSE(found.isEmpty());
+    EXPECT_TRUE(found.contains(QString::fromUtf8(__FILE__) + ":" + QString::number(line))) << found.toStdString();
+    EXPECT_TRUE(found.contains(QString::fromUtf8(__func__))) << found.toStdString();
 }

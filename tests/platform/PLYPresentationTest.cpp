@@ -79,3 +79,21 @@ TEST(Presentation, ScriptedModalRunnerAndOtherDoubles) {
     ASSERT_EQ(notifier->delivered().size(), 1);
     PLYUserNotifier::setShared(nullptr);
 }
+
+TEST(Presentation, QtModalRunEndsWhenTheWindowIsDestroyed) {
+    PLYQtModalRunner runner;
+    auto* window = new QWidget;
+    // A window that goes away without being closed (its owner deletes it) ends the run.
+    QTimer::singleShot(0, [window] { delete window; });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    bool hung = false;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        hung = true;
+        runner.stopModalWithCode(PLYModalRunner::Abort);
+    });
+    watchdog.start(2000);
+    EXPECT_EQ(runner.runModalForWindow(window), PLYModalRunner::Stop);
+    EXPECT_FALSE(hung);
+    EXPECT_FALSE(runner.isRunning());
+}

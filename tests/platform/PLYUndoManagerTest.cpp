@@ -130,3 +130,25 @@ TEST(UndoManager, RemovingActions) {
     EXPECT_FALSE(undo.canRedo());
     EXPECT_GE(changes, 4);
 }
+
+TEST(UndoManager, UndoActionThatClearsTheStacksLeavesThemEmpty) {
+    // Undoing may close what the actions belong to, and its owner clears the undo manager.
+    PLYUndoManager undo;
+    int ran = 0;
+    undo.registerUndo([&] {
+        ++ran;
+        undo.registerUndo([] {});
+        undo.removeAllActions();
+    });
+    undo.undo();
+    EXPECT_EQ(ran, 1);
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_FALSE(undo.canRedo());
+    EXPECT_FALSE(undo.isUndoing());
+    EXPECT_EQ(undo.groupingLevel(), 0);
+
+    // The manager stays usable.
+    undo.registerUndo([&] { ++ran; });
+    undo.undo();
+    EXPECT_EQ(ran, 2);
+}
