@@ -1,6 +1,7 @@
 #include "PLYServiceError.h"
 
 #include "PLYJSONSerialization.h"
+#include "PLYWebServiceModelObject.h"
 
 #include <QFile>
 #include <mutex>
@@ -35,7 +36,8 @@ PLYServiceError::PLYServiceError(const QVariant& body) {
     }
     const QVariantMap map = body.toMap();
     const QVariant code = map.value(QStringLiteral("code"));
-    if (code.isValid() && !PLYJSONSerialization::isNull(code)) m_code = code.toLongLong();
+    // A number beyond 64 bits is clamped rather than converted into an undefined value.
+    m_code = PLYWebServiceModelObject::integerFromJSON(code);
     const QVariant error = map.value(QStringLiteral("error"));
     if (error.isValid() && !PLYJSONSerialization::isNull(error)) m_error = stringValue(error);
     if (m_error.isNull()) m_error = errorMessageForCode(m_code);

@@ -10,6 +10,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <atomic>
+#include <cmath>
+#include <limits>
 #include <mutex>
 
 namespace {
@@ -18,6 +21,9 @@ struct LoggerSlot {
     std::mutex mutex;
     PLYWebServiceModelObject::PayloadLogger logger;
 };
+
+constexpr int DefaultRequestTimeoutMs = 60000;
+std::atomic<int> g_requestTimeoutMs{DefaultRequestTimeoutMs};
 
 LoggerSlot& loggerSlot() {
     static LoggerSlot slot;
@@ -69,7 +75,28 @@ QString PLYWebServiceModelObject::identifierString() const {
     return m_identifier.isValid() ? m_identifier.toString() : QString();
 }
 
-bool PLYWebServiceModelObject::hasIdentifier() const { return !identifierString().isEmpty(); }
+bool PLYWebServiceModelObject::hasIdentifier() const { return isUsablePathComponent(identifierString()); }
+
+bool PLYWebServiceModelObject::isUsablePathComponent(const QString& text) {
+    // Identifiers become path components of requests (a DELETE among them): one that reaches
+    // another resource must never be sent.
+    if (text.isEmpty() || text == QLatin1String(".") || text == QLatin1String("..")) return false;
+    for (const QChar c : text)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('?') || c == QLatin1Char('#') ||
+            c == QLatin1Char('%') || c.unicode() < 0x20)
+            return false;
+    return true;
+}
+
+int PLYWebServiceModelObject::requestTimeoutMs() { return g_requestTimeoutMs; }
+
+void PLYWebServiceModelObject::applyRequestTimeout(QNetworkRequest& request) {
+    request.setTransferTimeout(g_requestTimeoutMs);
+}
+
+void PLYWebServiceModelObject::setRequestTimeoutForTesting(int ms) {
+    g_requestTimeoutMs = ms < 0 ? DefaultRequestTimeoutMs : ms;
+}
 
 QString PLYWebServiceModelObject::sanitiseJSONString(const QVariant& value) {
     if (!value.isValid() || PLYJSONSerialization::isNull(value)) return {};
@@ -93,7 +120,18 @@ bool PLYWebServiceModelObject::boolFromJSON(const QVariant& value) {
 
 qint64 PLYWebServiceModelObject::integerFromJSON(const QVariant& value) {
     if (!value.isValid() || PLYJSONSerialization::isNull(value)) return 0;
-    if (value.typeId() == QMetaType::Double) return qint64(value.toDouble());
+    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::QString) {
+        // Out-of-range numbers are clamped, not converted into undefined values.
+        bool ok = false;
+        const double number = value.typeId() == QMetaType::Double ? value.toDouble() : value.toString().toDouble(&ok);
+        if (value.typeId() == QMetaType::QString && !ok) return 0;
+        if (std::isnan(number)) return 0;
+        if (number >= 9223372036854775807.0) return std::numeric_limits<qint64>::max();
+        if (number <= -9223372036854775808.0) return std::numeric_limits<qint64>::min();
+        return qint64(number);
+    }
+    if (value.typeId() == QMetaType::ULongLong && value.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+        return std::numeric_limits<qint64>::max();
     return value.toLongLong();
 }
 
@@ -142,6 +180,7 @@ bool PLYWebServiceModelObject::send(const Request& request, ResponseHandler hand
         networkRequest = QNetworkRequest(request.url);
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     }
+    applyRequestTimeout(networkRequest);
     QByteArray body;
     if (request.jsonBody)
         body = PLYJSONSerialization::dataWithJSONObject(
@@ -154,7 +193,11 @@ bool PLYWebServiceModelObject::send(const Request& request, ResponseHandler hand
         QObject::connect(reply, &QNetworkReply::finished, reply, [reply, request, handler]() {
             reply->deleteLater();
             Response response;
-            const PLYError transport = PelloryServices::transportErrorForReply(reply);
+            PLYError transport = PelloryServices::transportErrorForReply(reply);
+            // These requests are never aborted here: a cancelled one ran out of time.
+            if (transport.code == PelloryServices::URLErrorCancelled)
+                transport = PLYError(transport.domain, PelloryServices::URLErrorTimedOut,
+                                     QStringLiteral("The request timed out."), {}, transport.userInfo);
             if (!transport.isNull()) response.transportError = transport;
             response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             response.data = reply->readAll();
@@ -229,6 +272,11 @@ bool PLYWebServiceModelObject::sendUpdate(Request request, const PLYWebServiceCo
                                           std::function<void(const QVariantMap&)> apply) {
     // The update holds its receiver until it completes.
     PLYWebServiceModelObjectPtr self = weak_from_this().lock();
+    if (!self) {
+        // Nothing would keep the receiver alive until the answer comes back.
+        qWarning("An update needs a model object made with std::make_shared; nothing was sent");
+        return false;
+    }
     PLYWebServiceModelObject* raw = this;
     return send(request, [self, raw, completion, apply = std::move(apply)](const Response& response) {
         finish(response, completion, [&](const Response& r) {

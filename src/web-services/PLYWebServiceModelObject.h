@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QMetaType>
+#include <QNetworkRequest>
 #include <QStringList>
 #include <QUrl>
 #include <QVariant>
@@ -90,6 +91,15 @@ public:
     using ResponseHandler = std::function<void(const Response&)>;
     // Answers false, sending nothing, when the request needs a token and the current host has none.
     static bool send(const Request& request, ResponseHandler handler);
+    // A request that moves no bytes for this long ends with a transport error, as the platform's
+    // loader does after 60 s: a silent service never leaves a road waiting for ever.
+    static int requestTimeoutMs();
+    static void applyRequestTimeout(QNetworkRequest& request);
+    // Tests: a shorter limit; negative restores the default.
+    static void setRequestTimeoutForTesting(int ms);
+    // Whether `text` can stand as one component of a service address: not empty, no "/", "?",
+    // "#", "%" or "\\", and neither "." nor "..". An identifier that fails addresses nothing.
+    static bool isUsablePathComponent(const QString& text);
     // Runs the completion on the main thread later; a missing completion is skipped.
     static void complete(const PLYWebServiceCompletionBlock& completion, bool success, const QVariant& object = {},
                          const std::optional<PLYServiceError>& serviceError = std::nullopt,

@@ -18,7 +18,7 @@ bool PLYWebServicePost::getObjectFromServerRequest(const PLYWebServiceCompletion
 }
 
 bool PLYWebServicePost::getObjectFromServerRequest(const PLYWebServiceCompletionBlock& completion, const QString& postID) {
-    if (postID.isEmpty()) return false;
+    if (!isUsablePathComponent(postID)) return false;
     const QUrl url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths(resourcePath() << postID);
     return fetch<PLYWebServicePost>(fetchRequest(url, QStringLiteral("PLYWebServicePost::getObjectFromServerRequest")),
                                     completion);
@@ -100,6 +100,9 @@ bool PLYWebServicePost::getLinkDestination(const PLYWebServiceCompletionBlock& c
     Request request;
     request.url = urlWithPaths({QStringLiteral("link-destination")});
     return send(request, [completion](const Response& response) {
-        finish(response, completion, [](const Response& r) { return r.body.toMap().value(QStringLiteral("link")); });
+        finish(response, completion, [](const Response& r) {
+            const QString link = sanitiseJSONString(r.body.toMap().value(QStringLiteral("link")));
+            return link.isNull() ? QVariant() : QVariant(link);
+        });
     });
 }

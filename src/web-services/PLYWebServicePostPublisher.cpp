@@ -318,6 +318,13 @@ void PLYWebServicePostPublisher::registerForChannel() {
         s->addMessageDelegate(shared_from_this(), m_publishingPost->identifier());
 }
 
+void PLYWebServicePostPublisher::forgetRemotePost() {
+    PLY_LOG_INFO(QStringLiteral("Remote post of '%1' is gone").arg(m_localPost->name()));
+    m_localPost->setRemoteIdentifier(QString());
+    savePost();
+    m_publishingPost.reset();
+}
+
 void PLYWebServicePostPublisher::savePost() {
     if (m_detached) return;
     PLYError error;
@@ -342,6 +349,13 @@ void PLYWebServicePostPublisher::fetchRemoteState(quint64 generation) {
         fire(S(EventNoRemotePost));
         return;
     }
+    if (!PLYWebServiceModelObject::isUsablePathComponent(remote)) {
+        // Kept as it is in the post's file, but never sent as part of an address.
+        PLY_LOG_ERROR(QStringLiteral("Post '%1' has an unusable remote identifier; it counts as not published")
+                          .arg(m_localPost->name()));
+        fire(S(EventNoRemotePost));
+        return;
+    }
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
     const bool sent = PLYWebServicePost::getObjectFromServerRequest(
         [weak, generation](bool ok, const QVariant& object, const std::optional<PLYServiceError>& serviceError,
@@ -355,12 +369,17 @@ void PLYWebServicePostPublisher::fetchRemoteState(quint64 generation) {
                 self->registerForChannel();
                 self->fetchRevision(generation, true);
             } else if (serviceError && serviceError->code() == PLYServiceError::CodePostGone) {
-                PLY_LOG_INFO(QStringLiteral("Remote post of '%1' is gone").arg(self->m_localPost->name()));
-                self->m_localPost->setRemoteIdentifier(QString());
-                self->savePost();
-                self->m_publishingPost.reset();
+                self->forgetRemotePost();
                 self->fire(S(EventNoRemotePost));
-            } else if (transportError) {
+            } else {
+                // A passing failure of the service (a 5xx, an expired token being renewed)
+                // is read again later instead of leaving the post fetching for ever.
+                if (serviceError)
+                    PLY_LOG_WARN(QStringLiteral("Reading the remote post of '%1' failed: %2")
+                                     .arg(self->m_localPost->name(), serviceError->description()));
+                else if (transportError)
+                    PLY_LOG_WARN(QStringLiteral("Reading the remote post of '%1' failed: %2")
+                                     .arg(self->m_localPost->name(), transportError->description));
                 self->retryFetchLater(generation);
             }
         },
@@ -546,16 +565,28 @@ void PLYWebServicePostPublisher::takePostResponse(bool create, const QVariantMap
     if (create) {
         auto post = std::make_shared<PLYWebServicePost>();
         post->initFromJSON(PLYWebServiceModelObject::sanitiseJSONDictionary(body.value(QStringLiteral("post"))));
+        if (!post->hasIdentifier()) {
+            // Nothing could ever address this post again: do not go on as if it were published.
+            PLY_LOG_ERROR(QStringLiteral("The service created a post for '%1' without a usable identifier")
+                              .arg(m_localPost->name()));
+            fire(S(EventBailRemotePostManipulate));
+            return;
+        }
         m_publishingPost = post;
         m_localPost->setRemoteIdentifier(post->identifierString());
         savePost();
     }
+    if (!m_publishingPost) {
+        fire(S(EventBailRemotePostManipulate));
+        return;
+    }
     auto revision = std::make_shared<PLYWebServicePostRevision>();
     revision->initFromJSON(PLYWebServiceModelObject::sanitiseJSONDictionary(body.value(QStringLiteral("post_revision"))));
     revision->setPost(m_publishingPost);
-    if (body.contains(QStringLiteral("publish_revision"))) {
+    const QVariant publishJSON = body.value(QStringLiteral("publish_revision"));
+    if (publishJSON.isValid() && !PLYJSONSerialization::isNull(publishJSON)) {
         auto publish = std::make_shared<PLYWebServicePublishRevision>();
-        publish->initFromJSON(PLYWebServiceModelObject::sanitiseJSONDictionary(body.value(QStringLiteral("publish_revision"))));
+        publish->initFromJSON(PLYWebServiceModelObject::sanitiseJSONDictionary(publishJSON));
         publish->setPostRevision(revision);
         revision->setPublishRevision(publish);
     }
@@ -684,8 +715,9 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
                                 {QStringLiteral("blob"), QString::fromLatin1(bytes.toBase64())}};
     const QByteArray body = PLYJSONSerialization::dataWithJSONObject(QVariantMap{{QStringLiteral("image"), imageBody}},
                                                                      PLYJSONSerialization::WritingPrettyPrinted);
-    const QNetworkRequest request = PelloryServices::requestWithAuthentication(
+    QNetworkRequest request = PelloryServices::requestWithAuthentication(
         token, PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({QStringLiteral("images")}));
+    PLYWebServiceModelObject::applyRequestTimeout(request);
     QNetworkReply* reply = PelloryServices::sharedNetworkAccessManager()->post(request, body);
     m_uploadReplies.insert(reply);
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
@@ -794,10 +826,18 @@ void PLYWebServicePostPublisher::checkServerCompletedBuild(bool keepPolling) {
             again();
     };
     const bool sent = PLYWebServicePost::getObjectFromServerRequest(
-        [weak, again, decide](bool ok, const QVariant& object, const std::optional<PLYServiceError>&,
+        [weak, again, decide](bool ok, const QVariant& object, const std::optional<PLYServiceError>& serviceError,
                               const std::optional<PLYError>&) {
             auto self = weak.lock();
             if (!self || self->m_detached) return;
+            if (serviceError && serviceError->code() == PLYServiceError::CodePostGone &&
+                self->inState(StateServerBuilding)) {
+                // Deleted elsewhere while building: nothing will ever be built. Leaving the
+                // build re-reads the post, which then finds it unpublished.
+                self->forgetRemotePost();
+                self->fire(S(EventRemotePostUpToDate));
+                return;
+            }
             const auto post = ok ? PLYWebServiceModelObject::unwrap<PLYWebServicePost>(object) : nullptr;
             if (!post) return again();
             self->m_publishingPost = post;
@@ -851,7 +891,9 @@ void PLYWebServicePostPublisher::enterCancelling() {
 
 bool PLYWebServicePostPublisher::deletePost(const PLYWebServiceCompletionBlock& completion) {
     const QString remote = m_localPost->remoteIdentifier();
-    if (m_detached || remote.isEmpty() || PLYWebServiceHost::currentHost()->jwt().isEmpty()) return false;
+    if (m_detached || !PLYWebServiceModelObject::isUsablePathComponent(remote) ||
+        PLYWebServiceHost::currentHost()->jwt().isEmpty())
+        return false;
     if (updating()) {
         PLY_LOG_INFO(QStringLiteral("Tried to delete post while in state: %1").arg(currentState()->description()));
         return false;

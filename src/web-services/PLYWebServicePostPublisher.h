@@ -142,6 +142,8 @@ private:
     bool inState(const char* name) const;
     void registerForChannel();
     void savePost();
+    // The remote post no longer exists: clear and save the remote identifier.
+    void forgetRemotePost();
     bool postStillInStore() const;
 
     // Remote state

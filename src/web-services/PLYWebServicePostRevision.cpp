@@ -17,7 +17,11 @@ void PLYWebServicePostRevision::initFromJSON(const QVariantMap& json) {
     if (!pending.isValid() || PLYJSONSerialization::isNull(pending)) {
         m_pendingImages = m_requiredImgRefs.keys();
     } else {
-        for (const QVariant& ref : sanitiseJSONArray(pending)) m_pendingImages << ref.toString();
+        // Entries that name no image (null, objects, empty text) cannot be uploaded.
+        for (const QVariant& ref : sanitiseJSONArray(pending)) {
+            const QString text = sanitiseJSONString(ref);
+            if (!text.isEmpty() && !m_pendingImages.contains(text)) m_pendingImages << text;
+        }
     }
 }
 

@@ -20,7 +20,7 @@ bool PLYWebServicePublishRevision::getObjectFromServerRequest(const PLYWebServic
 
 bool PLYWebServicePublishRevision::getObjectFromServerRequest(const PLYWebServiceCompletionBlock& completion,
                                                               const QString& postID, const QString& postRevisionID) {
-    if (postID.isEmpty() || postRevisionID.isEmpty()) return false;
+    if (!isUsablePathComponent(postID) || !isUsablePathComponent(postRevisionID)) return false;
     const QUrl url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths(
         PLYWebServicePost::resourcePath() << postID << PLYWebServicePostRevision::resourcePath() << postRevisionID
                                           << resourcePath());

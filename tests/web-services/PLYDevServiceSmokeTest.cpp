@@ -119,6 +119,9 @@ TEST(DevServiceLayoutRefs, FindsImagesInNestedContainersOnce) {
     layout.add_sections()->add_blocks()->mutable_image()->set_img_ref("c");
     EXPECT_EQ(PLYDevService::imageRefsInLayout(QByteArray::fromStdString(layout.SerializeAsString())), (QStringList{"a", "b", "c"}));
     EXPECT_TRUE(PLYDevService::imageRefsInLayout("\xff\xff garbage").isEmpty());
+    // Field 4 whose length, 2^64 - 11, would lead back to the start of the buffer if read signed.
+    const QByteArray backwards = QByteArray::fromHex("22f5ffffffffffffffff01");
+    EXPECT_TRUE(PLYDevService::imageRefsInLayout(backwards).isEmpty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "PelloryServices.h"
 
 #include <QLocale>
+#include <limits>
 
 namespace {
 
@@ -302,6 +303,47 @@ TEST_F(WebServiceModelTest, TheManagerCanTakeOverThePayloadLog) {
     ASSERT_TRUE(updated.wait());
     PLYWebServiceModelObject::setPayloadLogger(nullptr);
     EXPECT_EQ(callers, QStringList{"PLYWebServiceAccount::getObjectFromServerRequest"}) << "updates log nothing";
+}
+
+TEST_F(WebServiceModelTest, WrongTypesAndHugeNumbersFromTheServiceAreReadSafely) {
+    signIn();
+    // Raw text: numbers beyond 64 bits, and values of the wrong JSON type.
+    service.enqueueReply("GET", "/api/me/account", PLYFakeReply::text(200,
+        R"({"data": {"id": {"nested": 1}, "name": ["a"], "status": 1e30, "gen_status": -1e300,
+                     "host": 12, "active": "yes", "created_at": 5, "updated_at": "2020-13-01T00:00:00Z"}})",
+        "application/json"));
+    PLYCompletionRecord record;
+    ASSERT_TRUE(PLYWebServiceAccount::getObjectFromServerRequest(record.block()));
+    ASSERT_TRUE(record.wait());
+    ASSERT_TRUE(record.success);
+    const auto account = PLYWebServiceModelObject::unwrap<PLYWebServiceAccount>(record.object);
+    ASSERT_TRUE(account);
+    EXPECT_EQ(account->status(), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(account->genericStatus(), std::numeric_limits<qint64>::min());
+    EXPECT_TRUE(account->locked());
+    EXPECT_FALSE(account->hasIdentifier()) << "an object is no identifier";
+    EXPECT_EQ(account->host(), "12");
+    EXPECT_FALSE(account->creationDate().isValid());
+    EXPECT_FALSE(account->updatedDate().isValid());
+
+    const PLYServiceError huge(PLYJSONSerialization::JSONObjectWithData(R"({"code": 1e40, "info": [1]})"));
+    EXPECT_EQ(huge.code(), std::numeric_limits<qint64>::max());
+    EXPECT_TRUE(huge.info().isEmpty());
+}
+
+TEST_F(WebServiceModelTest, ASilentServiceEndsTheRequestWithATransportError) {
+    signIn();
+    PLYWebServiceModelObject::setRequestTimeoutForTesting(200);
+    service.setHandler("GET", "/api/me/publisher", [](const PLYFakeRequest&) { return PLYFakeReply::json(200, data({{"id", 1}})); });
+    service.setHandlerDelay("GET", "/api/me/publisher", 3000);
+    PLYCompletionRecord record;
+    ASSERT_TRUE(PLYWebServicePublisher::getObjectFromServerRequest(record.block()));
+    const bool ended = record.wait(2500);
+    PLYWebServiceModelObject::setRequestTimeoutForTesting(-1);
+    ASSERT_TRUE(ended) << "the request would otherwise wait for ever";
+    EXPECT_FALSE(record.success);
+    ASSERT_TRUE(record.transportError.has_value());
+    EXPECT_EQ(record.transportError->code, PelloryServices::URLErrorTimedOut);
 }
 
 TEST(WebServiceDates, TheServiceFormatIsReadTheSameInEveryLocale) {

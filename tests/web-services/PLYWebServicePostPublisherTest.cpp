@@ -361,6 +361,68 @@ TEST_F(PostPublisherTest, DeleteRemovesTheRemotePostAndIsRefusedWhenUnpublishedO
     EXPECT_FALSE(never.called);
 }
 
+TEST_F(PostPublisherTest, ACreatedPostWithoutAnIdentifierIsNotTakenForPublished) {
+    makePost(1);
+    startPublisher();
+    dev->fakeService().enqueueReply("POST", "/api/me/posts", PLYFakeReply::json(201, QVariantMap{
+        {"post", QVariantMap{{"name", "Trip"}}}, {"post_revision", QVariantMap{{"id", 99}, {"pending", QVariantList{imageIds[0]}}}}}));
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(waitUntil([&] { return states.contains("NOT_PUBLISHED"); })) << states.join(",").toStdString();
+    EXPECT_EQ(states, (QStringList{"CREATING_POST", "FETCHING_INFO", "NOT_PUBLISHED"}));
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    EXPECT_TRUE(requests("POST", "/api/me/images").isEmpty()) << "nothing is uploaded for a post nobody can address";
+}
+
+TEST_F(PostPublisherTest, AnUnusableRemoteIdentifierIsNeverSentInAnAddress) {
+    makePost(1);
+    post->setRemoteIdentifier("7/../../publisher");
+    ASSERT_TRUE(post->save());
+    dev->fakeService().clearRequests();
+    startPublisher();
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
+    PLYCompletionRecord record;
+    EXPECT_FALSE(publisher->deletePost(record.block()));
+    pause(50);
+    EXPECT_TRUE(dev->fakeService().httpRequests().isEmpty()) << "above all no DELETE of another resource";
+    EXPECT_FALSE(record.called);
+    auto reloaded = PLYPersistantPost::load(post->folderPath(), store);
+    ASSERT_TRUE(reloaded);
+    EXPECT_EQ(reloaded->remoteIdentifier(), "7/../../publisher") << "the file is left as it was";
+}
+
+TEST_F(PostPublisherTest, APassingServiceFailureWhileReadingTheRemotePostIsRetried) {
+    makePost(1);
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled());
+    const QString remote = post->remoteIdentifier();
+    publisher->removeStateChangeNotificationHandler(this);
+    publisher.reset();
+    states.clear();
+
+    dev->fakeService().enqueueReply("GET", "/api/me/posts/*", PLYFakeReply::json(503, QVariantMap{{"code", 503}}));
+    const int before = requests("GET", "/api/me/posts/" + remote).size();
+    startPublisher();
+    ASSERT_TRUE(settlesIn("IDLE")) << states.join(",").toStdString();
+    EXPECT_EQ(requests("GET", "/api/me/posts/" + remote).size(), before + 2);
+    EXPECT_EQ(post->remoteIdentifier(), remote);
+}
+
+TEST_F(PostPublisherTest, APostDeletedElsewhereWhileBuildingEndsUnpublished) {
+    makePost(1);
+    startPublisher();
+    // The first build check hears that the post is gone.
+    dev->fakeService().enqueueReply("GET", "/api/me/posts/*", PLYFakeReply::json(404, QVariantMap{{"code", 301}}));
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(waitUntil([&] { return states.contains("NOT_PUBLISHED"); })) << states.join(",").toStdString();
+    EXPECT_EQ(states.mid(states.indexOf("SERVER_BUILDING")),
+              (QStringList{"SERVER_BUILDING", "IDLE", "FETCHING_INFO", "NOT_PUBLISHED"}));
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    auto reloaded = PLYPersistantPost::load(post->folderPath(), store);
+    ASSERT_TRUE(reloaded);
+    EXPECT_TRUE(reloaded->remoteIdentifier().isEmpty());
+}
+
 // The core manager deletes a published post through the gateway; the publisher then lets go.
 class PublisherGateway : public PLYWebServiceGateway {
 public:

@@ -83,6 +83,30 @@ TEST_F(WebServicePostTest, PendingImagesFallBackToRequiredReferencesOnlyWhenAbse
     EXPECT_EQ(service.requestsMatching("GET", "/api/me/posts/*/pending-revision").size(), 3);
 }
 
+TEST_F(WebServicePostTest, PendingEntriesThatNameNoImageAreDropped) {
+    signIn();
+    auto post = postWithId(5);
+    const auto revision = fetchPending(post, {{"id", 8}, {"pending", QVariantList{"a", QVariant::fromValue(nullptr),
+        QVariantMap{{"x", 1}}, "", "a", 7}}});
+    ASSERT_TRUE(revision);
+    EXPECT_EQ(revision->pendingImages(), (QStringList{"a", "7"}));
+}
+
+TEST_F(WebServicePostTest, IdentifiersThatWouldAddressAnotherResourceAreNeverSent) {
+    signIn();
+    PLYCompletionRecord record;
+    for (const QString& id : {QString("1/../../publisher"), QString(".."), QString("5?x=1"), QString("5#a"), QString("%2e%2e")}) {
+        EXPECT_FALSE(PLYWebServicePost::getObjectFromServerRequest(record.block(), id)) << id.toStdString();
+        EXPECT_FALSE(postWithId(id)->cleanUpPost(record.block())) << id.toStdString();
+        EXPECT_FALSE(PLYWebServicePublishRevision::getObjectFromServerRequest(record.block(), "5", id)) << id.toStdString();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(record.called);
+    EXPECT_TRUE(service.httpRequests().isEmpty());
+    EXPECT_TRUE(postWithId(5)->hasIdentifier());
+    EXPECT_TRUE(postWithId("abc-12")->hasIdentifier());
+}
+
 TEST_F(WebServicePostTest, ServiceErrorForgetsTheStoredRevisionTransportErrorKeepsIt) {
     signIn();
     auto post = postWithId(5);

@@ -44,7 +44,8 @@ QList<QPair<quint32, QByteArray>> lengthDelimitedFields(const QByteArray& messag
         case 1: at += 8; break;
         case 5: at += 4; break;
         case 2:
-            if (!readVarint(message, at, value) || at + qsizetype(value) > message.size()) return fields;
+            // Compared unsigned: a length beyond 63 bits must not turn negative and run backwards.
+            if (!readVarint(message, at, value) || value > quint64(message.size() - at)) return fields;
             fields.append({field, message.mid(at, qsizetype(value))});
             at += qsizetype(value);
             break;

@@ -176,6 +176,10 @@ void PLYFakeService::readFrom(QTcpSocket* socket) {
             return;
         }
         const qsizetype length = request.header("content-length").toLongLong();
+        if (length < 0) {
+            socket->abort();
+            return;
+        }
         const qsizetype total = headerEnd + 4 + length;
         if (available.size() < total) return;
         socket->read(total);
