@@ -128,12 +128,22 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
 void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
     if (!image) return;
     const QString id = image->identifier();
-    const QString source = image->path();
-    if (!force && !m_inFlight.contains(id) && hasRenditions(id)) {
-        const QFileInfo cached(exportPathForIdentifier(id));
-        if (cached.lastModified() >= QFileInfo(source).lastModified() && !m_failed.contains(id)) return;
+    if (m_inFlight.contains(id)) {
+        // Two jobs writing the same files could finish in either order and leave the older
+        // picture behind: a forced request runs again once the current one is done.
+        if (force) m_rerun.insert(id);
+        return;
     }
-    if (m_inFlight.contains(id) && !force) return;
+    if (!force && hasRenditions(id) && !m_failed.contains(id)) {
+        const QFileInfo cached(exportPathForIdentifier(id));
+        if (cached.lastModified() >= QFileInfo(image->path()).lastModified()) return;
+    }
+    start(image);
+}
+
+void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
+    const QString id = image->identifier();
+    const QString source = image->path();
     const quint64 generation = ++m_generation;
     m_inFlight.insert(id, generation);
     m_failed.remove(id);
@@ -154,17 +164,20 @@ void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& i
 
 void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok,
                                quint64 generation) {
-    // A newer request for the same image supersedes this one.
     if (m_inFlight.value(identifier) != generation) return;
     m_inFlight.remove(identifier);
+    auto strong = image.lock();
+    if (m_rerun.remove(identifier) && strong) {
+        start(strong);
+        return;
+    }
     if (!ok) {
         m_failed.insert(identifier);
         QFile::remove(previewPathForIdentifier(identifier));
         QFile::remove(exportPathForIdentifier(identifier));
     }
     m_previews.remove(identifier);
-    if (auto strong = image.lock())
-        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
+    if (strong) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
 }
 
 QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {

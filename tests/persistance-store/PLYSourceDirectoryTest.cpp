@@ -1,4 +1,5 @@
 #include "PLYImageManager.h"
+#include "PLYImageMetaReader.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYSourceDirectory.h"
@@ -7,6 +8,7 @@
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +21,10 @@ namespace {
 
 class RecordingDelegate : public PLYSourceDirectoryDelegate {
 public:
-    void sourceDirectoryUpdatedState(PLYSourceDirectory*, int state) override { states << state; }
+    void sourceDirectoryUpdatedState(PLYSourceDirectory*, int state) override {
+        states << state;
+        if (state == PLYSourceDirectory::Ready) reportsWhenReady = added.size() + updated.size();
+    }
     void sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& id) override { added << id; }
     void sourceDirectoryUpdatedImage(PLYSourceDirectory*, const QString& id) override { updated << id; }
     void sourceDirectoryDeletedImage(PLYSourceDirectory*, const QString& id) override { deleted << id; }
@@ -27,6 +32,7 @@ public:
     QList<int> states;
     QStringList added, updated, deleted;
     bool allowRemoval = false;
+    qsizetype reportsWhenReady = -1;
 };
 
 class SourceDirectoryTest : public ::testing::Test {
@@ -224,6 +230,42 @@ TEST_F(SourceDirectoryTest, ASingleFileLocationFollowsItsFile) {
     ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }));
     EXPECT_EQ(location->watchedImages().size(), 1);
     EXPECT_TRUE(location->imageForIdentifier(id)->fileDeleted());
+}
+
+TEST_F(SourceDirectoryTest, HiddenFilesAreLeftOutWhetherSeenByScanOrByEvent) {
+    addJpeg(QStringLiteral(".before.jpg"));
+    QDir().mkpath(QDir(watched).filePath(QStringLiteral(".thumbnails")));
+    startWatching();
+    EXPECT_TRUE(location->watchedImages().isEmpty());
+    // Each arrives as a single event, not through a full scan.
+    addJpeg(QStringLiteral("._resource-fork.jpg"));
+    addJpeg(QStringLiteral(".thumbnails/cached.jpg"));
+    const QString visible = addJpeg(QStringLiteral("visible.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(visible) != nullptr; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    EXPECT_TRUE(delegate.deleted.isEmpty()) << "an image seen by an event must not vanish at the next full scan";
+}
+
+TEST_F(SourceDirectoryTest, ARestartedScanIsReadyOnlyWhenItsOwnReadsAreDone) {
+    QStringList files;
+    for (int i = 0; i < 12; ++i) files << addJpeg(QStringLiteral("p%1.jpg").arg(i), 600, 400);
+    location = store->startWatchingPath(watched, {});
+    location->setFolderLocation(true);
+    location->addDelegate(&delegate);
+    location->startWatching();
+    location->setIncludeSubFolders(!location->includeSubFolders());  // stops and starts again at once
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    // The reader is serial: once a read queued now reports, every earlier one has.
+    bool drained = false;
+    PLYImageMetaReader::readAsync(files.first(), nullptr, [&](const PLYImageMeta&) { drained = true; });
+    ASSERT_TRUE(waitUntil([&] { return drained; }));
+    EXPECT_EQ(delegate.added.size() + delegate.updated.size(), delegate.reportsWhenReady)
+        << "images were still being read after the location said it was ready";
+    EXPECT_EQ(location->state(), PLYSourceDirectory::Ready);
 }
 
 TEST_F(SourceDirectoryTest, ImageHelpers) {
