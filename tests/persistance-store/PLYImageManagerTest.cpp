@@ -1,5 +1,7 @@
 #include "PLYImageManager.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -185,4 +188,23 @@ TEST_F(ImageManagerTest, ARequestWhileOneRunsIsDoneAfterItSoTheNewestFileWins) {
     QCoreApplication::processEvents();
     EXPECT_EQ(created.size(), 1) << "one announcement, once the newest renditions are written";
     EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(300, 200));
+}
+
+TEST_F(ImageManagerTest, ARenditionCutShortIsMadeAgainAndNoTemporaryFileStays) {
+    auto im = image(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(im->path(), 640, 480));
+    cache->requestRenditions(im);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    ASSERT_TRUE(cache->hasRenditions(im->identifier()));
+    const QDir folder = QFileInfo(cache->exportPathForIdentifier(im->identifier())).dir();
+    EXPECT_EQ(folder.entryList(QDir::Files).size(), 2) << folder.entryList(QDir::Files).join(u' ').toStdString();
+
+    // What a system crash can leave of a rendition that was never synced to disk.
+    QFile cut(cache->exportPathForIdentifier(im->identifier()));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.close();
+    EXPECT_FALSE(cache->hasRenditions(im->identifier()));
+    cache->requestRenditions(im);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+    EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(640, 480));
 }
