@@ -268,6 +268,33 @@ TEST_F(SourceDirectoryTest, ARestartedScanIsReadyOnlyWhenItsOwnReadsAreDone) {
     EXPECT_EQ(location->state(), PLYSourceDirectory::Ready);
 }
 
+TEST_F(SourceDirectoryTest, PathsWithSpacesAndNonAsciiLettersSurviveARestart) {
+    watched = QDir(watched).filePath(QStringLiteral("Ferien Fotos \u00fc\u00e9 \u6771\u4eac"));
+    ASSERT_TRUE(QDir().mkpath(watched));
+    const QString a = addJpeg(QStringLiteral("Strand Bild \u00e9 #1 100%.jpg"), 90, 60);
+    ASSERT_TRUE(PLYTestImages::setXmpRatingAndLabel(a, 3, QStringLiteral("Red")));
+    startWatching();
+    ASSERT_TRUE(imageAt(a));
+    EXPECT_EQ(imageAt(a)->width(), 90);
+    EXPECT_EQ(imageAt(a)->starRating(), 3);
+    const QString id = imageAt(a)->identifier(), locationId = location->identifier();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->path(), QDir::cleanPath(watched));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    ASSERT_TRUE(imageAt(a));
+    EXPECT_EQ(imageAt(a)->identifier(), id);
+    EXPECT_FALSE(imageAt(a)->fileDeleted());
+    EXPECT_EQ(imageAt(a)->colourRating(), 1);
+}
+
 TEST_F(SourceDirectoryTest, ImageHelpers) {
     PLYSourceImage image(QStringLiteral("X"), QStringLiteral("/tmp/photos/Sunset.Beach.jpg"), nullptr);
     image.setPixelSize(400, 200);
