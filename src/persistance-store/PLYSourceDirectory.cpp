@@ -271,9 +271,12 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
         std::shared_ptr<PLYSourceImage> image = byPath.value(file);
         bool moved = false;
         if (!image) {
-            // A rename or move keeps the file's device and inode.
+            // A rename or move keeps the file's device, inode and modification time. The
+            // time tells a moved file from a new one that got a deleted file's inode, which
+            // would otherwise take over that image's place in every layout.
             for (const auto& candidate : std::as_const(m_images)) {
-                if (candidate->device() == fid.device && candidate->inode() == fid.inode &&
+                const bool sameTime = candidate->scannedModifiedTime() == 0 || candidate->scannedModifiedTime() == fid.modifiedMs;
+                if (candidate->device() == fid.device && candidate->inode() == fid.inode && sameTime &&
                     !foundSet.contains(candidate->path()) && !QFileInfo::exists(candidate->path())) {
                     image = candidate;
                     break;

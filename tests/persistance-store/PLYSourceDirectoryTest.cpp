@@ -2,6 +2,7 @@
 #include "PLYImageMetaReader.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
+#include "PLYPropertyList.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceDirectoryDelegate.h"
 #include "PLYSourceImage.h"
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -213,6 +217,45 @@ TEST_F(SourceDirectoryTest, IdentifiersSurviveARestartAndAnOfflineRename) {
     ASSERT_TRUE(imageAt(renamed));
     EXPECT_EQ(imageAt(renamed)->identifier(), idB);
     EXPECT_EQ(location->watchedImages().size(), 2);
+}
+
+TEST_F(SourceDirectoryTest, ANewFileThatGetsADeletedFilesInodeIsANewImage) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier();
+    const QString file = location->filePath();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    // While the application is closed a.jpg is deleted and another photo arrives; the file
+    // system hands the new file the freed inode (set here in the location file, as the
+    // kernel would have done).
+    ASSERT_TRUE(QFile::remove(a));
+    QThread::msleep(20);  // a different modification time, as any new file has
+    const QString b = addJpeg(QStringLiteral("b.jpg"), 70, 50);
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(file, &map));
+    QVariantList images = map.value(QStringLiteral("images")).toList();
+    ASSERT_EQ(images.size(), 1);
+    QVariantMap entry = images.first().toMap();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &st), 0);
+    entry.insert(QStringLiteral("device"), qint64(st.st_dev));
+    entry.insert(QStringLiteral("inode"), qint64(st.st_ino));
+    images[0] = entry;
+    map.insert(QStringLiteral("images"), images);
+    ASSERT_TRUE(PLYPropertyList::writeFile(file, map));
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(map.value(QStringLiteral("identifier")).toString());
+    ASSERT_TRUE(location);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && imageAt(b); }));
+    EXPECT_NE(imageAt(b)->identifier(), idA) << "the deleted photo's place in layouts went to another photo";
+    ASSERT_TRUE(location->imageForIdentifier(idA));
+    EXPECT_TRUE(location->imageForIdentifier(idA)->fileDeleted());
 }
 
 TEST_F(SourceDirectoryTest, ASingleFileLocationFollowsItsFile) {
