@@ -62,6 +62,19 @@ void PLYFileEventStream::clearWatches() {
     m_rootWatch = -1;
 }
 
+void PLYFileEventStream::removeWatchesUnder(const QString& dir) {
+    const QString prefix = dir + QLatin1Char('/');
+    for (auto it = m_watches.begin(); it != m_watches.end();) {
+        if (it.value() == dir || it.value().startsWith(prefix)) {
+            inotify_rm_watch(m_fd, it.key());
+            if (it.key() == m_rootWatch) m_rootWatch = -1;
+            it = m_watches.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void PLYFileEventStream::addWatch(const QString& dir, bool recurse) {
     const int wd = inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), kTreeMask);
     if (wd < 0) {
@@ -149,6 +162,10 @@ void PLYFileEventStream::readEvents() {
                     flags |= PLYFileEvent::MustScanSubDirs;
                 }
                 if (ev->mask & (IN_DELETE | IN_MOVED_FROM)) flags |= PLYFileEvent::MustScanSubDirs;
+                // A folder moved away keeps its watches, which would go on reporting what
+                // happens to it elsewhere under its old path; a move inside the tree is
+                // watched again at its new place when its IN_MOVED_TO arrives.
+                if (ev->mask & IN_MOVED_FROM) removeWatchesUnder(path);
             }
             // For a single-file root only that file's events count.
             if (m_rootIsFile && path != m_root) continue;

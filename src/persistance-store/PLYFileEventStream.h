@@ -35,6 +35,7 @@ private:
     void rearm();
     void clearWatches();
     void addWatch(const QString& dir, bool recurse);
+    void removeWatchesUnder(const QString& dir);
     void queue(const QString& path, quint32 flags);
 
     QString m_root;

@@ -6,6 +6,7 @@
 #include "PLYNotificationCenter.h"
 #include "PLYSourceImage.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,11 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QPointer>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -22,21 +27,33 @@ std::unique_ptr<PLYImageManager>& sharedSlot() {
     return slot;
 }
 
+// Encodes in memory, then writes a temporary file beside `path` and renames it over: a reader
+// sees the old rendition or the new one, never a torn one. Unlike the library's own files the
+// renditions are not synced to disk (that sync cost as much as the encoding): they can always be
+// made again, and one cut short by a system crash is empty, which counts as missing.
 bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(PLYImageManager::JpegQuality);
+        if (!writer.write(image)) {
+            *reason = writer.errorString();
+            return false;
+        }
+    }
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
         *reason = file.errorString();
+        file.remove();
         return false;
     }
-    QImageWriter writer(&file, "jpeg");
-    writer.setQuality(PLYImageManager::JpegQuality);
-    if (!writer.write(image)) {
-        *reason = writer.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *reason = file.errorString();
+    file.close();
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        *reason = QString::fromLocal8Bit(strerror(errno));
+        file.remove();
         return false;
     }
     return true;
@@ -78,7 +95,9 @@ QString PLYImageManager::exportPathForIdentifier(const QString& identifier) cons
 }
 
 bool PLYImageManager::hasRenditions(const QString& identifier) const {
-    return QFileInfo::exists(previewPathForIdentifier(identifier)) && QFileInfo::exists(exportPathForIdentifier(identifier));
+    // An empty file is a rendition cut short (see writeJpeg): it is made again.
+    return QFileInfo(previewPathForIdentifier(identifier)).size() > 0 &&
+           QFileInfo(exportPathForIdentifier(identifier)).size() > 0;
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
@@ -128,12 +147,22 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
 void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
     if (!image) return;
     const QString id = image->identifier();
-    const QString source = image->path();
-    if (!force && !m_inFlight.contains(id) && hasRenditions(id)) {
-        const QFileInfo cached(exportPathForIdentifier(id));
-        if (cached.lastModified() >= QFileInfo(source).lastModified() && !m_failed.contains(id)) return;
+    if (m_inFlight.contains(id)) {
+        // Two jobs writing the same files could finish in either order and leave the older
+        // picture behind: a forced request runs again once the current one is done.
+        if (force) m_rerun.insert(id);
+        return;
     }
-    if (m_inFlight.contains(id) && !force) return;
+    if (!force && hasRenditions(id) && !m_failed.contains(id)) {
+        const QFileInfo cached(exportPathForIdentifier(id));
+        if (cached.lastModified() >= QFileInfo(image->path()).lastModified()) return;
+    }
+    start(image);
+}
+
+void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
+    const QString id = image->identifier();
+    const QString source = image->path();
     const quint64 generation = ++m_generation;
     m_inFlight.insert(id, generation);
     m_failed.remove(id);
@@ -154,17 +183,20 @@ void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& i
 
 void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok,
                                quint64 generation) {
-    // A newer request for the same image supersedes this one.
     if (m_inFlight.value(identifier) != generation) return;
     m_inFlight.remove(identifier);
+    auto strong = image.lock();
+    if (m_rerun.remove(identifier) && strong) {
+        start(strong);
+        return;
+    }
     if (!ok) {
         m_failed.insert(identifier);
         QFile::remove(previewPathForIdentifier(identifier));
         QFile::remove(exportPathForIdentifier(identifier));
     }
     m_previews.remove(identifier);
-    if (auto strong = image.lock())
-        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
+    if (strong) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
 }
 
 QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {

@@ -39,6 +39,7 @@ public:
     QString exportPathForIdentifier(const QString& identifier) const;
 
     // Queues the pair for an image unless it exists and is newer than the file (or `force`).
+    // One job per image at a time: a forced request while one runs is done after it.
     // Posts CacheCreatedNotification with the image as object when done, also when the file
     // could not be decoded (the image is then marked failed and shows the placeholder).
     void requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force = false);
@@ -61,6 +62,7 @@ public:
     void waitForDone();
 
 private:
+    void start(const std::shared_ptr<PLYSourceImage>& image);
     void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, quint64 generation);
 
     QString m_cacheDirectory;
@@ -68,5 +70,6 @@ private:
     QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
     QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
     QSet<QString> m_failed;
+    QSet<QString> m_rerun;  // asked again, by force, while in flight
     quint64 m_generation = 0;
 };

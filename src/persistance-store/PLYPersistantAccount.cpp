@@ -101,6 +101,9 @@ void PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& 
     for (int i = 0; i < m_posts.size(); ++i) {
         if (m_posts[i]->identifier() != post->identifier()) continue;
         const QString folder = m_posts[i]->folderPath();
+        // Open editors and publishers may still hold the post; none of them may write it again.
+        m_posts[i]->markRemoved();
+        post->markRemoved();
         m_posts.removeAt(i);
         if (QDir(folder).exists() && !QDir(folder).removeRecursively())
             PLY_LOG_ERROR(QStringLiteral("Could not remove the post folder %1").arg(folder));

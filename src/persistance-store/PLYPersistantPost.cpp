@@ -141,7 +141,17 @@ bool PLYPersistantPost::fromPropertyList(const QVariantMap& map) {
     return true;
 }
 
+namespace {
+bool refuseRemoved(const PLYPersistantPost& post, PLYError* error) {
+    if (!post.isRemoved()) return false;
+    PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 26,
+                                  QStringLiteral("The post %1 was deleted; nothing of it is written").arg(post.identifier())));
+    return true;
+}
+}  // namespace
+
 bool PLYPersistantPost::save(PLYError* error) {
+    if (refuseRemoved(*this, error)) return false;
     const QByteArray info = PLYPropertyList::toXml(toPropertyList(false));
     const std::string layoutBytes = m_layout.SerializeAsString();
     const QDir dir(m_folder);
@@ -307,6 +317,7 @@ bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
 QImage PLYPersistantPost::layoutPreview() const { return QImage(QDir(m_folder).filePath(kPreview)); }
 
 bool PLYPersistantPost::setLayoutPreview(const QImage& preview, PLYError* error) {
+    if (refuseRemoved(*this, error)) return false;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

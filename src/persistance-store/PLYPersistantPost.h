@@ -93,6 +93,11 @@ public:
     QImage layoutPreview() const;
     bool setLayoutPreview(const QImage& preview, PLYError* error = nullptr);
 
+    // Set when the post is deleted from its account: from then on nothing of it is written,
+    // so that a late save or preview cannot bring the deleted post back.
+    bool isRemoved() const { return m_removed; }
+    void markRemoved() { m_removed = true; }
+
     // Writes "info.plist" and "layout" when anything changed since the last save (the
     // updated date moves only then). Atomic; false with the reason on failure.
     bool save(PLYError* error = nullptr);
@@ -128,4 +133,5 @@ private:
     std::string m_savedLayout;
     QMap<int, ChangeObserver> m_observers;
     int m_nextObserver = 1;
+    bool m_removed = false;
 };

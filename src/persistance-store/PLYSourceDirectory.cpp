@@ -192,7 +192,8 @@ void PLYSourceDirectory::stopWatching() {
     if (!m_stream) return;
     delete m_stream;
     m_stream = nullptr;
-    m_pendingMeta = 0;
+    // Reads already queued still report back (and count down); forgetting them here would
+    // let a restarted scan call itself ready while its own reads are still out.
     setState(Stopped);
 }
 
@@ -212,9 +213,13 @@ bool PLYSourceDirectory::isCandidate(const QString& path) const {
     const QString root = QDir::cleanPath(this->path());
     if (!m_folder) return QDir::cleanPath(path) == root;
     if (!PLYImageFormats::isSupportedImagePath(path)) return false;
-    const QString dir = QFileInfo(path).absolutePath();
-    if (dir == root) return true;
-    return m_includeSubFolders && path.startsWith(root + QLatin1Char('/'));
+    if (!path.startsWith(root + QLatin1Char('/'))) return false;
+    // Hidden files and folders (editors' temporaries, "._" resource forks from other systems)
+    // are left out, as the full scan leaves them out.
+    const QStringList parts = path.mid(root.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& part : parts)
+        if (part.startsWith(QLatin1Char('.'))) return false;
+    return parts.size() == 1 || m_includeSubFolders;
 }
 
 QStringList PLYSourceDirectory::listImageFiles() const {
@@ -259,15 +264,19 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     const QSet<QString> foundSet(found.cbegin(), found.cend());
 
     QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
+    QList<std::shared_ptr<PLYSourceImage>> unchanged;
     for (const QString& file : std::as_const(found)) {
         const FileIdentity fid = identityOf(file);
         if (!fid.exists) continue;
         std::shared_ptr<PLYSourceImage> image = byPath.value(file);
         bool moved = false;
         if (!image) {
-            // A rename or move keeps the file's device and inode.
+            // A rename or move keeps the file's device, inode and modification time. The
+            // time tells a moved file from a new one that got a deleted file's inode, which
+            // would otherwise take over that image's place in every layout.
             for (const auto& candidate : std::as_const(m_images)) {
-                if (candidate->device() == fid.device && candidate->inode() == fid.inode &&
+                const bool sameTime = candidate->scannedModifiedTime() == 0 || candidate->scannedModifiedTime() == fid.modifiedMs;
+                if (candidate->device() == fid.device && candidate->inode() == fid.inode && sameTime &&
                     !foundSet.contains(candidate->path()) && !QFileInfo::exists(candidate->path())) {
                     image = candidate;
                     break;
@@ -297,6 +306,11 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
         if (changed || restored || moved) {
             m_dirty = true;
             toRead.append({image, false});
+        } else {
+            // An unchanged file may still lack its renditions: the cache was cleared, the
+            // application quit before they were made, or the last attempt failed. The cache
+            // does nothing when they are current.
+            unchanged.append(image);
         }
     }
 
@@ -310,6 +324,8 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     }
     for (const auto& image : gone) imageFileGone(image);
 
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    for (const auto& image : std::as_const(unchanged)) cache->requestRenditions(image);
     for (const auto& [image, isNew] : toRead) readMetadata(image, isNew);
     finishScanIfIdle();
 }

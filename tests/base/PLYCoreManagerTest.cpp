@@ -8,6 +8,7 @@
 #include "PLYWebServiceGateway.h"
 
 #include <QDir>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,34 @@ TEST_F(CoreManagerTest, LocalPostIsDeletedAtOnce) {
     EXPECT_FALSE(QDir(folder).exists());
     EXPECT_EQ(postsUpdated, 1);
     EXPECT_TRUE(gateway.deleted.isEmpty());
+}
+
+TEST_F(CoreManagerTest, ADeletedPostStillHeldByItsEditorIsNeverWrittenBack) {
+    core()->startManager();
+    auto account = core()->store()->signInUser(QStringLiteral("a@b.c"));
+    auto manager = core()->postManagerEmpty();
+    ASSERT_TRUE(manager->createNewPostWithTtitle(QStringLiteral("Doomed")));
+    core()->setCurrentPostManager(manager);
+    auto post = manager->representedPost();
+    ASSERT_TRUE(core()->store()->save());
+    const QString folder = post->folderPath();
+    core()->deletePost(post);
+    ASSERT_FALSE(QDir(folder).exists());
+
+    // The editor, a publisher or a late preview still holds the post.
+    post->layout()->set_padding(42);
+    PLYError error;
+    EXPECT_FALSE(post->save(&error));
+    EXPECT_FALSE(error.description.isEmpty());
+    QImage preview(40, 30, QImage::Format_RGB32);
+    preview.fill(Qt::red);
+    EXPECT_FALSE(post->setLayoutPreview(preview));
+    EXPECT_TRUE(core()->store()->save());
+    EXPECT_FALSE(QDir(folder).exists()) << "the deleted post would come back at the next start";
+
+    PLYCoreManager::resetGlobalManager(root);
+    core()->startManager();
+    EXPECT_TRUE(core()->store()->signInUser(QStringLiteral("a@b.c"))->currentPosts().isEmpty());
 }
 
 TEST_F(CoreManagerTest, PublishedPostGoesOnlyWhenTheRemoteDeletionSucceeds) {

@@ -1,5 +1,7 @@
 #include "PLYImageManager.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -133,4 +136,75 @@ TEST_F(ImageManagerTest, ImagesFoundByALocationGetTheirRenditions) {
     EXPECT_EQ(made, 1);
     EXPECT_EQ(failed, 1);
     EXPECT_FALSE(PLYImageManager::placeholderImage().isNull());
+}
+
+TEST_F(ImageManagerTest, AfterARestartNoImageStaysPending) {
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("library"));
+    const QString cacheFolder = cache->cacheDirectory();
+    auto store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("one.jpg")), 500, 400));
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("two.jpg"))));
+    auto location = store->startWatchingPath(folder, {});
+    post->addSourceLocation(location->identifier());
+    location->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2 && location->state() == PLYSourceDirectory::Ready; }));
+    ASSERT_TRUE(store->save());
+    QString one;
+    for (const auto& im : location->watchedImages())
+        if (im->path().endsWith(QStringLiteral("one.jpg"))) one = im->identifier();
+    location.reset();
+    store.reset();
+
+    // The next run: the cache forgot which files failed, and one rendition file was lost.
+    PLYImageManager::resetSharedManager(cacheFolder);
+    cache = PLYImageManager::sharedManager();
+    ASSERT_TRUE(QFile::remove(cache->previewPathForIdentifier(one)));
+    created.clear();
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    post = store->signInUser(QStringLiteral("a@b.c"))->currentPosts().value(0);
+    ASSERT_TRUE(post);
+    ASSERT_TRUE(waitUntil([&] { return post->imagesCountWithCachePercent(false).first == 0; }))
+        << "pending: " << post->imagesCountWithCachePercent(false).first;
+    EXPECT_EQ(post->imagesCountWithCachePercent(false).second, 2);
+    EXPECT_TRUE(cache->hasRenditions(one));
+    EXPECT_EQ(created.size(), 2);
+}
+
+TEST_F(ImageManagerTest, ARequestWhileOneRunsIsDoneAfterItSoTheNewestFileWins) {
+    auto im = image(QStringLiteral("old.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(im->path(), 4000, 3000));
+    const QString newer = QDir(folder).filePath(QStringLiteral("new.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(newer, 300, 200));
+    cache->requestRenditions(im);
+    // The file was replaced (renamed over and edited) while its renditions were being made.
+    im->setPath(newer);
+    cache->requestRenditions(im, true);
+    EXPECT_TRUE(cache->isPending(im->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return !cache->isPending(im->identifier()); }));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(created.size(), 1) << "one announcement, once the newest renditions are written";
+    EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(300, 200));
+}
+
+TEST_F(ImageManagerTest, ARenditionCutShortIsMadeAgainAndNoTemporaryFileStays) {
+    auto im = image(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(im->path(), 640, 480));
+    cache->requestRenditions(im);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    ASSERT_TRUE(cache->hasRenditions(im->identifier()));
+    const QDir folder = QFileInfo(cache->exportPathForIdentifier(im->identifier())).dir();
+    EXPECT_EQ(folder.entryList(QDir::Files).size(), 2) << folder.entryList(QDir::Files).join(u' ').toStdString();
+
+    // What a system crash can leave of a rendition that was never synced to disk.
+    QFile cut(cache->exportPathForIdentifier(im->identifier()));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.close();
+    EXPECT_FALSE(cache->hasRenditions(im->identifier()));
+    cache->requestRenditions(im);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+    EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(640, 480));
 }

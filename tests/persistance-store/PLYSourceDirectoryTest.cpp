@@ -1,15 +1,21 @@
 #include "PLYImageManager.h"
+#include "PLYImageMetaReader.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
+#include "PLYPropertyList.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceDirectoryDelegate.h"
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +25,10 @@ namespace {
 
 class RecordingDelegate : public PLYSourceDirectoryDelegate {
 public:
-    void sourceDirectoryUpdatedState(PLYSourceDirectory*, int state) override { states << state; }
+    void sourceDirectoryUpdatedState(PLYSourceDirectory*, int state) override {
+        states << state;
+        if (state == PLYSourceDirectory::Ready) reportsWhenReady = added.size() + updated.size();
+    }
     void sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& id) override { added << id; }
     void sourceDirectoryUpdatedImage(PLYSourceDirectory*, const QString& id) override { updated << id; }
     void sourceDirectoryDeletedImage(PLYSourceDirectory*, const QString& id) override { deleted << id; }
@@ -27,6 +36,7 @@ public:
     QList<int> states;
     QStringList added, updated, deleted;
     bool allowRemoval = false;
+    qsizetype reportsWhenReady = -1;
 };
 
 class SourceDirectoryTest : public ::testing::Test {
@@ -209,6 +219,45 @@ TEST_F(SourceDirectoryTest, IdentifiersSurviveARestartAndAnOfflineRename) {
     EXPECT_EQ(location->watchedImages().size(), 2);
 }
 
+TEST_F(SourceDirectoryTest, ANewFileThatGetsADeletedFilesInodeIsANewImage) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier();
+    const QString file = location->filePath();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    // While the application is closed a.jpg is deleted and another photo arrives; the file
+    // system hands the new file the freed inode (set here in the location file, as the
+    // kernel would have done).
+    ASSERT_TRUE(QFile::remove(a));
+    QThread::msleep(20);  // a different modification time, as any new file has
+    const QString b = addJpeg(QStringLiteral("b.jpg"), 70, 50);
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(file, &map));
+    QVariantList images = map.value(QStringLiteral("images")).toList();
+    ASSERT_EQ(images.size(), 1);
+    QVariantMap entry = images.first().toMap();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(b).constData(), &st), 0);
+    entry.insert(QStringLiteral("device"), qint64(st.st_dev));
+    entry.insert(QStringLiteral("inode"), qint64(st.st_ino));
+    images[0] = entry;
+    map.insert(QStringLiteral("images"), images);
+    ASSERT_TRUE(PLYPropertyList::writeFile(file, map));
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(map.value(QStringLiteral("identifier")).toString());
+    ASSERT_TRUE(location);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && imageAt(b); }));
+    EXPECT_NE(imageAt(b)->identifier(), idA) << "the deleted photo's place in layouts went to another photo";
+    ASSERT_TRUE(location->imageForIdentifier(idA));
+    EXPECT_TRUE(location->imageForIdentifier(idA)->fileDeleted());
+}
+
 TEST_F(SourceDirectoryTest, ASingleFileLocationFollowsItsFile) {
     const QString a = addJpeg(QStringLiteral("single.jpg"));
     addJpeg(QStringLiteral("other.jpg"));
@@ -224,6 +273,69 @@ TEST_F(SourceDirectoryTest, ASingleFileLocationFollowsItsFile) {
     ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }));
     EXPECT_EQ(location->watchedImages().size(), 1);
     EXPECT_TRUE(location->imageForIdentifier(id)->fileDeleted());
+}
+
+TEST_F(SourceDirectoryTest, HiddenFilesAreLeftOutWhetherSeenByScanOrByEvent) {
+    addJpeg(QStringLiteral(".before.jpg"));
+    QDir().mkpath(QDir(watched).filePath(QStringLiteral(".thumbnails")));
+    startWatching();
+    EXPECT_TRUE(location->watchedImages().isEmpty());
+    // Each arrives as a single event, not through a full scan.
+    addJpeg(QStringLiteral("._resource-fork.jpg"));
+    addJpeg(QStringLiteral(".thumbnails/cached.jpg"));
+    const QString visible = addJpeg(QStringLiteral("visible.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(visible) != nullptr; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    EXPECT_TRUE(delegate.deleted.isEmpty()) << "an image seen by an event must not vanish at the next full scan";
+}
+
+TEST_F(SourceDirectoryTest, ARestartedScanIsReadyOnlyWhenItsOwnReadsAreDone) {
+    QStringList files;
+    for (int i = 0; i < 12; ++i) files << addJpeg(QStringLiteral("p%1.jpg").arg(i), 600, 400);
+    location = store->startWatchingPath(watched, {});
+    location->setFolderLocation(true);
+    location->addDelegate(&delegate);
+    location->startWatching();
+    location->setIncludeSubFolders(!location->includeSubFolders());  // stops and starts again at once
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    // The reader is serial: once a read queued now reports, every earlier one has.
+    bool drained = false;
+    PLYImageMetaReader::readAsync(files.first(), nullptr, [&](const PLYImageMeta&) { drained = true; });
+    ASSERT_TRUE(waitUntil([&] { return drained; }));
+    EXPECT_EQ(delegate.added.size() + delegate.updated.size(), delegate.reportsWhenReady)
+        << "images were still being read after the location said it was ready";
+    EXPECT_EQ(location->state(), PLYSourceDirectory::Ready);
+}
+
+TEST_F(SourceDirectoryTest, PathsWithSpacesAndNonAsciiLettersSurviveARestart) {
+    watched = QDir(watched).filePath(QStringLiteral("Ferien Fotos \u00fc\u00e9 \u6771\u4eac"));
+    ASSERT_TRUE(QDir().mkpath(watched));
+    const QString a = addJpeg(QStringLiteral("Strand Bild \u00e9 #1 100%.jpg"), 90, 60);
+    ASSERT_TRUE(PLYTestImages::setXmpRatingAndLabel(a, 3, QStringLiteral("Red")));
+    startWatching();
+    ASSERT_TRUE(imageAt(a));
+    EXPECT_EQ(imageAt(a)->width(), 90);
+    EXPECT_EQ(imageAt(a)->starRating(), 3);
+    const QString id = imageAt(a)->identifier(), locationId = location->identifier();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->path(), QDir::cleanPath(watched));
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    ASSERT_TRUE(imageAt(a));
+    EXPECT_EQ(imageAt(a)->identifier(), id);
+    EXPECT_FALSE(imageAt(a)->fileDeleted());
+    EXPECT_EQ(imageAt(a)->colourRating(), 1);
 }
 
 TEST_F(SourceDirectoryTest, ImageHelpers) {
