@@ -44,4 +44,8 @@ public:
 
     // The one access manager of the web-service client; it lives on the main thread.
     static QNetworkAccessManager* sharedNetworkAccessManager();
+    // A request that receives nothing for this long fails (60 s, as the platform's default), so
+    // that a service that accepts a connection and never answers cannot hold a caller forever.
+    static void setRequestTimeout(double seconds);
+    static double requestTimeout();
 };

@@ -72,6 +72,9 @@ void PLYWebServiceChannel::ensureConnection() {
                      m_socket->state() == QAbstractSocket::ConnectingState ||
                      m_socket->state() == QAbstractSocket::HostLookupState))
         return;
+    // Only the environment in use talks to its service: a token that reaches another one (an
+    // answer arriving after a switch) must not open a channel there, with that account's topic.
+    if (m_host != PLYWebServiceHost::currentHost()) return;
     if (m_host->jwt().isEmpty()) return;
     PLY_LOG_INFO(QStringLiteral("about to open socket"));
     shutdown();

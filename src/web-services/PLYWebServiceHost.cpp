@@ -101,6 +101,12 @@ void PLYWebServiceHost::resetForTesting() {
     registry().custom.reset();
 }
 
+void PLYWebServiceHost::closeAllChannels() {
+    std::lock_guard lock(registry().mutex);
+    for (auto* slot : {&registry().dev, &registry().staging, &registry().prod, &registry().custom})
+        if (*slot && (*slot)->m_channel) (*slot)->m_channel->shutdown();
+}
+
 void PLYWebServiceHost::setChannelHooks(ChannelHooks hooks) {
     std::lock_guard lock(registry().mutex);
     registry().hooks = std::move(hooks);

@@ -57,6 +57,9 @@ public:
 
     // Tests: forget every instance so that the next accessor call makes a fresh one.
     static void resetForTesting();
+    // Closes the channel of every environment; at the end of the process, while the
+    // application object (and its event loop) still exists.
+    static void closeAllChannels();
 
     explicit PLYWebServiceHost(const QString& hostType, QObject* parent = nullptr);
     ~PLYWebServiceHost() override;

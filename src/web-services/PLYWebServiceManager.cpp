@@ -115,7 +115,11 @@ void PLYWebServiceManager::install() {
 }
 
 void PLYWebServiceManager::resetForTesting() { instanceSlot().reset(); }
-void PLYWebServiceManager::shutdown() { instanceSlot().reset(); }
+void PLYWebServiceManager::shutdown() {
+    instanceSlot().reset();
+    // The hosts outlive everything; their sockets must not outlive the event loop.
+    PLYWebServiceHost::closeAllChannels();
+}
 
 void PLYWebServiceManager::setTiming(const Timing& timing) {
     std::lock_guard lock(settings().mutex);
@@ -555,6 +559,8 @@ void PLYWebServiceManager::fetchPublisher(quint64 ticket) {
 
 void PLYWebServiceManager::enterIdle() {
     m_retryDelay = 0;
+    m_resumedWithToken.clear();
+    m_refusedToken.clear();
     PLYWebServiceHost* host = PLYWebServiceHost::currentHost();
     host->ensureSocketConnection();
     // After a fresh sign-in the account arrives once the socket is open: join its topic now.
@@ -647,6 +653,7 @@ void PLYWebServiceManager::deleteRemotePublisher(const PLYFiniteTransitionPtr& t
 void PLYWebServiceManager::processServiceError(const std::optional<PLYServiceError>& error, const QString& state,
                                                const QVariantMap& info) {
     if (error && error->code() == PLYServiceError::CodeRefreshToken) {
+        m_refusedToken = PLYWebServiceHost::currentHost()->jwt();
         fire(EventRefreshAuth, {{S(ForwardEventKey), state}, {S(InfoKey), info}});
         return;
     }
@@ -727,24 +734,48 @@ void PLYWebServiceManager::promptForPassword(const QVariantMap& forward) {
         fire(EventNoAccountInfo);
         return;
     }
-    if (m_signInPromptOpen) return;
-    m_signInPromptOpen = true;
-    const quint64 ticket = beginWork();
     PLYWebServiceHost* host = PLYWebServiceHost::currentHost();
     const QString signedIn = host->email();
+    // The latest entry into re-authentication is the one the prompt's answer resumes.
+    m_promptTicket = beginWork();
+    m_promptForward = forward;
+    if (m_signInPromptOpen) {
+        // Re-entered while the prompt still runs (the road was run again meanwhile): the prompt
+        // showing for this account serves the new entry.
+        if (host == m_promptHost && signedIn == m_promptEmail) return;
+        // It asks for another environment's account: close it, and ask again once its modal
+        // run has ended.
+        ++m_promptRun;
+        m_signInPromptOpen = false;
+        presenter->closeSignInPrompt();
+        QPointer<PLYWebServiceManager> self(this);
+        const quint64 ticket = m_promptTicket;
+        PLYDispatch::mainAsync([self, ticket, forward] {
+            if (self && self->isCurrent(ticket)) self->promptForPassword(forward);
+        }, this);
+        return;
+    }
+    m_signInPromptOpen = true;
+    m_promptHost = host;
+    m_promptEmail = signedIn;
+    const quint64 run = ++m_promptRun;
     QPointer<PLYWebServiceManager> self(this);
     std::weak_ptr<PLYWebServiceSessionPresenter> weakPresenter = presenter;
-    auto finishPrompt = [self, weakPresenter] {
+    // Whether this showing is still the one the manager waits on (a closed one answers nothing).
+    auto live = [self, run] { return self && self->m_promptRun == run; };
+    auto finishPrompt = [self, weakPresenter, live] {
+        if (!live()) return;
+        ++self->m_promptRun;
+        self->m_signInPromptOpen = false;
         if (const auto p = weakPresenter.lock()) p->closeSignInPrompt();
-        if (self) self->m_signInPromptOpen = false;
     };
     presenter->runSignInPrompt(
         QStringLiteral("login"), signedIn,
-        [self, ticket, host, signedIn, forward, weakPresenter, finishPrompt](bool signIn, const QString& email,
-                                                                             const QString& password) {
+        [self, host, signedIn, weakPresenter, live, finishPrompt](bool signIn, const QString& email,
+                                                                  const QString& password) {
             const auto p = weakPresenter.lock();
-            if (!self || !p) return;
-            if (!self->isCurrent(ticket)) {
+            if (!live() || !p) return;
+            if (!self->isCurrent(self->m_promptTicket)) {
                 finishPrompt();
                 return;
             }
@@ -760,11 +791,11 @@ void PLYWebServiceManager::promptForPassword(const QVariantMap& forward) {
             }
             self->loginAndSetJWTWithEmail(
                 signedIn, password,
-                [self, ticket, host, signedIn, password, forward, weakPresenter, finishPrompt](
+                [self, host, signedIn, password, weakPresenter, live, finishPrompt](
                     bool success, const std::optional<PLYServiceError>& error, const std::optional<PLYError>&) {
                     const auto p = weakPresenter.lock();
-                    if (!self || !p) return;
-                    if (!self->isCurrent(ticket)) {
+                    if (!live() || !p) return;
+                    if (!self->isCurrent(self->m_promptTicket)) {
                         finishPrompt();
                         return;
                     }
@@ -775,7 +806,7 @@ void PLYWebServiceManager::promptForPassword(const QVariantMap& forward) {
                     host->setEmail(signedIn, true);
                     host->setPassword(password, true);
                     finishPrompt();
-                    self->resumeAfterReauthentication(forward);
+                    self->resumeAfterReauthentication(self->m_promptForward);
                 });
         });
 }
@@ -784,6 +815,12 @@ void PLYWebServiceManager::resumeAfterReauthentication(const QVariantMap& forwar
     const QString token = PLYWebServiceHost::currentHost()->jwt();
     // Once per token: a fresh token refused again leaves the machine waiting here.
     if (token.isEmpty() || token == m_resumedWithToken) return;
+    // The token of the last resumption was refused at once: the service takes no fresh token,
+    // and resuming again would sign in and fail in a tight loop. Wait for the next operation.
+    if (!m_resumedWithToken.isEmpty() && m_refusedToken == m_resumedWithToken) {
+        PLY_LOG_WARN(QStringLiteral("The service refused a token it had just issued; waiting in %1").arg(currentStateName()));
+        return;
+    }
     m_resumedWithToken = token;
     const QString state = forward.value(S(ForwardEventKey)).toString();
     const QVariantMap info = forward.value(S(InfoKey)).toMap();
@@ -827,6 +864,9 @@ bool PLYWebServiceManager::loginWithEmail(const QString& email, const QString& p
     return guardedFire(EventUpdatedAuthInfo, {}, QStringLiteral("Preparing Login"),
                        QStringLiteral("Tried to login while in state: %1"), [email, password, remember] {
                            PLYWebServiceHost* host = PLYWebServiceHost::currentHost();
+                           // A token still held here is one the service refused (re-authentication
+                           // gave up): signing in must use what the user typed, not ride on it.
+                           host->setJWT(QString());
                            host->setEmail(email, remember);
                            host->setPassword(password, remember);
                        });

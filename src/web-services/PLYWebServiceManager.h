@@ -16,6 +16,7 @@
 class PLYPersistantPost;
 class PLYReachability;
 class PLYWebServiceAccount;
+class PLYWebServiceHost;
 class PLYWebServiceHostProbe;
 class PLYWebServicePostPublisherBase;
 class PLYWebServicePublisher;
@@ -255,6 +256,15 @@ private:
     double m_retryDelay = 0;
     // The token with which the interrupted work was last resumed after re-authentication.
     QString m_resumedWithToken;
+    // The token that the last code 10000 refused.
+    QString m_refusedToken;
     bool m_signInPromptOpen = false;
+    // The showing of the sign-in prompt (each showing answers only while it is the latest), the
+    // account it asks for, and the entry into re-authentication its answer resumes.
+    quint64 m_promptRun = 0;
+    PLYWebServiceHost* m_promptHost = nullptr;
+    QString m_promptEmail;
+    quint64 m_promptTicket = 0;
+    QVariantMap m_promptForward;
     bool m_accountDetailsOpen = false;
 };

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "PLYJSONSerialization.h"
+#include "PLYTestEnvironment.h"
 #include "PelloryServices.h"
+
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 TEST(PelloryServices, AuthenticatedRequestsCarryJsonAndBearerHeaders) {
     const QNetworkRequest request = PelloryServices::requestWithAuthentication("abc.def", QUrl("http://h:1/api/me"));
@@ -54,4 +60,26 @@ TEST(PLYJSONSerialization, WritesCompactOrPretty) {
     PLYError error;
     EXPECT_TRUE(PLYJSONSerialization::dataWithJSONObject(QVariant(5), 0, &error).isNull());
     EXPECT_FALSE(error.isNull());
+}
+
+TEST(PelloryServices, ARequestThatHearsNothingTimesOutAsALostConnection) {
+    // A service that takes the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QList<QPointer<QTcpSocket>> held;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = silent.nextPendingConnection()) held << socket;
+    });
+    const double timeout = PelloryServices::requestTimeout();
+    PelloryServices::setRequestTimeout(0.1);
+    QUrl url("http://127.0.0.1/core/supported");
+    url.setPort(silent.serverPort());
+    QNetworkReply* reply = PelloryServices::sharedNetworkAccessManager()->get(QNetworkRequest(url));
+    PelloryServices::setRequestTimeout(timeout);
+    const bool finished = PLYTestEnvironment::waitUntil([&] { return reply->isFinished(); }, 5000);
+    ASSERT_TRUE(finished) << "a silent service holds the request";
+    const PLYError error = PelloryServices::transportErrorForReply(reply);
+    EXPECT_EQ(error.code, PelloryServices::URLErrorTimedOut);
+    EXPECT_TRUE(PelloryServices::isLossOfInternet(error));
+    reply->deleteLater();
 }

@@ -161,11 +161,13 @@ public:
     qint64 emailVerifyResponse = -1002;
     qint64 accountDetailsResponse = -1002;
     std::function<void()> whileAccountDetailsRuns;
+    std::function<void()> whenSignInPromptOpens;  // runs once, before the first attempt
     QList<std::pair<bool, bool>> accountDetailsRuns;
 
     void runSignInPrompt(const QString& title, const QString& email, SignInHandler handler) override {
         prompts << title + "|" + email;
         m_open = true;
+        if (auto hook = std::exchange(whenSignInPromptOpens, {})) hook();
         while (m_open) {
             const Attempt attempt = attempts.isEmpty() ? Attempt{false, {}, {}} : attempts.takeFirst();
             const qsizetype answered = results.size();

@@ -1,5 +1,6 @@
 #include "PLYLog.h"
 #include "PLYWebServiceChannel.h"
+#include "PLYWebServiceManager.h"
 #include "PLYWebServiceHostRealTimeDelegate.h"
 #include "PLYWebServiceTestSupport.h"
 
@@ -148,6 +149,34 @@ TEST_F(WebServiceChannelTest, ClearingTheKeysClosesAnOpenSocketButLeavesAConnect
     ASSERT_TRUE(connected());
     host()->clearStoredKeys();
     EXPECT_FALSE(host()->webSocket());
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.channelClientCount() == 0; }));
+}
+
+TEST_F(WebServiceChannelTest, OnlyTheEnvironmentInUseOpensItsChannel) {
+    // The custom environment points at the fake service, but development is in use: a token
+    // that reaches the custom host (a late sign-in answer after a switch) opens nothing there.
+    PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeDev);
+    PLYWebServiceHost* custom = PLYWebServiceHost::customHost();
+    custom->setJWT("late-token");
+    EXPECT_FALSE(custom->webSocket());
+    custom->ensureSocketConnection();
+    EXPECT_FALSE(custom->webSocket());
+
+    // Once it is in use again, its next opening point opens it with its own token.
+    PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeCustom);
+    custom->ensureSocketConnection();
+    ASSERT_TRUE(connected());
+    ASSERT_EQ(service.channelRequestUrls().size(), 1);
+    EXPECT_EQ(QUrlQuery(service.channelRequestUrls().first()).queryItemValue("token"), "late-token");
+}
+
+TEST_F(WebServiceChannelTest, EndingTheWebServiceClosesEveryChannelWhileTheEventLoopRuns) {
+    accountId = "42";
+    signIn();
+    ASSERT_TRUE(connected());
+    PLYWebServiceManager::shutdown();
+    EXPECT_FALSE(host()->webSocket());
+    EXPECT_FALSE(host()->socketConnected());
     EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.channelClientCount() == 0; }));
 }
 

@@ -23,7 +23,10 @@ TEST_F(WebServiceHostTest, DevelopmentIsCurrentWithNothingStoredAndUsesPlainHttp
     EXPECT_EQ(host->serviceURLWithPaths({"a", "b"}).toString(), "http://localhost:4000/a/b");
     EXPECT_EQ(host->serviceMeURLWithPaths({"account"}, QVariantMap{{"expand", "true"}}).toString(),
               "http://localhost:4000/api/me/account?expand=true");
+    // Only the address is wanted here: no socket towards whatever listens on port 4000.
+    PLYWebServiceHost::setChannelHooks({[](PLYWebServiceHost*) {}, [](PLYWebServiceHost*) {}});
     host->setJWT("abc");
+    PLYWebServiceHost::setChannelHooks({});
     EXPECT_EQ(host->socketURL().toString(), "ws://localhost:4000/socket/websocket?token=abc");
 }
 

@@ -327,6 +327,57 @@ TEST_F(PLYWebServiceManagerTest, OnlyTheEmailStoredPromptsAndASuccessfulSignInRe
     EXPECT_EQ(PLYKeyChain::itemForKey("password", host()->keychainServiceName()).toString(), script.password);
 }
 
+TEST_F(PLYWebServiceManagerTest, ThePromptShowingWhenTheRoadReturnsServesTheNewEntry) {
+    host()->setEmail(script.email, true);
+    host()->setJWT("expired");
+    presenter->attempts = {{true, script.email, script.password}};
+    presenter->whenSignInPromptOpens = [&] {
+        // While the prompt runs, the environment is chosen again and the road comes back to
+        // re-authentication, which finds the prompt still open.
+        PLYUseLocalService(service.port());
+        ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return history.count(M::StateRefreshingAuth) == 2; }));
+    };
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(presenter->prompts.size(), 1);
+    EXPECT_EQ(presenter->closes, 1);
+    EXPECT_EQ(host()->jwt(), script.validToken);
+}
+
+TEST_F(PLYWebServiceManagerTest, AServiceRefusingEveryFreshTokenDoesNotLoopSigningIn) {
+    host()->setEmail(script.email, true);
+    host()->setPassword(script.password, true);
+    host()->setJWT(script.validToken);
+    service.setHandler("GET", "/api/me", [](const PLYFakeRequest&) { return PLYErrorReply(401, 10000, "Expired."); });
+    start();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("POST", "/api/log-in").size() == 2; }));
+    ASSERT_TRUE(reach(M::StateRefreshingAuth));
+    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    EXPECT_EQ(service.requestsMatching("POST", "/api/log-in").size(), 2) << "one resumption, then it waits";
+    EXPECT_EQ(manager()->currentStateName(), M::StateRefreshingAuth);
+    EXPECT_TRUE(logged("The service refused a token it had just issued"));
+
+    // The next refresh takes it on again; once the service accepts the token, the road ends in IDLE.
+    PLYInstallSessionRoutes(service, script);
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(reach(M::StateIdle));
+}
+
+TEST_F(PLYWebServiceManagerTest, TypedCredentialsReplaceARefusedTokenLeftFromReauthentication) {
+    host()->setJWT("expired");
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));  // nothing to sign in again with
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, "wrong", false));
+    ASSERT_TRUE(reach(M::StateNotAuthd)) << "the sign-in screen hears of the wrong password";
+    EXPECT_EQ(lastInfo(M::EventIncorrectCredentials).value("error").value<PLYServiceError>().code(), 401);
+    EXPECT_TRUE(presenter->prompts.isEmpty());
+    EXPECT_FALSE(PLYKeyChain::itemForKey("email", host()->keychainServiceName()).isValid()) << "remember was off";
+
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, script.password, false));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(history.mid(history.lastIndexOf(M::StateNotAuthd)).contains(M::StateRefreshingAuth));
+}
+
 TEST_F(PLYWebServiceManagerTest, ExpiryWithoutAnyStoredEmailEndsInNoAccount) {
     host()->setJWT("expired");
     start();
