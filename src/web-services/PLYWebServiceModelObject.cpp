@@ -22,9 +22,6 @@ struct LoggerSlot {
     PLYWebServiceModelObject::PayloadLogger logger;
 };
 
-constexpr int DefaultRequestTimeoutMs = 60000;
-std::atomic<int> g_requestTimeoutMs{DefaultRequestTimeoutMs};
-
 LoggerSlot& loggerSlot() {
     static LoggerSlot slot;
     return slot;
@@ -86,16 +83,6 @@ bool PLYWebServiceModelObject::isUsablePathComponent(const QString& text) {
             c == QLatin1Char('%') || c.unicode() < 0x20)
             return false;
     return true;
-}
-
-int PLYWebServiceModelObject::requestTimeoutMs() { return g_requestTimeoutMs; }
-
-void PLYWebServiceModelObject::applyRequestTimeout(QNetworkRequest& request) {
-    request.setTransferTimeout(g_requestTimeoutMs);
-}
-
-void PLYWebServiceModelObject::setRequestTimeoutForTesting(int ms) {
-    g_requestTimeoutMs = ms < 0 ? DefaultRequestTimeoutMs : ms;
 }
 
 QString PLYWebServiceModelObject::sanitiseJSONString(const QVariant& value) {
@@ -180,7 +167,6 @@ bool PLYWebServiceModelObject::send(const Request& request, ResponseHandler hand
         networkRequest = QNetworkRequest(request.url);
         networkRequest.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     }
-    applyRequestTimeout(networkRequest);
     QByteArray body;
     if (request.jsonBody)
         body = PLYJSONSerialization::dataWithJSONObject(

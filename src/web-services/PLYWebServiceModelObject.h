@@ -91,12 +91,6 @@ public:
     using ResponseHandler = std::function<void(const Response&)>;
     // Answers false, sending nothing, when the request needs a token and the current host has none.
     static bool send(const Request& request, ResponseHandler handler);
-    // A request that moves no bytes for this long ends with a transport error, as the platform's
-    // loader does after 60 s: a silent service never leaves a road waiting for ever.
-    static int requestTimeoutMs();
-    static void applyRequestTimeout(QNetworkRequest& request);
-    // Tests: a shorter limit; negative restores the default.
-    static void setRequestTimeoutForTesting(int ms);
     // Whether `text` can stand as one component of a service address: not empty, no "/", "?",
     // "#", "%" or "\\", and neither "." nor "..". An identifier that fails addresses nothing.
     static bool isUsablePathComponent(const QString& text);

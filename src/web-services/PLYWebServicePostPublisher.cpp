@@ -717,7 +717,6 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
                                                                      PLYJSONSerialization::WritingPrettyPrinted);
     QNetworkRequest request = PelloryServices::requestWithAuthentication(
         token, PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({QStringLiteral("images")}));
-    PLYWebServiceModelObject::applyRequestTimeout(request);
     QNetworkReply* reply = PelloryServices::sharedNetworkAccessManager()->post(request, body);
     m_uploadReplies.insert(reply);
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();

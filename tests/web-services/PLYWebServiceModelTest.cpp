@@ -333,13 +333,15 @@ TEST_F(WebServiceModelTest, WrongTypesAndHugeNumbersFromTheServiceAreReadSafely)
 
 TEST_F(WebServiceModelTest, ASilentServiceEndsTheRequestWithATransportError) {
     signIn();
-    PLYWebServiceModelObject::setRequestTimeoutForTesting(200);
+    // Every request goes through the shared access manager, which ends silent ones.
+    const double defaultTimeout = PelloryServices::requestTimeout();
+    PelloryServices::setRequestTimeout(0.2);
     service.setHandler("GET", "/api/me/publisher", [](const PLYFakeRequest&) { return PLYFakeReply::json(200, data({{"id", 1}})); });
     service.setHandlerDelay("GET", "/api/me/publisher", 3000);
     PLYCompletionRecord record;
     ASSERT_TRUE(PLYWebServicePublisher::getObjectFromServerRequest(record.block()));
     const bool ended = record.wait(2500);
-    PLYWebServiceModelObject::setRequestTimeoutForTesting(-1);
+    PelloryServices::setRequestTimeout(defaultTimeout);
     ASSERT_TRUE(ended) << "the request would otherwise wait for ever";
     EXPECT_FALSE(record.success);
     ASSERT_TRUE(record.transportError.has_value());
