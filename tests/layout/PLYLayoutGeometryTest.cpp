@@ -146,6 +146,34 @@ TEST_F(LayoutGeometry, TextTakesItsLaidOutHeightAtItsWidthFraction) {
     EXPECT_EQ(frame(g, "half").width(), 1500);
 }
 
+TEST_F(LayoutGeometry, TextBesidePicturesFitsTheRowHeightItIsGiven) {
+    // The text's height depends on the width the row gives it: the row is solved again until
+    // both agree, so its words are neither cut off nor left with a band of empty space.
+    for (int words : {1, 5, 20, 50}) {
+        std::string value;
+        for (int i = 0; i < words; ++i)
+            value += "word ";
+        const PLYLayout l = layout(20, {section("s", {container("row", false, {image("a", "square"), text("t", value),
+                                                                                 image("b", "wide")}),
+                                                      container("nest", false, {image("c", "square"),
+                                                                                container("col", true, {text("u", "A caption"),
+                                                                                                        image("d", "square")}),
+                                                                                image("e", "wide")})})});
+        const PLYLayoutGeometry g = geometryOf(l);
+        expectTiled(g, l.sections(0).blocks(0), 20);
+        expectTiled(g, l.sections(0).blocks(1), 20);
+        for (const char* id : {"t", "u"}) {
+            const QRectF f = frame(g, id);
+            const PLYBlock_Text& t = (QByteArray(id) == "t" ? l.sections(0).blocks(0).container().sub_blocks(1)
+                                                             : l.sections(0).blocks(1).container().sub_blocks(1).container().sub_blocks(0))
+                                         .text();
+            const double needed = PLYRichTextDocument::heightForWidth(t, f.width());
+            EXPECT_LE(needed, f.height() + 0.5) << id << " with " << words << " words";
+            EXPECT_GE(needed, f.height() - 1.0) << id << " with " << words << " words";
+        }
+    }
+}
+
 TEST_F(LayoutGeometry, DownloadButtonHasAFixedHeightAtTheTopLevel) {
     const PLYLayout l = layout(5, {section("s", {downloadButton("d"), image("a", "square")})});
     const PLYLayoutGeometry g = geometryOf(l);

@@ -2,12 +2,19 @@
 
 #include "PLYRichTextDocument.h"
 
+#include <cmath>
+#include <optional>
 #include <unordered_map>
 
 namespace {
 
 constexpr double kMinimumRatio = 0.01;
 constexpr double kMinimumRowHeight = 1.0;
+// Text beside other blocks is laid out again until the widths it is given settle.
+constexpr int kMaximumTextRounds = 12;
+constexpr double kSettledWidth = 0.5;
+
+using TextWidths = std::unordered_map<const PLYBlock*, double>;
 
 bool isContainer(const PLYBlock& block) {
     return block.type_case() == PLYBlock::kContainer && block.container().sub_blocks_size() > 0;
@@ -28,6 +35,13 @@ struct Pass {
     PLYLayoutGeometry& out;
     QString sectionId;
     int sectionIndex;
+    // The width each text leaf inside a row got in the previous round; its ratio is taken at
+    // that width (a first round guesses an equal share of the row).
+    const TextWidths* givenTextWidths = nullptr;
+    // The widths text leaves inside rows get in this round, and by how much the most crowded
+    // one overflows the row's height.
+    TextWidths placedTextWidths;
+    double textOverflow = 0.0;
     std::unordered_map<const PLYBlock*, Affine> affines;
 
     void record(const PLYBlock& block, const QRectF& frame, const QString& parentId) {
@@ -44,6 +58,9 @@ struct Pass {
             return it->second;
         Affine result;
         if (!isContainer(block)) {
+            if (block.type_case() == PLYBlock::kText && givenTextWidths)
+                if (const auto given = givenTextWidths->find(&block); given != givenTextWidths->end())
+                    hint = given->second;
             result.a = qMax(kMinimumRatio, PLYSectionLayoutHandler_Stacked::leafRatio(block, hint, imageSize));
             result.b = 0.0;
         } else {
@@ -122,6 +139,10 @@ struct Pass {
     double placeAtHeight(const PLYBlock& block, double x, double y, double h, const QString& parentId) {
         const Affine self = affine(block, h);
         const double w = qMax(0.0, self.widthAt(h));
+        if (block.type_case() == PLYBlock::kText && block.aspect_ratio() <= 0.0f) {
+            placedTextWidths[&block] = w;
+            textOverflow = qMax(textOverflow, PLYRichTextDocument::heightForWidth(block.text(), w) - h);
+        }
         if (isContainer(block)) {
             const QString id = QString::fromStdString(block.id());
             if (!block.container().vert()) {
@@ -171,17 +192,52 @@ double PLYSectionLayoutHandler_Stacked::layoutSection(const PLYSection& section,
                                                       double width, double padding,
                                                       const PLYLayoutGeometry::ImageSizeFunction& imageSize,
                                                       PLYLayoutGeometry& out) {
-    Pass pass{padding, imageSize, out, QString::fromStdString(section.id()), sectionIndex, {}};
-    PLYLayoutGeometry::SectionFrame frame;
-    frame.sectionId = pass.sectionId;
-    double y = top;
-    for (int i = 0; i < section.blocks_size(); ++i) {
-        if (i > 0)
-            y += padding;
-        y += pass.placeAtWidth(section.blocks(i), 0.0, y, width, QString());
-        frame.blockIds << QString::fromStdString(section.blocks(i).id());
+    const QString sectionId = QString::fromStdString(section.id());
+    // One round places every block. A text leaf inside a row has no fixed ratio: its height
+    // depends on the width the row gives it, which depends on its ratio. Rounds repeat with
+    // the widths the texts last got until they settle (the fixed point where the row is
+    // filled exactly and each text fits its height); where none exists, the round whose text
+    // overflows least is kept.
+    const auto placeAll = [&](const TextWidths* widths, double* height) {
+        Pass pass{padding, imageSize, out, sectionId, sectionIndex, widths, {}, 0.0, {}};
+        double y = top;
+        for (int i = 0; i < section.blocks_size(); ++i) {
+            if (i > 0)
+                y += padding;
+            y += pass.placeAtWidth(section.blocks(i), 0.0, y, width, QString());
+        }
+        *height = section.blocks_size() == 0 ? PLYLayoutGeometry::kEmptySectionHeight : y - top;
+        return pass;
+    };
+    TextWidths given;
+    std::optional<TextWidths> firstFitting;
+    bool fits = true;
+    double height = 0.0;
+    for (int round = 0; round < kMaximumTextRounds; ++round) {
+        Pass pass = placeAll(&given, &height);
+        fits = pass.textOverflow <= kSettledWidth;
+        if (fits && !firstFitting)
+            firstFitting = given;
+        bool settled = round > 0 || pass.placedTextWidths.empty();
+        for (const auto& [block, w] : pass.placedTextWidths) {
+            const auto previous = given.find(block);
+            if (previous == given.end() || std::abs(previous->second - w) > kSettledWidth)
+                settled = false;
+        }
+        if (settled)
+            break;
+        given = std::move(pass.placedTextWidths);
     }
-    const double height = section.blocks_size() == 0 ? PLYLayoutGeometry::kEmptySectionHeight : y - top;
+    if (!fits) {
+        // A round in which every text fitted, else the first guess: squeezing on towards a
+        // ratio the text cannot reach only makes a thinner, longer column.
+        const TextWidths fallback = firstFitting.value_or(TextWidths());
+        placeAll(&fallback, &height);
+    }
+    PLYLayoutGeometry::SectionFrame frame;
+    frame.sectionId = sectionId;
+    for (const PLYBlock& block : section.blocks())
+        frame.blockIds << QString::fromStdString(block.id());
     frame.frame = QRectF(0.0, top, width, height);
     out.sections.push_back(frame);
     return height;
