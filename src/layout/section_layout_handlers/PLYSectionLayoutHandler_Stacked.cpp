@@ -13,6 +13,7 @@ constexpr double kMinimumRowHeight = 1.0;
 // Text beside other blocks is laid out again until the widths it is given settle.
 constexpr int kMaximumTextRounds = 12;
 constexpr double kSettledWidth = 0.5;
+constexpr int kBisectionRounds = 10;
 
 using TextWidths = std::unordered_map<const PLYBlock*, double>;
 
@@ -42,6 +43,9 @@ struct Pass {
     // one overflows the row's height.
     TextWidths placedTextWidths;
     double textOverflow = 0.0;
+    // The width each text leaf's ratio was taken at, and how far each overflows its height.
+    TextWidths ratioTextWidths;
+    TextWidths textOverflows;
     std::unordered_map<const PLYBlock*, Affine> affines;
 
     void record(const PLYBlock& block, const QRectF& frame, const QString& parentId) {
@@ -58,9 +62,12 @@ struct Pass {
             return it->second;
         Affine result;
         if (!isContainer(block)) {
-            if (block.type_case() == PLYBlock::kText && givenTextWidths)
-                if (const auto given = givenTextWidths->find(&block); given != givenTextWidths->end())
-                    hint = given->second;
+            if (block.type_case() == PLYBlock::kText) {
+                if (givenTextWidths)
+                    if (const auto given = givenTextWidths->find(&block); given != givenTextWidths->end())
+                        hint = given->second;
+                ratioTextWidths[&block] = hint;
+            }
             result.a = qMax(kMinimumRatio, PLYSectionLayoutHandler_Stacked::leafRatio(block, hint, imageSize));
             result.b = 0.0;
         } else {
@@ -141,7 +148,9 @@ struct Pass {
         const double w = qMax(0.0, self.widthAt(h));
         if (block.type_case() == PLYBlock::kText && block.aspect_ratio() <= 0.0f) {
             placedTextWidths[&block] = w;
-            textOverflow = qMax(textOverflow, PLYRichTextDocument::heightForWidth(block.text(), w) - h);
+            const double overflow = PLYRichTextDocument::heightForWidth(block.text(), w) - h;
+            textOverflows[&block] = overflow;
+            textOverflow = qMax(textOverflow, overflow);
         }
         if (isContainer(block)) {
             const QString id = QString::fromStdString(block.id());
@@ -162,6 +171,14 @@ struct Pass {
         record(block, QRectF(x, y, w, h), parentId);
         return w;
     }
+};
+
+// What one round of a section's placement tells about its texts inside rows.
+struct Round {
+    TextWidths placedTextWidths;
+    TextWidths ratioTextWidths;
+    TextWidths textOverflows;
+    double textOverflow = 0.0;
 };
 
 }  // namespace
@@ -194,12 +211,13 @@ double PLYSectionLayoutHandler_Stacked::layoutSection(const PLYSection& section,
                                                       PLYLayoutGeometry& out) {
     const QString sectionId = QString::fromStdString(section.id());
     // One round places every block. A text leaf inside a row has no fixed ratio: its height
-    // depends on the width the row gives it, which depends on its ratio. Rounds repeat with
-    // the widths the texts last got until they settle (the fixed point where the row is
-    // filled exactly and each text fits its height); where none exists, the round whose text
-    // overflows least is kept.
+    // depends on the width the row gives it, which depends on its ratio. The first round gives
+    // each text an equal share of its row; when a text does not fit that, rounds follow the
+    // widths the texts get until one where every text fits, and then bisect between the two
+    // for the fitting width nearest the first share, so the pictures beside a text keep as
+    // much of the row as the text leaves them. Where nothing fits, the first round stays.
     const auto placeAll = [&](const TextWidths* widths, double* height) {
-        Pass pass{padding, imageSize, out, sectionId, sectionIndex, widths, {}, 0.0, {}};
+        Pass pass{padding, imageSize, out, sectionId, sectionIndex, widths, {}, 0.0, {}, {}, {}};
         double y = top;
         for (int i = 0; i < section.blocks_size(); ++i) {
             if (i > 0)
@@ -207,33 +225,53 @@ double PLYSectionLayoutHandler_Stacked::layoutSection(const PLYSection& section,
             y += pass.placeAtWidth(section.blocks(i), 0.0, y, width, QString());
         }
         *height = section.blocks_size() == 0 ? PLYLayoutGeometry::kEmptySectionHeight : y - top;
-        return pass;
+        return Round{std::move(pass.placedTextWidths), std::move(pass.ratioTextWidths), std::move(pass.textOverflows),
+                     pass.textOverflow};
     };
-    TextWidths given;
-    std::optional<TextWidths> firstFitting;
-    bool fits = true;
+    const auto fitsAll = [](const Round& round) { return round.textOverflow <= kSettledWidth; };
     double height = 0.0;
-    for (int round = 0; round < kMaximumTextRounds; ++round) {
-        Pass pass = placeAll(&given, &height);
-        fits = pass.textOverflow <= kSettledWidth;
-        if (fits && !firstFitting)
-            firstFitting = given;
-        bool settled = round > 0 || pass.placedTextWidths.empty();
-        for (const auto& [block, w] : pass.placedTextWidths) {
-            const auto previous = given.find(block);
-            if (previous == given.end() || std::abs(previous->second - w) > kSettledWidth)
-                settled = false;
+    Round pass = placeAll(nullptr, &height);
+    const TextWidths firstShare = pass.ratioTextWidths;
+    if (fitsAll(pass))
+        return finishSection(section, sectionId, top, width, height, out);
+
+    std::optional<TextWidths> fitting;
+    TextWidths given = pass.placedTextWidths;
+    for (int round = 0; round < kMaximumTextRounds && !fitting; ++round) {
+        pass = placeAll(&given, &height);
+        if (fitsAll(pass)) {
+            fitting = given;
+            break;
         }
+        bool settled = true;
+        for (const auto& [block, w] : pass.placedTextWidths)
+            if (std::abs(given[block] - w) > kSettledWidth)
+                settled = false;
         if (settled)
             break;
-        given = std::move(pass.placedTextWidths);
+        given = pass.placedTextWidths;
     }
-    if (!fits) {
-        // A round in which every text fitted, else the first guess: squeezing on towards a
-        // ratio the text cannot reach only makes a thinner, longer column.
-        const TextWidths fallback = firstFitting.value_or(TextWidths());
-        placeAll(&fallback, &height);
+    if (!fitting) {
+        placeAll(nullptr, &height);
+        return finishSection(section, sectionId, top, width, height, out);
     }
+    TextWidths tooTight = firstShare;
+    TextWidths fits = *fitting;
+    for (int round = 0; round < kBisectionRounds; ++round) {
+        TextWidths middle;
+        for (const auto& [block, w] : fits)
+            middle[block] = (w + tooTight[block]) / 2.0;
+        pass = placeAll(&middle, &height);
+        for (const auto& [block, w] : middle)
+            (pass.textOverflows[block] <= kSettledWidth ? fits : tooTight)[block] = w;
+    }
+    if (!fitsAll(placeAll(&fits, &height)))
+        placeAll(&*fitting, &height);
+    return finishSection(section, sectionId, top, width, height, out);
+}
+
+double PLYSectionLayoutHandler_Stacked::finishSection(const PLYSection& section, const QString& sectionId, double top,
+                                                      double width, double height, PLYLayoutGeometry& out) {
     PLYLayoutGeometry::SectionFrame frame;
     frame.sectionId = sectionId;
     for (const PLYBlock& block : section.blocks())
