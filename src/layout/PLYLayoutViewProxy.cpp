@@ -51,9 +51,10 @@ PLYLayoutViewProxy::~PLYLayoutViewProxy() {
     m_live = false;
     if (m_manager)
         m_manager->removeLayoutViewProxy(this);
-    delete m_layoutView;
-    m_layoutView = nullptr;
+    delete m_layoutView.data();
 }
+
+PLYLayoutView* PLYLayoutViewProxy::layoutView() const { return m_layoutView.data(); }
 
 PLYLayout* PLYLayoutViewProxy::layout() const {
     if (m_fixedLayout)

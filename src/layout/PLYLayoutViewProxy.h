@@ -25,7 +25,7 @@ public:
     ~PLYLayoutViewProxy() override;
 
     PLYLayoutManager* layoutManager() const { return m_manager.get(); }
-    PLYLayoutView* layoutView() const { return m_layoutView; }
+    PLYLayoutView* layoutView() const;
     PLYLayout* layout() const;
     std::shared_ptr<PLYLayoutImageSource> imageSource() const;
 
@@ -77,7 +77,8 @@ private:
     std::shared_ptr<PLYLayoutManager> m_manager;
     std::shared_ptr<PLYLayout> m_fixedLayout;
     std::shared_ptr<PLYLayoutImageSource> m_imageSource;
-    PLYLayoutView* m_layoutView = nullptr;
+    // The scene showing the layout view may delete it first.
+    QPointer<PLYLayoutView> m_layoutView;
     QPointer<QGraphicsView> m_scrollView;
     PLYLayoutGeometry m_geometry;
     bool m_live = false;

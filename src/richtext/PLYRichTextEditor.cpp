@@ -34,7 +34,7 @@ QString PLYRichTextEditor::placeholderText() { return PLYDefaults::defaultTextBl
 void PLYRichTextEditor::bindToBlock(BlockResolver resolver, std::function<void()> didChange, double textWidth) {
     m_resolver = std::move(resolver);
     m_didChange = std::move(didChange);
-    m_lastText.clear();
+    m_lastText.reset();
     m_textWidth = -1.0;
     syncWithBlock(textWidth);
 }

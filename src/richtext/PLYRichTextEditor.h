@@ -84,7 +84,9 @@ private:
 
     BlockResolver m_resolver;
     std::function<void()> m_didChange;
-    std::string m_lastText;  // serialised text message last loaded or written
+    // Serialised text message last loaded or written; nothing before the first load (an
+    // empty body text serialises to an empty string too).
+    std::optional<std::string> m_lastText;
     double m_textWidth = -1.0;
     bool m_loading = false;
     bool m_editable = false;

@@ -43,6 +43,17 @@ TEST(BlockDrawHandlers, AGoneFileDrawsThePlaceholder) {
     EXPECT_FALSE(placeholder.isNull());
     EXPECT_NE(drawn.pixelColor(300, 200), QColor(Qt::blue));
     EXPECT_NE(drawn.pixelColor(5, 5), QColor(Qt::blue));
+    // The block is a neutral area with the icon at its own size in the middle, not the icon
+    // blown up to the block.
+    EXPECT_EQ(drawn.pixelColor(5, 5), PLYBlockDrawHandler_Image::kMissingFill);
+    EXPECT_EQ(drawn.pixelColor(300 - 40, 200), PLYBlockDrawHandler_Image::kMissingFill);
+    EXPECT_EQ(drawn.pixelColor(300, 200 - 40), PLYBlockDrawHandler_Image::kMissingFill);
+    const QRectF icon = PLYBlockDrawHandler_Image::placeholderFrameInRect(QRectF(0, 0, 1500, 1000), placeholder.size());
+    EXPECT_EQ(icon.size(), QSizeF(placeholder.size()));
+    EXPECT_EQ(icon.center(), QPointF(750, 500));
+    // A block smaller than twice the icon shrinks it.
+    EXPECT_EQ(PLYBlockDrawHandler_Image::placeholderFrameInRect(QRectF(0, 0, 64, 40), QSize(64, 64)),
+              QRectF(22, 10, 20, 20));
 }
 
 TEST(BlockDrawHandlers, WithoutACropThePictureFillsTheBlockCentred) {

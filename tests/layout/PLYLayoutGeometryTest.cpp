@@ -146,6 +146,29 @@ TEST_F(LayoutGeometry, TextTakesItsLaidOutHeightAtItsWidthFraction) {
     EXPECT_EQ(frame(g, "half").width(), 1500);
 }
 
+TEST_F(LayoutGeometry, TextStackedBesideAPictureIsWidenedUntilItFitsTheRow) {
+    // The text's height depends on the width the row gives it. A first share that leaves it
+    // too narrow for the row's height would cut its words off: the row is solved again with
+    // the text as wide as it needs, the row still filled exactly.
+    for (int words : {10, 40, 70}) {
+        std::string value;
+        for (int i = 0; i < words; ++i)
+            value += "word ";
+        const PLYLayout l = layout(20, {section("s", {container("row", false, {image("a", "square"),
+                                                                                container("col", true, {text("t", value),
+                                                                                                        image("b", "square")})}),
+                                                      container("flat", false, {image("c", "square"), text("u", value)})})});
+        const PLYLayoutGeometry g = geometryOf(l);
+        expectTiled(g, l.sections(0).blocks(0), 20);
+        expectTiled(g, l.sections(0).blocks(1), 20);
+        for (const char* id : {"t", "u"}) {
+            const QRectF f = frame(g, id);
+            const double needed = PLYRichTextDocument::heightForWidth(l.sections(0).blocks(1).container().sub_blocks(1).text(), f.width());
+            EXPECT_LE(needed, f.height() + 0.5) << id << " with " << words << " words";
+        }
+    }
+}
+
 TEST_F(LayoutGeometry, DownloadButtonHasAFixedHeightAtTheTopLevel) {
     const PLYLayout l = layout(5, {section("s", {downloadButton("d"), image("a", "square")})});
     const PLYLayoutGeometry g = geometryOf(l);

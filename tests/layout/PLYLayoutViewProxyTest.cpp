@@ -277,3 +277,17 @@ TEST_F(LayoutViews, ABlockViewExportsItsBlockAsJpeg) {
 }
 
 }  // namespace
+
+TEST(LayoutViewLifetime, AProxyOutlivingTheSceneThatShowedItsViewDoesNotDeleteTheViewAgain) {
+    auto owner = std::make_shared<PLYTestLayoutOwner>(layout(10, {section("s", {blank("a")})}));
+    auto manager = PLYLayoutManager::managerWithOwner(owner);
+    auto proxy = std::make_unique<PLYLayoutViewProxy>(manager, nullptr, std::make_shared<PLYTestImageSource>());
+    {
+        QGraphicsScene scene;
+        scene.addItem(proxy->layoutView());
+    }  // the scene deletes the items it holds
+    EXPECT_EQ(proxy->layoutView(), nullptr);
+    EXPECT_EQ(proxy->blockViewForId("a"), nullptr);
+    manager->addBlock(blank("b"), nullptr, manager->representedLayout()->mutable_sections(0));  // no view to follow
+    proxy.reset();
+}

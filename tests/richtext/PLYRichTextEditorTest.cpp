@@ -154,6 +154,22 @@ TEST_F(RichTextEditor, AnEmptyBlockShowsThePlaceholderAndTypingFillsIt) {
     EXPECT_EQ(empty.text().value(), "Words");
 }
 
+TEST_F(RichTextEditor, AnEmptyBodyBlockIsShownAndTypedInItsStylesFont) {
+    // An empty body text serialises to nothing at all: it must still be loaded.
+    PLYBlock empty = PLYTestLayouts::text("e", "");
+    PLYRichTextEditor e;
+    bind(e, empty);
+    e.setEditable(true);
+    const int stylePixels = PLYRichTextDocument::fontForStyle(PLYTextStyle_Body).pixelSize();
+    EXPECT_EQ(e.document()->defaultFont().pixelSize(), stylePixels);
+    EXPECT_EQ(e.textWidth(), 800);
+    QTextCursor cursor(e.document());
+    cursor.insertText(QStringLiteral("Words"));
+    EXPECT_EQ(QTextCursor(e.document()).charFormat().font().pixelSize(), stylePixels);
+    cursor.setPosition(2);
+    EXPECT_EQ(cursor.charFormat().font().pixelSize(), stylePixels);
+}
+
 TEST_F(RichTextEditor, PastingThePrivateFormatKeepsStylesAndForeignTextArrivesPlain) {
     editor.setSelection(6, 5);
     editor.userSelectedBold();

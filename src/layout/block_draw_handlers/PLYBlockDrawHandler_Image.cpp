@@ -31,6 +31,16 @@ QRectF PLYBlockDrawHandler_Image::imageFrameInRect(const PLYBlock_Image& image, 
     return QRectF(rect.center().x() - w / 2.0, rect.center().y() - h / 2.0, w, h);
 }
 
+QRectF PLYBlockDrawHandler_Image::placeholderFrameInRect(const QRectF& rect, const QSize& iconSize) {
+    if (iconSize.isEmpty() || rect.isEmpty())
+        return {};
+    // Never larger than the icon, and never larger than half the block.
+    const double fit = qMin(rect.width() / 2.0 / iconSize.width(), rect.height() / 2.0 / iconSize.height());
+    const double scale = qMin(1.0, fit);
+    const QSizeF size(iconSize.width() * scale, iconSize.height() * scale);
+    return QRectF(rect.center() - QPointF(size.width() / 2.0, size.height() / 2.0), size);
+}
+
 QImage PLYBlockDrawHandler_Image::placeholderImage() { return PLYImageManager::placeholderImage(); }
 
 void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, const PLYBlock_Image& image,
@@ -43,8 +53,11 @@ void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, cons
     painter->setClipRect(rect, Qt::IntersectClip);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     if (deleted) {
+        // The small icon is shown at its own size on a neutral area: stretched to the block it
+        // would be a blur that reads as a picture.
+        painter->fillRect(rect, kMissingFill);
         const QImage placeholder = placeholderImage();
-        painter->drawImage(imageFrameInRect(PLYBlock_Image(), rect, placeholder.size()), placeholder);
+        painter->drawImage(placeholderFrameInRect(rect, placeholder.size()), placeholder);
         painter->restore();
         return;
     }
@@ -56,7 +69,7 @@ void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, cons
     if (picture.isNull())
         picture = small ? source->exportImageForIdentifier(identifier) : source->previewImageForIdentifier(identifier);
     if (picture.isNull())
-        painter->fillRect(rect, QColor(0xe6, 0xe6, 0xe6));  // not cached yet
+        painter->fillRect(rect, kMissingFill);  // not cached yet
     else
         painter->drawImage(frame, picture);
     painter->restore();

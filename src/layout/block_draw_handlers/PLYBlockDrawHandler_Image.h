@@ -30,4 +30,9 @@ public:
                      const PLYBlockDrawContext& context);
     // Shown where the picture's file is gone.
     static QImage placeholderImage();
+    // Where the placeholder icon of `iconSize` goes in a block drawn in `rect`: centred, at its
+    // own size in layout points, smaller only when the block is small.
+    static QRectF placeholderFrameInRect(const QRectF& rect, const QSize& iconSize);
+    // Laid where a picture cannot be drawn (file gone, rendition not cached yet).
+    static constexpr QColor kMissingFill = QColor(0xe6, 0xe6, 0xe6);
 };

@@ -2,12 +2,20 @@
 
 #include "PLYRichTextDocument.h"
 
+#include <cmath>
+#include <optional>
 #include <unordered_map>
 
 namespace {
 
 constexpr double kMinimumRatio = 0.01;
 constexpr double kMinimumRowHeight = 1.0;
+// Text beside other blocks is laid out again until the widths it is given settle.
+constexpr int kMaximumTextRounds = 12;
+constexpr double kSettledWidth = 0.5;
+constexpr int kBisectionRounds = 10;
+
+using TextWidths = std::unordered_map<const PLYBlock*, double>;
 
 bool isContainer(const PLYBlock& block) {
     return block.type_case() == PLYBlock::kContainer && block.container().sub_blocks_size() > 0;
@@ -28,6 +36,16 @@ struct Pass {
     PLYLayoutGeometry& out;
     QString sectionId;
     int sectionIndex;
+    // The width each text leaf inside a row got in the previous round; its ratio is taken at
+    // that width (a first round guesses an equal share of the row).
+    const TextWidths* givenTextWidths = nullptr;
+    // The widths text leaves inside rows get in this round, and by how much the most crowded
+    // one overflows the row's height.
+    TextWidths placedTextWidths;
+    double textOverflow = 0.0;
+    // The width each text leaf's ratio was taken at, and how far each overflows its height.
+    TextWidths ratioTextWidths;
+    TextWidths textOverflows;
     std::unordered_map<const PLYBlock*, Affine> affines;
 
     void record(const PLYBlock& block, const QRectF& frame, const QString& parentId) {
@@ -44,6 +62,12 @@ struct Pass {
             return it->second;
         Affine result;
         if (!isContainer(block)) {
+            if (block.type_case() == PLYBlock::kText) {
+                if (givenTextWidths)
+                    if (const auto given = givenTextWidths->find(&block); given != givenTextWidths->end())
+                        hint = given->second;
+                ratioTextWidths[&block] = hint;
+            }
             result.a = qMax(kMinimumRatio, PLYSectionLayoutHandler_Stacked::leafRatio(block, hint, imageSize));
             result.b = 0.0;
         } else {
@@ -122,6 +146,12 @@ struct Pass {
     double placeAtHeight(const PLYBlock& block, double x, double y, double h, const QString& parentId) {
         const Affine self = affine(block, h);
         const double w = qMax(0.0, self.widthAt(h));
+        if (block.type_case() == PLYBlock::kText && block.aspect_ratio() <= 0.0f) {
+            placedTextWidths[&block] = w;
+            const double overflow = PLYRichTextDocument::heightForWidth(block.text(), w) - h;
+            textOverflows[&block] = overflow;
+            textOverflow = qMax(textOverflow, overflow);
+        }
         if (isContainer(block)) {
             const QString id = QString::fromStdString(block.id());
             if (!block.container().vert()) {
@@ -141,6 +171,14 @@ struct Pass {
         record(block, QRectF(x, y, w, h), parentId);
         return w;
     }
+};
+
+// What one round of a section's placement tells about its texts inside rows.
+struct Round {
+    TextWidths placedTextWidths;
+    TextWidths ratioTextWidths;
+    TextWidths textOverflows;
+    double textOverflow = 0.0;
 };
 
 }  // namespace
@@ -171,17 +209,73 @@ double PLYSectionLayoutHandler_Stacked::layoutSection(const PLYSection& section,
                                                       double width, double padding,
                                                       const PLYLayoutGeometry::ImageSizeFunction& imageSize,
                                                       PLYLayoutGeometry& out) {
-    Pass pass{padding, imageSize, out, QString::fromStdString(section.id()), sectionIndex, {}};
-    PLYLayoutGeometry::SectionFrame frame;
-    frame.sectionId = pass.sectionId;
-    double y = top;
-    for (int i = 0; i < section.blocks_size(); ++i) {
-        if (i > 0)
-            y += padding;
-        y += pass.placeAtWidth(section.blocks(i), 0.0, y, width, QString());
-        frame.blockIds << QString::fromStdString(section.blocks(i).id());
+    const QString sectionId = QString::fromStdString(section.id());
+    // One round places every block. A text leaf inside a row has no fixed ratio: its height
+    // depends on the width the row gives it, which depends on its ratio. The first round gives
+    // each text an equal share of its row; when a text does not fit that, rounds follow the
+    // widths the texts get until one where every text fits, and then bisect between the two
+    // for the fitting width nearest the first share, so the pictures beside a text keep as
+    // much of the row as the text leaves them. Where nothing fits, the first round stays.
+    const auto placeAll = [&](const TextWidths* widths, double* height) {
+        Pass pass{padding, imageSize, out, sectionId, sectionIndex, widths, {}, 0.0, {}, {}, {}};
+        double y = top;
+        for (int i = 0; i < section.blocks_size(); ++i) {
+            if (i > 0)
+                y += padding;
+            y += pass.placeAtWidth(section.blocks(i), 0.0, y, width, QString());
+        }
+        *height = section.blocks_size() == 0 ? PLYLayoutGeometry::kEmptySectionHeight : y - top;
+        return Round{std::move(pass.placedTextWidths), std::move(pass.ratioTextWidths), std::move(pass.textOverflows),
+                     pass.textOverflow};
+    };
+    const auto fitsAll = [](const Round& round) { return round.textOverflow <= kSettledWidth; };
+    double height = 0.0;
+    Round pass = placeAll(nullptr, &height);
+    const TextWidths firstShare = pass.ratioTextWidths;
+    if (fitsAll(pass))
+        return finishSection(section, sectionId, top, width, height, out);
+
+    std::optional<TextWidths> fitting;
+    TextWidths given = pass.placedTextWidths;
+    for (int round = 0; round < kMaximumTextRounds && !fitting; ++round) {
+        pass = placeAll(&given, &height);
+        if (fitsAll(pass)) {
+            fitting = given;
+            break;
+        }
+        bool settled = true;
+        for (const auto& [block, w] : pass.placedTextWidths)
+            if (std::abs(given[block] - w) > kSettledWidth)
+                settled = false;
+        if (settled)
+            break;
+        given = pass.placedTextWidths;
     }
-    const double height = section.blocks_size() == 0 ? PLYLayoutGeometry::kEmptySectionHeight : y - top;
+    if (!fitting) {
+        placeAll(nullptr, &height);
+        return finishSection(section, sectionId, top, width, height, out);
+    }
+    TextWidths tooTight = firstShare;
+    TextWidths fits = *fitting;
+    for (int round = 0; round < kBisectionRounds; ++round) {
+        TextWidths middle;
+        for (const auto& [block, w] : fits)
+            middle[block] = (w + tooTight[block]) / 2.0;
+        pass = placeAll(&middle, &height);
+        for (const auto& [block, w] : middle)
+            (pass.textOverflows[block] <= kSettledWidth ? fits : tooTight)[block] = w;
+    }
+    if (!fitsAll(placeAll(&fits, &height)))
+        placeAll(&*fitting, &height);
+    return finishSection(section, sectionId, top, width, height, out);
+}
+
+double PLYSectionLayoutHandler_Stacked::finishSection(const PLYSection& section, const QString& sectionId, double top,
+                                                      double width, double height, PLYLayoutGeometry& out) {
+    PLYLayoutGeometry::SectionFrame frame;
+    frame.sectionId = sectionId;
+    for (const PLYBlock& block : section.blocks())
+        frame.blockIds << QString::fromStdString(block.id());
     frame.frame = QRectF(0.0, top, width, height);
     out.sections.push_back(frame);
     return height;

@@ -19,4 +19,9 @@ public:
     // laid-out height, download button by its fixed height).
     static double leafRatio(const PLYBlock& block, double widthHint,
                             const PLYLayoutGeometry::ImageSizeFunction& imageSize);
+
+private:
+    // Records the section's frame; answers its height.
+    static double finishSection(const PLYSection& section, const QString& sectionId, double top, double width,
+                                double height, PLYLayoutGeometry& out);
 };
