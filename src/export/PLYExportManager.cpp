@@ -190,12 +190,16 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
             if (!image.isNull()) {
                 const QByteArray bytes = PLYLayoutRenderer::jpegData(image, kExportQuality);
                 // Name and write happen on this one serial queue, so no other export races us.
-                const QString path = uniqueFilePath(folder, QStringLiteral("%1 %2").arg(baseName).arg(i + 1),
-                                                    QStringLiteral("jpg"));
-                if (bytes.isEmpty())
+                if (bytes.isEmpty()) {
                     error = tr("Could not encode image %1.").arg(i + 1);
-                else if (writeAtomically(path, bytes, &error))
-                    written << path;
+                } else {
+                    const QString path = reserveFilePath(folder, QStringLiteral("%1 %2").arg(baseName).arg(i + 1),
+                                                         QStringLiteral("jpg"), &error);
+                    if (!path.isEmpty() && writeAtomically(path, bytes, &error))
+                        written << path;
+                    else if (!path.isEmpty())
+                        QFile::remove(path);  // only our own empty reservation
+                }
             }
             QMetaObject::invokeMethod(
                 self.data(),
@@ -225,12 +229,28 @@ void PLYExportManager::finishExport(const QStringList& files, const QString& err
     emit exportFinished(files, error);
 }
 
-QString PLYExportManager::uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension) {
+QString PLYExportManager::reserveFilePath(const QString& folder, const QString& baseName, const QString& extension,
+                                          QString* error) {
+    // Creating the file exclusively claims the name, so a file another program makes meanwhile
+    // is never replaced; the atomic write then goes over our own empty file.
     const QDir dir(folder);
-    QString path = dir.filePath(baseName + QLatin1Char('.') + extension);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1 %2.%3").arg(baseName).arg(n).arg(extension));
-    return path;
+    for (int n = 1; n < 100000; ++n) {
+        const QString path = n == 1 ? dir.filePath(baseName + QLatin1Char('.') + extension)
+                                    : dir.filePath(QStringLiteral("%1 %2.%3").arg(baseName).arg(n).arg(extension));
+        if (QFileInfo::exists(path))
+            continue;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return path;
+        if (!QFileInfo::exists(path)) {
+            if (error)
+                *error = QObject::tr("Could not create \"%1\": %2").arg(path, file.errorString());
+            return {};
+        }
+    }
+    if (error)
+        *error = QObject::tr("No free file name for \"%1\" in %2").arg(baseName, folder);
+    return {};
 }
 
 bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost>& post) {

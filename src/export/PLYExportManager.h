@@ -57,9 +57,10 @@ public:
     void exportBlocks(const PLYLayout& layout, const QStringList& blockIds, const QString& name);
     bool isExporting() const { return m_exporting; }
 
-    // `folder`/`baseName`.`extension`, or with " 2", " 3"... added to the base name until the
-    // path is free.
-    static QString uniqueFilePath(const QString& folder, const QString& baseName, const QString& extension);
+    // Claims `folder`/`baseName`.`extension`, or with " 2", " 3"... added to the base name, by
+    // creating it exclusively, and answers its path; empty, with *error, when none can be made.
+    static QString reserveFilePath(const QString& folder, const QString& baseName, const QString& extension,
+                                   QString* error = nullptr);
 
     // Renders the post's layout preview in the background, unless its layout is the one last
     // previewed and the preview exists; the post then stores it as "preview.jpg" and posts

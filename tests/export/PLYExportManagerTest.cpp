@@ -151,12 +151,23 @@ TEST_F(Export, CancelledOrBadChoicesExportNothing) {
     EXPECT_FALSE(exporter->isExporting());
 }
 
-TEST_F(Export, UniquePathsCountUpFromTwo) {
+TEST_F(Export, NamesAreClaimedSoNoFileIsEverReplaced) {
     const QString dir = PLYTestEnvironment::makeTempDirectory(QStringLiteral("unique"));
-    EXPECT_EQ(PLYExportManager::uniqueFilePath(dir, "a", "jpg"), QDir(dir).filePath("a.jpg"));
-    QFile(QDir(dir).filePath("a.jpg")).open(QIODevice::WriteOnly);
-    QFile(QDir(dir).filePath("a 2.jpg")).open(QIODevice::WriteOnly);
-    EXPECT_EQ(PLYExportManager::uniqueFilePath(dir, "a", "jpg"), QDir(dir).filePath("a 3.jpg"));
+    EXPECT_EQ(PLYExportManager::reserveFilePath(dir, "a", "jpg"), QDir(dir).filePath("a.jpg"));
+    // The first name is now taken by our own reservation.
+    EXPECT_EQ(PLYExportManager::reserveFilePath(dir, "a", "jpg"), QDir(dir).filePath("a 2.jpg"));
+    QFile other(QDir(dir).filePath("a 3.jpg"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("someone else's");
+    other.close();
+    EXPECT_EQ(PLYExportManager::reserveFilePath(dir, "a", "jpg"), QDir(dir).filePath("a 4.jpg"));
+    QFile kept(QDir(dir).filePath("a 3.jpg"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("someone else's"));
+
+    QString error;
+    EXPECT_TRUE(PLYExportManager::reserveFilePath(QDir(dir).filePath("missing"), "a", "jpg", &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST_F(Export, APostPreviewIsWrittenInTheBackgroundAndAnnounced) {
