@@ -31,6 +31,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -296,6 +297,8 @@ void AppDelegate::buildMenus() {
     m_hostOptionMenuItem->setObjectName(QStringLiteral("presentHostOptionsWindow"));
     connect(m_hostOptionMenuItem, &QAction::triggered, this, &AppDelegate::presentHostOptionsWindow);
 
+    // A bare Alt press closes an open menu here, which would hide the host item as it appears.
+    m_applicationMenu->installEventFilter(this);
     connect(m_applicationMenu, &QMenu::aboutToShow, this, [this] {
         updateMenu();
         m_menuTimer.start();
@@ -331,6 +334,15 @@ void AppDelegate::buildMenus() {
 QAction* AppDelegate::menuAction(const QString& name) const {
     if (m_hostOptionMenuItem && m_hostOptionMenuItem->objectName() == name) return m_hostOptionMenuItem;
     return m_menuBar ? m_menuBar->findChild<QAction*>(name) : nullptr;
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_applicationMenu && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) {
+        updateMenu();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::updateMenu() {

@@ -113,6 +113,9 @@ signals:
     // The library has started and the main window is up.
     void launchFinished();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildMenus();
     QAction* addMenuAction(QMenu* menu, const QString& title, const char* name, void (AppDelegate::*slot)(),

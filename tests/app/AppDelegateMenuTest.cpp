@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 
 using PLYTestEnvironment::waitUntil;
@@ -146,6 +147,33 @@ TEST_F(AppMenuTest, OptionShowsTheHostItemAtIndexFourOnlyWhileTheMenuIsOpen) {
 
     menu->hide();
     ASSERT_TRUE(waitUntil([&] { return !delegate->menuTimer().isActive(); }));
+}
+
+TEST_F(AppMenuTest, PressingAltWithTheMenuOpenKeepsItOpenAndShowsTheHostItem) {
+    // On Linux a bare Alt press closes an open menu; the host item would never be reachable.
+    QMenu* menu = delegate->applicationMenu();
+    QAction* host = delegate->hostOptionMenuItem();
+    menu->popup(QPoint(10, 10));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+
+    modifierFlags = PLYKeyCodes::Option;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(menu, &press);
+    EXPECT_TRUE(menu->isVisible());
+    // Shown at once, not only at the next tick.
+    EXPECT_EQ(menu->actions().indexOf(host), AppDelegate::HostOptionsMenuIndex);
+
+    modifierFlags = 0;
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &release);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_FALSE(menu->actions().contains(host));
+
+    // Other keys still reach the menu: Escape closes it.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &escape);
+    EXPECT_TRUE(waitUntil([&] { return !menu->isVisible(); }));
+    EXPECT_FALSE(delegate->menuTimer().isActive());
 }
 
 TEST_F(AppMenuTest, PreferencesAndHostWindowsAreMadeOnceAndKept) {
