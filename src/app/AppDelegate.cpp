@@ -273,6 +273,9 @@ QAction* AppDelegate::addMenuAction(QMenu* menu, const QString& title, const cha
     QAction* action = menu->addAction(title);
     action->setObjectName(QString::fromLatin1(name));
     if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    // The menus serve the whole application: their keys act from the preferences window and the
+    // preview panel too (never past a modal dialog).
+    action->setShortcutContext(Qt::ApplicationShortcut);
     connect(action, &QAction::triggered, this, slot);
     return action;
 }
@@ -290,6 +293,7 @@ void AppDelegate::buildMenus() {
     QAction* quit = m_applicationMenu->addAction(tr("Quit Pellory"));
     quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [this] { m_options.quit(); });
 

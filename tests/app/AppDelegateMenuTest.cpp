@@ -11,6 +11,7 @@
 #include "PLYScriptedFileDialogs.h"
 #include "PLYStoryboard.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -291,4 +292,35 @@ TEST_F(AppMenuTest, DatabaseExportItemAsksForAFolderAndACancelDoesNothing) {
     EXPECT_EQ(readFile(QDir(chosen).filePath(QStringLiteral("pellory_db_export/Pellory.sqlite-shm"))),
               QByteArray("shared memory"));
     QFile::remove(QDir(support).filePath(QStringLiteral("Pellory.sqlite-shm")));
+}
+
+// Exported by QtGui for key simulation: delivers a key press to the shortcut map the way the
+// window system does.
+bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                  const QString& text, bool autorep, ushort count);
+
+class AppMenuShortcutTest : public AppDelegateFixture {
+protected:
+    static bool pressShortcut(QWidget* window, int key, Qt::KeyboardModifiers modifiers) {
+        return qt_sendShortcutOverrideEvent(window, 0, key, modifiers, QString(), false, 1);
+    }
+};
+
+TEST_F(AppMenuShortcutTest, MenuShortcutsWorkFromEveryWindowOfTheApplication) {
+    AppDelegate& d = launch();
+    // Quick Look takes the focus when it opens; its own shortcut must close it again.
+    d.togglePreviewPanel();
+    PLYPreviewPanel* panel = PLYPreviewPanel::sharedPreviewPanel();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == panel; }));
+    EXPECT_TRUE(pressShortcut(panel, Qt::Key_Y, Qt::ControlModifier));
+    EXPECT_FALSE(panel->isVisible());
+
+    // Saving from the preferences window.
+    d.showPrefs();
+    auto* prefs = qobject_cast<QWidget*>(d.settingsWindowController());
+    ASSERT_NE(prefs, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == prefs; }));
+    EXPECT_TRUE(pressShortcut(prefs, Qt::Key_S, Qt::ControlModifier));
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(willSaves, 1);
 }
