@@ -142,6 +142,7 @@ void AppDelegate::migrationFinished(bool success) {
     showBaseWindow();
     // The autosave: one pending at a time, re-armed by every save.
     m_autosaveTimer.start();
+    PLY_LOG_INFO(QStringLiteral("Started: the library is loaded and the main window is up"));
     emit launchFinished();
 }
 
