@@ -393,7 +393,11 @@ void AppDelegate::exportDB() {
 }
 
 QObject* AppDelegate::showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier) {
-    if (!slot) slot = PLYStoryboard::instantiate(QString::fromLatin1(storyboard), QString::fromLatin1(identifier));
+    if (!slot) {
+        slot = PLYStoryboard::instantiate(QString::fromLatin1(storyboard), QString::fromLatin1(identifier));
+        // Only the main window keeps the application running: closing it quits, whatever else is open.
+        if (auto* window = qobject_cast<QWidget*>(slot.data())) window->setAttribute(Qt::WA_QuitOnClose, false);
+    }
     if (auto* window = qobject_cast<QWidget*>(slot.data())) {
         window->show();
         window->raise();
