@@ -39,6 +39,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -46,8 +47,9 @@ namespace {
 
 // The self-pipe between the signal handler and the main loop: the handler may only write.
 int g_signalFds[2] = {-1, -1};
-struct sigaction g_previousTerm;
-struct sigaction g_previousInt;
+// SIGHUP too: when the terminal that started Pellory closes, the work is saved before it goes.
+const int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previousActions[std::size(kTerminationSignals)];
 
 void onTerminationSignal(int) {
     const char byte = 1;
@@ -247,14 +249,14 @@ void AppDelegate::installTerminationSignalHandlers() {
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, &g_previousTerm);
-    ::sigaction(SIGINT, &action, &g_previousInt);
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        ::sigaction(kTerminationSignals[i], &action, &g_previousActions[i]);
 }
 
 void AppDelegate::removeTerminationSignalHandlers() {
     if (!m_signalNotifier) return;
-    ::sigaction(SIGTERM, &g_previousTerm, nullptr);
-    ::sigaction(SIGINT, &g_previousInt, nullptr);
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        ::sigaction(kTerminationSignals[i], &g_previousActions[i], nullptr);
     delete m_signalNotifier;
     m_signalNotifier = nullptr;
 }

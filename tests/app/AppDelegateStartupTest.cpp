@@ -170,11 +170,16 @@ TEST_F(AppAutosaveTest, SIGTERMAsksTheApplicationToQuit) {
     ASSERT_TRUE(waitUntil([&] { return quitRequests == 1; }));
     ::raise(SIGINT);
     ASSERT_TRUE(waitUntil([&] { return quitRequests == 2; }));
+    // A closed terminal quits (and so saves) too.
+    ::raise(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return quitRequests == 3; }));
     // Once the delegate goes, the previous handling is back.
     delegate.reset();
-    struct sigaction current {};
-    ::sigaction(SIGTERM, nullptr, &current);
-    EXPECT_EQ(current.sa_handler, SIG_DFL);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        ::sigaction(signal, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << signal;
+    }
 }
 
 TEST_F(AppAutosaveTest, ClosingTheMainWindowQuitsAndSavesWhateverOtherWindowIsOpen) {
