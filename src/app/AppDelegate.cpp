@@ -31,6 +31,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -38,6 +39,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,8 +47,9 @@ namespace {
 
 // The self-pipe between the signal handler and the main loop: the handler may only write.
 int g_signalFds[2] = {-1, -1};
-struct sigaction g_previousTerm;
-struct sigaction g_previousInt;
+// SIGHUP too: when the terminal that started Pellory closes, the work is saved before it goes.
+const int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previousActions[std::size(kTerminationSignals)];
 
 void onTerminationSignal(int) {
     const char byte = 1;
@@ -141,6 +144,7 @@ void AppDelegate::migrationFinished(bool success) {
     showBaseWindow();
     // The autosave: one pending at a time, re-armed by every save.
     m_autosaveTimer.start();
+    PLY_LOG_INFO(QStringLiteral("Started: the library is loaded and the main window is up"));
     emit launchFinished();
 }
 
@@ -245,14 +249,14 @@ void AppDelegate::installTerminationSignalHandlers() {
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, &g_previousTerm);
-    ::sigaction(SIGINT, &action, &g_previousInt);
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        ::sigaction(kTerminationSignals[i], &action, &g_previousActions[i]);
 }
 
 void AppDelegate::removeTerminationSignalHandlers() {
     if (!m_signalNotifier) return;
-    ::sigaction(SIGTERM, &g_previousTerm, nullptr);
-    ::sigaction(SIGINT, &g_previousInt, nullptr);
+    for (size_t i = 0; i < std::size(kTerminationSignals); ++i)
+        ::sigaction(kTerminationSignals[i], &g_previousActions[i], nullptr);
     delete m_signalNotifier;
     m_signalNotifier = nullptr;
 }
@@ -272,6 +276,9 @@ QAction* AppDelegate::addMenuAction(QMenu* menu, const QString& title, const cha
     QAction* action = menu->addAction(title);
     action->setObjectName(QString::fromLatin1(name));
     if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    // The menus serve the whole application: their keys act from the preferences window and the
+    // preview panel too (never past a modal dialog).
+    action->setShortcutContext(Qt::ApplicationShortcut);
     connect(action, &QAction::triggered, this, slot);
     return action;
 }
@@ -289,6 +296,7 @@ void AppDelegate::buildMenus() {
     QAction* quit = m_applicationMenu->addAction(tr("Quit Pellory"));
     quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [this] { m_options.quit(); });
 
@@ -296,6 +304,8 @@ void AppDelegate::buildMenus() {
     m_hostOptionMenuItem->setObjectName(QStringLiteral("presentHostOptionsWindow"));
     connect(m_hostOptionMenuItem, &QAction::triggered, this, &AppDelegate::presentHostOptionsWindow);
 
+    // A bare Alt press closes an open menu here, which would hide the host item as it appears.
+    m_applicationMenu->installEventFilter(this);
     connect(m_applicationMenu, &QMenu::aboutToShow, this, [this] {
         updateMenu();
         m_menuTimer.start();
@@ -331,6 +341,15 @@ void AppDelegate::buildMenus() {
 QAction* AppDelegate::menuAction(const QString& name) const {
     if (m_hostOptionMenuItem && m_hostOptionMenuItem->objectName() == name) return m_hostOptionMenuItem;
     return m_menuBar ? m_menuBar->findChild<QAction*>(name) : nullptr;
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_applicationMenu && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) {
+        updateMenu();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::updateMenu() {
@@ -376,7 +395,11 @@ void AppDelegate::exportDB() {
 }
 
 QObject* AppDelegate::showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier) {
-    if (!slot) slot = PLYStoryboard::instantiate(QString::fromLatin1(storyboard), QString::fromLatin1(identifier));
+    if (!slot) {
+        slot = PLYStoryboard::instantiate(QString::fromLatin1(storyboard), QString::fromLatin1(identifier));
+        // Only the main window keeps the application running: closing it quits, whatever else is open.
+        if (auto* window = qobject_cast<QWidget*>(slot.data())) window->setAttribute(Qt::WA_QuitOnClose, false);
+    }
     if (auto* window = qobject_cast<QWidget*>(slot.data())) {
         window->show();
         window->raise();

@@ -32,7 +32,7 @@ public:
     struct Options {
         PLYLog::Options log;
         int autosaveIntervalMs = AutosaveIntervalMs;
-        // SIGTERM and SIGINT quit the way the Quit item does.
+        // SIGTERM, SIGINT and SIGHUP quit the way the Quit item does.
         bool handleTerminationSignals = true;
         // How the application is asked to quit (QCoreApplication::quit unless replaced).
         std::function<void()> quit;
@@ -112,6 +112,9 @@ public slots:
 signals:
     // The library has started and the main window is up.
     void launchFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();

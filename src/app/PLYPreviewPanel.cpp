@@ -13,6 +13,8 @@ QPointer<PLYPreviewPanel>& sharedSlot() {
 
 PLYPreviewPanel::PLYPreviewPanel() : QWidget(nullptr, Qt::Tool) {
     setWindowTitle(tr("Preview"));
+    // An open panel does not keep the application running once the main window closes.
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(tr("Nothing is selected to preview."), this);
     label->setAlignment(Qt::AlignCenter);

@@ -11,8 +11,10 @@
 #include "PLYScriptedFileDialogs.h"
 #include "PLYStoryboard.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 
 using PLYTestEnvironment::waitUntil;
@@ -148,6 +150,33 @@ TEST_F(AppMenuTest, OptionShowsTheHostItemAtIndexFourOnlyWhileTheMenuIsOpen) {
     ASSERT_TRUE(waitUntil([&] { return !delegate->menuTimer().isActive(); }));
 }
 
+TEST_F(AppMenuTest, PressingAltWithTheMenuOpenKeepsItOpenAndShowsTheHostItem) {
+    // On Linux a bare Alt press closes an open menu; the host item would never be reachable.
+    QMenu* menu = delegate->applicationMenu();
+    QAction* host = delegate->hostOptionMenuItem();
+    menu->popup(QPoint(10, 10));
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+
+    modifierFlags = PLYKeyCodes::Option;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(menu, &press);
+    EXPECT_TRUE(menu->isVisible());
+    // Shown at once, not only at the next tick.
+    EXPECT_EQ(menu->actions().indexOf(host), AppDelegate::HostOptionsMenuIndex);
+
+    modifierFlags = 0;
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &release);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_FALSE(menu->actions().contains(host));
+
+    // Other keys still reach the menu: Escape closes it.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &escape);
+    EXPECT_TRUE(waitUntil([&] { return !menu->isVisible(); }));
+    EXPECT_FALSE(delegate->menuTimer().isActive());
+}
+
 TEST_F(AppMenuTest, PreferencesAndHostWindowsAreMadeOnceAndKept) {
     AppDelegate::registerDefaultScenes();
     int made = 0;
@@ -263,4 +292,35 @@ TEST_F(AppMenuTest, DatabaseExportItemAsksForAFolderAndACancelDoesNothing) {
     EXPECT_EQ(readFile(QDir(chosen).filePath(QStringLiteral("pellory_db_export/Pellory.sqlite-shm"))),
               QByteArray("shared memory"));
     QFile::remove(QDir(support).filePath(QStringLiteral("Pellory.sqlite-shm")));
+}
+
+// Exported by QtGui for key simulation: delivers a key press to the shortcut map the way the
+// window system does.
+bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                  const QString& text, bool autorep, ushort count);
+
+class AppMenuShortcutTest : public AppDelegateFixture {
+protected:
+    static bool pressShortcut(QWidget* window, int key, Qt::KeyboardModifiers modifiers) {
+        return qt_sendShortcutOverrideEvent(window, 0, key, modifiers, QString(), false, 1);
+    }
+};
+
+TEST_F(AppMenuShortcutTest, MenuShortcutsWorkFromEveryWindowOfTheApplication) {
+    AppDelegate& d = launch();
+    // Quick Look takes the focus when it opens; its own shortcut must close it again.
+    d.togglePreviewPanel();
+    PLYPreviewPanel* panel = PLYPreviewPanel::sharedPreviewPanel();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == panel; }));
+    EXPECT_TRUE(pressShortcut(panel, Qt::Key_Y, Qt::ControlModifier));
+    EXPECT_FALSE(panel->isVisible());
+
+    // Saving from the preferences window.
+    d.showPrefs();
+    auto* prefs = qobject_cast<QWidget*>(d.settingsWindowController());
+    ASSERT_NE(prefs, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == prefs; }));
+    EXPECT_TRUE(pressShortcut(prefs, Qt::Key_S, Qt::ControlModifier));
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(willSaves, 1);
 }

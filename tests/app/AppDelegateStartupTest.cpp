@@ -5,11 +5,14 @@
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
+#include "PLYPreviewPanel.h"
 #include "PLYStoryboard.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QTimer>
 
 #include <csignal>
 
@@ -167,9 +170,35 @@ TEST_F(AppAutosaveTest, SIGTERMAsksTheApplicationToQuit) {
     ASSERT_TRUE(waitUntil([&] { return quitRequests == 1; }));
     ::raise(SIGINT);
     ASSERT_TRUE(waitUntil([&] { return quitRequests == 2; }));
+    // A closed terminal quits (and so saves) too.
+    ::raise(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return quitRequests == 3; }));
     // Once the delegate goes, the previous handling is back.
     delegate.reset();
-    struct sigaction current {};
-    ::sigaction(SIGTERM, nullptr, &current);
-    EXPECT_EQ(current.sa_handler, SIG_DFL);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        ::sigaction(signal, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << signal;
+    }
+}
+
+TEST_F(AppAutosaveTest, ClosingTheMainWindowQuitsAndSavesWhateverOtherWindowIsOpen) {
+    AppDelegate& d = launch();
+    auto post = unsavedPost();
+    d.showPrefs();
+    d.togglePreviewPanel();
+    bool lastWindowClosed = false;
+    QObject::connect(qApp, &QGuiApplication::lastWindowClosed, &d, [&] { lastWindowClosed = true; });
+    // The main loop ends either by the close or, failing that, by the watchdog.
+    QTimer::singleShot(0, &d, [&] { d.baseWindowController()->close(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    watchdog.start(3000);
+    QCoreApplication::exec();
+    EXPECT_TRUE(watchdog.isActive()) << "closing the main window did not quit";
+    EXPECT_TRUE(lastWindowClosed);
+    EXPECT_EQ(willSaves, 1);
+    EXPECT_TRUE(onDisk(post));
+    PLYPreviewPanel::sharedPreviewPanel()->hide();
 }
