@@ -928,6 +928,8 @@ bool PLYWebServiceManager::deletePublisher() {
 std::shared_ptr<PLYWebServicePostPublisherBase> PLYWebServiceManager::publisherForPost(
     const std::shared_ptr<PLYPersistantPost>& post) {
     if (!post) return nullptr;
+    // Publishers of deleted posts are detached for good; keeping them would only hold memory.
+    m_publishers.removeIf([](const auto& publisher) { return !publisher || publisher->isDetached(); });
     for (const auto& publisher : std::as_const(m_publishers)) {
         const auto local = publisher->localPost();
         if (local && local->identifier() == post->identifier()) return publisher;

@@ -126,7 +126,7 @@ public:
 
     // The local post was deleted: no further requests, events or saves.
     void detach();
-    bool isDetached() const { return m_detached; }
+    bool isDetached() const override { return m_detached; }
 
     // Tests use short intervals (milliseconds); negative restores the defaults.
     static void setBuildPollIntervalForTesting(int ms);

@@ -17,4 +17,6 @@ public:
     // Deletes the remote post; answers whether the request was sent. The completion runs on
     // the main thread.
     virtual bool deletePost(const PLYWebServiceCompletionBlock& completion) = 0;
+    // A publisher whose post has left the library does nothing more and may be dropped.
+    virtual bool isDetached() const { return false; }
 };

@@ -263,6 +263,11 @@ TEST_F(PublishingRoad, SignUpPublishEditUndoUpdateAndDeleteThroughTheRealObjects
     EXPECT_EQ(remoteStatus(remoteId), 404);
     EXPECT_TRUE(publisher->isDetached());
 
+    // The deleted post's publisher is dropped the next time the manager hands one out.
+    const auto second = PLYCoreManager::persistantStore()->currentAccount()->createNewPost(QStringLiteral("Second"));
+    ASSERT_TRUE(manager()->publisherForPost(second));
+    for (const auto& kept : manager()->currentPublishers()) EXPECT_FALSE(kept->isDetached());
+
     // The session ends with its publishers, and none starts again while it goes.
     publisher->removeStateChangeNotificationHandler(this);
     publisher.reset();
