@@ -179,7 +179,7 @@ TEST(LayoutManagerFactories, TextWidthPresetsAndBackgroundColour) {
     layout.mutable_background_colour()->set_g(std::numeric_limits<float>::infinity());
     const QColor damaged = PLYLayoutManager::backgroundColourForLayout(layout);
     EXPECT_TRUE(damaged.isValid());
-    EXPECT_EQ(damaged.spec(), QColor::Rgb);
+    EXPECT_EQ(damaged, QColor::fromRgbF(0.0, 1.0, damaged.blueF()));
     EXPECT_DOUBLE_EQ(damaged.redF(), 0.0);
     EXPECT_DOUBLE_EQ(damaged.greenF(), 1.0);
     EXPECT_DOUBLE_EQ(damaged.alphaF(), 1.0);
