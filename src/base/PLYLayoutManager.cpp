@@ -1,11 +1,11 @@
 #include "PLYLayoutManager.h"
+#include "PLYIdentifier.h"
 
 #include "PLYAspectRatio.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 
 #include <QSet>
-#include <QUuid>
 #include <algorithm>
 #include <cmath>
 
@@ -97,40 +97,43 @@ std::shared_ptr<PLYPostManager> PLYLayoutManager::postManager() const { return m
 
 // ---- Factories and class helpers ----
 
-QString PLYLayoutManager::newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+QString PLYLayoutManager::newIdentifier() { return PLYIdentifier::newIdentifier(); }
+
+namespace {
+PLYBlock blockWithNewIdentifier() {
+    PLYBlock block;
+    block.set_id(PLYLayoutManager::newIdentifier().toStdString());
+    return block;
+}
+}  // namespace
 
 PLYBlock PLYLayoutManager::newBlock_Image() {
-    PLYBlock block;
-    block.set_id(newIdentifier().toStdString());
+    PLYBlock block = blockWithNewIdentifier();
     block.mutable_image();
     return block;
 }
 
 PLYBlock PLYLayoutManager::newBlock_Text() {
-    PLYBlock block;
-    block.set_id(newIdentifier().toStdString());
+    PLYBlock block = blockWithNewIdentifier();
     block.mutable_text()->set_value(DefaultTextBlockText);
     return block;
 }
 
 PLYBlock PLYLayoutManager::newBlock_Blank() {
-    PLYBlock block;
-    block.set_id(newIdentifier().toStdString());
+    PLYBlock block = blockWithNewIdentifier();
     block.mutable_blank();
     block.set_aspect_ratio(float(PLYAspectRatio::factorForPreset(PLYAspectRatio::BlankDefaultPreset)));
     return block;
 }
 
 PLYBlock PLYLayoutManager::newBlock_DownloadButton() {
-    PLYBlock block;
-    block.set_id(newIdentifier().toStdString());
+    PLYBlock block = blockWithNewIdentifier();
     block.mutable_download_button()->set_title(DefaultDownloadButtonTitle);
     return block;
 }
 
 PLYBlock PLYLayoutManager::newBlock_Container() {
-    PLYBlock block;
-    block.set_id(newIdentifier().toStdString());
+    PLYBlock block = blockWithNewIdentifier();
     block.mutable_container()->set_vert(true);
     return block;
 }

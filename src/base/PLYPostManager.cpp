@@ -1,4 +1,5 @@
 #include "PLYPostManager.h"
+#include "PLYIdentifier.h"
 
 #include "PLYCoreManager.h"
 #include "PLYImageFormats.h"
@@ -13,7 +14,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QUuid>
 
 std::shared_ptr<PLYPostManager> PLYPostManager::create(std::shared_ptr<PLYPersistantPost> post) {
     return std::shared_ptr<PLYPostManager>(new PLYPostManager(std::move(post)));
@@ -44,7 +44,7 @@ bool PLYPostManager::createNewPostWithTtitle(const QString& name) {
     }
     auto post = account->createNewPost(name);
     PLYSection* section = post->layout()->add_sections();
-    section->set_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString());
+    section->set_id(PLYIdentifier::newIdentifier().toStdString());
     section->mutable_stacked();
     m_post = post;
     m_layoutManager.reset();

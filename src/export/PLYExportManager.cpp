@@ -1,4 +1,5 @@
 #include "PLYExportManager.h"
+#include "PLYAtomicFile.h"
 
 #include "PLYCoreManager.h"
 #include "PLYExportPresenter.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSaveFile>
 #include <QThread>
 #include <memory>
 
@@ -42,9 +42,9 @@ QString safeBaseName(const QString& name) {
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QObject::tr("Could not write \"%1\": %2").arg(path, file.errorString());
+    QString reason;
+    if (!PLYAtomicFile::write(path, bytes, &reason)) {
+        *error = QObject::tr("Could not write \"%1\": %2").arg(path, reason);
         return false;
     }
     return true;

@@ -1,11 +1,10 @@
 #include "PLYLayoutRenderer.h"
+#include "PLYImageEncoding.h"
 
 #include "PLYBlockDrawHandler.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYLayoutManager.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPainter>
 #include <cmath>
 
@@ -100,12 +99,5 @@ QImage PLYLayoutRenderer::renderLayout(const PLYLayout& layout, int pixelWidth, 
 }
 
 QByteArray PLYLayoutRenderer::jpegData(const QImage& image, double quality) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(qBound(0, int(std::lround(quality * 100.0)), 100));
-    if (!writer.write(image))
-        return {};
-    return bytes;
+    return PLYImageEncoding::jpegData(image, int(std::lround(quality * 100.0)));
 }

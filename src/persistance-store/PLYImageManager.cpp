@@ -1,4 +1,5 @@
 #include "PLYImageManager.h"
+#include "PLYImageEncoding.h"
 
 #include "PLYDefaults.h"
 #include "PLYDispatch.h"
@@ -6,12 +7,10 @@
 #include "PLYNotificationCenter.h"
 #include "PLYSourceImage.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPainter>
 #include <QPointer>
 #include <QTemporaryFile>
@@ -32,17 +31,8 @@ std::unique_ptr<PLYImageManager>& sharedSlot() {
 // renditions are not synced to disk (that sync cost as much as the encoding): they can always be
 // made again, and one cut short by a system crash is empty, which counts as missing.
 bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(PLYImageManager::JpegQuality);
-        if (!writer.write(image)) {
-            *reason = writer.errorString();
-            return false;
-        }
-    }
+    const QByteArray bytes = PLYImageEncoding::jpegData(image, PLYImageManager::JpegQuality, reason);
+    if (bytes.isEmpty()) return false;
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
     file.setAutoRemove(false);
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {

@@ -1,11 +1,11 @@
 #include "PLYPersistantAccount.h"
+#include "PLYIdentifier.h"
 
 #include "PLYLog.h"
 #include "PLYPersistantPost.h"
 #include "PLYPropertyList.h"
 
 #include <QDir>
-#include <QUuid>
 #include <algorithm>
 
 namespace {
@@ -34,7 +34,7 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::create(const QString
                                                                    std::weak_ptr<PLYPersistantStore> store) {
     std::shared_ptr<PLYPersistantAccount> account(new PLYPersistantAccount());
     account->m_store = std::move(store);
-    account->m_identifier = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    account->m_identifier = PLYIdentifier::newIdentifier();
     account->m_email = email.trimmed();
     account->m_folder =
         QDir(accountsFolder).filePath(account->m_identifier + QLatin1Char('.') + QLatin1String(FolderExtension));

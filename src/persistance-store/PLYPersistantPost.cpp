@@ -1,4 +1,6 @@
 #include "PLYPersistantPost.h"
+#include "PLYImageEncoding.h"
+#include "PLYIdentifier.h"
 
 #include "PLYDefaults.h"
 #include "PLYImageManager.h"
@@ -9,11 +11,8 @@
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QImageWriter>
-#include <QUuid>
 
 namespace {
 
@@ -21,7 +20,7 @@ const QString kInfo = QStringLiteral("info.plist");
 const QString kLayout = QStringLiteral("layout");
 const QString kPreview = QStringLiteral("preview.jpg");
 
-QString newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
+QString newIdentifier() { return PLYIdentifier::newIdentifier(); }
 
 void collectImageRefs(const PLYBlock& block, QStringList* refs) {
     if (block.has_image()) {
@@ -318,12 +317,8 @@ QImage PLYPersistantPost::layoutPreview() const { return QImage(QDir(m_folder).f
 
 bool PLYPersistantPost::setLayoutPreview(const QImage& preview, PLYError* error) {
     if (refuseRemoved(*this, error)) return false;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(PLYImageManager::JpegQuality);
-    if (preview.isNull() || !writer.write(preview)) {
+    const QByteArray bytes = PLYImageEncoding::jpegData(preview, PLYImageManager::JpegQuality);
+    if (bytes.isEmpty()) {
         PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 25,
                                       QStringLiteral("Cannot encode the preview of %1").arg(m_name)));
         return false;

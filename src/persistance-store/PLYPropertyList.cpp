@@ -1,8 +1,8 @@
 #include "PLYPropertyList.h"
+#include "PLYAtomicFile.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include <plist/plist++.h>
@@ -157,10 +157,10 @@ bool PLYPropertyList::fromXml(const QByteArray& xml, QVariantMap* out, PLYError*
 }
 
 bool PLYPropertyList::writeBytesAtomically(const QString& path, const QByteArray& bytes, PLYError* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QString reason;
+    if (!PLYAtomicFile::write(path, bytes, &reason)) {
         PLYError::set(error, PLYError(QString::fromLatin1(ErrorDomain), 3, QStringLiteral("Could not write %1").arg(path),
-                                      file.errorString()));
+                                      reason));
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "PLYSourceDirectory.h"
+#include "PLYIdentifier.h"
 
 #include "PLYDefaults.h"
 #include "PLYFileEventStream.h"
@@ -14,7 +15,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
-#include <QUuid>
 
 #include <sys/stat.h>
 
@@ -40,7 +40,7 @@ FileIdentity identityOf(const QString& path) {
     return id;
 }
 
-QString newIdentifier() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
+QString newIdentifier() { return PLYIdentifier::newIdentifier(); }
 
 }  // namespace
 
