@@ -7,6 +7,9 @@
 namespace PLYTestImages {
 // A JPEG of the given size filled with a gradient over `colour`; false when it cannot be written.
 bool writeJpeg(const QString& path, int width, int height, const QColor& colour = QColor(40, 120, 200), int quality = 90);
+// A photo-like JPEG (sky, hills, fine noise) that decodes and compresses like a real photo;
+// `seed` varies the scene. False when it cannot be written.
+bool writePhotoJpeg(const QString& path, int width, int height, int seed = 1, int quality = 90);
 // Sets xmp:Rating (when rating >= 0) and xmp:Label (when not empty) in an existing file.
 bool setXmpRatingAndLabel(const QString& path, int rating, const QString& label = {});
 // Sets the EXIF orientation (1..8) of an existing JPEG.
