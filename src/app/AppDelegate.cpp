@@ -90,6 +90,13 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
     connect(&m_menuTimer, &QTimer::timeout, this, &AppDelegate::updateMenu);
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+
+    registerLayerServices();
+}
+
+void AppDelegate::registerLayerServices() {
+    PLYLayoutManager::install();
+    PLYExportManager::install();
 }
 
 AppDelegate::~AppDelegate() {

@@ -3,7 +3,6 @@
 
 #include "PLYCoreManager.h"
 #include "PLYImageFormats.h"
-#include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
@@ -21,8 +20,23 @@ std::shared_ptr<PLYPostManager> PLYPostManager::create(std::shared_ptr<PLYPersis
 
 PLYPostManager::~PLYPostManager() = default;
 
+namespace {
+PLYPostManager::LayoutManagerMaker& layoutManagerMaker() {
+    static PLYPostManager::LayoutManagerMaker maker;
+    return maker;
+}
+}  // namespace
+
+void PLYPostManager::setLayoutManagerMaker(LayoutManagerMaker maker) { layoutManagerMaker() = std::move(maker); }
+
 std::shared_ptr<PLYLayoutManager> PLYPostManager::layoutManager() {
-    if (!m_layoutManager && m_post) m_layoutManager = PLYLayoutManager::managerWithOwner(m_post, weak_from_this());
+    if (m_layoutManager || !m_post) return m_layoutManager;
+    const auto& maker = layoutManagerMaker();
+    if (!maker) {
+        PLY_LOG_ERROR(QStringLiteral("No layout manager maker is registered; the post has no layout manager"));
+        return nullptr;
+    }
+    m_layoutManager = maker(m_post, weak_from_this());
     return m_layoutManager;
 }
 

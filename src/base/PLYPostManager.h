@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <memory>
 
 class PLYLayoutManager;
+class PLYLayoutOwner;
 class PLYPersistantPost;
 class PLYPersistantStore;
 
@@ -16,6 +18,12 @@ public:
     // `post` may be nothing: the manager of a post still to be made.
     static std::shared_ptr<PLYPostManager> create(std::shared_ptr<PLYPersistantPost> post);
     ~PLYPostManager();
+
+    // Layout managers live in the layout layer above this library, which registers how to make
+    // one at start-up (PLYLayoutManager::install()). Without a maker, posts have no layout manager.
+    using LayoutManagerMaker = std::function<std::shared_ptr<PLYLayoutManager>(
+        std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager)>;
+    static void setLayoutManagerMaker(LayoutManagerMaker maker);
 
     std::shared_ptr<PLYPersistantPost> representedPost() const { return m_post; }
     // Nothing while there is no post.

@@ -4,6 +4,7 @@
 #include "PLYAspectRatio.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPostManager.h"
 
 #include <QSet>
 #include <algorithm>
@@ -85,6 +86,8 @@ std::shared_ptr<PLYLayoutManager> PLYLayoutManager::managerWithOwner(std::shared
     manager->ensureIdentifiers();
     return manager;
 }
+
+void PLYLayoutManager::install() { PLYPostManager::setLayoutManagerMaker(&PLYLayoutManager::managerWithOwner); }
 
 PLYLayoutManager::PLYLayoutManager(std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager)
     : m_owner(std::move(owner)), m_postManager(std::move(postManager)) {}

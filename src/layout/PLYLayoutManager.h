@@ -69,6 +69,9 @@ public:
     // identifier (or sharing one) get a fresh identifier, so that every one can be held.
     static std::shared_ptr<PLYLayoutManager> managerWithOwner(std::shared_ptr<PLYLayoutOwner> owner,
                                                               std::weak_ptr<PLYPostManager> postManager = {});
+    // Makes post managers create their layout managers with managerWithOwner(); the application
+    // calls it at start-up. Repeating it changes nothing.
+    static void install();
     ~PLYLayoutManager();
 
     PLYLayout* representedLayout() const;
