@@ -10,6 +10,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYRecentContainer.h"
+#include "PLYSeoManagerFactory.h"
 #include "PLYSourceDirectory.h"
 
 #include <QDir>
@@ -24,6 +25,11 @@ PLYPostManager::~PLYPostManager() = default;
 std::shared_ptr<PLYLayoutManager> PLYPostManager::layoutManager() {
     if (!m_layoutManager && m_post) m_layoutManager = PLYLayoutManager::managerWithOwner(m_post, weak_from_this());
     return m_layoutManager;
+}
+
+std::shared_ptr<PLYSeoManager> PLYPostManager::seoManager() {
+    if (!m_seoManager && m_post) m_seoManager = PLYSeoManagerFactory::managerWithPostManager(shared_from_this());
+    return m_seoManager;
 }
 
 void PLYPostManager::addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder) {
@@ -46,6 +52,7 @@ bool PLYPostManager::createNewPostWithTtitle(const QString& name) {
     PLYSection* section = post->layout()->add_sections();
     section->set_id(PLYIdentifier::newIdentifier().toStdString());
     section->mutable_stacked();
+    m_seoManager.reset();
     m_post = post;
     m_layoutManager.reset();
     return true;
