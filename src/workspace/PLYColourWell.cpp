@@ -25,6 +25,9 @@ void PLYColourWell::activate() {
         // Parented to the window, so it stays above it and goes with it.
         m_panel = new QColorDialog(window());
         m_panel->setWindowTitle(tr("Colours"));
+        // Qt's own panel reports every colour as it is picked, as a colour well should; it has
+        // no buttons and stays open beside the window until closed.
+        m_panel->setOption(QColorDialog::DontUseNativeDialog);
         m_panel->setOption(QColorDialog::NoButtons);
         connect(m_panel, &QColorDialog::currentColorChanged, this, &PLYColourWell::chooseColour);
     }
