@@ -20,6 +20,7 @@
 #include "PLYLayoutManager.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
+#include "PLYSeoManager.h"
 #include "PLYStoryboard.h"
 #include "PLYUserNotifier.h"
 #include "PLYVisualStateHandler.h"
@@ -101,6 +102,7 @@ void AppDelegate::registerLayerServices() {
 
 AppDelegate::~AppDelegate() {
     removeTerminationSignalHandlers();
+    PLYSeoManager::uninstall();
     // The windows are ours; the menu bar belongs to the main window once that is shown.
     delete m_settingsWindowController;
     delete m_serviceHostWindowController;
@@ -117,6 +119,8 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
 
     // 2. The system log, the terminal and the daily file.
     PLYLog::install(m_options.log);
+    // Each post's SEO checklist is made by the workspace when the post library first asks.
+    PLYSeoManager::install();
     if (m_options.installWebService) m_options.installWebService();
 
     // 3. A URL handed over on the command line.

@@ -9,6 +9,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYRecentContainer.h"
+#include "PLYSeoManagerFactory.h"
 #include "PLYSourceDirectory.h"
 
 #include <QDir>
@@ -40,6 +41,11 @@ std::shared_ptr<PLYLayoutManager> PLYPostManager::layoutManager() {
     return m_layoutManager;
 }
 
+std::shared_ptr<PLYSeoManager> PLYPostManager::seoManager() {
+    if (!m_seoManager && m_post) m_seoManager = PLYSeoManagerFactory::managerWithPostManager(shared_from_this());
+    return m_seoManager;
+}
+
 void PLYPostManager::addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder) {
     auto location = store.startWatchingPath(path, bookmark);
     location->setFolderLocation(folder);
@@ -60,6 +66,7 @@ bool PLYPostManager::createNewPostWithTtitle(const QString& name) {
     PLYSection* section = post->layout()->add_sections();
     section->set_id(PLYIdentifier::newIdentifier().toStdString());
     section->mutable_stacked();
+    m_seoManager.reset();
     m_post = post;
     m_layoutManager.reset();
     return true;

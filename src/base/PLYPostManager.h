@@ -10,9 +10,10 @@ class PLYLayoutManager;
 class PLYLayoutOwner;
 class PLYPersistantPost;
 class PLYPersistantStore;
+class PLYSeoManager;
 
-// The handle to one open post: the post itself and its layout manager, made on first use.
-// (The post's SEO manager is added with the SEO metrics.)
+// The handle to one open post: the post itself, and its layout manager and SEO manager, each
+// made on first use.
 class PLYPostManager : public std::enable_shared_from_this<PLYPostManager> {
 public:
     // `post` may be nothing: the manager of a post still to be made.
@@ -28,6 +29,9 @@ public:
     std::shared_ptr<PLYPersistantPost> representedPost() const { return m_post; }
     // Nothing while there is no post.
     std::shared_ptr<PLYLayoutManager> layoutManager();
+    // Nothing while there is no post, or while no SEO maker is registered with
+    // PLYSeoManagerFactory (the workspace registers one at start-up).
+    std::shared_ptr<PLYSeoManager> seoManager();
 
     // Asks the current account for a new post with one empty stacked section; not saved here.
     // False when nobody is signed in.
@@ -45,4 +49,6 @@ private:
 
     std::shared_ptr<PLYPersistantPost> m_post;
     std::shared_ptr<PLYLayoutManager> m_layoutManager;
+    // Declared after the layout manager so that it goes first: its metrics watch the post.
+    std::shared_ptr<PLYSeoManager> m_seoManager;
 };

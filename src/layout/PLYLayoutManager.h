@@ -104,6 +104,15 @@ public:
     // Every image reference of the layout, at any depth, once per image block, in order.
     static QStringList imageRefsInLayout(const PLYLayout& layout);
 
+    // Layout properties. A change reloads the views and is announced once; a value equal to the
+    // current one changes and announces nothing. A refused value (logged) changes nothing.
+    // Padding between blocks in points, within [MinimumPadding, MaximumPadding].
+    static constexpr qint64 MinimumPadding = 0;
+    static constexpr qint64 MaximumPadding = 100;
+    bool setPadding(qint64 padding);
+    // r, g and b finite and on 0..255.
+    bool setBackgroundColour(const PLYColour& colour);
+
     // Edits. Each mirrors into the views and posts the change notification once. The add and
     // insert operations answer the blocks now in the layout, the wrap the new container;
     // nothing when refused.
