@@ -98,11 +98,11 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
 void AppDelegate::registerLayerServices() {
     PLYLayoutManager::install();
     PLYExportManager::install();
+    PLYSeoManager::install();
 }
 
 AppDelegate::~AppDelegate() {
     removeTerminationSignalHandlers();
-    PLYSeoManager::uninstall();
     // The windows are ours; the menu bar belongs to the main window once that is shown.
     delete m_settingsWindowController;
     delete m_serviceHostWindowController;
@@ -119,8 +119,6 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
 
     // 2. The system log, the terminal and the daily file.
     PLYLog::install(m_options.log);
-    // Each post's SEO checklist is made by the workspace when the post library first asks.
-    PLYSeoManager::install();
     if (m_options.installWebService) m_options.installWebService();
 
     // 3. A URL handed over on the command line.

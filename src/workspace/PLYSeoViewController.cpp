@@ -1,5 +1,7 @@
 #include "PLYSeoViewController.h"
 
+#include "PLYNamedImage.h"
+
 #include "PLYPostManager.h"
 #include "PLYSeoManager.h"
 
@@ -10,10 +12,7 @@
 namespace {
 constexpr int kLightSize = 12;
 
-// The application's named images live in the resource system as ":/images/<name>.svg".
-QIcon namedIcon(const char* name) {
-    return QIcon(QStringLiteral(":/images/%1.svg").arg(QLatin1String(name)));
-}
+QIcon namedIcon(const char* name) { return PLYNamedImage::icon(QLatin1String(name)); }
 }  // namespace
 
 PLYSeoViewController::PLYSeoViewController(QWidget* parent) : QWidget(parent) {

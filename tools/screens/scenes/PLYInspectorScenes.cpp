@@ -19,7 +19,6 @@
 namespace {
 
 std::shared_ptr<PLYPostManager> gradedPost(PLYScreensFixture& fixture, bool withSeoFields) {
-    PLYSeoManager::install();
     const auto original = fixture.mainPostManager()->representedPost();
     auto post = PLYPersistantPost::create(original->name(), QDir(fixture.rootDirectory()).filePath(QStringLiteral("scenes")),
                                           PLYCoreManager::persistantStore());
