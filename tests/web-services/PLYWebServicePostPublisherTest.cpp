@@ -214,6 +214,19 @@ protected:
     QWebSocket channel;
 };
 
+// The core manager deletes a published post through the gateway; the publisher then lets go.
+class PublisherGateway : public PLYWebServiceGateway {
+public:
+    std::shared_ptr<Publisher> publisher;
+    void beginManager() override {}
+    void clearStoredKeys() override {}
+    QString storedEmail() const override { return {}; }
+    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>&, std::function<void(bool)> completion) override {
+        if (!publisher->deletePost([completion](bool ok, const QVariant&, const auto&, const auto&) { completion(ok); }))
+            completion(false);
+    }
+};
+
 TEST_F(PostPublisherTest, FirstPublicationCreatesUploadsAndBuildsThroughTheChannel) {
     Publisher::setBuildPollIntervalForTesting(60000);  // only the channel can end the build here
     makePost(3);
@@ -380,14 +393,20 @@ TEST_F(PostPublisherTest, AnUnusableRemoteIdentifierIsNeverSentInAnAddress) {
     dev->fakeService().clearRequests();
     startPublisher();
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
-    PLYCompletionRecord record;
-    EXPECT_FALSE(publisher->deletePost(record.block()));
-    pause(50);
-    EXPECT_TRUE(dev->fakeService().httpRequests().isEmpty()) << "above all no DELETE of another resource";
-    EXPECT_FALSE(record.called);
     auto reloaded = PLYPersistantPost::load(post->folderPath(), store);
     ASSERT_TRUE(reloaded);
-    EXPECT_EQ(reloaded->remoteIdentifier(), "7/../../publisher") << "the file is left as it was";
+    EXPECT_EQ(reloaded->remoteIdentifier(), "7/../../publisher") << "reading leaves the file as it was";
+
+    // A local delete of such a post goes through: the identifier is forgotten, nothing is sent.
+    PublisherGateway gateway;
+    gateway.publisher = publisher;
+    PLYCoreManager::setWebServiceGateway(&gateway);
+    const QString folder = post->folderPath();
+    PLYCoreManager::globalManager()->deletePost(post);
+    ASSERT_TRUE(waitUntil([&] { return !QDir(folder).exists(); })) << "the post is removed locally";
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    EXPECT_TRUE(publisher->isDetached());
+    EXPECT_TRUE(dev->fakeService().httpRequests().isEmpty()) << "above all no DELETE of another resource";
 }
 
 TEST_F(PostPublisherTest, APassingServiceFailureWhileReadingTheRemotePostIsRetried) {
@@ -422,19 +441,6 @@ TEST_F(PostPublisherTest, APostDeletedElsewhereWhileBuildingEndsUnpublished) {
     ASSERT_TRUE(reloaded);
     EXPECT_TRUE(reloaded->remoteIdentifier().isEmpty());
 }
-
-// The core manager deletes a published post through the gateway; the publisher then lets go.
-class PublisherGateway : public PLYWebServiceGateway {
-public:
-    std::shared_ptr<Publisher> publisher;
-    void beginManager() override {}
-    void clearStoredKeys() override {}
-    QString storedEmail() const override { return {}; }
-    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>&, std::function<void(bool)> completion) override {
-        if (!publisher->deletePost([completion](bool ok, const QVariant&, const auto&, const auto&) { completion(ok); }))
-            completion(false);
-    }
-};
 
 TEST_F(PostPublisherTest, DeletingThePostLocallyDetachesItsPublisher) {
     makePost(1);
