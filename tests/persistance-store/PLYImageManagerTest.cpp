@@ -144,6 +144,7 @@ TEST_F(ImageManagerTest, AfterARestartNoImageStaysPending) {
     auto store = PLYPersistantStore::create(root);
     store->setUp(false);
     auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+    post->layout()->add_sections()->mutable_stacked();
     ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("one.jpg")), 500, 400));
     ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("two.jpg"))));
     auto location = store->startWatchingPath(folder, {});
