@@ -132,6 +132,8 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     if (!PLYLibraryFiles::makeFolder(QFileInfo(exportPath).absolutePath(), error) ||
         !PLYLibraryFiles::makeFolder(QFileInfo(previewPath).absolutePath(), error))
         return false;
+    // A job killed with the application leaves its temporary files; one job per image runs at a time.
+    PLYLibraryFiles::removeInterruptedWrites(QFileInfo(exportPath).absolutePath());
     QString reason;
     if (!writeJpeg(exportImage, exportPath, &reason) || !writeJpeg(preview, previewPath, &reason)) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 3,

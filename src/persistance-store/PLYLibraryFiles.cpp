@@ -116,7 +116,7 @@ int removeInterruptedWrites(const QString& folder) {
     // the file system has no unnamed temporary files); a kill in between leaves it behind.
     static const QRegularExpression leftover(QStringLiteral(
         "^(.+\\.plylocation|.+\\.plylocation\\.last-good|info\\.plist|info\\.plist\\.last-good|layout|layout\\.next|"
-        "preview\\.jpg)\\.[A-Za-z0-9]{6}$"));
+        "preview\\.jpg|export\\.jpg)\\.[A-Za-z0-9]{6}$"));
     int removed = 0;
     const QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
