@@ -36,10 +36,21 @@ int PLYInteractionFrames::addBlock(int parent, const QString& blockId, PLYBlock:
         m_topLevel.push_back(index);
     }
     m_nodes.push_back(std::move(node));
-    if (!blockId.isEmpty() && !m_byId.contains(blockId))
-        m_byId.insert(blockId, index);
+    m_byIdValid = false;
     m_dimsValid = false;
     return index;
+}
+
+int PLYInteractionFrames::indexOf(const QString& blockId) const {
+    if (!m_byIdValid) {
+        m_byId.clear();
+        m_byId.reserve(qsizetype(m_nodes.size()));
+        // The first block of an identifier wins, should a damaged layout repeat one.
+        for (int i = size() - 1; i >= 0; --i)
+            m_byId.insert(m_nodes[size_t(i)].blockId, i);
+        m_byIdValid = true;
+    }
+    return m_byId.value(blockId, -1);
 }
 
 PLYInteractionFrames PLYInteractionFrames::fromSection(const PLYSection& section, const PLYLayoutGeometry& geometry,
@@ -51,8 +62,9 @@ PLYInteractionFrames PLYInteractionFrames::fromSection(const PLYSection& section
     auto add = [&](auto& self, const PLYBlock& block, int parent) -> void {
         const QString id = QString::fromStdString(block.id());
         const bool container = block.type_case() == PLYBlock::kContainer;
-        const int index = frames.addBlock(parent, id, block.type_case(), geometry.frameForBlock(id).translated(-origin),
-                                          container ? block.container().vert() : true);
+        const auto frame = geometry.blocks.constFind(id);
+        const QRectF rect = frame == geometry.blocks.constEnd() ? QRectF() : frame->frame.translated(-origin);
+        const int index = frames.addBlock(parent, id, block.type_case(), rect, container ? block.container().vert() : true);
         if (container)
             for (const PLYBlock& child : block.container().sub_blocks())
                 self(self, child, index);

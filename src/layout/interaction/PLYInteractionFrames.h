@@ -39,7 +39,7 @@ public:
     const Node& node(int index) const { return m_nodes[size_t(index)]; }
     const std::vector<int>& topLevel() const { return m_topLevel; }
     // -1 when the section has no such block.
-    int indexOf(const QString& blockId) const { return m_byId.value(blockId, -1); }
+    int indexOf(const QString& blockId) const;
 
     // The thickness of the strip along a block's edge in which a zone is offered: a third of
     // the width (edges that are vertical lines) or height of a plain block; for a container,
@@ -52,7 +52,9 @@ private:
 
     std::vector<Node> m_nodes;
     std::vector<int> m_topLevel;
-    QHash<QString, int> m_byId;
+    // Built on first use: the lookup by identifier is needed only when a drop is applied.
+    mutable QHash<QString, int> m_byId;
+    mutable bool m_byIdValid = false;
     // Per block, for the edges left, right, top, bottom (seams use right and bottom).
     mutable std::vector<std::array<double, 4>> m_dims;
     mutable bool m_dimsValid = false;
