@@ -177,11 +177,11 @@ public:
     // dissolved when left with one child (or removed when left empty). New blocks are copied
     // in and their images counted. A moved block inside another moved block travels with it;
     // moved identifiers the layout no longer holds are left out; moved blocks land in their
-    // layout order, new ones in item order. The target is resolved by
-    // identifier before anything moves, and an insert index counts each moved block that sat
-    // before it in the same list, whatever the order of the items. Refused, changing nothing:
-    // an unknown target, a target that is a moved block or lies inside one, a container target
-    // that is not a container, nothing to drop. `edit`, when given, receives the record.
+    // layout order, new ones in item order. The target is resolved by identifier before
+    // anything moves, and an insert index counts each moved block that sat before it in the
+    // same list, whatever the order of the items. Refused, changing nothing: an unknown
+    // target, a target that is a moved block or lies inside one, a container target that is
+    // not a container, nothing to drop. `edit`, when given, receives the record.
     bool dropBlocks(const QList<PLYDropItem>& items, const PLYDropPlacement& placement, PLYLayoutEdit* edit = nullptr);
 
     // The blocks that a drag of the selection carries, by identifier: the one block that holds
