@@ -668,7 +668,7 @@ TEST_F(PLYWebServiceManagerTest, ASignInReplacesThePreviousUsersCredentialsAndTh
 }
 
 TEST_F(PLYWebServiceManagerTest, ABrokenOrStalledTransferIsAFailureWhateverItsStatusLine) {
-    PelloryServices::setRequestTimeout(0.3);
+    PelloryServices::setRequestTimeout(1.0);
     host()->setJWT(script.validToken);
     const QVariantMap user{{"id", 7}, {"f_name", "Ada"}, {"email", script.email}, {"verified", true}};
     const PLYFakeReply good = PLYFakeReply::json(200, QVariantMap{{"data", user}});
