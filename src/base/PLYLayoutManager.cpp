@@ -20,6 +20,14 @@ struct PLYLayoutManager::Place {
     PLYBlock* block() const { return list->Mutable(index); }
 };
 
+struct PLYLayoutManager::EditScope {
+    explicit EditScope(PLYLayoutManager* m) : manager(m) { ++manager->m_editDepth; }
+    ~EditScope() {
+        if (--manager->m_editDepth == 0) manager->tellPendingInteractionCalls();
+    }
+    PLYLayoutManager* manager;
+};
+
 namespace {
 
 PLYLayoutManager::ImageModificationDateLookup& imageDateLookup() {
@@ -434,10 +442,12 @@ PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSec
 }
 
 void PLYLayoutManager::removeBlock(PLYBlock* block, bool preventPurge) {
+    EditScope scope(this);
     if (removeWithoutAnnouncing(block, preventPurge)) announceChange();
 }
 
 void PLYLayoutManager::removeBlocks(const QList<PLYBlock*>& blocks) {
+    EditScope scope(this);
     // Earlier removals may dissolve containers named later: hold everything by identifier.
     QStringList named;
     for (PLYBlock* b : blocks)
@@ -517,16 +527,14 @@ void PLYLayoutManager::forgetBlocks(const QStringList& identifiers) {
     if (!m_editBlockId.isEmpty() && gone.contains(m_editBlockId)) setEditBlock(nullptr);
     const qsizetype before = m_selectedBlockIds.size();
     m_selectedBlockIds.removeIf([&](const QString& id) { return gone.contains(id); });
-    if (m_selectedBlockIds.size() != before) {
-        const QList<PLYBlock*> selected = currentSelectedBlocks();
-        tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
-    }
+    if (m_selectedBlockIds.size() != before) interactionStateChanged(PendingSelection);
     if (!m_hoverBlockId.isEmpty() && gone.contains(m_hoverBlockId)) setHoverBlock(nullptr);
 }
 
 void PLYLayoutManager::validateLayoutModel() {
     PLYLayout* layout = representedLayout();
     if (!layout) return;
+    EditScope scope(this);
     // Children first, so that a container holding only empty containers goes too.
     std::function<bool(BlockList*)> prune = [&](BlockList* list) {
         bool changed = false;
@@ -558,15 +566,13 @@ void PLYLayoutManager::validateLayoutModel() {
 void PLYLayoutManager::setHoverSection(PLYSection* section) {
     PLYSection* resolved = resolveSection(section);
     m_hoverSectionId = resolved ? QString::fromStdString(resolved->id()) : QString();
-    PLYSection* current = currentHoverSection();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverSection(this, current); });
+    interactionStateChanged(PendingHoverSection);
 }
 
 void PLYLayoutManager::setHoverBlock(PLYBlock* block) {
     Place place;
     m_hoverBlockId = resolve(block, place) ? idOf(*place.block()) : QString();
-    PLYBlock* current = currentHoverBlock();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverBlock(this, current); });
+    interactionStateChanged(PendingHoverBlock);
 }
 
 PLYSection* PLYLayoutManager::currentHoverSection() const {
@@ -599,8 +605,7 @@ void PLYLayoutManager::selectBlocks(const QList<PLYBlock*>& blocks) {
         const QString id = idOf(*place.block());
         if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
     }
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::addSelectedBlock(PLYBlock* block) {
@@ -609,14 +614,12 @@ void PLYLayoutManager::addSelectedBlock(PLYBlock* block) {
         const QString id = idOf(*place.block());
         if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
     }
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::deSelectBlock(PLYBlock* block) {
     if (block) m_selectedBlockIds.removeAll(idOf(*block));
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::deSelectAllBlocks() { selectBlocks({}); }
@@ -629,13 +632,40 @@ void PLYLayoutManager::setEditBlock(PLYBlock* block) {
     if (PLYBlock* previous = currentEditBlock())
         tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerTeardownEditViews(this, previous); });
     m_editBlockId = newId;
-    PLYBlock* current = currentEditBlock();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetEditBlock(this, current); });
+    interactionStateChanged(PendingEditBlock);
 }
 
 void PLYLayoutManager::editBlockDidChangeStructure() { setEditBlock(currentEditBlock()); }
 
 // ---- Proxies and announcements ----
+
+void PLYLayoutManager::interactionStateChanged(PendingCall call) {
+    m_pendingCalls |= call;
+    if (m_editDepth == 0) tellPendingInteractionCalls();
+}
+
+void PLYLayoutManager::tellPendingInteractionCalls() {
+    // Each call reads the state as it is when it is made; a proxy may change it meanwhile.
+    while (m_pendingCalls) {
+        const int calls = std::exchange(m_pendingCalls, 0);
+        if (calls & PendingSelection) {
+            const QList<PLYBlock*> selected = currentSelectedBlocks();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+        }
+        if (calls & PendingHoverSection) {
+            PLYSection* current = currentHoverSection();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverSection(this, current); });
+        }
+        if (calls & PendingHoverBlock) {
+            PLYBlock* current = currentHoverBlock();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverBlock(this, current); });
+        }
+        if (calls & PendingEditBlock) {
+            PLYBlock* current = currentEditBlock();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetEditBlock(this, current); });
+        }
+    }
+}
 
 void PLYLayoutManager::addInteractionProxy(PLYLayoutManagerInteractionProxy* proxy) {
     if (proxy && !m_interactionProxies.contains(proxy)) m_interactionProxies << proxy;

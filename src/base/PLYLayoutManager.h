@@ -179,6 +179,13 @@ private:
     void forgetBlocks(const QStringList& identifiers);
     void ensureIdentifiers();
     void tellInteractionProxies(const std::function<void(PLYLayoutManagerInteractionProxy*)>& call);
+    // Hover, selection and edit-block changes reach the interaction proxies only once the
+    // model is whole again: during an edit they are noted and told, with the state then
+    // current, when the outermost edit ends.
+    enum PendingCall { PendingSelection = 1, PendingHoverSection = 2, PendingHoverBlock = 4, PendingEditBlock = 8 };
+    struct EditScope;
+    void interactionStateChanged(PendingCall call);
+    void tellPendingInteractionCalls();
     void tellViewProxies(const std::function<void(PLYLayoutViewProxyBase*)>& call);
     void sectionDidChange(PLYSection* section);
 
@@ -186,6 +193,8 @@ private:
     QString m_hoverBlockId;
     QString m_editBlockId;
     QStringList m_selectedBlockIds;
+    int m_editDepth = 0;
+    int m_pendingCalls = 0;
     QList<PLYLayoutManagerInteractionProxy*> m_interactionProxies;
     QList<PLYLayoutViewProxyBase*> m_viewProxies;
 };
