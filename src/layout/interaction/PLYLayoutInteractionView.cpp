@@ -159,7 +159,8 @@ void PLYLayoutInteractionView::boundsChangedNotification() {
     if (m_scrollView) {
         // Hover follows what now lies under a pointer that stayed where it was.
         const QPoint local = m_scrollView->viewport()->mapFromGlobal(QCursor::pos());
-        if (m_scrollView->viewport()->rect().contains(local) && !m_inSelectionDrag)
+        const bool pressed = scene() && scene()->mouseGrabberItem() == this;
+        if (m_scrollView->viewport()->rect().contains(local) && !pressed)
             ensureHoverViews(mapFromScene(m_scrollView->mapToScene(local)));
     }
     update();

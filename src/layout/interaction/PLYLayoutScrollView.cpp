@@ -37,6 +37,8 @@ void PLYLayoutScrollView::setMagnification(double magnification) {
     emit magnificationChanged(m);
 }
 
+PLYLayoutView* PLYLayoutScrollView::documentView() const { return m_document; }
+
 void PLYLayoutScrollView::setDocumentView(PLYLayoutView* document) {
     if (m_document == document) return;
     disconnect(m_documentSize);

@@ -26,7 +26,7 @@ public:
 
     // The layout view that is scrolled; it joins the view's scene (which does not own it) and
     // its size is followed.
-    PLYLayoutView* documentView() const { return m_document; }
+    PLYLayoutView* documentView() const;
     void setDocumentView(PLYLayoutView* document);
 
     // Horizontal scrolling is offered only when the document is wider than the view.

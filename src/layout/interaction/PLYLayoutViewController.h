@@ -1,13 +1,13 @@
 #pragma once
 
 #include "PLYGenericPostViewController.h"
+#include "PLYLayoutScrollView.h"
 #include "PLYVisualStateHandler.h"
 
 #include <QPointer>
 #include <memory>
 
 class PLYLayoutInteractionView;
-class PLYLayoutScrollView;
 class PLYLayoutViewProxy;
 class QGraphicsOpacityEffect;
 
