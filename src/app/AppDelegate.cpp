@@ -22,6 +22,7 @@
 #include "PLYLayoutManager.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
+#include "PLYSeoManager.h"
 #include "PLYStoryboard.h"
 #include "PLYUserNotifier.h"
 #include "PLYVisualStateHandler.h"
@@ -92,6 +93,16 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
     connect(&m_menuTimer, &QTimer::timeout, this, &AppDelegate::updateMenu);
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+
+    registerLayerServices();
+}
+
+void AppDelegate::registerLayerServices() {
+    PLYLayoutManager::install();
+    PLYExportManager::install();
+    PLYSeoManager::install();
+    // The layout's views make the editor's interaction handlers through the factory.
+    PLYLayoutInteraction::registerInteractionHandlers();
 }
 
 AppDelegate::~AppDelegate() {
@@ -170,8 +181,6 @@ void AppDelegate::showBaseWindow() {
 }
 
 void AppDelegate::connectEditingToLibrary() {
-    // The layout's views make the editor's interaction handlers through the factory.
-    PLYLayoutInteraction::registerInteractionHandlers();
     // New image blocks record when their file last changed, as the store knows it.
     PLYLayoutManager::setImageModificationDateLookup([](const QString& identifier) -> std::optional<QDateTime> {
         const auto store = PLYCoreManager::persistantStore();
