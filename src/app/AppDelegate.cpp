@@ -12,7 +12,9 @@
 #include "PLYMigrator.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
+#include "PLYLayoutInteraction.h"
 #include "PLYPlaceholderWindow.h"
+#include "PLYTemporaryPostEditorWindow.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPreviewPanel.h"
@@ -100,6 +102,8 @@ void AppDelegate::registerLayerServices() {
     PLYLayoutManager::install();
     PLYExportManager::install();
     PLYSeoManager::install();
+    // The layout's views make the editor's interaction handlers through the factory.
+    PLYLayoutInteraction::registerInteractionHandlers();
 }
 
 AppDelegate::~AppDelegate() {
@@ -327,6 +331,9 @@ void AppDelegate::buildMenus() {
     QMenu* file = m_menuBar->addMenu(tr("File"));
     addMenuAction(file, tr("New Blog"), "newBlog", &AppDelegate::newBlog, QKeySequence::New);
     addMenuAction(file, tr("Save"), "saveApplication", &AppDelegate::saveApplication, QKeySequence::Save);
+    // Temporary, until the post window shows the editor.
+    addMenuAction(file, tr("Open Post in Editor…"), "openPostInEditor", &AppDelegate::openPostInEditor,
+                  QKeySequence(tr("Ctrl+Shift+O")));
     file->addSeparator();
     addMenuAction(file, tr("Export Layout…"), "exportLayout", &AppDelegate::exportLayout, QKeySequence(tr("Ctrl+E")));
     addMenuAction(file, tr("Export Selected Images…"), "exportSelectedImages", &AppDelegate::exportSelectedImages,
@@ -435,6 +442,10 @@ void AppDelegate::goHome() {
 
 void AppDelegate::toggleGallery() { PLYVisualStateHandler::globalHandler()->toggleGalleryVisible(); }
 void AppDelegate::toggleInspector() { PLYVisualStateHandler::globalHandler()->toggleInspectorVisible(); }
+void AppDelegate::openPostInEditor() {
+    if (m_libraryStarted) PLYTemporaryPostEditorWindow::chooseAndOpen(m_baseWindowController);
+}
+
 void AppDelegate::zoomIn() { PLYVisualStateHandler::globalHandler()->incrementLayoutZoomFactorBy(ZoomStep); }
 void AppDelegate::zoomOut() { PLYVisualStateHandler::globalHandler()->decrementLayoutZoomFactorBy(ZoomStep); }
 void AppDelegate::zoomFitWidth() { PLYVisualStateHandler::globalHandler()->setLayoutZoomToFit(); }

@@ -100,6 +100,8 @@ public:
 public slots:
     void newBlog();
     void saveApplication();
+    // Temporary way into the layout editor until the post window exists.
+    void openPostInEditor();
     void exportDB();
     void showPrefs();
     void presentHostOptionsWindow();

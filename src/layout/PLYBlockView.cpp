@@ -25,14 +25,15 @@ PLYBlockView* PLYBlockView::treeViewWithBlock(const PLYBlock& block, PLYLayoutVi
     return new PLYBlockView(block, proxy, sectionView);
 }
 
-PLYBlockView::PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView)
+PLYBlockView::PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView,
+                           bool withChildren)
     : m_blockId(QString::fromStdString(block.id())),
       m_kind(block.type_case()),
       m_proxy(proxy),
       m_sectionView(sectionView) {
     if (proxy)
         m_size = proxy->geometry().frameForBlock(m_blockId).size();
-    if (m_kind == PLYBlock::kContainer) {
+    if (m_kind == PLYBlock::kContainer && withChildren) {
         for (const PLYBlock& child : block.container().sub_blocks()) {
             PLYBlockView* childView = new PLYBlockView(child, proxy, sectionView);
             childView->setParentItem(this);
@@ -56,6 +57,13 @@ PLYBlock* PLYBlockView::representedBlock() const { return m_proxy ? m_proxy->blo
 PLYSectionView* PLYBlockView::sectionView() const { return m_sectionView; }
 
 PLYLayoutViewProxy* PLYBlockView::layoutViewProxy() const { return m_proxy; }
+
+void PLYBlockView::setSubBlocks(const QList<PLYBlockView*>& children) {
+    m_subBlocks = children;
+    for (PLYBlockView* child : children) child->setParentItem(this);
+}
+
+QList<PLYBlockView*> PLYBlockView::takeSubBlocks() { return std::exchange(m_subBlocks, {}); }
 
 void PLYBlockView::setEditable(bool editable) {
     if (m_editable == editable)

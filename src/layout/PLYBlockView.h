@@ -57,7 +57,13 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
-    PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView);
+    friend class PLYSectionView;
+    // Without `withChildren` a container's view starts empty: its section view gives it the
+    // child views it keeps across an edit.
+    PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLYSectionView* sectionView,
+                 bool withChildren = true);
+    void setSubBlocks(const QList<PLYBlockView*>& children);
+    QList<PLYBlockView*> takeSubBlocks();
 
     QString m_blockId;
     PLYBlock::TypeCase m_kind;

@@ -26,6 +26,7 @@ struct PLYLayoutManager::Place {
 
 // Every public structural edit opens a scope; the outermost one starts a fresh record and, on
 // leaving, stores the touched sections' bytes after the edit and makes the record lastEdit.
+// Interaction proxies hear about the edit only then, once the model is consistent again.
 struct PLYLayoutManager::EditScope {
     PLYLayoutManager* manager;
     PLYLayoutEdit* out;
@@ -41,6 +42,7 @@ struct PLYLayoutManager::EditScope {
         manager->m_lastEdit = std::move(manager->m_record);
         manager->m_record = PLYLayoutEdit();
         if (out) *out = manager->m_lastEdit;
+        manager->tellPendingInteractionCalls();
     }
     EditScope(const EditScope&) = delete;
     EditScope& operator=(const EditScope&) = delete;
@@ -613,10 +615,7 @@ void PLYLayoutManager::forgetBlocks(const QStringList& identifiers) {
     if (!m_editBlockId.isEmpty() && gone.contains(m_editBlockId)) setEditBlock(nullptr);
     const qsizetype before = m_selectedBlockIds.size();
     m_selectedBlockIds.removeIf([&](const QString& id) { return gone.contains(id); });
-    if (m_selectedBlockIds.size() != before) {
-        const QList<PLYBlock*> selected = currentSelectedBlocks();
-        tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
-    }
+    if (m_selectedBlockIds.size() != before) interactionStateChanged(PendingSelection);
     if (!m_hoverBlockId.isEmpty() && gone.contains(m_hoverBlockId)) setHoverBlock(nullptr);
 }
 
@@ -660,15 +659,13 @@ void PLYLayoutManager::validateLayoutModel() {
 void PLYLayoutManager::setHoverSection(PLYSection* section) {
     PLYSection* resolved = resolveSection(section);
     m_hoverSectionId = resolved ? QString::fromStdString(resolved->id()) : QString();
-    PLYSection* current = currentHoverSection();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverSection(this, current); });
+    interactionStateChanged(PendingHoverSection);
 }
 
 void PLYLayoutManager::setHoverBlock(PLYBlock* block) {
     Place place;
     m_hoverBlockId = resolve(block, place) ? idOf(*place.block()) : QString();
-    PLYBlock* current = currentHoverBlock();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverBlock(this, current); });
+    interactionStateChanged(PendingHoverBlock);
 }
 
 PLYSection* PLYLayoutManager::currentHoverSection() const {
@@ -701,8 +698,7 @@ void PLYLayoutManager::selectBlocks(const QList<PLYBlock*>& blocks) {
         const QString id = idOf(*place.block());
         if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
     }
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::addSelectedBlock(PLYBlock* block) {
@@ -711,14 +707,12 @@ void PLYLayoutManager::addSelectedBlock(PLYBlock* block) {
         const QString id = idOf(*place.block());
         if (!m_selectedBlockIds.contains(id)) m_selectedBlockIds << id;
     }
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::deSelectBlock(PLYBlock* block) {
     if (block) m_selectedBlockIds.removeAll(idOf(*block));
-    const QList<PLYBlock*> selected = currentSelectedBlocks();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+    interactionStateChanged(PendingSelection);
 }
 
 void PLYLayoutManager::deSelectAllBlocks() { selectBlocks({}); }
@@ -731,13 +725,40 @@ void PLYLayoutManager::setEditBlock(PLYBlock* block) {
     if (PLYBlock* previous = currentEditBlock())
         tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerTeardownEditViews(this, previous); });
     m_editBlockId = newId;
-    PLYBlock* current = currentEditBlock();
-    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetEditBlock(this, current); });
+    interactionStateChanged(PendingEditBlock);
 }
 
 void PLYLayoutManager::editBlockDidChangeStructure() { setEditBlock(currentEditBlock()); }
 
 // ---- Proxies and announcements ----
+
+void PLYLayoutManager::interactionStateChanged(PendingCall call) {
+    m_pendingCalls |= call;
+    if (m_editDepth == 0) tellPendingInteractionCalls();
+}
+
+void PLYLayoutManager::tellPendingInteractionCalls() {
+    // Each call reads the state as it is when it is made; a proxy may change it meanwhile.
+    while (m_pendingCalls) {
+        const int calls = std::exchange(m_pendingCalls, 0);
+        if (calls & PendingSelection) {
+            const QList<PLYBlock*> selected = currentSelectedBlocks();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSelectBlocks(this, selected); });
+        }
+        if (calls & PendingHoverSection) {
+            PLYSection* current = currentHoverSection();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverSection(this, current); });
+        }
+        if (calls & PendingHoverBlock) {
+            PLYBlock* current = currentHoverBlock();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetHoverBlock(this, current); });
+        }
+        if (calls & PendingEditBlock) {
+            PLYBlock* current = currentEditBlock();
+            tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidSetEditBlock(this, current); });
+        }
+    }
+}
 
 void PLYLayoutManager::addInteractionProxy(PLYLayoutManagerInteractionProxy* proxy) {
     if (proxy && !m_interactionProxies.contains(proxy)) m_interactionProxies << proxy;

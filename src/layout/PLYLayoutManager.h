@@ -240,11 +240,17 @@ private:
     void forgetBlocks(const QStringList& identifiers);
     void ensureIdentifiers();
     void tellInteractionProxies(const std::function<void(PLYLayoutManagerInteractionProxy*)>& call);
+    // Hover, selection and edit-block changes reach the interaction proxies only once the
+    // model is whole again: during an edit they are noted and told, with the state then
+    // current, when the outermost edit ends.
+    enum PendingCall { PendingSelection = 1, PendingHoverSection = 2, PendingHoverBlock = 4, PendingEditBlock = 8 };
+    struct EditScope;
+    void interactionStateChanged(PendingCall call);
+    void tellPendingInteractionCalls();
     void tellViewProxies(const std::function<void(PLYLayoutViewProxyBase*)>& call);
     void sectionDidChange(PLYSection* section);
 
     // Edit records.
-    struct EditScope;
     void touchSection(const PLYSection* section);
     void changeUseCount(const QString& imageRef, qint64 delta);
     PLYSection* sectionForId(const QString& sectionId) const;
@@ -258,6 +264,7 @@ private:
     QString m_hoverBlockId;
     QString m_editBlockId;
     QStringList m_selectedBlockIds;
+    int m_pendingCalls = 0;
     QList<PLYLayoutManagerInteractionProxy*> m_interactionProxies;
     QList<PLYLayoutViewProxyBase*> m_viewProxies;
 };

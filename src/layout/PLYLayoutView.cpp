@@ -39,8 +39,7 @@ void PLYLayoutView::reloadLayout() {
     clearSectionViews();
     const PLYLayout* layout = m_proxy ? m_proxy->layout() : nullptr;
     if (!layout) {
-        prepareGeometryChange();
-        m_size = QSizeF();
+        setSize(QSizeF());
         return;
     }
     for (const PLYSection& section : layout->sections())
@@ -68,11 +67,7 @@ void PLYLayoutView::applyGeometry(const PLYLayoutGeometry& geometry) {
         reloadLayout();
         return;
     }
-    const QSizeF size(geometry.canvasWidth, geometry.totalHeight);
-    if (size != m_size) {
-        prepareGeometryChange();
-        m_size = size;
-    }
+    setSize(QSizeF(geometry.canvasWidth, geometry.totalHeight));
     for (PLYSectionView* view : m_sectionViews) {
         if (!view->matchesModel())
             view->rebuildBlockViews();
@@ -80,6 +75,13 @@ void PLYLayoutView::applyGeometry(const PLYLayoutGeometry& geometry) {
             view->applyGeometry(geometry);
     }
     update();
+}
+
+void PLYLayoutView::setSize(const QSizeF& size) {
+    if (size == m_size) return;
+    prepareGeometryChange();
+    m_size = size;
+    emit sizeChanged();
 }
 
 QRectF PLYLayoutView::boundingRect() const { return QRectF(QPointF(0, 0), m_size); }

@@ -31,7 +31,12 @@ public:
     QRectF boundingRect() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+signals:
+    // The canvas grew or shrank (the scroll view showing it follows).
+    void sizeChanged();
+
 private:
+    void setSize(const QSizeF& size);
     void clearSectionViews();
     bool sectionsMatchModel() const;
 

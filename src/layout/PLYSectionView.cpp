@@ -6,6 +6,9 @@
 #include "PLYLayoutSectionInteractionHandler.h"
 #include "PLYLayoutViewProxy.h"
 
+#include <QHash>
+#include <functional>
+
 namespace {
 bool viewMatches(const PLYBlockView* view, const PLYBlock& block) {
     if (view->blockId() != QString::fromStdString(block.id()) || view->kind() != block.type_case())
@@ -47,15 +50,49 @@ void PLYSectionView::clearBlockViews() {
 }
 
 void PLYSectionView::rebuildBlockViews() {
-    clearBlockViews();
     const PLYSection* section = representedSection();
-    if (!section)
+    if (!section) {
+        clearBlockViews();
         return;
+    }
+    // Views whose block is still in the section (same identifier, same kind) are kept and only
+    // moved in the tree: their handlers, and the edit views these hold (a text block's live
+    // editor), outlive an edit elsewhere in the section. Only views of new blocks are made.
+    QHash<QString, PLYBlockView*> pool;
+    std::function<void(PLYBlockView*)> collect = [&](PLYBlockView* view) {
+        for (PLYBlockView* child : view->takeSubBlocks()) collect(child);
+        pool.insert(view->blockId(), view);
+    };
+    for (PLYBlockView* view : std::exchange(m_subBlocks, {})) collect(view);
+
+    QList<PLYBlockView*> unused;
+    std::function<PLYBlockView*(const PLYBlock&)> build = [&](const PLYBlock& block) {
+        PLYBlockView* view = pool.take(QString::fromStdString(block.id()));
+        if (view && view->kind() != block.type_case()) {
+            unused << view;
+            view = nullptr;
+        }
+        if (!view) view = new PLYBlockView(block, m_proxy, this, false);
+        if (block.type_case() == PLYBlock::kContainer) {
+            QList<PLYBlockView*> children;
+            for (const PLYBlock& child : block.container().sub_blocks()) children << build(child);
+            view->setSubBlocks(children);
+        }
+        return view;
+    };
     for (const PLYBlock& block : section->blocks()) {
-        PLYBlockView* view = PLYBlockView::treeViewWithBlock(block, m_proxy, this);
+        PLYBlockView* view = build(block);
         view->setParentItem(this);
         m_subBlocks.append(view);
     }
+
+    // The rest go, each on its own (their child lists are already empty), edit views first.
+    unused += pool.values();
+    for (PLYBlockView* view : unused) {
+        view->teardownEditViews();
+        view->setParentItem(nullptr);
+    }
+    qDeleteAll(unused);
     if (m_proxy)
         applyGeometry(m_proxy->geometry());
 }

@@ -471,11 +471,12 @@ TEST_F(LayoutManagerTest, RemovingClearsSelectionHoverAndEditStateOfTheSubtree) 
     manager->addInteractionProxy(&inspector);
     viewEvents.clear();
 
-    // Moving b: removed, then a copy with the same identifier comes back.
+    // Moving b: removed, then a copy with the same identifier comes back. The views tear down
+    // first; the interaction proxies hear of the new state once the removal is complete.
     PLYBlock moved = *manager->blockForRef("b");
     manager->removeBlock(manager->blockForRef("b"), false);
-    EXPECT_EQ(viewEvents, (QStringList{"v:teardown:b", "i:edit:-", "i:select:a", "i:hover:-", "v:remove:b", "v:remove:col",
-                                       "v:change:S1"}));
+    EXPECT_EQ(viewEvents, (QStringList{"v:teardown:b", "v:remove:b", "v:remove:col", "v:change:S1", "i:select:a",
+                                       "i:hover:-", "i:edit:-"}));
     manager->addBlock(moved, nullptr, section());
     EXPECT_EQ(manager->currentEditBlock(), nullptr);
     EXPECT_EQ(manager->currentHoverBlock(), nullptr);

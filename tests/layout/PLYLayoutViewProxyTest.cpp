@@ -53,6 +53,8 @@ QStringList ids(const QList<PLYBlockView*>& views) {
 class LayoutViews : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Only the recording maker: the editor's own makers are registered at start-up.
+        PLYInteractionHandlerFactory::unregisterAll();
         images = std::make_shared<PLYTestImageSource>();
         images->addImage("wide", QSize(3000, 2000), Qt::red);
         images->addImage("square", QSize(1000, 1000), Qt::blue);

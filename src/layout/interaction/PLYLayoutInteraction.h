@@ -1,0 +1,8 @@
+#pragma once
+
+// The editor's part of start-up: the views of the layout create their interaction handlers
+// through PLYInteractionHandlerFactory, and these are the makers the editor gives it.
+namespace PLYLayoutInteraction {
+// Registers the block handler makers (image, blank, text). Registering again is harmless.
+void registerInteractionHandlers();
+}  // namespace PLYLayoutInteraction

@@ -1,0 +1,127 @@
+// The overlay as the drag source of existing blocks. The drop destination (drag entered,
+// updated, exited, performed and concluded, and the drop-zone feedback) joins this file with
+// the drop zones of the sections.
+#include "PLYLayoutInteractionView.h"
+
+#include "PLYBlockView.h"
+#include "PLYGeometry.h"
+#include "PLYLayoutViewProxy.h"
+#include "PLYPasteboard.h"
+
+#include <QDrag>
+#include <QGraphicsView>
+#include <QImage>
+#include <QMimeData>
+#include <QPixmap>
+
+namespace {
+QStringList idsOf(const QList<PLYBlock*>& blocks) {
+    QStringList ids;
+    for (const PLYBlock* block : blocks)
+        if (block) ids << QString::fromStdString(block->id());
+    return ids;
+}
+
+// Every dragging session gets its own number, so that a destination can tell a new one.
+qint64 nextDragSequenceNumber() {
+    static qint64 sequence = 0;
+    return ++sequence;
+}
+}  // namespace
+
+QStringList PLYLayoutInteractionView::blockIdsToDrag(const PLYLayoutManager& manager, const QStringList& selectedIds,
+                                                     const QString& hoverId, bool pressedInSelection) {
+    if (!pressedInSelection || selectedIds.isEmpty()) return hoverId.isEmpty() ? QStringList() : QStringList{hoverId};
+    if (selectedIds.size() == 1) return selectedIds;
+    QList<QStringList> paths;
+    for (const QString& id : selectedIds) {
+        const QStringList path = idsOf(manager.pathFromSectionToBlock(manager.blockForRef(id)));
+        if (!path.isEmpty()) paths << path;
+    }
+    // One container stands for the selection only when every selected block lies in it: a
+    // block at the top level of the section would otherwise be left behind.
+    if (paths.size() != selectedIds.size()) return selectedIds;
+    const QStringList& first = paths.first();
+    const QStringList ancestors = first.mid(0, first.size() - 1);
+    const bool sameParent = std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) {
+        return p.size() == first.size() && p.mid(0, ancestors.size()) == ancestors;
+    });
+    QString common;
+    if (sameParent && !ancestors.isEmpty())
+        common = ancestors.last();
+    else if (std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) { return p.first() == first.first(); }))
+        common = first.first();
+    if (!common.isEmpty() && manager.allLeafsForBlock(manager.blockForRef(common)).size() == paths.size())
+        return {common};
+    return selectedIds;
+}
+
+void PLYLayoutInteractionView::beginBlockDrag(const QPointF&) {
+    PLYLayoutManager* manager = layoutManager();
+    const PLYBlock* hover = manager ? manager->currentHoverBlock() : nullptr;
+    if (!hover || !m_proxy) return;
+    // The selection is dragged when the press that began the drag was on one of its blocks;
+    // where the pointer has got to since does not matter.
+    bool pressedInSelection = false;
+    for (PLYBlockView* view : m_proxy->currentSelectedBlockViews())
+        if (PLYGeometry::pointInRect(m_lastMouseDownPoint, view->mapRectToItem(this, view->boundingRect())))
+            pressedInSelection = true;
+    const QStringList ids = blockIdsToDrag(*manager, idsOf(manager->currentSelectedBlocks()),
+                                           QString::fromStdString(hover->id()), pressedInSelection);
+    if (ids.isEmpty()) return;
+
+    PLYPasteboard pasteboard;
+    for (const QString& id : ids) pasteboard.addItem(PLYPasteboardItem(QStringLiteral("com.pellory.block"), id));
+    pasteboard.setSequenceNumber(nextDragSequenceNumber());
+    auto* data = new QMimeData;
+    pasteboard.writeTo(data);
+
+    // The drag shows the first dragged block, 60 points wide.
+    QPixmap image;
+    if (PLYBlockView* view = m_proxy->blockViewForId(ids.first())) {
+        const QImage rendered = QImage::fromData(view->exportImageDataForWidth(120, 0.7), "JPEG");
+        if (!rendered.isNull()) {
+            image = QPixmap::fromImage(rendered);
+            image.setDevicePixelRatio(2.0);
+        }
+    }
+
+    m_blockDragRefIds = ids;
+    m_inBlockDragOp = true;
+    manager->setEditBlock(nullptr);
+    startDraggingSession(data, image);
+}
+
+void PLYLayoutInteractionView::startDraggingSession(QMimeData* data, const QPixmap& image) {
+    if (m_sessionStarter) {
+        m_sessionStarter(this, data, image);
+        return;
+    }
+    QWidget* source = m_scrollView ? m_scrollView->viewport() : nullptr;
+    if (!source) {
+        delete data;
+        draggingSessionEnded();
+        return;
+    }
+    QPointer<PLYLayoutInteractionView> self(this);
+    auto* drag = new QDrag(source);
+    drag->setMimeData(data);
+    if (!image.isNull()) {
+        drag->setPixmap(image);
+        drag->setHotSpot(QPoint(int(image.width() / image.devicePixelRatio() / 2),
+                                int(image.height() / image.devicePixelRatio() / 2)));
+    }
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+    if (self) self->draggingSessionEnded();
+}
+
+void PLYLayoutInteractionView::draggingSessionEnded() {
+    m_inDragOp = false;
+    m_inBlockDragOp = false;
+    m_hoverBlockAcceptsDrag = false;
+    m_hoverSectionAcceptsDrag = false;
+    m_hoverSectionHasInteractionZone = false;
+    // The session took the release: the overlay no longer holds the pointer.
+    if (scene() && scene()->mouseGrabberItem() == this) ungrabMouse();
+    update();
+}
