@@ -122,19 +122,8 @@ void AppDelegate::stopBackgroundWork() {
     PLYImageMetaReader::shutdown();
 }
 
-bool AppDelegate::takeLibraryLock() {
+void AppDelegate::refuseSecondInstance() {
     const QString library = PLYCoreManager::libraryDirectory();
-    m_libraryLock = std::make_unique<PLYLibraryLock>(library);
-    switch (m_libraryLock->tryLock()) {
-    case PLYLibraryLock::Result::Locked:
-        return true;
-    case PLYLibraryLock::Result::Unavailable:
-        // A library where no lock can be made cannot be saved either; the saves say so.
-        PLY_LOG_WARN(QStringLiteral("Working without a lock on the library in %1: %2").arg(library, m_libraryLock->problem()));
-        return true;
-    case PLYLibraryLock::Result::HeldByAnother:
-        break;
-    }
     const QString holder = m_libraryLock->holderProcessId() > 0
                                ? tr("Pellory (process %1%2)")
                                      .arg(m_libraryLock->holderProcessId())
@@ -153,7 +142,6 @@ bool AppDelegate::takeLibraryLock() {
     alert.buttonTitles = {tr("Quit")};
     if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared()) presenter->runModal(alert);
     m_libraryLock.reset();
-    return false;
 }
 
 // ---- start-up ---------------------------------------------------------------------------------
@@ -161,11 +149,14 @@ bool AppDelegate::takeLibraryLock() {
 void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
     // Before anything of the library is read or written (its log files included): one
     // Pellory per library.
-    if (!takeLibraryLock()) {
+    m_libraryLock = std::make_unique<PLYLibraryLock>(PLYCoreManager::libraryDirectory());
+    const PLYLibraryLock::Result lock = m_libraryLock->tryLock();
+    if (lock == PLYLibraryLock::Result::HeldByAnother) {
         m_refused = true;
         PLYLog::Options log = m_options.log;
         log.fileDirectory.clear();
         PLYLog::install(log);
+        refuseSecondInstance();
         // Queued: the main loop may not run yet, and a quit before it starts is lost.
         QTimer::singleShot(0, this, [this] { m_options.quit(); });
         return;
@@ -176,6 +167,9 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
 
     // 2. The system log, the terminal and the daily file.
     PLYLog::install(m_options.log);
+    // A library where no lock can be made cannot be saved either; the saves will say so.
+    if (lock == PLYLibraryLock::Result::Unavailable)
+        PLY_LOG_WARN(QStringLiteral("Working without a lock on the library: %1").arg(m_libraryLock->problem()));
     if (m_options.installWebService) m_options.installWebService();
 
     // 3. A URL handed over on the command line.

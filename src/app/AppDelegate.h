@@ -143,7 +143,7 @@ private:
     void installTerminationSignalHandlers();
     void removeTerminationSignalHandlers();
     void terminationSignalReceived();
-    bool takeLibraryLock();
+    void refuseSecondInstance();
 
     Options m_options;
     QPointer<QMenuBar> m_menuBar;

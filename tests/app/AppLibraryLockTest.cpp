@@ -15,19 +15,16 @@
 using PLYTestEnvironment::waitUntil;
 
 namespace {
-
 // Every file under `root` with its size and modification time.
 QStringList snapshot(const QString& root) {
     QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QFileInfo info(it.next());
         out << QStringLiteral("%1 %2 %3").arg(info.filePath()).arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
     }
     out.sort();
     return out;
 }
-
 }  // namespace
 
 class AppLibraryLock : public AppDelegateFixture {
@@ -76,11 +73,12 @@ TEST_F(AppLibraryLock, ASecondPelloryOnTheSameLibrarySaysSoQuitsAndWritesNothing
 }
 
 TEST_F(AppLibraryLock, ALockLeftByAProcessThatIsGoneIsTakenOver) {
-    // The lock a crashed Pellory leaves: the real format, with the id of a process that ended.
+    // The lock a crashed Pellory leaves: the real format, naming a process that has ended.
     QProcess gone;
     gone.start(QStringLiteral("/bin/true"), {});
+    ASSERT_TRUE(gone.waitForStarted(5000));
+    const qint64 deadPid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished(5000));
-    const qint64 deadPid = gone.processId() > 0 ? gone.processId() : 999999;
     QByteArray contents;
     {
         QLockFile probe(lockPath());
@@ -90,11 +88,9 @@ TEST_F(AppLibraryLock, ALockLeftByAProcessThatIsGoneIsTakenOver) {
         contents = file.readAll();
     }
     contents.replace(0, contents.indexOf('\n'), QByteArray::number(deadPid));
-    {
-        QFile file(lockPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    QFile stale(lockPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(contents) == contents.size());
+    stale.close();
 
     AppDelegate& d = launch();
     EXPECT_FALSE(d.isRefused());
