@@ -6,7 +6,11 @@
 #include "PLYDesktopServices.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter_Dialogs.h"
+#include "PLYAlertPresenter.h"
 #include "PLYFileDialogs.h"
+#include "PLYImageManager.h"
+#include "PLYImageMetaReader.h"
+#include "PLYLibraryLock.h"
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
 #include "PLYMigrator.h"
@@ -108,22 +112,71 @@ void AppDelegate::registerLayerServices() {
 
 AppDelegate::~AppDelegate() {
     removeTerminationSignalHandlers();
-    // The windows are ours; the menu bar belongs to the main window once that is shown.
+    // The shutdown order, after the save at quit (which took the editors' words): windows,
+    // the background workers, the session's network objects, and last the library's lock.
     delete m_settingsWindowController;
     delete m_serviceHostWindowController;
     delete m_baseWindowController;
     if (m_menuBar && !m_menuBar->parent()) delete m_menuBar;
+    stopBackgroundWork();
     if (m_options.shutdownWebService) m_options.shutdownWebService();
+    if (m_libraryLock) m_libraryLock->unlock();
+}
+
+void AppDelegate::stopBackgroundWork() {
+    PLYExportManager::shutdownSharedManager();
+    PLYImageManager::shutdownSharedManager();
+    PLYImageMetaReader::shutdown();
+}
+
+void AppDelegate::refuseSecondInstance() {
+    const QString library = PLYCoreManager::libraryDirectory();
+    const QString holder = m_libraryLock->holderProcessId() > 0
+                               ? tr("Pellory (process %1%2)")
+                                     .arg(m_libraryLock->holderProcessId())
+                                     .arg(m_libraryLock->holderHostName().isEmpty()
+                                              ? QString()
+                                              : tr(" on %1").arg(m_libraryLock->holderHostName()))
+                               : tr("Another Pellory");
+    PLY_LOG_ERROR(QStringLiteral("Not starting: %1 is already working on the library in %2 (lock %3)")
+                      .arg(holder, library, m_libraryLock->path()));
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Critical;
+    alert.messageText = tr("Pellory Is Already Running");
+    alert.informativeText = tr("%1 is already working on the library in \"%2\". Only one Pellory can use a "
+                               "library at a time, so this one will quit without changing anything.")
+                                .arg(holder, QDir::toNativeSeparators(library));
+    alert.buttonTitles = {tr("Quit")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared()) presenter->runModal(alert);
+    m_libraryLock.reset();
 }
 
 // ---- start-up ---------------------------------------------------------------------------------
 
 void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
+    // Before anything of the library is read or written (its log files included): one
+    // Pellory per library.
+    m_libraryLock = std::make_unique<PLYLibraryLock>(PLYCoreManager::libraryDirectory());
+    const PLYLibraryLock::Result lock = m_libraryLock->tryLock();
+    if (lock == PLYLibraryLock::Result::HeldByAnother) {
+        m_refused = true;
+        PLYLog::Options log = m_options.log;
+        log.fileDirectory.clear();
+        PLYLog::install(log);
+        refuseSecondInstance();
+        // Queued: the main loop may not run yet, and a quit before it starts is lost.
+        QTimer::singleShot(0, this, [this] { m_options.quit(); });
+        return;
+    }
+
     // 1. Desktop notifications are shown even while Pellory is in front.
     PLYUserNotifier::shared();
 
     // 2. The system log, the terminal and the daily file.
     PLYLog::install(m_options.log);
+    // A library where no lock can be made cannot be saved either; the saves will say so.
+    if (lock == PLYLibraryLock::Result::Unavailable)
+        PLY_LOG_WARN(QStringLiteral("Working without a lock on the library: %1").arg(m_libraryLock->problem()));
     if (m_options.installWebService) m_options.installWebService();
 
     // 3. A URL handed over on the command line.
@@ -138,6 +191,7 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+    if (m_refused) return;
     registerDefaultScenes();
     QPointer<AppDelegate> self(this);
     PLYMigrator::runMigratorIfNeeded([self](bool success) {
@@ -211,7 +265,10 @@ void AppDelegate::renderPreviewsOfSavedPosts() {
     for (const auto& post : account->currentPosts()) PLYCoreManager::exportManager()->createPostPreview(post);
 }
 
-void AppDelegate::applicationWillTerminate() { saveApplication(); }
+void AppDelegate::applicationWillTerminate() {
+    saveApplication();
+    stopBackgroundWork();
+}
 
 QUrl AppDelegate::handleGetURLEvent(const QString& text) {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
@@ -244,6 +301,8 @@ void AppDelegate::performSave(int reason) {
         PLY_LOG_INFO(QStringLiteral("Not saving: the library is not loaded"));
         return;
     }
+    // Words typed since the last pause are part of what is saved.
+    PLYRichTextEditor::commitLiveEditors();
     if (reason == SaveReasonQuit) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(WillSaveNotification));
     PLYCoreManager::persistantStore()->save();
     PLY_LOG_INFO(QStringLiteral("saving now"));

@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
+class PLYLibraryLock;
 class QSocketNotifier;
 
 // Owns start-up, the periodic autosave, the save at quit, the application's menus and the
@@ -59,20 +61,27 @@ public:
     explicit AppDelegate(Options options = defaultOptions(), QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // Set-up before the main loop runs: notifications, loggers, the URL given on the command
-    // line, the menus and their update timer.
+    // Set-up before the main loop runs: the library's lock, notifications, loggers, the URL
+    // given on the command line, the menus and their update timer. When another Pellory holds
+    // the library, says so, asks to quit and starts nothing (isRefused()).
     void applicationWillFinishLaunching(const QStringList& arguments);
+    bool isRefused() const { return m_refused; }
     // Migration; in its completion the library starts, the main window shows and the autosave
     // is armed.
     void applicationDidFinishLaunching();
-    // The save at quit.
+    // The save at quit, then the background work stops (see stopBackgroundWork).
     void applicationWillTerminate();
+    // The shutdown order's second step, after the last save: the image cache, its metadata
+    // reader and the export stop taking work, drop what is queued and finish what runs, while
+    // the application object still exists. Repeating it changes nothing.
+    static void stopBackgroundWork();
 
     // A URL handed to the application is parsed and nothing more; invalid input gives an empty URL.
     static QUrl handleGetURLEvent(const QString& text);
 
-    // Saves the store; a quit (reason 1) announces it first. Re-arms the autosave, so at most
-    // one is pending. Nothing is saved while the library is not loaded or a migration holds it.
+    // Saves the store; live text editors commit their words first and a quit (reason 1)
+    // announces it. Re-arms the autosave, so at most one is pending. Nothing is saved while
+    // the library is not loaded or a migration holds it.
     void performSave(int reason);
     // Shows the host-options item while Option is held, hides it when released.
     void updateMenu();
@@ -136,6 +145,7 @@ private:
     void installTerminationSignalHandlers();
     void removeTerminationSignalHandlers();
     void terminationSignalReceived();
+    void refuseSecondInstance();
 
     Options m_options;
     QPointer<QMenuBar> m_menuBar;
@@ -149,4 +159,6 @@ private:
     QPointer<QObject> m_settingsWindowController;
     QPointer<QObject> m_serviceHostWindowController;
     QSocketNotifier* m_signalNotifier = nullptr;
+    std::unique_ptr<PLYLibraryLock> m_libraryLock;
+    bool m_refused = false;
 };

@@ -1,5 +1,6 @@
 #include "PLYCoreManager.h"
 
+#include "PLYDefaults.h"
 #include "PLYImageManager.h"
 #include "PLYLog.h"
 #include "PLYMigrator.h"
@@ -33,6 +34,11 @@ void PLYCoreManager::resetGlobalManager(const QString& storeRoot) {
     auto& slot = globalSlot();
     slot.reset();
     if (!storeRoot.isEmpty()) slot.reset(new PLYCoreManager(storeRoot));
+}
+
+QString PLYCoreManager::libraryDirectory() {
+    const auto& slot = globalSlot();
+    return slot ? slot->m_store->rootDirectory() : PLYDefaults::applicationSupportDirectory();
 }
 
 PLYCoreManager::PLYCoreManager(const QString& storeRoot) : m_store(PLYPersistantStore::create(storeRoot)) {}

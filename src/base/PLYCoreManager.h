@@ -24,6 +24,9 @@ public:
     // application-support folder when empty). The image cache is left alone.
     static void resetGlobalManager(const QString& storeRoot = {});
 
+    // The folder of the library the core manager works on, or will once made (the
+    // application-support folder unless a test chose another). Answers during a migration too.
+    static QString libraryDirectory();
     // The store in use: the migration's own while a migration runs, else the core manager's.
     static std::shared_ptr<PLYPersistantStore> persistantStore();
     static PLYImageManager* imageManager();

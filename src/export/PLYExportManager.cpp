@@ -26,6 +26,9 @@ std::unique_ptr<PLYExportManager>& sharedSlot() {
     return manager;
 }
 
+// Set once the application shut the shared manager down.
+bool g_sharedShutDown = false;
+
 bool isExportable(const PLYBlock& block) {
     return block.type_case() == PLYBlock::kImage || block.type_case() == PLYBlock::kContainer;
 }
@@ -89,12 +92,33 @@ PLYExportManager::~PLYExportManager() {
 }
 
 PLYExportManager* PLYExportManager::sharedManager() {
-    if (!sharedSlot())
+    if (!sharedSlot()) {
         sharedSlot() = std::make_unique<PLYExportManager>();
+        sharedSlot()->m_shutDown = g_sharedShutDown;
+    }
     return sharedSlot().get();
 }
 
-void PLYExportManager::resetSharedManager() { sharedSlot().reset(); }
+void PLYExportManager::resetSharedManager() {
+    sharedSlot().reset();
+    g_sharedShutDown = false;
+}
+
+void PLYExportManager::shutdownSharedManager() {
+    g_sharedShutDown = true;
+    if (sharedSlot())
+        sharedSlot()->shutdown();
+    sharedSlot().reset();
+}
+
+void PLYExportManager::shutdown() {
+    m_shutDown = true;
+    m_cancel->store(true);
+    m_previewQueue.clear();
+    m_exportQueue.clear();
+    m_previewQueue.waitForDone();
+    m_exportQueue.waitForDone();
+}
 
 void PLYExportManager::install() { PLYCoreManager::setExportManagerProvider(&PLYExportManager::sharedManager); }
 
@@ -150,6 +174,10 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
         PLY_LOG_ERROR(QStringLiteral("Export requested with no presenter to ask for width and folder"));
         return;
     }
+    if (m_shutDown) {
+        PLY_LOG_WARN(QStringLiteral("Export refused: Pellory is quitting"));
+        return;
+    }
     if (m_exporting) {
         m_presenter->exportRefused(tr("An export is already running."));
         return;
@@ -183,24 +211,39 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
     m_presenter->exportProgress(0, total);
     emit exportProgressed(0, total);
     QPointer<PLYExportManager> self(this);
-    m_exportQueue.start([self, copy, blockIds, pixelWidth, folder, baseName, images, total] {
+    const std::shared_ptr<std::atomic<bool>> cancel = m_cancel;
+    m_exportQueue.start([self, copy, blockIds, pixelWidth, folder, baseName, images, total, cancel] {
         QStringList written;
-        QString error;
+        QStringList failures;  // one line per image not written
         const PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(*copy, images.get());
-        for (int i = 0; i < total && error.isEmpty(); ++i) {
-            const QImage image = PLYLayoutRenderer::renderBlock(*copy, blockIds.at(i), pixelWidth, images.get(), &geometry);
-            if (!image.isNull()) {
+        for (int i = 0; i < total; ++i) {
+            if (cancel->load()) {
+                failures << tr("The export was stopped because Pellory quit; %n image(s) were not exported.", nullptr,
+                               total - i);
+                break;
+            }
+            const QString label = tr("Image %1 of %2").arg(i + 1).arg(total);
+            QString reason;
+            const QImage image =
+                PLYLayoutRenderer::renderBlock(*copy, blockIds.at(i), pixelWidth, images.get(), &geometry, &reason);
+            if (image.isNull()) {
+                failures << tr("%1 was not exported: %2.").arg(label, reason);
+            } else {
                 const QByteArray bytes = PLYLayoutRenderer::jpegData(image, kExportQuality);
+                QString error;
                 // Name and write happen on this one serial queue, so no other export races us.
                 if (bytes.isEmpty()) {
-                    error = tr("Could not encode image %1.").arg(i + 1);
+                    failures << tr("%1 was not exported: it could not be encoded as JPEG.").arg(label);
                 } else {
                     const QString path = reserveFilePath(folder, QStringLiteral("%1 %2").arg(baseName).arg(i + 1),
                                                          QStringLiteral("jpg"), &error);
-                    if (!path.isEmpty() && writeAtomically(path, bytes, &error))
+                    if (!path.isEmpty() && writeAtomically(path, bytes, &error)) {
                         written << path;
-                    else if (!path.isEmpty())
-                        QFile::remove(path);  // only our own empty reservation
+                    } else {
+                        if (!path.isEmpty())
+                            QFile::remove(path);  // only our own empty reservation
+                        failures << tr("%1 was not exported: %2").arg(label, error);
+                    }
                 }
             }
             QMetaObject::invokeMethod(
@@ -214,6 +257,7 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
                 },
                 Qt::QueuedConnection);
         }
+        const QString error = failures.join(QLatin1Char('\n'));
         QMetaObject::invokeMethod(
             self.data(), [self, written, error] { if (self) self->finishExport(written, error); },
             Qt::QueuedConnection);
@@ -225,7 +269,7 @@ void PLYExportManager::finishExport(const QStringList& files, const QString& err
     if (error.isEmpty())
         PLY_LOG_INFO(QStringLiteral("Exported %1 image(s)").arg(files.size()));
     else
-        PLY_LOG_ERROR(QStringLiteral("Export failed: %1").arg(error));
+        PLY_LOG_ERROR(QStringLiteral("Export wrote %1 image(s) and failed for others: %2").arg(files.size()).arg(error));
     if (m_presenter)
         m_presenter->exportFinished(files, error);
     emit exportFinished(files, error);
@@ -256,7 +300,7 @@ QString PLYExportManager::reserveFilePath(const QString& folder, const QString& 
 }
 
 bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost>& post) {
-    if (!post || post->folderPath().isEmpty())
+    if (!post || post->folderPath().isEmpty() || m_shutDown)
         return false;
     const PLYLayout& layout = post->constLayout();
     const QString key = post->folderPath();

@@ -41,6 +41,9 @@ public:
     // The process-wide manager; tests start from a fresh one with resetSharedManager().
     static PLYExportManager* sharedManager();
     static void resetSharedManager();
+    // At quit, before the application object goes: the shared manager, if any, shuts down and
+    // is destroyed. A manager asked for afterwards takes no work (until resetSharedManager).
+    static void shutdownSharedManager();
     // Makes the shared manager what PLYCoreManager::exportManager() gives; the application calls
     // it at start-up. Repeating it changes nothing.
     static void install();
@@ -52,11 +55,18 @@ public:
     // The images to draw; the process-wide source when none is set.
     void setImageSource(std::shared_ptr<PLYLayoutImageSource> source);
 
+    // Takes no more work, drops queued previews, stops a running export after the image it is
+    // writing (reported as cut short) and waits for the workers.
+    void shutdown();
+    bool isShutDown() const { return m_shutDown; }
+
     // One JPEG per top-level image or container block of the first section.
     void exportCurrentVisibleLayout();
     // One JPEG per selected image or container block.
     void exportCurrentVisibleSelectedBlocks();
-    // The blocks of `layout` named by `blockIds`, asking for width and folder.
+    // The blocks of `layout` named by `blockIds`, asking for width and folder. A block that
+    // cannot be rendered, encoded or written is skipped and the others go on; the export then
+    // ends with an error naming every image not written and why (never a silent success).
     void exportBlocks(const PLYLayout& layout, const QStringList& blockIds, const QString& name);
     bool isExporting() const { return m_exporting; }
 
@@ -85,6 +95,9 @@ private:
     std::function<PLYExportSource()> m_sourceProvider;
     std::shared_ptr<PLYLayoutImageSource> m_imageSource;
     std::atomic<bool> m_exporting{false};
+    bool m_shutDown = false;
+    // Read by the export worker between images.
+    std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
     QThreadPool m_exportQueue;
     QThreadPool m_previewQueue;
     QHash<QString, QByteArray> m_lastPreviewHash;  // post folder -> hash of the layout previewed

@@ -46,9 +46,9 @@ void PLYExportPresenter_Dialogs::exportFinished(const QStringList& files, const 
         return;
     PLYAlertRequest alert;
     alert.style = PLYAlertRequest::Style::Critical;
-    alert.messageText = QObject::tr("Export Failed");
+    alert.messageText = files.isEmpty() ? QObject::tr("Export Failed") : QObject::tr("Some Images Were Not Exported");
     alert.informativeText =
-        error + QLatin1Char('\n') + QObject::tr("%n image(s) were written before the failure.", nullptr, int(files.size()));
+        error + QLatin1Char('\n') + QObject::tr("%n image(s) were written.", nullptr, int(files.size()));
     alert.buttonTitles = {QObject::tr("OK")};
     if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
         presenter->runModal(alert, m_parent);

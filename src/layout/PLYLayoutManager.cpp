@@ -1180,3 +1180,195 @@ QByteArray PLYLayoutManager::restoreBlockProperties(const QString& blockId, cons
     announceChange();
     return replaced;
 }
+
+// ---- Block property edits ----
+
+namespace {
+
+const char* kindName(PLYBlock::TypeCase kind) {
+    switch (kind) {
+    case PLYBlock::kContainer: return "container";
+    case PLYBlock::kImage: return "image";
+    case PLYBlock::kText: return "text";
+    case PLYBlock::kBlank: return "blank";
+    case PLYBlock::kDownloadButton: return "download button";
+    case PLYBlock::TYPE_NOT_SET: break;
+    }
+    return "empty";
+}
+
+bool isFinite(double v) { return std::isfinite(v); }
+
+// The position of a text or download-button block, made when missing.
+PLYPosition* contentPosition(PLYBlock* block) {
+    return block->type_case() == PLYBlock::kText ? block->mutable_text()->mutable_position()
+                                                 : block->mutable_download_button()->mutable_position();
+}
+
+const PLYPosition& contentPositionOf(const PLYBlock& block) {
+    return block.type_case() == PLYBlock::kText ? block.text().position() : block.download_button().position();
+}
+
+}  // namespace
+
+PLYBlock* PLYLayoutManager::blockForPropertyEdit(const QString& blockId,
+                                                 std::initializer_list<PLYBlock::TypeCase> kinds,
+                                                 const char* what) const {
+    PLYBlock* block = blockForRef(blockId);
+    if (!block) {
+        PLY_LOG_WARN(QStringLiteral("Refused to set the %1 of block %2: it is not in the layout")
+                         .arg(QLatin1String(what), blockId));
+        return nullptr;
+    }
+    if (std::find(kinds.begin(), kinds.end(), block->type_case()) == kinds.end()) {
+        PLY_LOG_WARN(QStringLiteral("Refused to set the %1 of block %2: a %3 block has none")
+                         .arg(QLatin1String(what), blockId, QLatin1String(kindName(block->type_case()))));
+        return nullptr;
+    }
+    return block;
+}
+
+double PLYLayoutManager::aspectRatioForSize(double width, double height) {
+    if (std::isnan(width) || std::isnan(height)) return 0.0;
+    if (width <= 0.0) return MinimumAspectRatio;
+    if (height <= 0.0) return MaximumAspectRatio;
+    return std::clamp(width / height, MinimumAspectRatio, MaximumAspectRatio);
+}
+
+bool PLYLayoutManager::setAspectRatio(const QString& blockId, double ratio) {
+    if (!isFinite(ratio) || ratio < 0.0) {
+        PLY_LOG_WARN(QStringLiteral("Refused the aspect ratio %1 for block %2").arg(ratio).arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(
+        blockId, {PLYBlock::kImage, PLYBlock::kBlank, PLYBlock::kText, PLYBlock::kDownloadButton}, "aspect ratio");
+    if (!block) return false;
+    const float value = ratio == 0.0 ? 0.0f : float(std::clamp(ratio, MinimumAspectRatio, MaximumAspectRatio));
+    if (block->aspect_ratio() == value) return true;
+    block->set_aspect_ratio(value);
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setCropPosition(const QString& blockId, double x, double y, double width) {
+    const bool valid = isFinite(x) && isFinite(y) && isFinite(width) && width > 0.0 && width <= MaximumCropScale &&
+                       x >= -MaximumCropScale && x <= 1.0 + MaximumCropScale && y >= -MaximumCropScale &&
+                       y <= 1.0 + MaximumCropScale;
+    if (!valid) {
+        PLY_LOG_WARN(QStringLiteral("Refused the crop (%1, %2, width %3) for block %4").arg(x).arg(y).arg(width).arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kImage}, "crop");
+    if (!block) return false;
+    const PLYBlock_Image& image = block->image();
+    if (image.has_position() && image.position().x() == float(x) && image.position().y() == float(y) &&
+        image.position().width() == float(width))
+        return true;
+    PLYPosition* position = block->mutable_image()->mutable_position();
+    position->set_x(float(x));
+    position->set_y(float(y));
+    position->set_width(float(width));
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::clearCropPosition(const QString& blockId) {
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kImage}, "crop");
+    if (!block) return false;
+    if (!block->image().has_position()) return true;
+    block->mutable_image()->clear_position();
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setTextStyle(const QString& blockId, PLYTextStyle style) {
+    if (!PLYTextStyle_IsValid(style)) {
+        PLY_LOG_WARN(QStringLiteral("Refused the unknown text style %1 for block %2").arg(int(style)).arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kText}, "text style");
+    if (!block) return false;
+    if (block->text().style() == style) return true;
+    block->mutable_text()->set_style(style);
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setContentWidth(const QString& blockId, double width) {
+    const bool full = width == 0.0 || width == -1.0;
+    if (!isFinite(width) || (!full && (width < MinimumContentWidth || width > 1.0))) {
+        PLY_LOG_WARN(QStringLiteral("Refused the content width %1 for block %2").arg(width).arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kText, PLYBlock::kDownloadButton}, "width");
+    if (!block) return false;
+    if (contentPositionOf(*block).width() == float(width)) return true;
+    contentPosition(block)->set_width(float(width));
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setContentAlignment(const QString& blockId, PLYAlignment alignment) {
+    if (!PLYAlignment_IsValid(alignment)) {
+        PLY_LOG_WARN(QStringLiteral("Refused the unknown alignment %1 for block %2").arg(int(alignment)).arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kText, PLYBlock::kDownloadButton}, "alignment");
+    if (!block) return false;
+    if (contentPositionOf(*block).alignment() == alignment) return true;
+    contentPosition(block)->set_alignment(alignment);
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setDownloadButtonTitle(const QString& blockId, const QString& title) {
+    const QString trimmed = title.trimmed();
+    const bool control = std::any_of(trimmed.begin(), trimmed.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+    });
+    if (trimmed.isEmpty() || trimmed.size() > MaximumButtonTitleLength || control) {
+        PLY_LOG_WARN(QStringLiteral("Refused the button title \"%1\" for block %2: it must be 1 to %3 characters on one line")
+                         .arg(trimmed.left(MaximumButtonTitleLength + 10), blockId)
+                         .arg(MaximumButtonTitleLength));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kDownloadButton}, "title");
+    if (!block) return false;
+    const std::string value = trimmed.toStdString();
+    if (block->download_button().title() == value) return true;
+    block->mutable_download_button()->set_title(value);
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setTextContent(const QString& blockId, const PLYBlock_Text& text) {
+    const qsizetype length = QString::fromStdString(text.value()).size();
+    if (length > MaximumTextLength) {
+        PLY_LOG_WARN(QStringLiteral("Refused %1 characters of text for block %2 (at most %3)")
+                         .arg(length)
+                         .arg(blockId)
+                         .arg(MaximumTextLength));
+        return false;
+    }
+    for (const PLYTextRun& run : text.runs()) {
+        if (run.location() < 0 || run.length() < 0 || qint64(run.location()) + run.length() > length) {
+            PLY_LOG_WARN(QStringLiteral("Refused text for block %1: a styled run (%2, %3) lies outside its %4 characters")
+                             .arg(blockId)
+                             .arg(run.location())
+                             .arg(run.length())
+                             .arg(length));
+            return false;
+        }
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kText}, "text");
+    if (!block) return false;
+    PLYBlock_Text* current = block->mutable_text();
+    if (current->value() == text.value() && current->runs().size() == text.runs().size() &&
+        std::equal(current->runs().begin(), current->runs().end(), text.runs().begin(),
+                   [](const PLYTextRun& a, const PLYTextRun& b) { return a.SerializeAsString() == b.SerializeAsString(); }))
+        return true;
+    current->set_value(text.value());
+    *current->mutable_runs() = text.runs();
+    announceChange();
+    return true;
+}

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -220,8 +221,56 @@ public:
     // the change is announced (the views relayout). Answers the block's bytes as they were
     // just before, for a redo; empty when the block is gone or `before` does not parse.
     QByteArray restoreBlockProperties(const QString& blockId, const QByteArray& before);
+    // ---- Block property edits (editor handles, inspectors, the text editor's commits) ----
+    //
+    // Each addresses its block by identifier and answers whether the block now holds the value.
+    // A change is written and announced once (the views relayout on the announcement); asking
+    // for the value the block already has changes and announces nothing and answers true.
+    // Refused (false, logged, nothing changed or announced): an unknown block, a block of a
+    // kind the property does not belong to (an edit never switches a block's kind), a value
+    // that is not finite or lies outside its range. Undo is the caller's: read the block before.
+
+    // Width over height. Finite values above 0 are kept within [MinimumAspectRatio,
+    // MaximumAspectRatio]; 0 gives the block back its kind's own ratio; negative, NaN and
+    // infinite values are refused. Image, blank, text and download-button blocks (a
+    // container's shape comes from its children).
+    static constexpr double MinimumAspectRatio = 0.05;
+    static constexpr double MaximumAspectRatio = 100.0;
+    bool setAspectRatio(const QString& blockId, double ratio);
+    // The bounded ratio of a frame being resized: a zero or negative height gives the maximum,
+    // a zero or negative width the minimum; NaN gives 0 (the kind's own).
+    static double aspectRatioForSize(double width, double height);
+
+    // The crop of an image block: the picture's centre (x, y) as fractions of the block's width
+    // and height, and its width as a multiple of the block's width, in (0, MaximumCropScale];
+    // the centre within MaximumCropScale of the block on every side. Clearing it fills the
+    // block with the whole picture again.
+    static constexpr double MaximumCropScale = 20.0;
+    bool setCropPosition(const QString& blockId, double x, double y, double width);
+    bool clearCropPosition(const QString& blockId);
+
+    // Text blocks: the style is one of PLYTextStyle.
+    bool setTextStyle(const QString& blockId, PLYTextStyle style);
+    // Text and download-button blocks: the share of the block's width the content takes, in
+    // [MinimumContentWidth, 1], or 0 or -1 for the full width (widthValueForTextWidth gives the
+    // inspector's presets); the alignment is one of PLYAlignment.
+    static constexpr double MinimumContentWidth = 0.1;
+    bool setContentWidth(const QString& blockId, double width);
+    bool setContentAlignment(const QString& blockId, PLYAlignment alignment);
+    // Download-button blocks: the title, trimmed, not empty, at most MaximumButtonTitleLength
+    // characters and without line breaks or other control characters.
+    static constexpr int MaximumButtonTitleLength = 60;
+    bool setDownloadButtonTitle(const QString& blockId, const QString& title);
+    // Text blocks: the words and their styled runs from `text` (its other fields are ignored).
+    // Runs must lie inside the words (UTF-16 units); the words are at most MaximumTextLength.
+    static constexpr int MaximumTextLength = 200000;
+    bool setTextContent(const QString& blockId, const PLYBlock_Text& text);
 
 private:
+    // The block named `blockId` when it is of `kind`; otherwise logs why `what` was refused.
+    PLYBlock* blockForPropertyEdit(const QString& blockId, std::initializer_list<PLYBlock::TypeCase> kinds,
+                                   const char* what) const;
+
     PLYLayoutManager(std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager);
 
     std::shared_ptr<PLYLayoutOwner> m_owner;

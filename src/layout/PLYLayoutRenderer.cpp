@@ -10,9 +10,6 @@
 
 namespace {
 
-// Images larger than this are refused rather than exhausting memory on a bad width.
-constexpr qint64 kMaximumPixels = qint64(20000) * 20000;
-
 const PLYBlock* findBlock(const google::protobuf::RepeatedPtrField<PLYBlock>& blocks, const std::string& id) {
     for (const PLYBlock& block : blocks) {
         if (block.id() == id)
@@ -40,16 +37,28 @@ void drawTree(QPainter* painter, const PLYBlock& block, const PLYLayoutGeometry&
 
 QImage PLYLayoutRenderer::render(const PLYLayout& layout, const QRectF& area, int pixelWidth,
                                  const PLYLayoutImageSource* images, const PLYLayoutGeometry& geometry,
-                                 const PLYBlock* onlyBlock) {
-    if (pixelWidth <= 0 || area.width() <= 0.0 || area.height() <= 0.0)
-        return {};
+                                 const PLYBlock* onlyBlock, QString* reason) {
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return QImage();
+    };
+    if (pixelWidth <= 0)
+        return fail(QObject::tr("the width of %1 pixels is not a width").arg(pixelWidth));
+    if (!(area.width() > 0.0) || !(area.height() > 0.0))
+        return fail(QObject::tr("the block has no area to draw"));
     const double scale = pixelWidth / area.width();
-    const int pixelHeight = qMax(1, int(std::lround(area.height() * scale)));
-    if (qint64(pixelWidth) * pixelHeight > kMaximumPixels)
-        return {};
+    // Images larger than this are refused rather than exhausting memory on a tall block.
+    const double height = area.height() * scale;
+    if (!std::isfinite(height) || height * pixelWidth > double(kMaximumPixels))
+        return fail(QObject::tr("at %1 pixels wide the block would be %2 pixels tall, too large an image; "
+                                "choose a smaller width")
+                        .arg(pixelWidth)
+                        .arg(std::isfinite(height) ? QString::number(qint64(std::llround(height))) : QObject::tr("endlessly")));
+    const int pixelHeight = qMax(1, int(std::lround(height)));
     QImage image(pixelWidth, pixelHeight, QImage::Format_RGB32);
     if (image.isNull())
-        return {};
+        return fail(QObject::tr("there is not enough memory for an image of %1 × %2 pixels").arg(pixelWidth).arg(pixelHeight));
     PLYBlockDrawContext context;
     context.images = images;
     context.background = PLYLayoutManager::backgroundColourForLayout(layout);
@@ -73,20 +82,24 @@ QImage PLYLayoutRenderer::render(const PLYLayout& layout, const QRectF& area, in
 }
 
 QImage PLYLayoutRenderer::renderBlock(const PLYLayout& layout, const QString& blockId, int pixelWidth,
-                                      const PLYLayoutImageSource* images, const PLYLayoutGeometry* geometry) {
+                                      const PLYLayoutImageSource* images, const PLYLayoutGeometry* geometry,
+                                      QString* reason) {
     const std::string id = blockId.toStdString();
     const PLYBlock* block = nullptr;
     for (const PLYSection& section : layout.sections())
         if ((block = findBlock(section.blocks(), id)))
             break;
-    if (!block)
+    if (!block) {
+        if (reason)
+            *reason = QObject::tr("the block is no longer in the layout");
         return {};
+    }
     PLYLayoutGeometry computed;
     if (!geometry || !geometry->contains(blockId)) {
         computed = PLYLayoutGeometry::layoutGeometry(layout, images);
         geometry = &computed;
     }
-    return render(layout, geometry->frameForBlock(blockId), pixelWidth, images, *geometry, block);
+    return render(layout, geometry->frameForBlock(blockId), pixelWidth, images, *geometry, block, reason);
 }
 
 QImage PLYLayoutRenderer::renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images,

@@ -14,10 +14,14 @@ struct PLYLayoutGeometry;
 class PLYLayoutRenderer {
 public:
     // The block (and its subtree) `pixelWidth` pixels wide, on the layout's background. A
-    // null image when the block is not in the layout or has no area. `geometry` may be given
-    // when already computed for this layout.
+    // null image, with `reason` said for a person, when the block is not in the layout, has no
+    // area, or would be too large an image at that width. `geometry` may be given when already
+    // computed for this layout.
     static QImage renderBlock(const PLYLayout& layout, const QString& blockId, int pixelWidth,
-                              const PLYLayoutImageSource* images, const PLYLayoutGeometry* geometry = nullptr);
+                              const PLYLayoutImageSource* images, const PLYLayoutGeometry* geometry = nullptr,
+                              QString* reason = nullptr);
+    // The most pixels one rendered image may have.
+    static constexpr qint64 kMaximumPixels = qint64(20000) * 20000;
     // The whole canvas `pixelWidth` pixels wide; with `maxPixelHeight` above 0 only its top
     // part, down to that height.
     static QImage renderLayout(const PLYLayout& layout, int pixelWidth, const PLYLayoutImageSource* images,
@@ -28,5 +32,5 @@ public:
 private:
     static QImage render(const PLYLayout& layout, const QRectF& area, int pixelWidth,
                          const PLYLayoutImageSource* images, const PLYLayoutGeometry& geometry,
-                         const PLYBlock* onlyBlock);
+                         const PLYBlock* onlyBlock, QString* reason = nullptr);
 };

@@ -5,6 +5,7 @@
 #include "PLYLayoutImageSource.h"
 #include "PLYLayoutView.h"
 #include "PLYSectionView.h"
+#include "PLYUndoManager.h"
 
 namespace {
 PLYBlock* findInBlocks(google::protobuf::RepeatedPtrField<PLYBlock>* blocks, const std::string& id) {
@@ -195,11 +196,36 @@ void PLYLayoutViewProxy::layoutManagerTeardownEditViews(PLYLayoutManager* manage
     }
 }
 
-void PLYLayoutViewProxy::textOfBlockDidChange() {
-    // The announcement relays out every view of this manager once; a fixed layout is not the
-    // manager's, so its own views follow here.
-    if (m_fixedLayout || !m_manager)
+bool PLYLayoutViewProxy::commitTextOfBlock(const QString& blockId, const PLYBlock_Text& text,
+                                           const QString& actionName) {
+    if (m_fixedLayout || !m_manager) {
+        // Not the manager's layout: nobody else follows it, so it is written here.
+        PLYBlock* block = blockForId(blockId);
+        if (!block || block->type_case() != PLYBlock::kText)
+            return false;
+        block->mutable_text()->set_value(text.value());
+        *block->mutable_text()->mutable_runs() = text.runs();
         relayout();
-    if (m_manager && !m_fixedLayout)
-        m_manager->announceChange();
+        return true;
+    }
+    const PLYBlock* block = m_manager->blockForRef(blockId);
+    if (!block || block->type_case() != PLYBlock::kText)
+        return false;
+    const PLYBlock_Text before = block->text();
+    if (!m_manager->setTextContent(blockId, text))
+        return false;
+    PLYUndoManager* undo = m_undoManagerProvider ? m_undoManagerProvider() : nullptr;
+    const PLYBlock* after = m_manager->blockForRef(blockId);
+    if (undo && after && after->text().SerializeAsString() != before.SerializeAsString()) {
+        // Puts the words back directly; the window's history holds the manager weakly.
+        std::weak_ptr<PLYLayoutManager> weak = m_manager;
+        undo->registerUndo(
+            [weak, blockId, before] {
+                if (const auto manager = weak.lock())
+                    manager->setTextContent(blockId, before);
+            },
+            m_manager.get());
+        undo->setActionName(actionName);
+    }
+    return true;
 }

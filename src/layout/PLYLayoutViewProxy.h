@@ -7,12 +7,14 @@
 #include <QGraphicsView>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class PLYBlockView;
 class PLYLayoutImageSource;
 class PLYLayoutView;
 class PLYSectionView;
+class PLYUndoManager;
 
 // The bridge between a layout manager and one rendered layout view. It registers with the
 // manager, which mirrors every edit into it; it owns the layout view and its geometry. With a
@@ -60,9 +62,13 @@ public:
     PLYBlockView* blockViewForId(const QString& blockId) const;
     PLYSectionView* sectionViewForSection(const PLYSection* section) const;
 
-    // The words of a text block were edited in place: every view of the manager follows and
-    // the change is announced.
-    void textOfBlockDidChange();
+    // A text editor commits the words of a block: through the manager's setTextContent (one
+    // announcement; every view follows), with its undo registered as `actionName` in the undo
+    // manager, when there is one. A fixed layout takes the words directly and relays out.
+    bool commitTextOfBlock(const QString& blockId, const PLYBlock_Text& text, const QString& actionName);
+    // Where text commits register their undo: the window's undo manager (asked at each commit,
+    // so it may come and go). Unset, commits have no undo.
+    void setUndoManagerProvider(std::function<PLYUndoManager*()> provider) { m_undoManagerProvider = std::move(provider); }
 
     // PLYLayoutViewProxyBase
     void layoutManagerDidChangeSection(PLYLayoutManager* manager, PLYSection* section) override;
@@ -88,4 +94,5 @@ private:
     bool m_live = false;
     PLYObserverBag m_observers;
     QList<QPointer<PLYBlockView>> m_freeViews;
+    std::function<PLYUndoManager*()> m_undoManagerProvider;
 };

@@ -27,6 +27,9 @@ std::unique_ptr<PLYImageManager>& sharedSlot() {
     return slot;
 }
 
+// Set once the application shut the shared manager down.
+bool g_sharedShutDown = false;
+
 // Encodes in memory, then writes a temporary file beside `path` and renames it over: a reader
 // sees the old rendition or the new one, never a torn one. Unlike the library's own files the
 // renditions are not synced to disk (that sync cost as much as the encoding): they can always be
@@ -54,7 +57,10 @@ bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
 
 PLYImageManager* PLYImageManager::sharedManager() {
     auto& slot = sharedSlot();
-    if (!slot) slot = std::make_unique<PLYImageManager>(QDir(PLYDefaults::applicationSupportDirectory()).filePath(QStringLiteral("ImageCache")));
+    if (!slot) {
+        slot = std::make_unique<PLYImageManager>(QDir(PLYDefaults::applicationSupportDirectory()).filePath(QStringLiteral("ImageCache")));
+        slot->m_shutDown = g_sharedShutDown;
+    }
     return slot.get();
 }
 
@@ -62,7 +68,26 @@ void PLYImageManager::resetSharedManager(const QString& cacheDirectory) {
     auto& slot = sharedSlot();
     if (slot) slot->waitForDone();
     slot.reset();
+    g_sharedShutDown = false;
     if (!cacheDirectory.isEmpty()) slot = std::make_unique<PLYImageManager>(cacheDirectory);
+}
+
+void PLYImageManager::shutdownSharedManager() {
+    auto& slot = sharedSlot();
+    g_sharedShutDown = true;
+    if (slot) slot->shutdown();
+    slot.reset();
+}
+
+void PLYImageManager::shutdown() {
+    m_shutDown = true;
+    const int dropped = qMax(0, int(m_inFlight.size()) - m_pool.activeThreadCount());
+    m_pool.clear();
+    m_pool.waitForDone();
+    // Unfinished renditions are made again at the next start; their results were not reported.
+    m_inFlight.clear();
+    m_rerun.clear();
+    if (dropped > 0) PLY_LOG_INFO(QStringLiteral("Image cache stopped: %1 queued rendition(s) left for the next start").arg(dropped));
 }
 
 PLYImageManager::PLYImageManager(const QString& cacheDirectory, QObject* parent)
@@ -144,7 +169,7 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
 }
 
 void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
-    if (!image) return;
+    if (!image || m_shutDown) return;
     const QString id = image->identifier();
     if (!PLYLibraryFiles::isValidIdentifier(id)) {
         PLY_LOG_ERROR(QStringLiteral("No renditions for %1: its identifier \"%2\" cannot name a cache folder")

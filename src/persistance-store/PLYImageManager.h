@@ -30,6 +30,9 @@ public:
     static PLYImageManager* sharedManager();
     // Tests start from a fresh manager (optionally over another cache folder).
     static void resetSharedManager(const QString& cacheDirectory = {});
+    // At quit, before the application object goes: the shared manager, if any, shuts down and
+    // is destroyed. A manager asked for afterwards takes no work (until resetSharedManager).
+    static void shutdownSharedManager();
 
     explicit PLYImageManager(const QString& cacheDirectory, QObject* parent = nullptr);
     ~PLYImageManager() override;
@@ -61,6 +64,9 @@ public:
 
     // Blocks until the queued renditions are written (tests, benchmarks).
     void waitForDone();
+    // Takes no more work, drops what is queued and waits for the renditions being written.
+    void shutdown();
+    bool isShutDown() const { return m_shutDown; }
 
 private:
     void start(const std::shared_ptr<PLYSourceImage>& image);
@@ -73,4 +79,5 @@ private:
     QSet<QString> m_failed;
     QSet<QString> m_rerun;  // asked again, by force, while in flight
     quint64 m_generation = 0;
+    bool m_shutDown = false;
 };

@@ -14,17 +14,27 @@
 
 namespace {
 
-// The single worker thread; lives for the process.
+// The single worker thread, made on first use and stopped at quit (shutdown()).
+struct Worker {
+    QThread* thread = nullptr;
+    QObject* object = nullptr;
+};
+
+Worker& workerSlot() {
+    static Worker w;
+    return w;
+}
+
 QObject* worker() {
-    static QObject* object = [] {
-        auto* thread = new QThread();
-        thread->setObjectName(QStringLiteral("Image Meta Search"));
-        auto* o = new QObject();
-        o->moveToThread(thread);
-        thread->start(QThread::LowPriority);
-        return o;
-    }();
-    return object;
+    Worker& w = workerSlot();
+    if (!w.object) {
+        w.thread = new QThread();
+        w.thread->setObjectName(QStringLiteral("Image Meta Search"));
+        w.object = new QObject();
+        w.object->moveToThread(w.thread);
+        w.thread->start(QThread::LowPriority);
+    }
+    return w.object;
 }
 
 void initialiseExiv2() {
@@ -97,4 +107,15 @@ void PLYImageMetaReader::readAsync(const QString& path, QObject* context, std::f
             });
         },
         Qt::QueuedConnection);
+}
+
+void PLYImageMetaReader::shutdown() {
+    Worker& w = workerSlot();
+    if (!w.thread) return;
+    // The read in progress finishes; the queued ones are dropped with the worker's object.
+    w.thread->quit();
+    w.thread->wait();
+    delete w.object;
+    delete w.thread;
+    w = {};
 }

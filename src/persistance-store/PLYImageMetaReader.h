@@ -23,4 +23,7 @@ public:
     static PLYImageMeta read(const QString& path);
     // Maps an xmp:Label text to the colour number (0 for none or unknown).
     static qint64 colourForLabel(const QString& label);
+    // Stops the worker (quit): the read in progress ends, queued reads are dropped, their
+    // completions never run. A later read starts a new worker.
+    static void shutdown();
 };

@@ -22,6 +22,7 @@ struct State {
     std::shared_ptr<spdlog::logger> asyncLogger;  // everything else
     std::shared_ptr<spdlog::details::thread_pool> pool;
     QString directory;
+    QString fileProblem;
     std::map<int, Observer> observers;
     int nextObserver = 1;
 };
@@ -34,17 +35,36 @@ State& state() {
 // %g: the source file path as compiled, so that two files of one name are told apart.
 constexpr const char* kPattern = "%Y-%m-%d %H:%M:%S.%e [%^%l%$] %g:%# %! | %v";
 
+// The daily file in `directory`, or nothing with `problem` said: a log folder that cannot be
+// made or written, or a folder where the day's file should be, must not stop the application.
+spdlog::sink_ptr makeFileSink(const QString& directory, QString* problem) {
+    if (!QDir().mkpath(directory)) {
+        *problem = QStringLiteral("cannot create the folder %1").arg(directory);
+        return nullptr;
+    }
+    const QString path = QDir(directory).filePath(QStringLiteral("pellory.log"));
+    try {
+        return std::make_shared<spdlog::sinks::daily_file_sink_mt>(path.toStdString(), 0, 0, false, 7);
+    } catch (const std::exception& e) {
+        *problem = QStringLiteral("cannot write the day's log in %1: %2").arg(directory, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        *problem = QStringLiteral("cannot write the day's log in %1").arg(directory);
+    }
+    return nullptr;
+}
+
 void buildLoggers(State& s, const Options& options) {
     std::vector<spdlog::sink_ptr> sinks;
-    if (options.terminal) sinks.push_back(std::make_shared<spdlog::sinks::stderr_color_sink_mt>());
-    if (options.systemLog) {
+    s.fileProblem.clear();
+    spdlog::sink_ptr file;
+    if (!options.fileDirectory.isEmpty()) file = makeFileSink(options.fileDirectory, &s.fileProblem);
+    // Without its file the log still goes somewhere a person can read it.
+    if (options.terminal || (!file && !options.fileDirectory.isEmpty()))
+        sinks.push_back(std::make_shared<spdlog::sinks::stderr_color_sink_mt>());
+    if (options.systemLog || (!file && !options.fileDirectory.isEmpty())) {
         sinks.push_back(std::make_shared<spdlog::sinks::syslog_sink_mt>("pellory", 0, LOG_USER, true));
     }
-    if (!options.fileDirectory.isEmpty()) {
-        QDir().mkpath(options.fileDirectory);
-        const QString path = QDir(options.fileDirectory).filePath(QStringLiteral("pellory.log"));
-        sinks.push_back(std::make_shared<spdlog::sinks::daily_file_sink_mt>(path.toStdString(), 0, 0, false, 7));
-    }
+    if (file) sinks.push_back(file);
     for (auto& sink : sinks) sink->set_pattern(kPattern);
 
     s.syncLogger = std::make_shared<spdlog::logger>("pellory", sinks.begin(), sinks.end());
@@ -55,7 +75,7 @@ void buildLoggers(State& s, const Options& options) {
     s.asyncLogger = std::make_shared<spdlog::async_logger>("pellory-async", sinks.begin(), sinks.end(), s.pool,
                                                            spdlog::async_overflow_policy::block);
     s.asyncLogger->set_level(spdlog::level::trace);
-    s.directory = options.fileDirectory;
+    s.directory = file ? options.fileDirectory : QString();
 }
 
 void ensureLoggers(State& s) {
@@ -79,10 +99,24 @@ spdlog::level::level_enum toSpd(Level level) {
 }  // namespace
 
 void install(const Options& options) {
+    QString problem;
+    {
+        State& s = state();
+        std::lock_guard lock(s.mutex);
+        if (s.asyncLogger) s.asyncLogger->flush();
+        buildLoggers(s, options);
+        problem = s.fileProblem;
+    }
+    if (!problem.isEmpty())
+        write(Level::Warn,
+              QStringLiteral("Logging to the terminal and the system log only: %1").arg(problem), __FILE__, __LINE__,
+              __func__);
+}
+
+QString fileLoggingProblem() {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    if (s.asyncLogger) s.asyncLogger->flush();
-    buildLoggers(s, options);
+    return s.fileProblem;
 }
 
 void shutdown() {

@@ -16,11 +16,16 @@ struct Options {
     QString fileDirectory;  // empty: no file logger
 };
 
-// Replaces the loggers. Until called, messages go to the terminal only.
+// Replaces the loggers. Until called, messages go to the terminal only. A log folder that cannot
+// be used (not creatable, not writable, a folder where the day's file should be) never stops the
+// caller: the file logger is left out, the terminal and the system log take its place, and a
+// warning says why.
 void install(const Options& options);
+// Why the file logger asked for at the last install is missing; empty when it runs or none was asked.
+QString fileLoggingProblem();
 void shutdown();
 
-// Where the file logger writes, empty when there is none.
+// Where the file logger writes, empty when there is none (also when it could not be made).
 QString logDirectory();
 
 void write(Level level, const QString& message, const char* file, int line, const char* function);

@@ -5,6 +5,7 @@
 #include "PLYRichTextDocument.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QClipboard>
 #include <QGraphicsSceneMouseEvent>
 #include <QKeyEvent>
@@ -20,20 +21,85 @@ PLYRichTextEditor::LinkAddressPrompt& linkPrompt() {
     static PLYRichTextEditor::LinkAddressPrompt prompt;
     return prompt;
 }
+
+// Every editor alive, for commits before a save (main thread only).
+QList<PLYRichTextEditor*>& liveEditors() {
+    static QList<PLYRichTextEditor*> editors;
+    return editors;
+}
+
+bool isUndoOrRedo(const QKeyEvent* event) {
+    return event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
+}
 }  // namespace
 
 PLYRichTextEditor::PLYRichTextEditor(QGraphicsItem* parent) : QGraphicsTextItem(parent) {
     setTextInteractionFlags(Qt::NoTextInteraction);
+    // One undo history: the window's. A second stack in the document would undo words the
+    // window's history has already put back, or the reverse.
+    document()->setUndoRedoEnabled(false);
     connect(document(), &QTextDocument::contentsChanged, this, &PLYRichTextEditor::documentChanged);
+    m_commitTimer.setSingleShot(true);
+    m_commitTimer.setInterval(kCommitPauseMs);
+    connect(&m_commitTimer, &QTimer::timeout, this, [this] { commit(); });
+    liveEditors().append(this);
 }
 
-PLYRichTextEditor::~PLYRichTextEditor() = default;
+PLYRichTextEditor::~PLYRichTextEditor() {
+    liveEditors().removeAll(this);
+    if (!m_dirty || !m_writer)
+        return;
+    // Going away with words not yet written (its view is being rebuilt or closed). Writing now
+    // would relayout views in the middle of their teardown: the words go in once it is over.
+    const PLYBlock_Text text = pendingText();
+    const QString action = m_pendingAction.isEmpty() ? QStringLiteral("Typing") : m_pendingAction;
+    QTimer::singleShot(0, QCoreApplication::instance(), [writer = m_writer, text, action] { writer(text, action); });
+}
+
+void PLYRichTextEditor::commitLiveEditors() {
+    const QList<PLYRichTextEditor*> editors = liveEditors();
+    for (PLYRichTextEditor* editor : editors)
+        if (liveEditors().contains(editor))
+            editor->commit();
+}
+
+PLYBlock_Text PLYRichTextEditor::pendingText() const {
+    PLYBlock_Text text;
+    if (PLYBlock* block = m_resolver ? m_resolver() : nullptr; block && block->type_case() == PLYBlock::kText)
+        text = block->text();
+    PLYRichTextDocument::writeBack(*document(), &text);
+    return text;
+}
+
+bool PLYRichTextEditor::commit() {
+    m_commitTimer.stop();
+    if (!m_dirty) {
+        m_pendingAction.clear();
+        return true;
+    }
+    m_dirty = false;
+    const QString action = m_pendingAction.isEmpty() ? QStringLiteral("Typing") : m_pendingAction;
+    m_pendingAction.clear();
+    if (!m_writer)
+        return false;
+    const PLYBlock_Text text = pendingText();
+    // Known before the write: the relayout the write causes finds the block as this editor
+    // shows it and keeps the cursor.
+    const std::optional<std::string> previous = m_lastText;
+    m_lastText = text.SerializeAsString();
+    if (!m_writer(text, action)) {
+        m_lastText = previous;
+        PLY_LOG_WARN(QStringLiteral("The words of a text block could not be written; the block is gone or refused them"));
+        return false;
+    }
+    return true;
+}
 
 QString PLYRichTextEditor::placeholderText() { return PLYDefaults::defaultTextBlockEmptyText(); }
 
-void PLYRichTextEditor::bindToBlock(BlockResolver resolver, std::function<void()> didChange, double textWidth) {
+void PLYRichTextEditor::bindToBlock(BlockResolver resolver, TextWriter writer, double textWidth) {
     m_resolver = std::move(resolver);
-    m_didChange = std::move(didChange);
+    m_writer = std::move(writer);
     m_lastText.reset();
     m_textWidth = -1.0;
     syncWithBlock(textWidth);
@@ -47,7 +113,7 @@ void PLYRichTextEditor::syncWithBlock(double textWidth) {
     if (current == m_lastText && textWidth == m_textWidth)
         return;
     if (current == m_lastText) {
-        // Only the width moved: keep the cursor and the undo history.
+        // Only the width moved: keep the cursor and the words not yet committed.
         m_textWidth = textWidth;
         setTextWidth(textWidth);
         return;
@@ -60,27 +126,27 @@ void PLYRichTextEditor::load(const PLYBlock_Text& text, double textWidth) {
     prepareGeometryChange();
     PLYRichTextDocument::populate(document(), text, textWidth);
     setDefaultTextColor(PLYRichTextDocument::colourForText(text));
-    document()->clearUndoRedoStacks();
     m_lastText = text.SerializeAsString();
     m_textWidth = textWidth;
+    // What was typed over an earlier text of the block is given up for the block's own.
+    m_dirty = false;
+    m_pendingAction.clear();
+    m_commitTimer.stop();
     m_loading = false;
     update();
 }
 
 void PLYRichTextEditor::documentChanged() {
-    if (m_loading)
+    if (m_loading || !m_resolver)
         return;
-    PLYBlock* block = m_resolver ? m_resolver() : nullptr;
-    if (!block || block->type_case() != PLYBlock::kText)
-        return;
-    PLYRichTextDocument::writeBack(*document(), block->mutable_text());
-    m_lastText = block->text().SerializeAsString();
+    m_dirty = true;
     update();
-    if (m_didChange)
-        m_didChange();
+    m_commitTimer.start();
 }
 
 void PLYRichTextEditor::setEditable(bool editable) {
+    if (!editable)
+        commit();
     m_editable = editable;
     setTextInteractionFlags(editable ? Qt::TextEditorInteraction : Qt::NoTextInteraction);
     setFlag(QGraphicsItem::ItemIsFocusable, editable);
@@ -149,6 +215,7 @@ void PLYRichTextEditor::toggle(PLYRichTextChangeType type, const std::function<b
     // Without a selection this sets the format of what is typed next.
     cursor.mergeCharFormat(all ? off : on);
     setTextCursor(cursor);
+    commit();
     reportSelection(true);
 }
 
@@ -204,6 +271,7 @@ void PLYRichTextEditor::userSelectedLink() {
         PLYBlock* block = m_resolver();
         off.setForeground(block ? PLYRichTextDocument::colourForText(block->text()) : QColor(Qt::black));
         cursor.mergeCharFormat(off);
+        commit();
         reportSelection(true);
         return;
     }
@@ -227,6 +295,7 @@ void PLYRichTextEditor::userSelectedLink() {
     on.setAnchorHref(address);
     on.setForeground(PLYRichTextDocument::linkColour());
     cursor.mergeCharFormat(on);
+    commit();
     reportSelection(true);
 }
 
@@ -259,6 +328,7 @@ void PLYRichTextEditor::cut() {
     QTextCursor cursor = textCursor();
     cursor.removeSelectedText();
     setTextCursor(cursor);
+    commit();
     reportSelection();
 }
 
@@ -292,6 +362,7 @@ void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
     PLYRichTextDocument::insertText(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
+    commit();
     reportSelection();
 }
 
@@ -323,6 +394,13 @@ QString PLYRichTextEditor::convertPreviewChangeTypeToString(PLYRichTextChangeTyp
 }
 
 void PLYRichTextEditor::announce(PLYRichTextChangeType type) {
+    // A change of another kind than the words pending closes their step first: "Bold" and
+    // "Typing" are two steps of the undo history.
+    const QString name = convertPreviewChangeTypeToString(type, true);
+    if (m_dirty && name != m_pendingAction && !m_pendingAction.isEmpty())
+        commit();
+    if (!m_dirty)
+        m_pendingAction = name;
     if (m_delegate)
         m_delegate->richTextEditorChangeAboutToOccurOfType(this, type);
 }
@@ -347,6 +425,12 @@ void PLYRichTextEditor::reportSelection(bool force) {
 
 void PLYRichTextEditor::keyPressEvent(QKeyEvent* event) {
     if (!m_editable) {
+        event->ignore();
+        return;
+    }
+    if (isUndoOrRedo(event)) {
+        // The window's undo history takes the key, after the words typed so far became a step of it.
+        commit();
         event->ignore();
         return;
     }
@@ -385,4 +469,19 @@ void PLYRichTextEditor::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
 void PLYRichTextEditor::focusInEvent(QFocusEvent* event) {
     QGraphicsTextItem::focusInEvent(event);
     reportSelection(true);
+}
+
+void PLYRichTextEditor::focusOutEvent(QFocusEvent* event) {
+    QGraphicsTextItem::focusOutEvent(event);
+    commit();
+}
+
+bool PLYRichTextEditor::sceneEvent(QEvent* event) {
+    // A text item claims Undo and Redo before shortcuts are looked up; leave them to the window.
+    if (event->type() == QEvent::ShortcutOverride && isUndoOrRedo(static_cast<QKeyEvent*>(event))) {
+        commit();
+        event->ignore();
+        return false;
+    }
+    return QGraphicsTextItem::sceneEvent(event);
 }

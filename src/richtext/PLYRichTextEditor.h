@@ -6,22 +6,34 @@
 #include <QGraphicsTextItem>
 #include <QPointer>
 #include <QTextCharFormat>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
 class QMimeData;
 
 // Shows and edits one text block on the canvas. It is a graphics item, so it scales with the
-// canvas zoom. The block is resolved on every use (blocks do not outlive edits); each change
-// of the text is written back to the block's `value` and `runs` and reported through the
-// change callback, which the view side turns into a relayout and a layout-change announcement.
+// canvas zoom. The block is resolved on every use (blocks do not outlive edits).
+//
+// Typing changes only the editor's document. The words go to the block through the writer at
+// commit points: a pause in typing, the end of editing (focus leaves, the editor stops being
+// editable or goes away), each formatting command, cut and paste, an Undo or Redo key, and
+// commitLiveEditors() (the application calls it before every save). Each commit is one edit of
+// the layout, announced once, and one step of the window's undo history; the editor keeps no
+// undo stack of its own and leaves the Undo and Redo keys to the window.
 class PLYRichTextEditor : public QGraphicsTextItem {
     Q_OBJECT
 public:
     // The editor's private clipboard format: the serialised text message of the copied range.
     static constexpr const char* kPasteboardType = "macOSRichTextEditor57";
 
+    // Typing pauses this long before its words are committed.
+    static constexpr int kCommitPauseMs = 750;
+
     using BlockResolver = std::function<PLYBlock*()>;
+    // Writes the block's words and runs from `text`, as one edit named `actionName` ("Typing",
+    // "Bold", ...); answers whether it was written.
+    using TextWriter = std::function<bool(const PLYBlock_Text& text, const QString& actionName)>;
     // Asks for a link address, given the current one (empty for none); nothing on cancel.
     using LinkAddressPrompt = std::function<std::optional<QString>(const QString& current)>;
 
@@ -29,9 +41,16 @@ public:
     ~PLYRichTextEditor() override;
 
     // Binds the editor to a text block and loads it at `textWidth`.
-    void bindToBlock(BlockResolver resolver, std::function<void()> didChange, double textWidth);
-    // Reloads from the block when it was changed by someone else (or the width changed).
+    void bindToBlock(BlockResolver resolver, TextWriter writer, double textWidth);
+    // Reloads from the block when it was changed by someone else (or the width changed);
+    // words not yet committed stay while the block's text is the one they were typed over.
     void syncWithBlock(double textWidth);
+
+    // Writes uncommitted words through the writer. Answers false when they could not be written.
+    bool commit();
+    bool hasUncommittedChanges() const { return m_dirty; }
+    // Commits every editor of the process (save, quit).
+    static void commitLiveEditors();
 
     void setEditable(bool editable);
     bool isEditable() const { return m_editable; }
@@ -71,9 +90,12 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool sceneEvent(QEvent* event) override;
 
 private:
     void documentChanged();
+    PLYBlock_Text pendingText() const;
     void announce(PLYRichTextChangeType type);
     void reportSelection(bool force = false);
     void load(const PLYBlock_Text& text, double textWidth);
@@ -83,7 +105,11 @@ private:
                 const QTextCharFormat& on, const QTextCharFormat& off);
 
     BlockResolver m_resolver;
-    std::function<void()> m_didChange;
+    TextWriter m_writer;
+    bool m_dirty = false;
+    // The name of the first change since the last commit: the undo action's name.
+    QString m_pendingAction;
+    QTimer m_commitTimer;
     // Serialised text message last loaded or written; nothing before the first load (an
     // empty body text serialises to an empty string too).
     std::optional<std::string> m_lastText;

@@ -2,6 +2,8 @@
 
 #include "AppDelegate.h"
 #include "PLYCoreManager.h"
+#include "PLYExportManager.h"
+#include "PLYImageManager.h"
 #include "PLYLog.h"
 #include "PLYMigrator.h"
 #include "PLYNotificationCenter.h"
@@ -35,6 +37,9 @@ protected:
 
     void TearDown() override {
         delegate.reset();
+        // The delegate shut the background workers down as the application does at quit.
+        PLYImageManager::resetSharedManager();
+        PLYExportManager::resetSharedManager();
         PLYLog::removeObserver(logToken);
         PLYNotificationCenter::defaultCenter().removeObserver(willSaveToken);
         PLYMigrator::clearRegisteredSteps();

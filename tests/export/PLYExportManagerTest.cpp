@@ -151,6 +151,28 @@ TEST_F(Export, CancelledOrBadChoicesExportNothing) {
     EXPECT_FALSE(exporter->isExporting());
 }
 
+// A block that cannot be rendered at the chosen width is never passed over in silence: the
+// others are written and the user is told which image was not, and why.
+TEST_F(Export, EveryImageNotWrittenIsAnErrorTheUserSeesAndTheOthersAreStillWritten) {
+    ASSERT_TRUE(manager->setAspectRatio("r", PLYLayoutManager::MinimumAspectRatio));  // very tall
+    presenter->width = PLYExportManager::kMaximumExportWidth;
+    exporter->exportCurrentVisibleLayout();
+    ASSERT_TRUE(waitForFinish());
+    EXPECT_EQ(filesInFolder(), QStringList({"My_Story 2.jpg"}));
+    ASSERT_EQ(presenter->finishedFiles->size(), 1);
+    EXPECT_TRUE(presenter->finishedError.contains(QStringLiteral("Image 1 of 2 was not exported"))) << presenter->finishedError.toStdString();
+    EXPECT_TRUE(presenter->finishedError.contains(QStringLiteral("too large"))) << presenter->finishedError.toStdString();
+    EXPECT_EQ(presenter->progress.last(), std::make_pair(2, 2));
+
+    // Once shut down (quit), nothing more is taken.
+    exporter->shutdown();
+    const int questions = presenter->widthQuestions;
+    exporter->exportCurrentVisibleLayout();
+    EXPECT_EQ(presenter->widthQuestions, questions);
+    const QString accountFolder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("account"));
+    EXPECT_FALSE(exporter->createPostPreview(PLYPersistantPost::create(QStringLiteral("Story"), accountFolder, {})));
+}
+
 TEST_F(Export, NamesAreClaimedSoNoFileIsEverReplaced) {
     const QString dir = PLYTestEnvironment::makeTempDirectory(QStringLiteral("unique"));
     EXPECT_EQ(PLYExportManager::reserveFilePath(dir, "a", "jpg"), QDir(dir).filePath("a.jpg"));

@@ -9,11 +9,16 @@
 #include "PLYNotificationCenter.h"
 #include "PLYRichTextEditor.h"
 #include "PLYSectionView.h"
+#include "PLYTestEnvironment.h"
 #include "PLYTestImageSource.h"
 #include "PLYTestLayoutOwner.h"
 #include "PLYTestLayouts.h"
+#include "PLYUndoManager.h"
 
+#include <QAction>
 #include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QTest>
 #include <QImage>
 #include <QTextCursor>
 #include <gtest/gtest.h>
@@ -229,7 +234,7 @@ TEST_F(LayoutViews, TheImageDrawHandlerReportsItsPictureFrame) {
     EXPECT_NEAR(crop.center().y(), 0.5 * bounds.height(), 1e-6);
 }
 
-TEST_F(LayoutViews, EditingATextTwinWritesTheBlockAndRelaysOutTheLayout) {
+TEST_F(LayoutViews, ATextTwinWritesItsWordsOnlyAtCommitPointsOnceEachAndTheViewsFollow) {
     PLYBlockView* original = proxy->blockViewForId("t");
     std::unique_ptr<PLYBlockView> twin(
         PLYBlockView::viewWithBlock(manager->blockForRef("t"), proxy.get(), original->sectionView()));
@@ -244,23 +249,107 @@ TEST_F(LayoutViews, EditingATextTwinWritesTheBlockAndRelaysOutTheLayout) {
     observers.add(PLYLayoutManager::LayoutDidChangeNotification, manager.get(),
                   [&](const PLYNotification&) { ++announcements; });
     const double before = original->boundingRect().height();
-    EXPECT_EQ(twin->boundingRect(), original->boundingRect());
     const double sectionBelow = sectionView(1)->pos().y();
+    const auto words = [&] { return QString::fromStdString(manager->blockForRef("t")->text().value()); };
+
+    // Typing changes the editor only: no write, no announcement, no relayout.
     QTextCursor cursor(editor->document());
     cursor.movePosition(QTextCursor::End);
     QString more;
     for (int i = 0; i < 60; ++i)
         more += QStringLiteral(" and some more words");
     cursor.insertText(more);
-    EXPECT_EQ(QString::fromStdString(manager->blockForRef("t")->text().value()), QStringLiteral("Hello") + more);
-    EXPECT_GE(announcements, 1);
+    EXPECT_EQ(words(), QStringLiteral("Hello"));
+    EXPECT_EQ(announcements, 0);
+    EXPECT_TRUE(editor->hasUncommittedChanges());
+
+    // A save commits every live editor: one write, one announcement, and every view follows.
+    PLYRichTextEditor::commitLiveEditors();
+    EXPECT_EQ(words(), QStringLiteral("Hello") + more);
+    EXPECT_EQ(announcements, 1);
     EXPECT_GT(original->boundingRect().height(), before);
     EXPECT_EQ(twin->boundingRect(), original->boundingRect());  // the twin grows with its words
     EXPECT_GT(sectionView(1)->pos().y(), sectionBelow);
-    // The view of the canvas shows the new words too.
     auto* shown = dynamic_cast<PLYBlockDrawHandler_Text*>(original->drawHandler());
     EXPECT_EQ(shown->textView()->document()->toPlainText(), QStringLiteral("Hello") + more);
+    // The relayout the commit caused left the editor's cursor where it was.
+    EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
+    editor->commit();
+    EXPECT_EQ(announcements, 1) << "nothing new, nothing announced";
+
+    // A pause in typing commits.
+    cursor.insertText(QStringLiteral("!"));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return announcements == 2; }, PLYRichTextEditor::kCommitPauseMs * 4));
+    EXPECT_TRUE(words().endsWith(QLatin1Char('!')));
+
+    // Another block's edit relays the section out; the words typed meanwhile stay in the editor.
+    cursor.insertText(QStringLiteral("?"));
+    ASSERT_TRUE(manager->setAspectRatio("c", 2.0));
+    EXPECT_TRUE(editor->document()->toPlainText().endsWith(QLatin1Char('?')));
+    EXPECT_TRUE(editor->hasUncommittedChanges());
+
+    // An editor that goes with words pending writes them once its view's teardown is over.
+    const int sofar = announcements;
     twin.reset();
+    EXPECT_TRUE(words().endsWith(QLatin1Char('!')));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return words().endsWith(QLatin1Char('?')); }, 2000));
+    EXPECT_EQ(announcements, sofar + 1);
+}
+
+// One undo history: the editor keeps none of its own and leaves Undo to the window, whose
+// history holds each commit as one step.
+TEST_F(LayoutViews, UndoInATextTwinGoesToTheWindowsHistoryAfterCommittingTheWordsTyped) {
+    PLYUndoManager undo;
+    proxy->setUndoManagerProvider([&] { return &undo; });
+    QWidget window;
+    auto* view = new QGraphicsView(&scene, &window);
+    view->resize(800, 600);
+    auto* undoAction = new QAction(&window);
+    undoAction->setShortcut(QKeySequence::Undo);
+    window.addAction(undoAction);
+    QObject::connect(undoAction, &QAction::triggered, [&] { undo.undo(); });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    PLYBlockView* original = proxy->blockViewForId("t");
+    std::unique_ptr<PLYBlockView> twin(
+        PLYBlockView::viewWithBlock(manager->blockForRef("t"), proxy.get(), original->sectionView()));
+    scene.addItem(twin.get());
+    twin->setEditable(true);
+    PLYRichTextEditor* editor = dynamic_cast<PLYBlockDrawHandler_Text*>(twin->drawHandler())->textView();
+    view->setFocus();
+    scene.setFocusItem(editor);
+    QTextCursor end(editor->document());
+    end.movePosition(QTextCursor::End);
+    editor->setTextCursor(end);
+    const auto words = [&] { return QString::fromStdString(manager->blockForRef("t")->text().value()); };
+
+    QTest::keyClicks(view, QStringLiteral(" there"));
+    EXPECT_EQ(editor->document()->toPlainText(), QStringLiteral("Hello there"));
+    EXPECT_EQ(words(), QStringLiteral("Hello"));
+    editor->userSelectedBold();  // formatting is a step of its own, committed at once
+    ASSERT_EQ(undo.undoCount(), 1);
+    EXPECT_EQ(undo.undoActionName(), QStringLiteral("Typing"));
+    EXPECT_EQ(words(), QStringLiteral("Hello there"));
+    editor->setSelection(0, 5);
+    editor->userSelectedBold();
+    ASSERT_EQ(undo.undoCount(), 2);
+    EXPECT_EQ(undo.undoActionName(), QStringLiteral("Bold"));
+    EXPECT_EQ(manager->blockForRef("t")->text().runs_size(), 1);
+
+    QTest::keyClicks(view, QStringLiteral("!"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);  // commits "!", then undoes it
+    EXPECT_EQ(words(), QStringLiteral("Hello there"));
+    EXPECT_EQ(editor->document()->toPlainText(), QStringLiteral("Hello there"));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(manager->blockForRef("t")->text().runs_size(), 0);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(words(), QStringLiteral("Hello"));
+    EXPECT_EQ(editor->document()->toPlainText(), QStringLiteral("Hello"));
+    EXPECT_EQ(undo.undoCount(), 0);
+    EXPECT_EQ(undo.redoCount(), 0) << "the editor's undo puts the model back and registers no redo";
+    proxy->setUndoManagerProvider({});
 }
 
 TEST_F(LayoutViews, ABlockViewExportsItsBlockAsJpeg) {

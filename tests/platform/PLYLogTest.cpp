@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "PLYLog.h"
+#include "PLYTestEnvironment.h"
 
 TEST(LogRedaction, MasksSecretsInJsonQueriesAndDescriptions) {
     const QString json = QStringLiteral(R"({"email":"a@b.c","password":"hunter2","jwt":"eyJabc.def","data":{"token":"t0k"}})");
@@ -70,4 +71,44 @@ TEST(LogFile, ErrorLinesAreOnDiskAtOnceWithTheirSourcePathFunctionAndLine) {
     ASSERT_FALSE(found.isEmpty());
     EXPECT_TRUE(found.contains(QString::fromUtf8(__FILE__) + ":" + QString::number(line))) << found.toStdString();
     EXPECT_TRUE(found.contains(QString::fromUtf8(__func__))) << found.toStdString();
+}
+
+// A log folder that cannot be used never stops the application: the file logger is left out,
+// the terminal and the system log take over, and a warning names the folder and the reason.
+TEST(LogFile, AnUnusableLogFolderFallsBackAndSaysWhy) {
+    const QString original = PLYLog::logDirectory();
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("logs"));
+    // A folder where today's file should be, and a file where the log folder should be.
+    const QString dayTaken = root + QStringLiteral("/day");
+    ASSERT_TRUE(QDir().mkpath(dayTaken + QStringLiteral("/pellory_") +
+                              QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".log")));
+    QFile blocker(root + QStringLiteral("/file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    for (const QString& folder : {dayTaken, blocker.fileName() + QStringLiteral("/logs")}) {
+        QStringList warnings;
+        const int token = PLYLog::addObserver([&](PLYLog::Level level, const QString& line) {
+            if (level == PLYLog::Level::Warn) warnings << line;
+        });
+        PLYLog::Options options;
+        options.systemLog = false;
+        options.terminal = false;
+        options.fileDirectory = folder;
+        ASSERT_NO_THROW(PLYLog::install(options)) << folder.toStdString();
+        PLYLog::removeObserver(token);
+        EXPECT_TRUE(PLYLog::logDirectory().isEmpty());
+        EXPECT_TRUE(PLYLog::fileLoggingProblem().contains(folder.section(QLatin1Char('/'), 0, -2)))
+            << PLYLog::fileLoggingProblem().toStdString();
+        ASSERT_EQ(warnings.size(), 1) << folder.toStdString();
+        EXPECT_TRUE(warnings.first().contains(QStringLiteral("terminal and the system log"))) << warnings.first().toStdString();
+    }
+
+    PLYLog::Options restore;
+    restore.systemLog = false;
+    restore.terminal = false;
+    restore.fileDirectory = original;
+    PLYLog::install(restore);
+    EXPECT_EQ(PLYLog::logDirectory(), original);
+    EXPECT_TRUE(PLYLog::fileLoggingProblem().isEmpty());
 }

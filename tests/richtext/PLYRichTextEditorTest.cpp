@@ -45,12 +45,22 @@ protected:
     }
     void TearDown() override { PLYRichTextEditor::setLinkAddressPrompt({}); }
     void bind(PLYRichTextEditor& e, PLYBlock& b) {
-        e.bindToBlock([&b] { return &b; }, [this] { ++changes; }, 800);
+        e.bindToBlock(
+            [&b] { return &b; },
+            [this, &b](const PLYBlock_Text& text, const QString& action) {
+                b.mutable_text()->set_value(text.value());
+                *b.mutable_text()->mutable_runs() = text.runs();
+                ++changes;
+                actions << action;
+                return true;
+            },
+            800);
     }
 
     PLYBlock block;
     PLYRichTextEditor editor;
     int changes = 0;
+    QStringList actions;
     std::optional<QString> linkAnswer;
 };
 
@@ -151,7 +161,10 @@ TEST_F(RichTextEditor, AnEmptyBlockShowsThePlaceholderAndTypingFillsIt) {
     QTextCursor cursor(e.document());
     cursor.insertText(QStringLiteral("Words"));
     EXPECT_FALSE(e.isShowingPlaceholder());
+    EXPECT_EQ(empty.text().value(), "") << "typing is written at a commit point";
+    e.setEditable(false);  // the end of editing is one
     EXPECT_EQ(empty.text().value(), "Words");
+    EXPECT_EQ(actions.last(), QStringLiteral("Typing"));
 }
 
 TEST_F(RichTextEditor, AnEmptyBodyBlockIsShownAndTypedInItsStylesFont) {

@@ -1,6 +1,7 @@
 #include "PLYBlockDrawHandler_Text.h"
 
 #include "PLYBlockView.h"
+#include "PLYLayoutManager.h"
 #include "PLYLayoutViewProxy.h"
 #include "PLYRichTextDocument.h"
 #include "PLYRichTextEditor.h"
@@ -11,11 +12,18 @@ PLYBlockDrawHandler_Text::PLYBlockDrawHandler_Text(PLYBlockView* view) : PLYBloc
     m_textView = new PLYRichTextEditor(view);
     const QString blockId = view->blockId();
     QPointer<PLYLayoutViewProxy> proxy = view->layoutViewProxy();
+    // Words committed after the views are gone (an editor torn down with words pending) still
+    // reach the manager's layout; never a fixed layout's.
+    std::weak_ptr<PLYLayoutManager> manager;
+    if (proxy && proxy->layoutManager() && proxy->layout() == proxy->layoutManager()->representedLayout())
+        manager = proxy->layoutManager()->weak_from_this();
     m_textView->bindToBlock(
         [proxy, blockId]() -> PLYBlock* { return proxy ? proxy->blockForId(blockId) : nullptr; },
-        [proxy]() {
+        [proxy, manager, blockId](const PLYBlock_Text& text, const QString& actionName) {
             if (proxy)
-                proxy->textOfBlockDidChange();
+                return proxy->commitTextOfBlock(blockId, text, actionName);
+            const auto owner = manager.lock();
+            return owner && owner->setTextContent(blockId, text);
         },
         PLYRichTextDocument::textRectInBlock(view->representedBlock() ? view->representedBlock()->text()
                                                                       : PLYBlock_Text(),

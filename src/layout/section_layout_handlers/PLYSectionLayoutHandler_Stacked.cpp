@@ -9,6 +9,8 @@
 namespace {
 
 constexpr double kMinimumRatio = 0.01;
+// A stored ratio beyond this (a damaged file; edits are bounded lower) would give a block no height.
+constexpr double kMaximumRatio = 100.0;
 constexpr double kMinimumRowHeight = 1.0;
 // Text beside other blocks is laid out again until the widths it is given settle.
 constexpr int kMaximumTextRounds = 12;
@@ -186,7 +188,8 @@ struct Round {
 double PLYSectionLayoutHandler_Stacked::leafRatio(const PLYBlock& block, double widthHint,
                                                   const PLYLayoutGeometry::ImageSizeFunction& imageSize) {
     if (block.aspect_ratio() > 0.0f)
-        return block.aspect_ratio();
+        return std::isfinite(block.aspect_ratio()) ? qMin(double(block.aspect_ratio()), kMaximumRatio)
+                                                   : kMaximumRatio;
     switch (block.type_case()) {
     case PLYBlock::kImage: {
         const QSize size = imageSize ? imageSize(QString::fromStdString(block.image().img_ref())) : QSize();

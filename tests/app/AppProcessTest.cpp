@@ -1,0 +1,68 @@
+// The real executable, started offscreen in throw-away folders, quit under load.
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
+#include "PLYPersistantStore.h"
+#include "PLYSourceDirectory.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+// Hundreds of renditions are queued when SIGTERM comes: the queue is dropped, the running ones
+// finish, the library is saved and the process is gone well inside the bound.
+TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromptly) {
+    constexpr int kPhotos = 300;
+    const QString home = PLYTestEnvironment::makeTempDirectory(QStringLiteral("process"));
+    const QString library = home + QStringLiteral("/data/Pellory");
+    const QString photos = home + QStringLiteral("/Photos");
+    ASSERT_TRUE(QDir().mkpath(photos));
+    ASSERT_TRUE(PLYTestImages::writePhotoJpeg(photos + QStringLiteral("/photo0.jpg"), 3000, 2000, 7));
+    for (int i = 1; i < kPhotos; ++i)
+        ASSERT_TRUE(QFile::copy(photos + QStringLiteral("/photo0.jpg"), photos + QStringLiteral("/photo%1.jpg").arg(i)));
+    {
+        const auto store = PLYPersistantStore::create(library);
+        store->setUp(false);
+        const auto location = store->startWatchingPath(photos, {});
+        ASSERT_TRUE(location);
+        // Only locations that a post uses are watched at start.
+        const auto post = store->signInUser(QStringLiteral("load@example.org"))->createNewPost(QStringLiteral("Load"));
+        post->addSourceLocation(location->identifier());
+        ASSERT_TRUE(store->save());
+    }
+    const auto renditions = [&] {
+        return QDir(library + QStringLiteral("/ImageCache")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    };
+
+    QProcess pellory;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
+        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pellory.setProcessEnvironment(env);
+    pellory.setProcessChannelMode(QProcess::MergedChannels);
+    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+    QByteArray log;
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (log += pellory.readAll()).contains("main window is up"); }, 30000))
+        << log.toStdString();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return renditions() > 0; }, 30000));
+
+    QElapsedTimer clock;
+    clock.start();
+    pellory.terminate();
+    const bool ended = pellory.waitForFinished(10000);
+    const qint64 elapsed = clock.elapsed();
+    log += pellory.readAll();
+    if (!ended) pellory.kill();
+    ASSERT_TRUE(ended) << "still running 10 s after SIGTERM";
+    EXPECT_EQ(pellory.exitStatus(), QProcess::NormalExit) << log.toStdString();
+    EXPECT_EQ(pellory.exitCode(), 0) << log.toStdString();
+    EXPECT_TRUE(log.contains("saving now")) << log.toStdString();
+    EXPECT_LT(elapsed, 5000) << "generous against a busy machine; the application's own goal is 2 s";
+    EXPECT_LT(renditions(), kPhotos) << "the quit did not cut the queue short";
+    RecordProperty("exit_ms", int(elapsed));
+}
