@@ -21,6 +21,7 @@
 #include "PLYLayoutManager.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
+#include "PLYSeoManager.h"
 #include "PLYStoryboard.h"
 #include "PLYUserNotifier.h"
 #include "PLYVisualStateHandler.h"
@@ -96,6 +97,14 @@ AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_
     connect(&m_menuTimer, &QTimer::timeout, this, &AppDelegate::updateMenu);
 
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+
+    registerLayerServices();
+}
+
+void AppDelegate::registerLayerServices() {
+    PLYLayoutManager::install();
+    PLYExportManager::install();
+    PLYSeoManager::install();
 }
 
 AppDelegate::~AppDelegate() {

@@ -50,6 +50,12 @@ public:
     // application-support folder, signal handling on.
     static Options defaultOptions();
 
+    // What the upper layers hand down to the lower ones, which may not call up: the post library
+    // gets the maker of layout managers and the export manager. Made by the constructor; test
+    // mains call it too. Repeating it changes nothing. (The web service registers itself through
+    // Options::installWebService; interaction handlers register with PLYInteractionHandlerFactory.)
+    static void registerLayerServices();
+
     explicit AppDelegate(Options options = defaultOptions(), QObject* parent = nullptr);
     ~AppDelegate() override;
 

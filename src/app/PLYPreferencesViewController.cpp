@@ -3,6 +3,7 @@
 #include "PLYColourWell.h"
 #include "PLYDefaults.h"
 #include "PLYFormWidgets.h"
+#include "PLYLayoutManager.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServiceManager.h"
 #include "PLYWebServicePublisher.h"
@@ -17,14 +18,12 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 using namespace PLYFormWidgets;
 
 namespace {
-// Wider than the canvas makes no sense for the space between blocks.
-constexpr double kMaximumPadding = 1500.0;
-
 QString notConfigured() { return QStringLiteral("Not Configured"); }
 }  // namespace
 
@@ -76,7 +75,7 @@ QWidget* PLYPreferencesViewController::buildGeneralTab() {
 
     m_colour = new PLYColourWell(page);
     m_colour->setObjectName(QStringLiteral("generalColourWell"));
-    connect(m_colour, &PLYColourWell::colourChanged, this, &PLYPreferencesViewController::generalColourAction);
+    connect(m_colour, &PLYColourWell::colourChosen, this, &PLYPreferencesViewController::generalColourAction);
     form->addRow(tr("Default background:"), m_colour);
 
     m_subfolders = new QCheckBox(tr("Include images in subfolders"), page);
@@ -172,8 +171,11 @@ void PLYPreferencesViewController::ensureAccountTab() {
 void PLYPreferencesViewController::generalPaddingAction() {
     bool ok = false;
     const double padding = m_padding->text().trimmed().toDouble(&ok);
-    // Anything but a sensible number is refused: the field shows the stored value again.
-    if (ok && std::isfinite(padding) && padding >= 0 && padding <= kMaximumPadding) PLYDefaults::setDefaultPadding(padding);
+    // A number is kept within the padding a layout accepts, as the document inspector does;
+    // anything else is refused and the field shows the stored value again.
+    if (ok && std::isfinite(padding))
+        PLYDefaults::setDefaultPadding(std::clamp(padding, double(PLYLayoutManager::MinimumPadding),
+                                                  double(PLYLayoutManager::MaximumPadding)));
     m_padding->setText(QString::asprintf("%f", PLYDefaults::defaultPadding()));
 }
 

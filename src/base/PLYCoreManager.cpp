@@ -1,6 +1,5 @@
 #include "PLYCoreManager.h"
 
-#include "PLYExportManager.h"
 #include "PLYImageManager.h"
 #include "PLYLog.h"
 #include "PLYMigrator.h"
@@ -17,6 +16,10 @@ std::unique_ptr<PLYCoreManager>& globalSlot() {
     return slot;
 }
 PLYWebServiceGateway* g_gateway = nullptr;
+std::function<PLYExportManager*()>& exportManagerProvider() {
+    static std::function<PLYExportManager*()> provider;
+    return provider;
+}
 }  // namespace
 
 PLYCoreManager* PLYCoreManager::globalManager() {
@@ -43,7 +46,14 @@ std::shared_ptr<PLYPersistantStore> PLYCoreManager::persistantStore() {
 
 PLYImageManager* PLYCoreManager::imageManager() { return PLYImageManager::sharedManager(); }
 
-PLYExportManager* PLYCoreManager::exportManager() { return PLYExportManager::sharedManager(); }
+PLYExportManager* PLYCoreManager::exportManager() {
+    const auto& provider = exportManagerProvider();
+    return provider ? provider() : nullptr;
+}
+
+void PLYCoreManager::setExportManagerProvider(std::function<PLYExportManager*()> provider) {
+    exportManagerProvider() = std::move(provider);
+}
 
 void PLYCoreManager::setWebServiceGateway(PLYWebServiceGateway* gateway) { g_gateway = gateway; }
 PLYWebServiceGateway* PLYCoreManager::webServiceGateway() { return g_gateway; }

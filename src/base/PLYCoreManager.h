@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class PLYExportManager;
@@ -26,8 +27,11 @@ public:
     // The store in use: the migration's own while a migration runs, else the core manager's.
     static std::shared_ptr<PLYPersistantStore> persistantStore();
     static PLYImageManager* imageManager();
-    // JPEG export and post previews (the export manager's own singleton).
+    // JPEG export and post previews. The export side sits above this library and registers its
+    // manager at start-up (PLYExportManager::install()); nothing until then. An empty provider
+    // unregisters.
     static PLYExportManager* exportManager();
+    static void setExportManagerProvider(std::function<PLYExportManager*()> provider);
 
     // The web-service side registers itself at start-up; not owned. Null unregisters.
     static void setWebServiceGateway(PLYWebServiceGateway* gateway);

@@ -3,13 +3,13 @@
 
 #include "PLYCoreManager.h"
 #include "PLYImageFormats.h"
-#include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYRecentContainer.h"
+#include "PLYSeoManagerFactory.h"
 #include "PLYSourceDirectory.h"
 
 #include <QDir>
@@ -21,9 +21,29 @@ std::shared_ptr<PLYPostManager> PLYPostManager::create(std::shared_ptr<PLYPersis
 
 PLYPostManager::~PLYPostManager() = default;
 
+namespace {
+PLYPostManager::LayoutManagerMaker& layoutManagerMaker() {
+    static PLYPostManager::LayoutManagerMaker maker;
+    return maker;
+}
+}  // namespace
+
+void PLYPostManager::setLayoutManagerMaker(LayoutManagerMaker maker) { layoutManagerMaker() = std::move(maker); }
+
 std::shared_ptr<PLYLayoutManager> PLYPostManager::layoutManager() {
-    if (!m_layoutManager && m_post) m_layoutManager = PLYLayoutManager::managerWithOwner(m_post, weak_from_this());
+    if (m_layoutManager || !m_post) return m_layoutManager;
+    const auto& maker = layoutManagerMaker();
+    if (!maker) {
+        PLY_LOG_ERROR(QStringLiteral("No layout manager maker is registered; the post has no layout manager"));
+        return nullptr;
+    }
+    m_layoutManager = maker(m_post, weak_from_this());
     return m_layoutManager;
+}
+
+std::shared_ptr<PLYSeoManager> PLYPostManager::seoManager() {
+    if (!m_seoManager && m_post) m_seoManager = PLYSeoManagerFactory::managerWithPostManager(shared_from_this());
+    return m_seoManager;
 }
 
 void PLYPostManager::addLocation(PLYPersistantStore& store, const QString& path, const QByteArray& bookmark, bool folder) {
@@ -46,6 +66,7 @@ bool PLYPostManager::createNewPostWithTtitle(const QString& name) {
     PLYSection* section = post->layout()->add_sections();
     section->set_id(PLYIdentifier::newIdentifier().toStdString());
     section->mutable_stacked();
+    m_seoManager.reset();
     m_post = post;
     m_layoutManager.reset();
     return true;

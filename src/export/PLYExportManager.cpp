@@ -96,6 +96,8 @@ PLYExportManager* PLYExportManager::sharedManager() {
 
 void PLYExportManager::resetSharedManager() { sharedSlot().reset(); }
 
+void PLYExportManager::install() { PLYCoreManager::setExportManagerProvider(&PLYExportManager::sharedManager); }
+
 void PLYExportManager::setPresenter(std::shared_ptr<PLYExportPresenter> presenter) {
     m_presenter = std::move(presenter);
 }

@@ -41,6 +41,9 @@ public:
     // The process-wide manager; tests start from a fresh one with resetSharedManager().
     static PLYExportManager* sharedManager();
     static void resetSharedManager();
+    // Makes the shared manager what PLYCoreManager::exportManager() gives; the application calls
+    // it at start-up. Repeating it changes nothing.
+    static void install();
 
     void setPresenter(std::shared_ptr<PLYExportPresenter> presenter);
     std::shared_ptr<PLYExportPresenter> presenter() const { return m_presenter; }

@@ -45,3 +45,14 @@ QByteArray PLYJSONSerialization::dataWithJSONObject(const QVariant& object, qint
     PLYError::set(error, jsonError(QStringLiteral("Invalid top-level type in JSON write")));
     return {};
 }
+
+QString PLYJSONSerialization::abbreviated(const QString& text, qsizetype limit) {
+    if (limit < 0 || text.size() <= limit) return text;
+    return text.left(limit) + QStringLiteral("... (%1 more characters)").arg(text.size() - limit);
+}
+
+QString PLYJSONSerialization::logText(const QVariant& object, qsizetype limit, bool pretty) {
+    if (!object.isValid()) return QStringLiteral("(null)");
+    const QByteArray json = dataWithJSONObject(object, pretty ? WritingPrettyPrinted : 0);
+    return abbreviated(json.isNull() ? object.toString() : QString::fromUtf8(json).trimmed(), limit);
+}

@@ -21,4 +21,12 @@ public:
 
     // Whether a parsed value is JSON null.
     static bool isNull(const QVariant& value);
+
+    // How much of a payload a log line shows.
+    static constexpr qsizetype LogTextLimit = 2000;
+    // `object` as JSON text for a log line ("(null)" for nothing, the value's text for a bare
+    // value), cut to `limit` characters with a note of how much was left out.
+    static QString logText(const QVariant& object, qsizetype limit = LogTextLimit, bool pretty = true);
+    // `text` cut to `limit` characters with a note of how much was left out.
+    static QString abbreviated(const QString& text, qsizetype limit = LogTextLimit);
 };

@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QHash>
 #include <QIODevice>
+#include <QMetaType>
 #include <memory>
 #include <mutex>
 
@@ -16,8 +17,23 @@
 
 namespace {
 
-const SecretSchema* schema() {
-    static const SecretSchema s = {
+// Items are UTF-8 text under the text schema. Items saved by earlier versions hold an archived
+// value under the archive schema; they are still read (see unarchive) and replaced by text at
+// their next save. Two schemas, rather than a marker inside the text, so that no secret can be
+// mistaken for the other form.
+enum class Format { Text, Archive };
+
+const SecretSchema* schema(Format format) {
+    static const SecretSchema text = {
+        "com.vezovuroru.KeyChain.Text",
+        SECRET_SCHEMA_NONE,
+        {
+            {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+        },
+        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const SecretSchema archive = {
         "com.vezovuroru.KeyChain.GenericPassword",
         SECRET_SCHEMA_NONE,
         {
@@ -26,7 +42,7 @@ const SecretSchema* schema() {
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
         0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-    return &s;
+    return format == Format::Text ? &text : &archive;
 }
 
 PLYError keychainError(qint64 code, const QString& description, const QString& reason = {}) {
@@ -46,59 +62,61 @@ class Store {
 public:
     virtual ~Store() = default;
     // Found: true with *secret set. Missing: true with *secret null.
-    virtual bool lookup(const QString& key, const QString& service, QByteArray* secret, PLYError* error) = 0;
-    virtual bool store(const QString& key, const QString& service, const QByteArray& secret, PLYError* error) = 0;
+    virtual bool lookup(Format f, const QString& key, const QString& service, QByteArray* secret, PLYError* error) = 0;
+    virtual bool store(Format f, const QString& key, const QString& service, const QByteArray& secret, PLYError* error) = 0;
     // Missing item: false with ErrorItemNotFound.
-    virtual bool remove(const QString& key, const QString& service, PLYError* error) = 0;
+    virtual bool remove(Format f, const QString& key, const QString& service, PLYError* error) = 0;
 };
 
 class MemoryStore final : public Store {
 public:
-    bool lookup(const QString& key, const QString& service, QByteArray* secret, PLYError*) override {
-        *secret = m_items.value(slot(key, service));
+    bool lookup(Format f, const QString& key, const QString& service, QByteArray* secret, PLYError*) override {
+        *secret = m_items.value(slot(f, key, service));
         return true;
     }
-    bool store(const QString& key, const QString& service, const QByteArray& secret, PLYError*) override {
-        m_items.insert(slot(key, service), secret);
+    bool store(Format f, const QString& key, const QString& service, const QByteArray& secret, PLYError*) override {
+        m_items.insert(slot(f, key, service), secret);
         return true;
     }
-    bool remove(const QString& key, const QString& service, PLYError* error) override {
-        if (m_items.remove(slot(key, service))) return true;
+    bool remove(Format f, const QString& key, const QString& service, PLYError* error) override {
+        if (m_items.remove(slot(f, key, service))) return true;
         PLYError::set(error, notFound());
         return false;
     }
 
 private:
-    static QString slot(const QString& key, const QString& service) { return service + QChar(0x1f) + key; }
+    static QString slot(Format f, const QString& key, const QString& service) {
+        return QString::number(int(f)) + QChar(0x1f) + service + QChar(0x1f) + key;
+    }
     QHash<QString, QByteArray> m_items;
 };
 
 class SecretServiceStore final : public Store {
 public:
-    bool lookup(const QString& key, const QString& service, QByteArray* secret, PLYError* error) override {
+    bool lookup(Format f, const QString& key, const QString& service, QByteArray* secret, PLYError* error) override {
         GError* gerror = nullptr;
         const QByteArray k = key.toUtf8(), s = service.toUtf8();
-        gchar* value = secret_password_lookup_sync(schema(), nullptr, &gerror, "account", k.constData(), "service",
+        gchar* value = secret_password_lookup_sync(schema(f), nullptr, &gerror, "account", k.constData(), "service",
                                                    s.constData(), nullptr);
         if (gerror) return fail(gerror, QStringLiteral("read"), error);
         *secret = value ? QByteArray(value) : QByteArray();
         if (value) secret_password_free(value);
         return true;
     }
-    bool store(const QString& key, const QString& service, const QByteArray& secret, PLYError* error) override {
+    bool store(Format f, const QString& key, const QString& service, const QByteArray& secret, PLYError* error) override {
         GError* gerror = nullptr;
         const QByteArray k = key.toUtf8(), s = service.toUtf8();
         const QByteArray label = QStringLiteral("%1 (%2)").arg(service, key).toUtf8();
-        const gboolean ok = secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(),
+        const gboolean ok = secret_password_store_sync(schema(f), SECRET_COLLECTION_DEFAULT, label.constData(),
                                                        secret.constData(), nullptr, &gerror, "account", k.constData(),
                                                        "service", s.constData(), nullptr);
         if (gerror || !ok) return fail(gerror, QStringLiteral("save"), error);
         return true;
     }
-    bool remove(const QString& key, const QString& service, PLYError* error) override {
+    bool remove(Format f, const QString& key, const QString& service, PLYError* error) override {
         GError* gerror = nullptr;
         const QByteArray k = key.toUtf8(), s = service.toUtf8();
-        const gboolean removed = secret_password_clear_sync(schema(), nullptr, &gerror, "account", k.constData(),
+        const gboolean removed = secret_password_clear_sync(schema(f), nullptr, &gerror, "account", k.constData(),
                                                             "service", s.constData(), nullptr);
         if (gerror) return fail(gerror, QStringLiteral("delete"), error);
         if (!removed) {
@@ -187,48 +205,107 @@ QByteArray PLYKeyChain::archive(const QVariant& value) {
     return bytes.toBase64();
 }
 
+namespace {
+PLYError unreadable(const QString& why) {
+    return keychainError(PLYKeyChain::ErrorUnarchive, QStringLiteral("The keychain item could not be read."), why);
+}
+
+quint32 bigEndian32(const char* p) {
+    return (quint32(quint8(p[0])) << 24) | (quint32(quint8(p[1])) << 16) | (quint32(quint8(p[2])) << 8) | quint32(quint8(p[3]));
+}
+}  // namespace
+
 QVariant PLYKeyChain::unarchive(const QByteArray& secret, PLYError* error) {
-    auto base64 = QByteArray::fromBase64Encoding(secret, QByteArray::AbortOnBase64DecodingErrors);
-    QVariant value;
-    if (base64) {
-        QDataStream in(*base64);
-        in.setVersion(QDataStream::Qt_6_0);
-        in >> value;
-        if (in.status() != QDataStream::Ok || !in.atEnd()) value = QVariant();
-    }
-    if (!value.isValid()) {
-        PLYError::set(error, keychainError(ErrorUnarchive, QStringLiteral("The keychain item could not be read."),
-                                           QStringLiteral("The stored data is not an archived value.")));
+    // Decoded by hand rather than by QDataStream's QVariant reader, which trusts the stored type
+    // and lengths (a 13-byte item crashed it; others had it allocate gigabytes). Only the text
+    // values that earlier versions stored are taken: a QString or a QByteArray of UTF-8.
+    if (secret.size() > MaxSecretBytes * 2) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored data is larger than %1 bytes.").arg(MaxSecretBytes * 2)));
         return {};
     }
-    return value;
+    const auto decoded = QByteArray::fromBase64Encoding(secret, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored data is not an archived value.")));
+        return {};
+    }
+    const QByteArray& bytes = *decoded;
+    // type (32 bits), null flag (8 bits), length (32 bits), then the bytes.
+    if (bytes.size() < 9) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored data is cut short.")));
+        return {};
+    }
+    const quint32 type = bigEndian32(bytes.constData());
+    if (type != QMetaType::QString && type != QMetaType::QByteArray) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored value is of type %1, not text.").arg(type)));
+        return {};
+    }
+    const quint32 length = bigEndian32(bytes.constData() + 5);
+    const qsizetype rest = bytes.size() - 9;
+    if (length == 0xFFFFFFFFu && rest == 0) return QString();
+    if (qsizetype(length) != rest || (type == QMetaType::QString && length % 2 != 0)) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored length does not match the stored data.")));
+        return {};
+    }
+    const char* data = bytes.constData() + 9;
+    if (type == QMetaType::QByteArray) return QString::fromUtf8(data, rest);
+    QString text(rest / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(char16_t((quint8(data[2 * i]) << 8) | quint8(data[2 * i + 1])));
+    return text;
 }
 
 QVariant PLYKeyChain::itemForKey(const QString& key, const QString& service, PLYError* error) {
     checkArgs(key, service);
     QByteArray secret;
+    bool archived = false;
     {
         std::lock_guard lock(state().mutex);
-        if (!state().current().lookup(key, service, &secret, error)) return {};
+        if (!state().current().lookup(Format::Text, key, service, &secret, error)) return {};
+        if (secret.isNull()) {
+            if (!state().current().lookup(Format::Archive, key, service, &secret, error)) return {};
+            archived = !secret.isNull();
+        }
     }
     if (secret.isNull()) {
         PLYError::set(error, notFound());
         return {};
     }
-    return unarchive(secret, error);
+    if (archived) return unarchive(secret, error);
+    if (secret.size() > MaxSecretBytes) {
+        PLYError::set(error, unreadable(QStringLiteral("The stored text is larger than %1 bytes.").arg(MaxSecretBytes)));
+        return {};
+    }
+    return QString::fromUtf8(secret);
 }
 
 bool PLYKeyChain::saveItem(const QVariant& item, const QString& key, const QString& service, PLYError* error) {
     checkArgs(key, service);
     if (!item.isValid() || item.isNull()) return deleteItemForKey(key, service, error);
+    const int type = item.typeId();
+    const bool text = type == QMetaType::QString || type == QMetaType::QByteArray || type == QMetaType::Int ||
+                      type == QMetaType::LongLong || type == QMetaType::UInt || type == QMetaType::ULongLong ||
+                      type == QMetaType::Double || type == QMetaType::Bool;
+    const QByteArray secret = type == QMetaType::QByteArray ? item.toByteArray() : item.toString().toUtf8();
+    if (!text || secret.size() > MaxSecretBytes) {
+        PLYError::set(error, keychainError(ErrorParam, QStringLiteral("Only text of at most %1 bytes is kept in the keychain.").arg(MaxSecretBytes)));
+        return false;
+    }
     std::lock_guard lock(state().mutex);
-    return state().current().store(key, service, archive(item), error);
+    if (!state().current().store(Format::Text, key, service, secret, error)) return false;
+    // The earlier form of the same item would only be read if the text one went missing.
+    state().current().remove(Format::Archive, key, service, nullptr);
+    return true;
 }
 
 bool PLYKeyChain::deleteItemForKey(const QString& key, const QString& service, PLYError* error) {
     checkArgs(key, service);
     std::lock_guard lock(state().mutex);
-    return state().current().remove(key, service, error);
+    PLYError textError, archiveError;
+    const bool text = state().current().remove(Format::Text, key, service, &textError);
+    const bool archived = state().current().remove(Format::Archive, key, service, &archiveError);
+    if (text || archived) return true;
+    PLYError::set(error, textError.code != ErrorItemNotFound ? textError : archiveError);
+    return false;
 }
 
 bool PLYKeyChain::usesSecretService() {
@@ -244,8 +321,8 @@ void PLYKeyChain::resetForTesting(bool forceInMemory) {
     state().forceInMemory = forceInMemory;
 }
 
-bool PLYKeyChain::storeRawSecretForTesting(const QByteArray& secret, const QString& key, const QString& service) {
+bool PLYKeyChain::storeRawSecretForTesting(const QByteArray& secret, const QString& key, const QString& service, bool archived) {
     checkArgs(key, service);
     std::lock_guard lock(state().mutex);
-    return state().current().store(key, service, secret, nullptr);
+    return state().current().store(archived ? Format::Archive : Format::Text, key, service, secret, nullptr);
 }

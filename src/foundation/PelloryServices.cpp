@@ -9,6 +9,8 @@
 namespace {
 // Marks a reply that the time-out ended.
 constexpr const char* kTimedOutProperty = "PLYTimedOut";
+// Marks a reply ended because its body grew past the size bound.
+constexpr const char* kTooLargeProperty = "PLYTooLarge";
 }  // namespace
 
 QNetworkRequest PelloryServices::requestWithAuthentication(const QString& token, const QUrl& url) {
@@ -76,18 +78,25 @@ bool PelloryServices::isLossOfInternet(const PLYError& error) {
 
 PLYError PelloryServices::transportErrorForReply(const QNetworkReply* reply) {
     if (!reply) return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorUnknown, QStringLiteral("No reply"));
-    // An HTTP status means the exchange itself worked; the status is the caller's business.
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) return {};
-    if (reply->error() == QNetworkReply::NoError) return {};
     QVariantMap info;
-    if (reply->property(kTimedOutProperty).toBool()) {
-        info.insert(QStringLiteral("url"), reply->url().toString(QUrl::RemoveQuery));
-        return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorTimedOut, QStringLiteral("The request timed out."), {}, info);
-    }
-    info.insert(QStringLiteral("networkError"), int(reply->error()));
     info.insert(QStringLiteral("url"), reply->url().toString(QUrl::RemoveQuery));
-    return PLYError(QString::fromLatin1(URLErrorDomain), urlErrorCodeForNetworkError(reply->error()),
-                    reply->errorString(), {}, info);
+    if (reply->property(kTooLargeProperty).toBool())
+        return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorDataLengthExceedsMaximum,
+                        QStringLiteral("The response is larger than %1 bytes.").arg(maximumResponseBodySize()), {}, info);
+    if (reply->property(kTimedOutProperty).toBool())
+        return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorTimedOut, QStringLiteral("The request timed out."), {}, info);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (error == QNetworkReply::NoError) return {};
+    // Content (2xx codes of Qt) and server (4xx codes of Qt) errors describe an HTTP status that
+    // arrived whole (404, 500...): the status is the caller's business. Network, proxy and
+    // protocol errors mean the exchange itself failed, possibly after a status line (a cut or
+    // stalled body), and nothing that arrived can be trusted.
+    const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error < QNetworkReply::ProtocolUnknownError) ||
+                             error >= QNetworkReply::InternalServerError;
+    const bool exchangeFailed = !statusError || !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    if (!exchangeFailed) return {};
+    info.insert(QStringLiteral("networkError"), int(error));
+    return PLYError(QString::fromLatin1(URLErrorDomain), urlErrorCodeForNetworkError(error), reply->errorString(), {}, info);
 }
 
 namespace {
@@ -95,6 +104,11 @@ namespace {
 std::atomic<int>& requestTimeoutMs() {
     static std::atomic<int> ms{60000};
     return ms;
+}
+
+std::atomic<qint64>& maximumBodyBytes() {
+    static std::atomic<qint64> bytes{16 * 1024 * 1024};
+    return bytes;
 }
 
 QPointer<QNetworkAccessManager>& sharedManagerSlot() {
@@ -121,7 +135,18 @@ protected:
         auto progressed = [timer](qint64 bytes, qint64) {
             if (bytes > 0) timer->start();
         };
-        QObject::connect(reply, &QNetworkReply::downloadProgress, timer, progressed);
+        QObject::connect(reply, &QNetworkReply::downloadProgress, timer, [reply, progressed](qint64 received, qint64 total) {
+            // The announced length or what has arrived already passes the bound: stop reading.
+            const qint64 bound = maximumBodyBytes();
+            if (received > bound || total > bound) {
+                if (!reply->property(kTooLargeProperty).toBool()) {
+                    reply->setProperty(kTooLargeProperty, true);
+                    reply->abort();
+                }
+                return;
+            }
+            progressed(received, total);
+        });
         QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progressed);
         QObject::connect(reply, &QNetworkReply::finished, timer, &QTimer::stop);
         timer->start();
@@ -146,3 +171,7 @@ void PelloryServices::setRequestTimeout(double seconds) {
 }
 
 double PelloryServices::requestTimeout() { return requestTimeoutMs() / 1000.0; }
+
+void PelloryServices::setMaximumResponseBodySize(qint64 bytes) { maximumBodyBytes() = qMax<qint64>(1, bytes); }
+
+qint64 PelloryServices::maximumResponseBodySize() { return maximumBodyBytes(); }

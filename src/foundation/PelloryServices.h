@@ -25,6 +25,7 @@ public:
     static constexpr qint64 URLErrorResourceUnavailable = -1008;
     static constexpr qint64 URLErrorNotConnectedToInternet = -1009;
     static constexpr qint64 URLErrorBadServerResponse = -1011;
+    static constexpr qint64 URLErrorDataLengthExceedsMaximum = -1103;
     static constexpr qint64 URLErrorSecureConnectionFailed = -1200;
 
     // A request for `url` with "Content-Type: application/json" and "Authorization: Bearer <token>".
@@ -39,7 +40,9 @@ public:
     static bool isLossOfInternet(QNetworkReply::NetworkError error);
     static bool isLossOfInternet(const PLYError& error);
 
-    // The transport failure of a finished reply, or a null error when an HTTP response arrived.
+    // The transport failure of a finished reply, or a null error when a whole HTTP response
+    // arrived. A reply whose transfer broke, stalled past the time-out or grew past the size
+    // bound is a transport failure whatever its status line said.
     static PLYError transportErrorForReply(const QNetworkReply* reply);
 
     // The one access manager of the web-service client; it lives on the main thread.
@@ -48,4 +51,9 @@ public:
     // that a service that accepts a connection and never answers cannot hold a caller forever.
     static void setRequestTimeout(double seconds);
     static double requestTimeout();
+    // A response body larger than this is refused (the transfer is ended and the reply fails
+    // with URLErrorDataLengthExceedsMaximum): the service's answers are small JSON documents,
+    // and an endless or huge one must not fill the memory. 16 MiB unless set.
+    static void setMaximumResponseBodySize(qint64 bytes);
+    static qint64 maximumResponseBodySize();
 };

@@ -29,7 +29,9 @@ struct Run {
 };
 
 void finish(const std::shared_ptr<Run>& run, bool success) {
-    if (success && g_store) g_store->save();
+    PLYError error;
+    if (success && g_store && !g_store->save(&error))
+        PLY_LOG_ERROR(QStringLiteral("The migrated library could not be saved: %1").arg(error.toString()));
     g_store.reset();
     g_migrating = false;
     if (auto* gateway = PLYCoreManager::webServiceGateway()) gateway->clearStoredKeys();

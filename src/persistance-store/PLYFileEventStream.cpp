@@ -8,7 +8,10 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -36,8 +39,43 @@ bool PLYFileEventStream::start() {
     }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PLYFileEventStream::readEvents);
+    // A volume mounted over the root or a folder above it makes no inotify event; the mount
+    // table does tell (it polls as an exceptional condition when it changes).
+    m_mountsFd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (m_mountsFd >= 0) {
+        drainMountTable();
+        m_mountsNotifier = new QSocketNotifier(m_mountsFd, QSocketNotifier::Exception, this);
+        connect(m_mountsNotifier, &QSocketNotifier::activated, this, &PLYFileEventStream::mountTableChanged);
+    } else {
+        PLY_LOG_WARN(QStringLiteral("Volumes mounted under %1 are noticed at the next start only: %2")
+                         .arg(m_root, QString::fromLocal8Bit(strerror(errno))));
+    }
     rearm();
     return true;
+}
+
+void PLYFileEventStream::drainMountTable() {
+    // The table reports a change until it is read again from the start.
+    char buffer[4096];
+    ::lseek(m_mountsFd, 0, SEEK_SET);
+    while (::read(m_mountsFd, buffer, sizeof buffer) > 0) {
+    }
+}
+
+QString PLYFileEventStream::volumeIdentity() const {
+    // The nearest folder that exists at or above the root, and the device it lives on.
+    QString dir = m_root;
+    struct stat st {};
+    while (::stat(QFile::encodeName(dir).constData(), &st) != 0 && dir != QLatin1String("/")) dir = QFileInfo(dir).absolutePath();
+    return dir + QLatin1Char('@') + QString::number(quint64(st.st_dev));
+}
+
+void PLYFileEventStream::mountTableChanged() {
+    drainMountTable();
+    const QString identity = volumeIdentity();
+    if (identity == m_volumeIdentity) return;
+    queue(m_root, PLYFileEvent::RootChanged | PLYFileEvent::MustScanSubDirs);
+    rearm();
 }
 
 void PLYFileEventStream::stop() {
@@ -51,6 +89,12 @@ void PLYFileEventStream::stop() {
     if (m_fd >= 0) {
         ::close(m_fd);  // closing the descriptor drops every watch
         m_fd = -1;
+    }
+    delete m_mountsNotifier;
+    m_mountsNotifier = nullptr;
+    if (m_mountsFd >= 0) {
+        ::close(m_mountsFd);
+        m_mountsFd = -1;
     }
     m_watches.clear();
     m_rootWatch = -1;
@@ -90,6 +134,7 @@ void PLYFileEventStream::addWatch(const QString& dir, bool recurse) {
 void PLYFileEventStream::rearm() {
     if (m_fd < 0) return;
     clearWatches();
+    m_volumeIdentity = volumeIdentity();
     m_watchingAncestor = false;
     m_rootIsFile = false;
     const QFileInfo root(m_root);
@@ -129,6 +174,13 @@ void PLYFileEventStream::readEvents() {
                 mustRearm = true;
                 continue;
             }
+            if (ev->mask & IN_UNMOUNT) {
+                // The volume under a watched folder went away: every watch on it ends. Look
+                // again from the nearest folder that still exists.
+                if (!mustRearm) queue(m_root, PLYFileEvent::RootChanged | PLYFileEvent::MustScanSubDirs);
+                mustRearm = true;
+                continue;
+            }
             const QString dir = m_watches.value(ev->wd);
             if (dir.isEmpty()) continue;
             const QString path = ev->len ? dir + QLatin1Char('/') + QFile::decodeName(ev->name) : dir;
@@ -147,6 +199,12 @@ void PLYFileEventStream::readEvents() {
             }
             if (ev->mask & IN_IGNORED) {
                 m_watches.remove(ev->wd);
+                // The root's own watch ended (its volume went, or it was removed): watch again.
+                if (ev->wd == m_rootWatch && !mustRearm) {
+                    m_rootWatch = -1;
+                    queue(m_root, PLYFileEvent::RootChanged | PLYFileEvent::MustScanSubDirs);
+                    mustRearm = true;
+                }
                 continue;
             }
             quint32 flags = 0;

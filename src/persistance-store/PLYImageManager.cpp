@@ -3,6 +3,7 @@
 
 #include "PLYDefaults.h"
 #include "PLYDispatch.h"
+#include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYSourceImage.h"
@@ -66,7 +67,8 @@ void PLYImageManager::resetSharedManager(const QString& cacheDirectory) {
 
 PLYImageManager::PLYImageManager(const QString& cacheDirectory, QObject* parent)
     : QObject(parent), m_cacheDirectory(cacheDirectory) {
-    QDir().mkpath(m_cacheDirectory);
+    PLYError error;
+    if (!PLYLibraryFiles::makeFolder(m_cacheDirectory, &error)) PLY_LOG_ERROR(error.toString());
     m_pool.setMaxThreadCount(MaxConcurrentRenditions);
     m_pool.setThreadPriority(QThread::LowPriority);
     m_pool.setObjectName(QStringLiteral("Image Cache"));
@@ -76,11 +78,15 @@ PLYImageManager::~PLYImageManager() { m_pool.waitForDone(); }
 
 void PLYImageManager::waitForDone() { m_pool.waitForDone(); }
 
+// An identifier becomes a folder name only when it is a safe one: "../../x" from a damaged
+// location file or a pasted layout would otherwise reach outside the cache.
 QString PLYImageManager::previewPathForIdentifier(const QString& identifier) const {
+    if (!PLYLibraryFiles::isValidIdentifier(identifier)) return {};
     return m_cacheDirectory + QLatin1Char('/') + identifier + QStringLiteral("/preview.jpg");
 }
 
 QString PLYImageManager::exportPathForIdentifier(const QString& identifier) const {
+    if (!PLYLibraryFiles::isValidIdentifier(identifier)) return {};
     return m_cacheDirectory + QLatin1Char('/') + identifier + QStringLiteral("/export.jpg");
 }
 
@@ -123,8 +129,11 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     const QImage preview = exportImage.width() > PreviewWidth
                                ? exportImage.scaledToWidth(PreviewWidth, Qt::SmoothTransformation)
                                : exportImage;
-    QDir().mkpath(QFileInfo(exportPath).absolutePath());
-    QDir().mkpath(QFileInfo(previewPath).absolutePath());
+    if (!PLYLibraryFiles::makeFolder(QFileInfo(exportPath).absolutePath(), error) ||
+        !PLYLibraryFiles::makeFolder(QFileInfo(previewPath).absolutePath(), error))
+        return false;
+    // A job killed with the application leaves its temporary files; one job per image runs at a time.
+    PLYLibraryFiles::removeInterruptedWrites(QFileInfo(exportPath).absolutePath());
     QString reason;
     if (!writeJpeg(exportImage, exportPath, &reason) || !writeJpeg(preview, previewPath, &reason)) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 3,
@@ -137,6 +146,11 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
 void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
     if (!image) return;
     const QString id = image->identifier();
+    if (!PLYLibraryFiles::isValidIdentifier(id)) {
+        PLY_LOG_ERROR(QStringLiteral("No renditions for %1: its identifier \"%2\" cannot name a cache folder")
+                          .arg(image->path(), id.left(64)));
+        return;
+    }
     if (m_inFlight.contains(id)) {
         // Two jobs writing the same files could finish in either order and leave the older
         // picture behind: a forced request runs again once the current one is done.
@@ -192,19 +206,24 @@ void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PL
 QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {
     if (m_failed.contains(identifier)) return placeholderImage();
     if (const QImage* cached = m_previews.object(identifier)) return *cached;
-    QImage image(previewPathForIdentifier(identifier));
+    const QString path = previewPathForIdentifier(identifier);
+    if (path.isEmpty()) return {};
+    QImage image(path);
     if (!image.isNull()) m_previews.insert(identifier, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
     return image;
 }
 
 QByteArray PLYImageManager::exportDataForIdentifier(const QString& identifier) const {
-    QFile file(exportPathForIdentifier(identifier));
+    const QString path = exportPathForIdentifier(identifier);
+    if (path.isEmpty()) return {};
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }
 
 QImage PLYImageManager::exportImageForIdentifier(const QString& identifier) const {
-    return QImage(exportPathForIdentifier(identifier));
+    const QString path = exportPathForIdentifier(identifier);
+    return path.isEmpty() ? QImage() : QImage(path);
 }
 
 QImage PLYImageManager::placeholderImage() {

@@ -35,6 +35,7 @@ public:
     ~PLYImageManager() override;
 
     QString cacheDirectory() const { return m_cacheDirectory; }
+    // Empty for an identifier that is not a safe folder name (nothing is read or written then).
     QString previewPathForIdentifier(const QString& identifier) const;
     QString exportPathForIdentifier(const QString& identifier) const;
 

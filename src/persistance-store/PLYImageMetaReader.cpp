@@ -2,6 +2,7 @@
 
 #include "PLYDispatch.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QPointer>
 #include <QThread>
@@ -61,7 +62,7 @@ PLYImageMeta PLYImageMetaReader::read(const QString& path) {
 
     initialiseExiv2();
     try {
-        auto image = Exiv2::ImageFactory::open(path.toStdString());
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         if (image.get()) {
             image->readMetadata();
             const Exiv2::XmpData& xmp = image->xmpData();

@@ -1,11 +1,15 @@
 #include "PLYPersistantAccount.h"
 #include "PLYIdentifier.h"
 
+#include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYPersistantPost.h"
+#include "PLYPersistantStore.h"
 #include "PLYPropertyList.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
@@ -41,34 +45,80 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::create(const QString
     return account;
 }
 
+namespace {
+// What a damaged info file still tells, read as text: the e-mail and names of an account are
+// short strings that survive most damage (a cut-short file, a broken tag further on).
+QString salvage(const QByteArray& bytes, const char* key) {
+    const QRegularExpression pattern(QStringLiteral("<key>%1</key>\\s*<string>([^<]{1,320})</string>").arg(QLatin1String(key)));
+    const QString text = QString::fromUtf8(bytes.left(PLYPropertyList::MaxBytes));
+    return pattern.match(text).captured(1).trimmed();
+}
+}  // namespace
+
 std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::load(const QString& folder,
                                                                  std::weak_ptr<PLYPersistantStore> store, PLYError* error) {
+    PLYLibraryFiles::removeInterruptedWrites(folder);
+    const QString infoPath = QDir(folder).filePath(kInfo);
     QVariantMap map;
-    if (!PLYPropertyList::readFile(QDir(folder).filePath(kInfo), &map, error)) return nullptr;
+    PLYError infoError;
+    const bool readable = PLYLibraryFiles::readPropertyListWithLastGood(infoPath, &map, &infoError, [](const QVariantMap& m) {
+        if (!PLYLibraryFiles::isValidIdentifier(m.value(QStringLiteral("identifier")).toString()))
+            return QStringLiteral("no valid account identifier");
+        return m.value(QStringLiteral("email")).toString().trimmed().isEmpty() ? QStringLiteral("no e-mail") : QString();
+    });
+    bool repaired = false;
+    if (!readable) {
+        // The account's posts sit beside its info file and are intact: recover the account from
+        // its folder rather than hide them (and make a second account at the next sign-in).
+        const QString stem = QFileInfo(folder).completeBaseName();
+        if (!PLYLibraryFiles::isValidIdentifier(stem)) {
+            PLYError::set(error, PLYLibraryFiles::fileError(30, folder, infoError.toString() +
+                                                                           QStringLiteral("; the folder name is no account identifier")));
+            return nullptr;
+        }
+        QByteArray damaged;
+        PLYLibraryFiles::readFile(infoPath, PLYPropertyList::MaxBytes, &damaged, nullptr);
+        map.clear();
+        map.insert(QStringLiteral("identifier"), stem);
+        map.insert(QStringLiteral("email"), salvage(damaged, "email"));
+        map.insert(QStringLiteral("first_name"), salvage(damaged, "first_name"));
+        map.insert(QStringLiteral("last_name"), salvage(damaged, "last_name"));
+        const QString aside = PLYLibraryFiles::keepAside(infoPath);
+        PLY_LOG_ERROR(QStringLiteral("%1. The account %2 is recovered from its folder%3%4")
+                          .arg(infoError.toString(), stem,
+                               aside.isEmpty() ? QString() : QStringLiteral("; the damaged file is kept as ") + aside,
+                               map.value(QStringLiteral("email")).toString().isEmpty()
+                                   ? QStringLiteral("; its e-mail is lost, so the next sign-in takes it over")
+                                   : QString()));
+        repaired = true;
+    }
     std::shared_ptr<PLYPersistantAccount> account(new PLYPersistantAccount());
     account->m_store = store;
     account->m_folder = folder;
     account->m_identifier = map.value(QStringLiteral("identifier")).toString();
-    account->m_email = map.value(QStringLiteral("email")).toString();
+    account->m_email = map.value(QStringLiteral("email")).toString().trimmed();
     account->m_firstName = map.value(QStringLiteral("first_name")).toString();
     account->m_lastName = map.value(QStringLiteral("last_name")).toString();
-    if (account->m_identifier.isEmpty() || account->m_email.isEmpty()) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 30,
-                                      QStringLiteral("%1 has no account identifier or e-mail").arg(folder)));
-        return nullptr;
-    }
     const QStringList postFolders = QDir(folder).entryList({QStringLiteral("*.") + QLatin1String(PLYPersistantPost::FolderExtension)},
                                                            QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : postFolders) {
         PLYError postError;
         auto post = PLYPersistantPost::load(QDir(folder).filePath(name), store, &postError);
         if (!post) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping a post that cannot be loaded: %1").arg(postError.toString()));
+            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: %2").arg(QDir(folder).filePath(name), postError.toString()));
             continue;
         }
         account->m_posts.append(post);
     }
+    if (repaired && !account->m_email.isEmpty()) account->saveInfo(nullptr);
     return account;
+}
+
+void PLYPersistantAccount::claim(const QString& email) {
+    if (!m_email.isEmpty()) return;
+    m_email = email.trimmed();
+    PLY_LOG_WARN(QStringLiteral("The recovered account %1 is taken over by %2").arg(m_folder, m_email));
+    saveInfo(nullptr);
 }
 
 QList<std::shared_ptr<PLYPersistantPost>> PLYPersistantAccount::currentPostsSortedByKeys(const QStringList& keys,
@@ -101,33 +151,44 @@ void PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& 
     for (int i = 0; i < m_posts.size(); ++i) {
         if (m_posts[i]->identifier() != post->identifier()) continue;
         const QString folder = m_posts[i]->folderPath();
+        const QStringList locations = m_posts[i]->sourceLocations() + post->sourceLocations();
         // Open editors and publishers may still hold the post; none of them may write it again.
         m_posts[i]->markRemoved();
         post->markRemoved();
         m_posts.removeAt(i);
         if (QDir(folder).exists() && !QDir(folder).removeRecursively())
             PLY_LOG_ERROR(QStringLiteral("Could not remove the post folder %1").arg(folder));
+        // Its locations would otherwise stay watched, rescanned and saved for nobody.
+        if (auto store = m_store.lock()) store->releaseLocations(locations);
         return;
     }
 }
 
-bool PLYPersistantAccount::save(PLYError* error) {
-    bool ok = QDir().mkpath(m_folder);
+bool PLYPersistantAccount::saveInfo(PLYError* error) {
+    // An account recovered without its e-mail is written once a sign-in claims it: written
+    // earlier, it would read as damaged again.
+    if (m_email.isEmpty()) return true;
     QVariantMap map;
     map.insert(QStringLiteral("identifier"), m_identifier);
     map.insert(QStringLiteral("email"), m_email);
     map.insert(QStringLiteral("first_name"), m_firstName);
     map.insert(QStringLiteral("last_name"), m_lastName);
     PLYError e;
-    if (!ok || !PLYPropertyList::writeFile(QDir(m_folder).filePath(kInfo), map, &e)) {
-        PLY_LOG_ERROR(QStringLiteral("Could not save the account: %1").arg(e.toString()));
+    if (!PLYLibraryFiles::makeFolder(m_folder, &e) ||
+        !PLYLibraryFiles::writeWithLastGood(QDir(m_folder).filePath(kInfo), PLYPropertyList::toXml(map), &e)) {
+        PLY_LOG_ERROR(QStringLiteral("Could not save the account %1: %2").arg(m_folder, e.toString()));
         PLYError::set(error, e);
-        ok = false;
+        return false;
     }
+    return true;
+}
+
+bool PLYPersistantAccount::save(PLYError* error) {
+    bool ok = saveInfo(error);
     for (const auto& post : m_posts) {
         PLYError pe;
         if (!post->save(&pe)) {
-            PLY_LOG_ERROR(QStringLiteral("Could not save the post %1: %2").arg(post->identifier(), pe.toString()));
+            PLY_LOG_ERROR(QStringLiteral("Could not save the post %1: %2").arg(post->folderPath(), pe.toString()));
             if (ok) PLYError::set(error, pe);
             ok = false;
         }

@@ -18,13 +18,19 @@ public:
 
     static std::shared_ptr<PLYPersistantAccount> create(const QString& email, const QString& accountsFolder,
                                                         std::weak_ptr<PLYPersistantStore> store);
-    // Nothing (with the reason) when "info.plist" cannot be read. Posts that cannot be read are
-    // logged and left out, their files untouched.
+    // An "info.plist" that is missing or damaged is read from its last good copy, else the
+    // account is recovered from its folder (identifier from the folder name, e-mail and names
+    // salvaged from the damaged text), the damaged file kept aside. Nothing (with the reason)
+    // only when the folder name is no identifier either. Posts that cannot be read are logged
+    // and left out, their files untouched.
     static std::shared_ptr<PLYPersistantAccount> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                       PLYError* error = nullptr);
 
     QString identifier() const { return m_identifier; }
+    // Empty for an account recovered without its e-mail, until a sign-in claims it.
     QString email() const { return m_email; }
+    // Gives a recovered account without e-mail the one signing in, and writes its info file.
+    void claim(const QString& email);
     QString folderPath() const { return m_folder; }
     QString firstName() const { return m_firstName; }
     void setFirstName(const QString& name) { m_firstName = name; }
@@ -39,11 +45,13 @@ public:
 
     // A new post appended to the account, not yet saved.
     std::shared_ptr<PLYPersistantPost> createNewPost(const QString& name);
-    // Drops the post and its folder.
+    // Drops the post and its folder, and has the store release the locations no post uses.
     void removePost(const std::shared_ptr<PLYPersistantPost>& post);
 
     // Writes the info file and every post; false when any write failed (the others still run).
     bool save(PLYError* error = nullptr);
+    // The info file alone (with its last good copy).
+    bool saveInfo(PLYError* error = nullptr);
 
 private:
     PLYPersistantAccount() = default;

@@ -4,6 +4,7 @@
 
 #include "PLYDefaults.h"
 #include "PLYImageManager.h"
+#include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
@@ -11,14 +12,26 @@
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
 const QString kInfo = QStringLiteral("info.plist");
 const QString kLayout = QStringLiteral("layout");
 const QString kPreview = QStringLiteral("preview.jpg");
+const QString kNextLayout = QStringLiteral("layout.next");
+constexpr const char* kLayoutDigestKey = "layout_digest";
+
+QString digestOf(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
 
 QString newIdentifier() { return PLYIdentifier::newIdentifier(); }
 
@@ -59,37 +72,67 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
 
 std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                            PLYError* error) {
-    QFile infoFile(QDir(folder).filePath(kInfo));
-    if (!infoFile.open(QIODevice::ReadOnly)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 20,
-                                      QStringLiteral("Cannot read %1").arg(infoFile.fileName()), infoFile.errorString()));
-        return nullptr;
-    }
-    const QByteArray info = infoFile.readAll();
+    const QDir dir(folder);
+    PLYLibraryFiles::removeInterruptedWrites(folder);
+    const QString infoPath = dir.filePath(kInfo);
     QVariantMap map;
-    if (!PLYPropertyList::fromXml(info, &map, error)) return nullptr;
+    if (!PLYPropertyList::readFile(infoPath, &map, error)) return nullptr;
     std::shared_ptr<PLYPersistantPost> post(new PLYPersistantPost());
     post->m_store = std::move(store);
     post->m_folder = folder;
     if (!post->fromPropertyList(map)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 21,
-                                      QStringLiteral("%1 has no post identifier").arg(infoFile.fileName())));
+        PLYError::set(error, PLYLibraryFiles::fileError(21, infoPath, QStringLiteral("no valid post identifier")));
         return nullptr;
     }
-    QFile layoutFile(QDir(folder).filePath(kLayout));
-    if (!layoutFile.open(QIODevice::ReadOnly)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 22,
-                                      QStringLiteral("Cannot read %1").arg(layoutFile.fileName()), layoutFile.errorString()));
+
+    // "info.plist" names the digest of the layout it was saved with; a save cut short between
+    // the two files left either a staged "layout.next" (not yet committed: dropped) or a
+    // committed info file whose layout still waits in "layout.next" (the switch is finished).
+    const QString layoutPath = dir.filePath(kLayout);
+    const QString nextPath = dir.filePath(kNextLayout);
+    const QString digest = map.value(QString::fromLatin1(kLayoutDigestKey)).toString();
+    QByteArray bytes;
+    PLYError readError;
+    const bool haveLayout = PLYLibraryFiles::readFile(layoutPath, PLYLibraryFiles::MaxLayoutBytes, &bytes, &readError);
+    if (!digest.isEmpty() && (!haveLayout || digestOf(bytes) != digest)) {
+        QByteArray next;
+        if (!PLYLibraryFiles::readFile(nextPath, PLYLibraryFiles::MaxLayoutBytes, &next, nullptr) || digestOf(next) != digest) {
+            PLYError::set(error, PLYLibraryFiles::fileError(27, layoutPath,
+                                                            haveLayout ? QStringLiteral("it does not belong to its info.plist "
+                                                                                        "(a save was cut short or a file was replaced)")
+                                                                       : readError.failureReason));
+            return nullptr;
+        }
+        if (::rename(QFile::encodeName(nextPath).constData(), QFile::encodeName(layoutPath).constData()) != 0) {
+            PLYError::set(error, PLYLibraryFiles::fileError(28, layoutPath,
+                                                            QStringLiteral("could not finish an interrupted save: %1")
+                                                                .arg(QString::fromLocal8Bit(strerror(errno)))));
+            return nullptr;
+        }
+        PLY_LOG_WARN(QStringLiteral("Finished the save of %1 that was cut short after its info file").arg(folder));
+        bytes = next;
+    } else if (!haveLayout) {
+        PLYError::set(error, readError);
         return nullptr;
+    } else if (QFileInfo::exists(nextPath)) {
+        if (QFile::remove(nextPath))
+            PLY_LOG_INFO(QStringLiteral("Removed %1, staged by a save that was cut short").arg(nextPath));
     }
-    const QByteArray bytes = layoutFile.readAll();
     if (!post->m_layout.ParseFromArray(bytes.constData(), int(bytes.size()))) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 23,
-                                      QStringLiteral("The layout in %1 is damaged").arg(layoutFile.fileName())));
+        PLYError::set(error, PLYLibraryFiles::fileError(23, layoutPath, QStringLiteral("the layout is damaged")));
+        return nullptr;
+    }
+    // Every post has a section from its creation on: none means an empty or cut-short file,
+    // which must not load as an empty post that the next save would make permanent.
+    if (post->m_layout.sections_size() == 0) {
+        PLYError::set(error, PLYLibraryFiles::fileError(29, layoutPath,
+                                                        bytes.isEmpty() ? QStringLiteral("the layout is empty")
+                                                                        : QStringLiteral("the layout has no sections")));
         return nullptr;
     }
     post->m_savedInfo = PLYPropertyList::toXml(post->toPropertyList(false));
     post->m_savedLayout = post->m_layout.SerializeAsString();
+    post->m_diskLayoutDigest = digestOf(bytes);
     return post;
 }
 
@@ -118,7 +161,7 @@ QVariantMap PLYPersistantPost::toPropertyList(bool withUpdatedDate) const {
 
 bool PLYPersistantPost::fromPropertyList(const QVariantMap& map) {
     m_identifier = map.value(QStringLiteral("identifier")).toString();
-    if (m_identifier.isEmpty()) return false;
+    if (!PLYLibraryFiles::isValidIdentifier(m_identifier)) return false;
     m_name = map.value(QStringLiteral("name")).toString();
     m_seoTitle = map.value(QStringLiteral("seo_title")).toString();
     m_metaDescription = map.value(QStringLiteral("meta_description")).toString();
@@ -149,6 +192,14 @@ bool refuseRemoved(const PLYPersistantPost& post, PLYError* error) {
 }
 }  // namespace
 
+namespace {
+std::function<bool(PLYPersistantPost::SaveStep)> g_interruption;
+}  // namespace
+
+void PLYPersistantPost::setSaveInterruptionForTesting(std::function<bool(SaveStep)> stopAfter) {
+    g_interruption = std::move(stopAfter);
+}
+
 bool PLYPersistantPost::save(PLYError* error) {
     if (refuseRemoved(*this, error)) return false;
     const QByteArray info = PLYPropertyList::toXml(toPropertyList(false));
@@ -156,20 +207,40 @@ bool PLYPersistantPost::save(PLYError* error) {
     const QDir dir(m_folder);
     const bool onDisk = dir.exists(kInfo) && dir.exists(kLayout);
     if (onDisk && info == m_savedInfo && layoutBytes == m_savedLayout) return true;
-    if (!QDir().mkpath(m_folder)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 24,
-                                      QStringLiteral("Cannot create %1").arg(m_folder)));
-        return false;
-    }
+    if (!PLYLibraryFiles::makeFolder(m_folder, error)) return false;
     const QDateTime previous = m_updatedDate;
     // A post written for the first time keeps its creation time as its update time.
     if (!m_savedInfo.isEmpty() || onDisk) m_updatedDate = QDateTime::currentDateTimeUtc();
-    if (!PLYPropertyList::writeBytesAtomically(dir.filePath(kLayout), QByteArray::fromStdString(layoutBytes), error) ||
-        !PLYPropertyList::writeFile(dir.filePath(kInfo), toPropertyList(true), error)) {
+
+    // The pair is switched by one atomic write: the new layout is staged as "layout.next", the
+    // info file (naming the new layout's digest) commits the save, then the staged layout is
+    // renamed into place. A kill at any point leaves one earlier save or the new one (see load).
+    const bool layoutChanged = !onDisk || layoutBytes != m_savedLayout || m_diskLayoutDigest.isEmpty();
+    const QByteArray layoutData = QByteArray::fromStdString(layoutBytes);
+    const QString digest = layoutChanged ? digestOf(layoutData) : m_diskLayoutDigest;
+    if (layoutChanged && !PLYPropertyList::writeBytesAtomically(dir.filePath(kNextLayout), layoutData, error)) {
+        m_updatedDate = previous;
+        return false;
+    }
+    if (g_interruption && g_interruption(SaveStep::LayoutStaged)) return false;
+    QVariantMap map = toPropertyList(true);
+    map.insert(QString::fromLatin1(kLayoutDigestKey), digest);
+    if (!PLYPropertyList::writeFile(dir.filePath(kInfo), map, error)) {
+        QFile::remove(dir.filePath(kNextLayout));
         m_updatedDate = previous;
         return false;
     }
     m_savedInfo = info;
+    if (g_interruption && g_interruption(SaveStep::InfoCommitted)) return false;
+    if (layoutChanged) {
+        if (::rename(QFile::encodeName(dir.filePath(kNextLayout)).constData(),
+                     QFile::encodeName(dir.filePath(kLayout)).constData()) != 0) {
+            // Committed all the same: the next load finishes the switch.
+            PLYError::set(error, PLYLibraryFiles::fileError(28, dir.filePath(kLayout), QString::fromLocal8Bit(strerror(errno))));
+            return false;
+        }
+        m_diskLayoutDigest = digest;
+    }
     m_savedLayout = layoutBytes;
     return true;
 }
@@ -323,8 +394,9 @@ bool PLYPersistantPost::setLayoutPreview(const QImage& preview, PLYError* error)
                                       QStringLiteral("Cannot encode the preview of %1").arg(m_name)));
         return false;
     }
-    QDir().mkpath(m_folder);
-    if (!PLYPropertyList::writeBytesAtomically(QDir(m_folder).filePath(kPreview), bytes, error)) return false;
+    if (!PLYLibraryFiles::makeFolder(m_folder, error) ||
+        !PLYPropertyList::writeBytesAtomically(QDir(m_folder).filePath(kPreview), bytes, error))
+        return false;
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PreviewCreatedNotification), this);
     return true;
 }

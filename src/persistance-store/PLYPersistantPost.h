@@ -20,8 +20,9 @@ class PLYSourceDirectory;
 class PLYSourceImage;
 
 // One post, stored as a folder "<identifier>.plypost" inside its account's folder, holding
-// "info.plist" (the fields below), "layout" (the layout's protobuf bytes) and, once made,
-// "preview.jpg".
+// "info.plist" (the fields below and the digest of the layout saved with them), "layout" (the
+// layout's protobuf bytes) and, once made, "preview.jpg". While a save runs, "layout.next"
+// holds the new layout until "info.plist" commits it.
 class PLYPersistantPost : public PLYLayoutOwner, public std::enable_shared_from_this<PLYPersistantPost> {
 public:
     static constexpr const char* FolderExtension = "plypost";
@@ -33,7 +34,10 @@ public:
     // A new post with a fresh identifier and an empty layout, in a folder under `accountFolder`.
     static std::shared_ptr<PLYPersistantPost> create(const QString& name, const QString& accountFolder,
                                                      std::weak_ptr<PLYPersistantStore> store);
-    // Nothing (with the reason) when the folder's files cannot be read; they are left untouched.
+    // Nothing (with the path and the reason) when the folder's files cannot be read, the layout
+    // is empty, damaged or has no sections, or does not belong to the info file; they are left
+    // untouched. A save cut short is finished or dropped here, so that the post is always
+    // exactly one save; leftovers of interrupted writes are removed.
     static std::shared_ptr<PLYPersistantPost> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                    PLYError* error = nullptr);
 
@@ -99,8 +103,12 @@ public:
     void markRemoved() { m_removed = true; }
 
     // Writes "info.plist" and "layout" when anything changed since the last save (the
-    // updated date moves only then). Atomic; false with the reason on failure.
+    // updated date moves only then). The pair is atomic; false with the reason on failure.
     bool save(PLYError* error = nullptr);
+
+    // Tests: called at each step of a save; answering true stops the save there, as a kill would.
+    enum class SaveStep { LayoutStaged, InfoCommitted };
+    static void setSaveInterruptionForTesting(std::function<bool(SaveStep)> stopAfter);
 
 private:
     PLYPersistantPost() = default;
@@ -131,6 +139,7 @@ private:
 
     QByteArray m_savedInfo;  // the last saved state, to tell whether a save changes anything
     std::string m_savedLayout;
+    QString m_diskLayoutDigest;  // of the layout bytes on disk, which the info file names
     QMap<int, ChangeObserver> m_observers;
     int m_nextObserver = 1;
     bool m_removed = false;

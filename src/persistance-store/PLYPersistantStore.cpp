@@ -2,12 +2,17 @@
 
 #include "PLYCoreManager.h"
 #include "PLYDefaults.h"
+#include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
 #include "PLYSourceDirectory.h"
+#include "PLYSourceImage.h"
 #include "PLYWebServiceGateway.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 std::shared_ptr<PLYPersistantStore> PLYPersistantStore::create(const QString& rootDirectory) {
     const QString root = rootDirectory.isEmpty() ? PLYDefaults::applicationSupportDirectory() : rootDirectory;
@@ -22,21 +27,34 @@ QString PLYPersistantStore::accountsDirectory() const { return QDir(m_root).file
 QString PLYPersistantStore::locationsDirectory() const { return QDir(m_root).filePath(QStringLiteral("Locations")); }
 
 void PLYPersistantStore::setUp(bool startWatching) {
-    QDir().mkpath(accountsDirectory());
-    QDir().mkpath(locationsDirectory());
+    for (const QString& folder : {accountsDirectory(), locationsDirectory()}) {
+        PLYError error;
+        if (!PLYLibraryFiles::makeFolder(folder, &error)) PLY_LOG_ERROR(error.toString());
+    }
     const std::weak_ptr<PLYPersistantStore> self = weak_from_this();
 
     const QDir locations(locationsDirectory());
-    for (const QString& name : locations.entryList({QStringLiteral("*.") + QLatin1String(PLYSourceDirectory::FileExtension)},
-                                                   QDir::Files, QDir::Name)) {
+    PLYLibraryFiles::removeInterruptedWrites(locations.path());
+    const QString extension = QStringLiteral(".") + QLatin1String(PLYSourceDirectory::FileExtension);
+    // A location whose file is gone but whose last good copy stayed is found by the copy.
+    QStringList files = locations.entryList({QStringLiteral("*") + extension}, QDir::Files, QDir::Name);
+    for (const QString& copy : locations.entryList({QStringLiteral("*") + extension + QStringLiteral(".last-good")}, QDir::Files)) {
+        const QString main = copy.chopped(int(qstrlen(".last-good")));
+        if (!files.contains(main)) files.append(main);
+    }
+    for (const QString& name : std::as_const(files)) {
         PLYError error;
         auto location = PLYSourceDirectory::loadFromFile(locations.filePath(name), &error);
         if (!location) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping a source location that cannot be loaded: %1").arg(error.toString()));
+            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: %2").arg(locations.filePath(name), error.toString()));
             continue;
         }
-        if (m_locations.contains(location->identifier())) continue;
-        m_locations.insert(location->identifier(), location);
+        if (m_locations.contains(location->identifier())) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: its identifier %2 is already used by %3")
+                              .arg(location->filePath(), location->identifier(), m_locations.value(location->identifier())->filePath()));
+            continue;
+        }
+        adopt(location);
     }
 
     const QDir accounts(accountsDirectory());
@@ -45,14 +63,57 @@ void PLYPersistantStore::setUp(bool startWatching) {
         PLYError error;
         auto account = PLYPersistantAccount::load(accounts.filePath(name), self, &error);
         if (!account) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping an account that cannot be loaded: %1").arg(error.toString()));
+            PLY_LOG_ERROR(QStringLiteral("Skipping the account %1: %2").arg(accounts.filePath(name), error.toString()));
             continue;
         }
         m_accounts.append(account);
     }
 
-    if (startWatching)
-        for (const auto& location : std::as_const(m_locations)) location->startWatching();
+    if (!startWatching) return;
+    // Only the locations of posts are watched. The others (left by posts deleted before their
+    // locations were released, or used by a post that failed to load) stay on disk untouched.
+    const QSet<QString> used = locationsInUse();
+    for (const auto& location : std::as_const(m_locations)) {
+        if (used.contains(location->identifier())) location->startWatching();
+        else PLY_LOG_INFO(QStringLiteral("Not watching %1: no post uses it").arg(location->filePath()));
+    }
+}
+
+void PLYPersistantStore::adopt(const std::shared_ptr<PLYSourceDirectory>& location) {
+    const std::weak_ptr<PLYPersistantStore> self = weak_from_this();
+    const PLYSourceDirectory* asking = location.get();
+    location->setKnownIdentifiersProvider([self, asking]() {
+        QHash<QString, QString> known;
+        if (auto store = self.lock())
+            for (const auto& other : std::as_const(store->m_locations)) {
+                if (other.get() == asking) continue;
+                for (const auto& image : other->watchedImages()) known.insert(image->path(), image->identifier());
+            }
+        return known;
+    });
+    m_locations.insert(location->identifier(), location);
+}
+
+QSet<QString> PLYPersistantStore::locationsInUse() const {
+    QSet<QString> used;
+    for (const auto& account : m_accounts)
+        for (const auto& post : account->currentPosts())
+            for (const QString& id : post->sourceLocations()) used.insert(id);
+    return used;
+}
+
+void PLYPersistantStore::releaseLocations(const QStringList& identifiers) {
+    const QSet<QString> used = locationsInUse();
+    for (const QString& id : identifiers) {
+        if (used.contains(id) || !m_locations.contains(id)) continue;
+        auto location = m_locations.take(id);
+        location->stopWatching();
+        for (const QString& file : {location->filePath(), PLYLibraryFiles::lastGoodPath(location->filePath())}) {
+            if (QFileInfo::exists(file) && !QFile::remove(file))
+                PLY_LOG_ERROR(QStringLiteral("Could not remove the released location file %1").arg(file));
+        }
+        PLY_LOG_INFO(QStringLiteral("Released the source location %1 (%2): no post uses it").arg(id, location->path()));
+    }
 }
 
 std::shared_ptr<PLYPersistantAccount> PLYPersistantStore::signInUser(const QString& email) {
@@ -64,10 +125,18 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantStore::signInUser(const QStri
             return account;
         }
     }
+    // An account recovered from a damaged info file without its e-mail is the one signing in
+    // again: taking it over keeps its posts and makes no second account.
+    for (const auto& account : std::as_const(m_accounts)) {
+        if (!account->email().isEmpty()) continue;
+        account->claim(wanted);
+        m_currentAccount = account;
+        return account;
+    }
     auto account = PLYPersistantAccount::create(wanted, accountsDirectory(), weak_from_this());
     PLYError error;
     if (!account->save(&error))
-        PLY_LOG_ERROR(QStringLiteral("Could not save the new account: %1").arg(error.toString()));
+        PLY_LOG_ERROR(QStringLiteral("Could not save the new account of %1: %2").arg(wanted, error.toString()));
     m_accounts.append(account);
     m_currentAccount = account;
     return account;
@@ -83,9 +152,10 @@ bool PLYPersistantStore::save(PLYError* error) {
     bool ok = true;
     if (m_currentAccount && !m_currentAccount->save(error)) ok = false;
     for (const auto& location : std::as_const(m_locations)) {
+        if (!location->needsSave()) continue;
         PLYError e;
         if (!location->save(&e)) {
-            PLY_LOG_ERROR(QStringLiteral("Could not save a source location: %1").arg(e.toString()));
+            PLY_LOG_ERROR(QStringLiteral("Could not save the source location %1: %2").arg(location->filePath(), e.toString()));
             if (ok) PLYError::set(error, e);
             ok = false;
         }
@@ -105,8 +175,9 @@ std::shared_ptr<PLYSourceDirectory> PLYPersistantStore::sourceForIdentifier(cons
 }
 
 std::shared_ptr<PLYSourceDirectory> PLYPersistantStore::startWatchingPath(const QString& path, const QByteArray& bookmarkData) {
-    QDir().mkpath(locationsDirectory());
+    PLYError error;
+    if (!PLYLibraryFiles::makeFolder(locationsDirectory(), &error)) PLY_LOG_ERROR(error.toString());
     auto location = PLYSourceDirectory::create(QUrl::fromLocalFile(QDir::cleanPath(path)), bookmarkData, locationsDirectory());
-    m_locations.insert(location->identifier(), location);
+    adopt(location);
     return location;
 }

@@ -1,5 +1,6 @@
 #include "PLYPropertyList.h"
 #include "PLYAtomicFile.h"
+#include "PLYLibraryFiles.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include <memory>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -66,69 +68,120 @@ std::unique_ptr<PList::Node> toNode(const QVariant& value) {
     }
 }
 
-// Reading walks the C nodes: libplist++'s wrappers of parsed arrays come out empty.
-QVariant fromNode(plist_t node) {
-    if (!node) return {};
+// Reading walks the C nodes: libplist++'s wrappers of parsed arrays come out empty. The depth
+// was checked on the text already; the walk checks it again rather than trust that.
+bool fromNode(plist_t node, int depth, QVariant* out, QString* why) {
+    if (!node) return true;
+    if (depth > PLYPropertyList::MaxDepth) {
+        *why = QStringLiteral("nested deeper than %1 levels").arg(PLYPropertyList::MaxDepth);
+        return false;
+    }
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-        char* text = nullptr;
-        plist_get_string_val(node, &text);
-        const QString value = QString::fromUtf8(text ? text : "");
-        free(text);
-        return value;
+        // plist_get_string_val() asserts (and aborts the process) on a string holding a NUL.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        if (!text) text = "";
+        if (length > 0 && memchr(text, 0, size_t(length))) {
+            *why = QStringLiteral("a string holds a NUL character");
+            return false;
+        }
+        *out = QString::fromUtf8(text, qsizetype(length));
+        return true;
     }
     case PLIST_BOOLEAN: {
         uint8_t b = 0;
         plist_get_bool_val(node, &b);
-        return b != 0;
+        *out = b != 0;
+        return true;
     }
     case PLIST_UINT: {
         uint64_t v = 0;
         plist_get_uint_val(node, &v);
-        return static_cast<qint64>(v);
+        *out = static_cast<qint64>(v);
+        return true;
     }
     case PLIST_REAL: {
         double d = 0;
         plist_get_real_val(node, &d);
-        return d;
+        *out = d;
+        return true;
     }
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromMSecsSinceEpoch((qint64(sec) + kReferenceDateOffset) * 1000 + usec / 1000, QTimeZone::utc());
+        *out = QDateTime::fromMSecsSinceEpoch((qint64(sec) + kReferenceDateOffset) * 1000 + usec / 1000, QTimeZone::utc());
+        return true;
     }
     case PLIST_DATA: {
-        char* bytes = nullptr;
         uint64_t length = 0;
-        plist_get_data_val(node, &bytes, &length);
-        const QByteArray value(bytes, qsizetype(length));
-        free(bytes);
-        return value;
+        const char* bytes = plist_get_data_ptr(node, &length);
+        *out = QByteArray(bytes, bytes ? qsizetype(length) : 0);
+        return true;
     }
     case PLIST_ARRAY: {
         QVariantList list;
         const uint32_t n = plist_array_get_size(node);
-        for (uint32_t i = 0; i < n; ++i) list.append(fromNode(plist_array_get_item(node, i)));
-        return list;
+        for (uint32_t i = 0; i < n; ++i) {
+            QVariant item;
+            if (!fromNode(plist_array_get_item(node, i), depth + 1, &item, why)) return false;
+            list.append(item);
+        }
+        *out = list;
+        return true;
     }
     case PLIST_DICT: {
         QVariantMap map;
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
-        for (;;) {
+        bool ok = true;
+        while (ok) {
             char* key = nullptr;
             plist_t value = nullptr;
             plist_dict_next_item(node, it, &key, &value);
             if (!key) break;
-            map.insert(QString::fromUtf8(key), fromNode(value));
+            QVariant item;
+            ok = fromNode(value, depth + 1, &item, why);
+            if (ok) map.insert(QString::fromUtf8(key), item);
             free(key);
         }
         free(it);
-        return map;
+        if (ok) *out = map;
+        return ok;
     }
     default:
-        return {};
+        return true;
     }
+}
+
+// The deepest nesting of <dict> and <array> in the text, without parsing it: libplist and its
+// node destructor recurse, and a file nested 100,000 deep must never reach them.
+int nestingDepth(const QByteArray& xml) {
+    int depth = 0, deepest = 0;
+    const char* p = xml.constData();
+    const char* end = p + xml.size();
+    for (; p < end; ++p) {
+        if (*p != '<') continue;
+        const qsizetype left = end - p;
+        const bool closing = left > 1 && p[1] == '/';
+        const char* name = p + (closing ? 2 : 1);
+        const qsizetype room = end - name;
+        int len = 0;
+        if (room >= 4 && memcmp(name, "dict", 4) == 0) len = 4;
+        else if (room >= 5 && memcmp(name, "array", 5) == 0) len = 5;
+        if (!len || room <= len) continue;
+        const char after = name[len];
+        if (after != '>' && after != '/' && after != ' ' && after != '\t' && after != '\n' && after != '\r') continue;
+        if (closing) {
+            if (depth > 0) --depth;
+            continue;
+        }
+        // "<dict/>" opens nothing.
+        const char* close = static_cast<const char*>(memchr(name, '>', size_t(end - name)));
+        if (close && close > name && close[-1] == '/') continue;
+        deepest = qMax(deepest, ++depth);
+    }
+    return deepest;
 }
 
 }  // namespace
@@ -138,21 +191,29 @@ QByteArray PLYPropertyList::toXml(const QVariantMap& map) {
 }
 
 bool PLYPropertyList::fromXml(const QByteArray& xml, QVariantMap* out, PLYError* error) {
-    // libplist reads a truncated or foreign file as nothing; refuse anything but an XML plist.
-    if (!xml.contains("<plist")) {
-        PLYError::set(error, PLYError(QString::fromLatin1(ErrorDomain), 1, QStringLiteral("Not a property list")));
+    auto refuse = [&](qint64 code, const QString& why) {
+        PLYError::set(error, PLYError(QString::fromLatin1(ErrorDomain), code, why));
         return false;
-    }
+    };
+    if (xml.size() > MaxBytes) return refuse(5, QStringLiteral("The property list is larger than %1 bytes").arg(MaxBytes));
+    // libplist reads a truncated or foreign file as nothing; refuse anything but an XML plist.
+    if (!xml.contains("<plist")) return refuse(1, QStringLiteral("Not a property list"));
+    // XML never holds a NUL byte, and libplist would keep it inside a string.
+    if (xml.contains('\0')) return refuse(6, QStringLiteral("The property list holds a NUL byte"));
+    if (nestingDepth(xml) > MaxDepth)
+        return refuse(7, QStringLiteral("The property list is nested deeper than %1 levels").arg(MaxDepth));
     plist_t root = nullptr;
     plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
     if (!root || plist_get_node_type(root) != PLIST_DICT) {
         if (root) plist_free(root);
-        PLYError::set(error, PLYError(QString::fromLatin1(ErrorDomain), 2,
-                                      QStringLiteral("The property list is damaged or not a dictionary")));
-        return false;
+        return refuse(2, QStringLiteral("The property list is damaged or not a dictionary"));
     }
-    if (out) *out = fromNode(root).toMap();
+    QVariant value;
+    QString why;
+    const bool ok = fromNode(root, 0, &value, &why);
     plist_free(root);
+    if (!ok) return refuse(8, QStringLiteral("The property list is damaged: %1").arg(why));
+    if (out) *out = value.toMap();
     return true;
 }
 
@@ -171,11 +232,10 @@ bool PLYPropertyList::writeFile(const QString& path, const QVariantMap& map, PLY
 }
 
 bool PLYPropertyList::readFile(const QString& path, QVariantMap* out, PLYError* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(ErrorDomain), 4, QStringLiteral("Could not read %1").arg(path),
-                                      file.errorString()));
-        return false;
-    }
-    return fromXml(file.readAll(), out, error);
+    QByteArray bytes;
+    if (!PLYLibraryFiles::readFile(path, MaxBytes, &bytes, error)) return false;
+    PLYError parseError;
+    if (fromXml(bytes, out, &parseError)) return true;
+    PLYError::set(error, PLYLibraryFiles::fileError(parseError.code, path, parseError.description));
+    return false;
 }

@@ -6,6 +6,7 @@
 #include "PLYImageFormats.h"
 #include "PLYImageManager.h"
 #include "PLYImageMetaReader.h"
+#include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPropertyList.h"
@@ -62,14 +63,15 @@ std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::create(const QUrl& locat
 
 std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::loadFromFile(const QString& path, PLYError* error) {
     QVariantMap map;
-    if (!PLYPropertyList::readFile(path, &map, error)) return nullptr;
+    const auto whatIsMissing = [](const QVariantMap& m) {
+        if (!PLYLibraryFiles::isValidIdentifier(m.value(QStringLiteral("identifier")).toString()))
+            return QStringLiteral("no valid location identifier");
+        return m.value(QStringLiteral("location")).toString().isEmpty() ? QStringLiteral("no location") : QString();
+    };
+    if (!PLYLibraryFiles::readPropertyListWithLastGood(path, &map, error, whatIsMissing)) return nullptr;
     std::shared_ptr<PLYSourceDirectory> d(new PLYSourceDirectory());
     d->m_filePath = path;
-    if (!d->fromPropertyList(map)) {
-        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 10,
-                                      QStringLiteral("The location file %1 lacks its identifier or location").arg(path)));
-        return nullptr;
-    }
+    d->fromPropertyList(map);
     return d;
 }
 
@@ -102,6 +104,7 @@ QVariantMap PLYSourceDirectory::toPropertyList() const {
     map.insert(QStringLiteral("bookmark"), m_bookmark);
     map.insert(QStringLiteral("folder"), m_folder);
     map.insert(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), m_includeSubFolders);
+    if (m_rootDevice) map.insert(QStringLiteral("root_device"), qint64(m_rootDevice));
     map.insert(QStringLiteral("images"), images);
     return map;
 }
@@ -109,22 +112,30 @@ QVariantMap PLYSourceDirectory::toPropertyList() const {
 bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
     m_identifier = map.value(QStringLiteral("identifier")).toString();
     const QString location = map.value(QStringLiteral("location")).toString();
-    if (m_identifier.isEmpty() || location.isEmpty()) return false;
+    if (!PLYLibraryFiles::isValidIdentifier(m_identifier) || location.isEmpty()) return false;
     m_location = QUrl::fromLocalFile(location);
     m_bookmark = map.value(QStringLiteral("bookmark")).toByteArray();
     m_folder = map.value(QStringLiteral("folder"), true).toBool();
     m_includeSubFolders = map.value(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), true).toBool();
+    m_rootDevice = quint64(map.value(QStringLiteral("root_device")).toLongLong());
     for (const QVariant& v : map.value(QStringLiteral("images")).toList()) {
         const QVariantMap m = v.toMap();
         const QString id = m.value(QStringLiteral("identifier")).toString();
         const QString path = m.value(QStringLiteral("path")).toString();
-        if (id.isEmpty() || path.isEmpty()) continue;
+        // The identifier names the image's cache folder: one such as "../x" must never get there.
+        if (!PLYLibraryFiles::isValidIdentifier(id) || path.isEmpty() || m_images.contains(id)) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping an image entry of %1: %2")
+                              .arg(m_filePath, path.isEmpty() ? QStringLiteral("it has no path")
+                                                              : QStringLiteral("its identifier \"%1\" is invalid or repeated (%2)").arg(id.left(64), path)));
+            continue;
+        }
         auto image = std::make_shared<PLYSourceImage>(id, path, this);
         image->setFileIdentity(quint64(m.value(QStringLiteral("device")).toLongLong()),
                                quint64(m.value(QStringLiteral("inode")).toLongLong()));
-        image->setPixelSize(m.value(QStringLiteral("width")).toLongLong(), m.value(QStringLiteral("height")).toLongLong());
-        image->setStarRating(qint16(m.value(QStringLiteral("star_rating"), -1).toLongLong()));
-        image->setColourRating(m.value(QStringLiteral("colour_rating")).toLongLong());
+        image->setPixelSize(qMax<qint64>(0, m.value(QStringLiteral("width")).toLongLong()),
+                            qMax<qint64>(0, m.value(QStringLiteral("height")).toLongLong()));
+        image->setStarRating(qint16(qBound(qint64(-1), m.value(QStringLiteral("star_rating"), -1).toLongLong(), qint64(5))));
+        image->setColourRating(qBound(qint64(0), m.value(QStringLiteral("colour_rating")).toLongLong(), qint64(7)));
         image->setScannedModifiedTime(m.value(QStringLiteral("modified")).toLongLong());
         image->setFileDeleted(m.value(QStringLiteral("deleted")).toBool());
         m_images.insert(id, image);
@@ -133,10 +144,14 @@ bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
 }
 
 bool PLYSourceDirectory::save(PLYError* error) {
-    if (!PLYPropertyList::writeFile(m_filePath, toPropertyList(), error)) return false;
+    // The last good copy beside the file keeps the identifiers that layouts refer to when the
+    // file itself is damaged.
+    if (!PLYLibraryFiles::writeWithLastGood(m_filePath, PLYPropertyList::toXml(toPropertyList()), error)) return false;
     m_dirty = false;
     return true;
 }
+
+bool PLYSourceDirectory::needsSave() const { return m_dirty || !QFileInfo::exists(m_filePath); }
 
 void PLYSourceDirectory::setLocation(const QUrl& location, const QByteArray& bookmarkData) {
     const bool watching = isWatching();
@@ -238,13 +253,26 @@ QStringList PLYSourceDirectory::listImageFiles() const {
     return files;
 }
 
+bool PLYSourceDirectory::volumeIsGone(quint64 device) const {
+    // An unmounted volume leaves its mount point behind, empty and on the device of the folder
+    // above it: that is the volume gone, not every photo deleted.
+    if (!m_folder || m_rootDevice == 0 || device == m_rootDevice || m_images.isEmpty()) return false;
+    return QDir(path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
 void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
-    if (!QFileInfo::exists(path())) {
+    struct stat root {};
+    const bool rootExists = ::stat(QFile::encodeName(path()).constData(), &root) == 0;
+    if (!rootExists || volumeIsGone(quint64(root.st_dev))) {
         // The location itself is gone (an unmounted disk, a moved folder): keep the images
         // for its return, but none of their files can be read now.
         for (const auto& image : std::as_const(m_images)) image->setFileDeleted(true);
         setState(Missing);
         return;
+    }
+    if (m_folder && quint64(root.st_dev) != m_rootDevice) {
+        m_rootDevice = quint64(root.st_dev);
+        m_dirty = true;
     }
     // Only a full look is shown as scanning; single events are handled in place.
     if (full || m_state != Ready) setState(Scanning);
@@ -265,6 +293,9 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
 
     QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
     QList<std::shared_ptr<PLYSourceImage>> unchanged;
+    QStringList reappeared;
+    QHash<QString, QString> known;
+    bool knownLoaded = false;
     for (const QString& file : std::as_const(found)) {
         const FileIdentity fid = identityOf(file);
         if (!fid.exists) continue;
@@ -290,7 +321,15 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             }
         }
         if (!image) {
-            image = std::make_shared<PLYSourceImage>(newIdentifier(), file, this);
+            // A file that another location knows (the same folder watched again, a location
+            // file lost) keeps the identifier that layouts refer to.
+            if (!knownLoaded) {
+                if (m_knownIdentifiers) known = m_knownIdentifiers();
+                knownLoaded = true;
+            }
+            QString id = known.value(file);
+            if (id.isEmpty() || m_images.contains(id)) id = newIdentifier();
+            image = std::make_shared<PLYSourceImage>(id, file, this);
             image->setFileIdentity(fid.device, fid.inode);
             m_images.insert(image->identifier(), image);
             byPath.insert(file, image);
@@ -299,18 +338,21 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             continue;
         }
         const bool restored = image->fileDeleted();
-        const bool changed = image->scannedModifiedTime() != fid.modifiedMs || image->device() != fid.device ||
-                             image->inode() != fid.inode;
+        // The content changed only when the modification time did: a rename, a move, a restore
+        // from the trash or a volume mounted again (another device number) keep it.
+        const bool changed = image->scannedModifiedTime() != fid.modifiedMs;
+        if (restored || moved || image->device() != fid.device || image->inode() != fid.inode) m_dirty = true;
         image->setFileDeleted(false);
         image->setFileIdentity(fid.device, fid.inode);
-        if (changed || restored || moved) {
+        if (changed) {
             m_dirty = true;
             toRead.append({image, false});
         } else {
             // An unchanged file may still lack its renditions: the cache was cleared, the
             // application quit before they were made, or the last attempt failed. The cache
-            // does nothing when they are current.
+            // does nothing when they are current, so a renamed or restored file is not decoded again.
             unchanged.append(image);
+            if (restored || moved) reappeared.append(image->identifier());
         }
     }
 
@@ -326,6 +368,9 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
 
     PLYImageManager* cache = PLYImageManager::sharedManager();
     for (const auto& image : std::as_const(unchanged)) cache->requestRenditions(image);
+    for (const QString& id : std::as_const(reappeared))
+        for (auto* d : delegates())
+            if (m_delegates.contains(d)) d->sourceDirectoryUpdatedImage(this, id);
     for (const auto& [image, isNew] : toRead) readMetadata(image, isNew);
     finishScanIfIdle();
 }
@@ -372,6 +417,8 @@ void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& ima
 
 void PLYSourceDirectory::finishScanIfIdle() {
     if (m_pendingMeta > 0) return;
-    if (m_dirty) save();
+    PLYError error;
+    if (m_dirty && !save(&error))
+        PLY_LOG_ERROR(QStringLiteral("Could not save the source location %1: %2").arg(m_filePath, error.toString()));
     if (m_state == Scanning) setState(isWatching() ? Ready : Stopped);
 }

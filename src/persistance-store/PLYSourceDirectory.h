@@ -4,12 +4,14 @@
 #include "PLYSourceImage.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QUrl>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 class PLYFileEventStream;
@@ -30,7 +32,9 @@ public:
     // A new location; include-sub-folders starts from the user's default.
     static std::shared_ptr<PLYSourceDirectory> create(const QUrl& location, const QByteArray& bookmarkData,
                                                       const QString& storageFolder);
-    // Nothing (with the reason) when the file cannot be read; the file is left untouched.
+    // Read from its last good copy when the file is damaged (the damaged file is kept aside).
+    // Nothing (with the path and the reason) when neither can be read; both are left untouched.
+    // Image entries whose identifier is not a safe file name are skipped and logged.
     static std::shared_ptr<PLYSourceDirectory> loadFromFile(const QString& path, PLYError* error = nullptr);
     ~PLYSourceDirectory() override;
 
@@ -46,7 +50,10 @@ public:
     QByteArray bookmarkData() const { return m_bookmark; }
 
     bool isFolderLocation() const { return m_folder; }
-    void setFolderLocation(bool folder) { m_folder = folder; }
+    void setFolderLocation(bool folder) {
+        if (folder != m_folder) m_dirty = true;
+        m_folder = folder;
+    }
     bool includeSubFolders() const { return m_includeSubFolders; }
     void setIncludeSubFolders(bool include);
 
@@ -68,7 +75,15 @@ public:
     void rescan();
 
     QString filePath() const { return m_filePath; }
+    // Writes the file and its last good copy.
     bool save(PLYError* error = nullptr);
+    // Changed since the last save, or never saved.
+    bool needsSave() const;
+
+    // Image identifiers by path that other locations know; a file new to this location takes
+    // the identifier known for its path. Set by the store.
+    using KnownIdentifiers = std::function<QHash<QString, QString>()>;
+    void setKnownIdentifiersProvider(KnownIdentifiers provider) { m_knownIdentifiers = std::move(provider); }
 
 private:
     PLYSourceDirectory() = default;
@@ -80,6 +95,7 @@ private:
     void reconcile(bool full, const QSet<QString>& paths);
     QStringList listImageFiles() const;
     bool isCandidate(const QString& path) const;
+    bool volumeIsGone(quint64 device) const;
     void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew);
     void imageFileGone(const std::shared_ptr<PLYSourceImage>& image);
     void finishScanIfIdle();
@@ -97,4 +113,6 @@ private:
     PLYFileEventStream* m_stream = nullptr;
     int m_pendingMeta = 0;
     bool m_dirty = false;
+    quint64 m_rootDevice = 0;  // of the folder when last seen, to tell an unmounted volume
+    KnownIdentifiers m_knownIdentifiers;
 };

@@ -72,11 +72,10 @@ void PLYServiceError::setErrorMapPathForTesting(const QString& path) {
 }
 
 QString PLYServiceError::description() const {
-    const auto json = [](const QVariantMap& value) {
-        return QString::fromUtf8(PLYJSONSerialization::dataWithJSONObject(value));
-    };
+    // Descriptions go into log lines: whatever the service sent is shown cut to a readable length.
+    const auto json = [](const QVariantMap& value) { return PLYJSONSerialization::logText(value, 500, false); };
     return QStringLiteral("<PLYServiceError:%1 code=%2, error='%3', info=%4, changeset=%5>")
         .arg(QString::asprintf("%p", static_cast<const void*>(this)))
         .arg(m_code)
-        .arg(m_error, json(m_info), json(m_changesetErrors));
+        .arg(PLYJSONSerialization::abbreviated(m_error, 500), json(m_info), json(m_changesetErrors));
 }

@@ -8,6 +8,10 @@
 // The failure the publishing service described in the body of a response outside 200-299.
 class PLYServiceError {
 public:
+    // The service's refusals of credentials at sign-in, and of sign-up fields.
+    static constexpr qint64 CodeIncorrectPassword = 1;
+    static constexpr qint64 CodeIncorrectEmail = 2;
+    static constexpr qint64 CodeInvalidSignUp = 100;
     static constexpr qint64 CodePostGone = 301;
     static constexpr qint64 CodeNoPublisher = 501;
     static constexpr qint64 CodePublisherFailed = 502;

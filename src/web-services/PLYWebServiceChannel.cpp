@@ -6,6 +6,7 @@
 #include "PLYWebServiceHostRealTimeDelegate.h"
 
 #include <QWebSocket>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -14,6 +15,7 @@ struct ChannelSettings {
     std::mutex mutex;
     std::function<QString()> accountIdentifier;
     int keepAliveMs = 5000;
+    qint64 maximumMessageBytes = 1024 * 1024;
 };
 
 ChannelSettings& settings() {
@@ -21,9 +23,7 @@ ChannelSettings& settings() {
     return s;
 }
 
-QString jsonText(const QVariant& value) {
-    return QString::fromUtf8(PLYJSONSerialization::dataWithJSONObject(value, PLYJSONSerialization::WritingPrettyPrinted));
-}
+QString jsonText(const QVariant& value) { return PLYJSONSerialization::logText(value); }
 
 }  // namespace
 
@@ -37,6 +37,16 @@ void PLYWebServiceChannel::setKeepAliveInterval(double seconds) {
     settings().keepAliveMs = qMax(1, int(seconds * 1000));
 }
 
+void PLYWebServiceChannel::setMaximumIncomingMessageSize(qint64 bytes) {
+    std::lock_guard lock(settings().mutex);
+    settings().maximumMessageBytes = qMax<qint64>(1024, bytes);
+}
+
+qint64 PLYWebServiceChannel::maximumIncomingMessageSize() {
+    std::lock_guard lock(settings().mutex);
+    return settings().maximumMessageBytes;
+}
+
 PLYWebServiceChannel::PLYWebServiceChannel(PLYWebServiceHost* host) : QObject(host), m_host(host) {
     connect(&m_keepAlive, &QTimer::timeout, this, &PLYWebServiceChannel::sendPing);
 }
@@ -45,10 +55,15 @@ PLYWebServiceChannel::~PLYWebServiceChannel() { shutdown(); }
 
 QString PLYWebServiceChannel::postKey(const QVariant& postId) {
     if (!postId.isValid() || PLYJSONSerialization::isNull(postId)) return {};
-    // JSON numbers arrive as doubles: 17.0 and "17" name the same post.
-    if (postId.typeId() == QMetaType::Double) {
+    // JSON numbers may arrive as doubles: 17.0 and "17" name the same post. One that is not a
+    // whole number within 64 bits is refused before it is converted (the conversion would be
+    // undefined).
+    if (postId.typeId() == QMetaType::Double || postId.typeId() == QMetaType::Float) {
         const double value = postId.toDouble();
-        if (value == double(qint64(value))) return QString::number(qint64(value));
+        if (!std::isfinite(value) || value < -9223372036854775808.0 || value >= 9223372036854775808.0 ||
+            value != std::trunc(value))
+            return {};
+        return QString::number(qint64(value));
     }
     return postId.toString().trimmed();
 }
@@ -68,18 +83,28 @@ bool PLYWebServiceChannel::isConnected() const {
 }
 
 void PLYWebServiceChannel::ensureConnection() {
+    const QString token = m_host->jwt();
     if (m_socket && (m_socket->state() == QAbstractSocket::ConnectedState ||
                      m_socket->state() == QAbstractSocket::ConnectingState ||
-                     m_socket->state() == QAbstractSocket::HostLookupState))
-        return;
+                     m_socket->state() == QAbstractSocket::HostLookupState)) {
+        // The socket speaks for the session whose token opened it: another user's token must
+        // never ride on it (nor join its topics over it).
+        if (token.isEmpty() || token == m_socketToken) return;
+        PLY_LOG_INFO(QStringLiteral("The token changed: the channel opens again"));
+        shutdown();
+    }
     // Only the environment in use talks to its service: a token that reaches another one (an
     // answer arriving after a switch) must not open a channel there, with that account's topic.
     if (m_host != PLYWebServiceHost::currentHost()) return;
-    if (m_host->jwt().isEmpty()) return;
+    if (token.isEmpty()) return;
     PLY_LOG_INFO(QStringLiteral("about to open socket"));
     shutdown();
     auto* socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    const qint64 bound = maximumIncomingMessageSize();
+    socket->setMaxAllowedIncomingFrameSize(quint64(bound));
+    socket->setMaxAllowedIncomingMessageSize(quint64(bound));
     m_socket = socket;
+    m_socketToken = token;
     connect(socket, &QWebSocket::connected, this, &PLYWebServiceChannel::socketDidOpen);
     connect(socket, &QWebSocket::textMessageReceived, this,
             [this](const QString& text) { didReceiveMessage(text.toUtf8()); });
@@ -102,6 +127,7 @@ void PLYWebServiceChannel::closeIfOpen() {
 
 void PLYWebServiceChannel::shutdown() {
     m_keepAlive.stop();
+    m_socketToken.clear();
     m_joiningTopic.clear();
     m_joinedTopic.clear();
     if (!m_socket) return;
@@ -113,6 +139,13 @@ void PLYWebServiceChannel::shutdown() {
 }
 
 void PLYWebServiceChannel::socketDidOpen() {
+    const QString token = m_host->jwt();
+    if (!token.isEmpty() && token != m_socketToken) {
+        // Another session signed in while this socket was connecting.
+        QMetaObject::invokeMethod(this, [this] { ensureConnection(); }, Qt::QueuedConnection);
+        shutdown();
+        return;
+    }
     join(accountTopic());
     sendPing();
     std::lock_guard lock(settings().mutex);

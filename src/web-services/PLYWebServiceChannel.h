@@ -27,6 +27,10 @@ public:
     static void setAccountIdentifierProvider(std::function<QString()> provider);
     // Seconds between keep-alive pings (5 by default; tests use less).
     static void setKeepAliveInterval(double seconds);
+    // The largest message (and frame) the channel takes; a larger one ends the connection
+    // instead of being read into memory. 1 MiB unless set.
+    static void setMaximumIncomingMessageSize(qint64 bytes);
+    static qint64 maximumIncomingMessageSize();
 
     // Opens a new socket unless one is connecting or open; does nothing without a token.
     void ensureConnection();
@@ -43,7 +47,8 @@ public:
     // The topic whose join the service accepted; empty when none.
     QString joinedTopic() const { return m_joinedTopic; }
 
-    // Post identifiers are compared as text, whatever JSON type carried them.
+    // Post identifiers are compared as text, whatever JSON type carried them. A number that is
+    // not a whole number within 64 bits names no post.
     void addMessageDelegate(const std::shared_ptr<PLYWebServiceHostRealTimeDelegate>& delegate, const QVariant& postId);
     void removeMessageDelegate(const PLYWebServiceHostRealTimeDelegate* delegate, const QVariant& postId = {});
     int messageDelegateCount(const QVariant& postId) const;
@@ -60,6 +65,8 @@ private:
 
     PLYWebServiceHost* m_host;
     QPointer<QWebSocket> m_socket;
+    // The token the socket was opened with: another token means another session.
+    QString m_socketToken;
     QTimer m_keepAlive;
     QString m_joiningTopic;
     QString m_joinedTopic;

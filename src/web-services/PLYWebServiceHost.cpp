@@ -66,8 +66,22 @@ void PLYWebServiceHost::setCustomHostName(const QString& hostName) {
     defaults().setString(hostName, QString::fromLatin1(kCustomHostKey));
 }
 
-void PLYWebServiceHost::setCustomPort(const QString& port) {
-    defaults().setString(port, QString::fromLatin1(kCustomPortKey));
+bool PLYWebServiceHost::isValidPort(const QString& port) {
+    const QString text = port.trimmed();
+    if (text.isEmpty() || text.size() > 5) return false;
+    for (const QChar c : text)
+        if (!c.isDigit() || c.unicode() > 0x7f) return false;
+    const int number = text.toInt();
+    return number > 0 && number < 65536;
+}
+
+bool PLYWebServiceHost::setCustomPort(const QString& port) {
+    if (!port.trimmed().isEmpty() && !isValidPort(port)) {
+        PLY_LOG_WARN(QStringLiteral("Refused the custom port '%1': a port is a number from 1 to 65535").arg(port));
+        return false;
+    }
+    defaults().setString(port.trimmed(), QString::fromLatin1(kCustomPortKey));
+    return true;
 }
 
 void PLYWebServiceHost::setCustomHTTPS(bool https) {
@@ -138,8 +152,9 @@ QString PLYWebServiceHost::port() const {
     if (m_hostType == QLatin1String(HostTypeDev)) return QStringLiteral("4000");
     if (m_hostType == QLatin1String(HostTypeStaging) || m_hostType == QLatin1String(HostTypeProd))
         return QStringLiteral("443");
+    // A port stored before ports were checked is read as no port at all, as the address does.
     const QString stored = defaults().stringForKey(QString::fromLatin1(kCustomPortKey)).trimmed();
-    if (!stored.isEmpty()) return stored;
+    if (isValidPort(stored)) return QString::number(stored.toInt());
     return isHTTPS() ? QStringLiteral("443") : QStringLiteral("80");
 }
 

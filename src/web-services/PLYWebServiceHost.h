@@ -47,7 +47,11 @@ public:
 
     static void setCurrentHostType(const QString& hostType);
     static void setCustomHostName(const QString& hostName);
-    static void setCustomPort(const QString& port);
+    // Stores the custom port when it is a whole number from 1 to 65535 (or empty, for the
+    // scheme's own port); anything else is refused and the stored port stays as it was, so
+    // that the probe and the addresses always use the same port.
+    static bool setCustomPort(const QString& port);
+    static bool isValidPort(const QString& port);
     static void setCustomHTTPS(bool https);
 
     static QUrl urlComponentWithHost(const QString& host, const QString& port, bool https);

@@ -363,7 +363,8 @@ void PLYWebServiceManager::checkConnection(const PLYFiniteTransitionPtr& transit
 
 bool PLYWebServiceManager::sendManagerRequest(const QByteArray& method, const QUrl& url,
                                               const std::optional<QVariant>& body, bool authenticated,
-                                              const QString& caller, std::function<void(const Response&)> handler) {
+                                              const QString& caller, std::function<void(const Response&)> handler,
+                                              bool goodAnswerResetsBackOff) {
     PLYWebServiceModelObject::Request request;
     request.method = method;
     request.url = url;
@@ -371,16 +372,19 @@ bool PLYWebServiceManager::sendManagerRequest(const QByteArray& method, const QU
     request.authenticated = authenticated;
     request.logPayload = true;
     request.caller = caller;
-    return PLYWebServiceModelObject::send(request, std::move(handler));
+    QPointer<PLYWebServiceManager> self(this);
+    return PLYWebServiceModelObject::send(request, [self, goodAnswerResetsBackOff, handler = std::move(handler)](const Response& response) {
+        if (self && goodAnswerResetsBackOff && response.isGood()) self->resetBackOff();
+        if (handler) handler(response);
+    });
 }
 
 bool PLYWebServiceManager::isVersionSupported(const QString& serviceVersion, const QString& applicationVersion) {
     const QStringList service = serviceVersion.trimmed().split(QLatin1Char('.'), Qt::SkipEmptyParts);
     const QStringList application = applicationVersion.trimmed().split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    if (application.isEmpty()) return true;
-    const qsizetype count = qMax(service.size(), application.size());
-    for (qsizetype i = 0; i < count; ++i) {
-        const qint64 mine = i < application.size() ? application[i].toLongLong() : 0;
+    // Only the application's components are compared: running out of them accepts.
+    for (qsizetype i = 0; i < application.size(); ++i) {
+        const qint64 mine = application[i].toLongLong();
         const qint64 theirs = i < service.size() ? service[i].toLongLong() : 0;
         if (mine != theirs) return mine > theirs;
     }
@@ -406,7 +410,10 @@ void PLYWebServiceManager::checkServerVersion(const PLYFiniteTransitionPtr& tran
                            }
                            const bool valid = isVersionSupported(version.toString(), applicationVersion());
                            self->fire(valid ? EventRecievedValidVersion : EventRecievedBadVersion);
-                       });
+                       },
+                       // The connection road's own first step: its answer says nothing of the
+                       // step whose failures grew the wait.
+                       false);
 }
 
 void PLYWebServiceManager::loginAndSetJWTWithEmail(const QString& email, const QString& password,
@@ -418,18 +425,33 @@ void PLYWebServiceManager::loginAndSetJWTWithEmail(const QString& email, const Q
                        QStringLiteral("PLYWebServiceManager::loginAndSetJWTWithEmail"),
                        [host, completion](const Response& response) {
                            if (response.transportError) {
-                               if (completion) completion(false, std::nullopt, response.transportError);
+                               if (completion) completion(LoginOutcome::TransportFailed, std::nullopt, response.transportError);
                                return;
                            }
-                           const QString jwt = response.body.toMap().value(QStringLiteral("jwt")).toString();
-                           if (!response.isGood() || jwt.isEmpty()) {
-                               if (completion) completion(false, PLYServiceError(response.body), std::nullopt);
+                           const QString jwt = PLYWebServiceModelObject::sanitiseJSONString(
+                               response.body.toMap().value(QStringLiteral("jwt")));
+                           if (response.isGood() && !jwt.isEmpty()) {
+                               // The token belongs to the environment that issued it.
+                               host->setJWT(jwt);
+                               if (completion) completion(LoginOutcome::SignedIn, std::nullopt, std::nullopt);
                                return;
                            }
-                           // The token belongs to the environment that issued it.
-                           host->setJWT(jwt);
-                           if (completion) completion(true, std::nullopt, std::nullopt);
+                           const PLYServiceError error(response.body);
+                           // A 5xx, an error page or a 2xx without a token says nothing about
+                           // the credentials: they must not be treated as wrong.
+                           const bool refused = !response.isGood() && isCredentialRefusal(response.status, error);
+                           if (!refused)
+                               PLY_LOG_ERROR(QStringLiteral("The service could not sign in: %1").arg(response.description));
+                           if (completion)
+                               completion(refused ? LoginOutcome::Refused : LoginOutcome::ServiceFailed, error, std::nullopt);
                        });
+}
+
+bool PLYWebServiceManager::isCredentialRefusal(int status, const PLYServiceError& error) {
+    if (status == 401 || status == 403) return true;
+    const bool credentialCode =
+        error.code() == PLYServiceError::CodeIncorrectPassword || error.code() == PLYServiceError::CodeIncorrectEmail;
+    return credentialCode && status >= 400 && status < 500;
 }
 
 void PLYWebServiceManager::attemptLogin(const PLYFiniteTransitionPtr& transition) {
@@ -446,12 +468,19 @@ void PLYWebServiceManager::attemptLogin(const PLYFiniteTransitionPtr& transition
     }
     const quint64 ticket = beginWork();
     QPointer<PLYWebServiceManager> self(this);
-    loginAndSetJWTWithEmail(email, password, [self, ticket, transition](bool success, const std::optional<PLYServiceError>& error,
+    loginAndSetJWTWithEmail(email, password, [self, ticket, transition](LoginOutcome outcome,
+                                                                       const std::optional<PLYServiceError>& error,
                                                                        const std::optional<PLYError>& transport) {
         if (!self || !self->isCurrent(ticket)) return;
-        if (success) self->fire(EventLoggedIn);
-        else if (transport) self->processReponseError(*transport, transition);
-        else self->fire(EventIncorrectCredentials, {{S(ErrorKey), errorValue(error.value_or(PLYServiceError()))}});
+        switch (outcome) {
+        case LoginOutcome::SignedIn: self->fire(EventLoggedIn); break;
+        case LoginOutcome::TransportFailed: self->processReponseError(*transport, transition); break;
+        // Trouble of the service: the stored credentials may well be right; go round again.
+        case LoginOutcome::ServiceFailed: self->retryConnection(true); break;
+        case LoginOutcome::Refused:
+            self->fire(EventIncorrectCredentials, {{S(ErrorKey), errorValue(error.value_or(PLYServiceError()))}});
+            break;
+        }
     });
 }
 
@@ -464,19 +493,32 @@ void PLYWebServiceManager::createAccount(const PLYFiniteTransitionPtr& transitio
         "POST", host->serviceApiURLWithPaths({QStringLiteral("user")}), QVariant(QVariantMap{{QStringLiteral("user"), fields}}),
         false, QStringLiteral("PLYWebServiceManager::createAccount"),
         [self, ticket, transition, fields, host](const Response& response) {
-            if (!self || !self->isCurrent(ticket)) return;
+            if (!self) return;
+            const bool current = self->isCurrent(ticket);
             if (response.transportError) {
-                self->processReponseError(*response.transportError, transition);
+                if (current) self->processReponseError(*response.transportError, transition);
                 return;
             }
             const QVariantMap body = response.body.toMap();
-            const QString jwt = body.value(QStringLiteral("jwt")).toString();
+            const QString jwt = PLYWebServiceModelObject::sanitiseJSONString(body.value(QStringLiteral("jwt")));
             if (!response.isGood() || jwt.isEmpty()) {
-                self->fire(EventFailedAccountCreate, {{S(ErrorKey), errorValue(PLYServiceError(response.body))}});
+                if (current) self->fire(EventFailedAccountCreate, {{S(ErrorKey), errorValue(PLYServiceError(response.body))}});
                 return;
             }
+            // The account exists on the service now, whatever the machine did meanwhile: its
+            // credentials are kept, or signing up again would only meet "taken".
             host->setEmail(fields.value(QStringLiteral("email")).toString(), true);
             host->setPassword(fields.value(QStringLiteral("password_raw")).toString(), true);
+            if (!current) {
+                host->setJWT(jwt);
+                PLY_LOG_INFO(QStringLiteral("Account created while the session moved on; its credentials are kept"));
+                // Resting at the sign-in states, the session goes on with the new account.
+                const QString state = self->currentStateName();
+                if (host == PLYWebServiceHost::currentHost() &&
+                    (state == QLatin1String(StateNoAccount) || state == QLatin1String(StateNotAuthd)))
+                    self->fire(EventUpdatedAuthInfo);
+                return;
+            }
             auto user = std::make_shared<PLYWebServiceUser>();
             user->initFromJSON(PLYWebServiceModelObject::sanitiseJSONDictionary(body.value(QStringLiteral("user"))));
             auto account = std::make_shared<PLYWebServiceAccount>();
@@ -499,8 +541,10 @@ void PLYWebServiceManager::fetchInfo(const PLYFiniteTransitionPtr&) {
     const quint64 ticket = beginWork();
     fetchStep<PLYWebServiceUser>(ticket, [this, ticket](const std::shared_ptr<PLYWebServiceUser>& user) {
         m_remoteUser = user;
-        // The usage report goes back with the user's own fields; nobody waits for it.
-        user->updateObjectWithDictionary({}, nullptr);
+        adoptFetchedUser(user);
+        // The usage report goes back with the user's own fields; nobody waits for it. A user
+        // without an identifier came from a broken answer and reports nothing.
+        if (user->hasIdentifier()) user->updateObjectWithDictionary({}, nullptr);
         fetchStep<PLYWebServiceAccount>(ticket, [this, ticket](const std::shared_ptr<PLYWebServiceAccount>& account) {
             fetchedAccount(ticket, account);
         });
@@ -516,7 +560,12 @@ void PLYWebServiceManager::fetchStep(quint64 ticket, std::function<void(const st
                                                 const std::optional<PLYServiceError>& error, const std::optional<PLYError>&) {
             if (!self || !self->isCurrent(ticket)) return;
             const auto result = PLYWebServiceModelObject::unwrap<T>(object);
-            if (success && result) fetched(result);
+            if (success && result) {
+                // The service took the token.
+                self->resetBackOff();
+                self->m_resumeDelay = 0;
+                fetched(result);
+            }
             else if (!handledFailure || !handledFailure(error)) self->processServiceError(error, S(StateFetchingInfo), {});
         });
     if (!sent) processServiceError(std::nullopt, S(StateFetchingInfo), {});
@@ -525,9 +574,6 @@ void PLYWebServiceManager::fetchStep(quint64 ticket, std::function<void(const st
 void PLYWebServiceManager::fetchedAccount(quint64 ticket, const std::shared_ptr<PLYWebServiceAccount>& account) {
     m_remoteAccount = account;
     if (const auto store = PLYCoreManager::persistantStore()) {
-        // Only the token was remembered: the signed-in user's posts come from the fetched e-mail.
-        if (!store->currentAccount() && m_remoteUser && !m_remoteUser->email().trimmed().isEmpty())
-            store->signInUser(m_remoteUser->email());
         if (const auto local = store->currentAccount(); local && m_remoteUser) {
             local->setFirstName(m_remoteUser->firstName());
             local->setLastName(m_remoteUser->lastName());
@@ -539,6 +585,29 @@ void PLYWebServiceManager::fetchedAccount(quint64 ticket, const std::shared_ptr<
     else if (account->deleted()) fire(EventAccountPendingDeletion);
     else if (!m_remoteUser || !m_remoteUser->verified()) fire(EventAccountNotVerified);
     else fetchPublisher(ticket);
+}
+
+void PLYWebServiceManager::adoptFetchedUser(const std::shared_ptr<PLYWebServiceUser>& user) {
+    const auto store = PLYCoreManager::persistantStore();
+    const QString email = user ? user->email().trimmed() : QString();
+    if (!store || email.isEmpty()) return;
+    const auto current = store->currentAccount();
+    if (current && current->email().trimmed().compare(email, Qt::CaseInsensitive) == 0) return;
+    // Only the token was remembered, or it belongs to another user than the library's account:
+    // the library follows the token's user before anything is written or published.
+    PLY_LOG_INFO(current ? QStringLiteral("The signed-in user is not the library's account: switching accounts")
+                         : QStringLiteral("Opening the library of the signed-in user"));
+    store->signInUser(email);
+    const auto account = store->currentAccount();
+    QList<std::shared_ptr<PLYWebServicePostPublisherBase>> kept;
+    for (const auto& publisher : std::as_const(m_publishers)) {
+        const auto post = publisher ? publisher->localPost() : nullptr;
+        if (post && account && account->postForIdentifier(post->identifier())) kept << publisher;
+        else if (publisher) publisher->detach();
+    }
+    m_publishers = kept;
+    if (current) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification),
+                                                             PLYCoreManager::globalManager());
 }
 
 void PLYWebServiceManager::fetchPublisher(quint64 ticket) {
@@ -559,6 +628,7 @@ void PLYWebServiceManager::fetchPublisher(quint64 ticket) {
 
 void PLYWebServiceManager::enterIdle() {
     m_retryDelay = 0;
+    m_resumeDelay = 0;
     m_resumedWithToken.clear();
     m_refusedToken.clear();
     PLYWebServiceHost* host = PLYWebServiceHost::currentHost();
@@ -594,11 +664,36 @@ void PLYWebServiceManager::updateRemote(const QString& state, const PLYFiniteTra
         info, [self, ticket, state, info, transition](bool success, const QVariant&, const std::optional<PLYServiceError>& error,
                                                       const std::optional<PLYError>& transport) {
             if (!self || !self->isCurrent(ticket)) return;
-            if (success) self->fire(EventUpdatedInfo);
-            else if (error || !transport) self->processServiceError(error, state, info);
-            else self->processReponseError(*transport, transition);
+            if (success) {
+                self->resetBackOff();
+                self->fire(EventUpdatedInfo);
+            } else {
+                self->updateFailed(error, transport, state, info, transition);
+            }
         });
-    if (!sent) processServiceError(std::nullopt, state, info);
+    if (!sent) {
+        PLYServiceError error;
+        error.setError(QStringLiteral("Nothing to update: not signed in."));
+        updateFailed(error, std::nullopt, state, info, transition);
+    }
+}
+
+void PLYWebServiceManager::updateFailed(const std::optional<PLYServiceError>& error, const std::optional<PLYError>& transport,
+                                        const QString& state, const QVariantMap& info,
+                                        const PLYFiniteTransitionPtr& transition) {
+    if (error && error->code() == PLYServiceError::CodeRefreshToken) {
+        processServiceError(error, state, info);
+        return;
+    }
+    if (transport && PelloryServices::isLossOfInternet(*transport)) {
+        processReponseError(*transport, transition);
+        return;
+    }
+    // The account window must tell a refused change from an accepted one.
+    PLYServiceError reported = error.value_or(PLYServiceError());
+    if (!error && transport) reported.setError(transport->description);
+    PLY_LOG_ERROR(QStringLiteral("Web Service Error for %1 : %2").arg(state, reported.description()));
+    fire(EventUpdatedInfo, {{S(ErrorKey), errorValue(reported)}});
 }
 
 void PLYWebServiceManager::createRemotePublisher(const PLYFiniteTransitionPtr& transition) {
@@ -708,15 +803,15 @@ void PLYWebServiceManager::refreshAuthentication(const PLYFiniteTransitionPtr& t
     }
     const quint64 ticket = beginWork();
     QPointer<PLYWebServiceManager> self(this);
-    loginAndSetJWTWithEmail(email, password, [self, ticket, forward, host, email](bool success,
+    loginAndSetJWTWithEmail(email, password, [self, ticket, forward, host, email](LoginOutcome outcome,
                                                                               const std::optional<PLYServiceError>&,
                                                                               const std::optional<PLYError>& transport) {
         if (!self || !self->isCurrent(ticket)) return;
-        if (success) {
+        if (outcome == LoginOutcome::SignedIn) {
             self->resumeAfterReauthentication(forward);
-        } else if (transport) {
-            // The service was not reached: what is stored may still be right.
-            PLY_LOG_ERROR(QStringLiteral("Could not sign in again: %1").arg(transport->description));
+        } else if (outcome != LoginOutcome::Refused) {
+            // The service was not reached, or failed: what is stored may still be right.
+            if (transport) PLY_LOG_ERROR(QStringLiteral("Could not sign in again: %1").arg(transport->description));
             self->retryConnection(true);
         } else {
             // Refused: keep only the e-mail so that the user is asked for the password.
@@ -792,14 +887,14 @@ void PLYWebServiceManager::promptForPassword(const QVariantMap& forward) {
             self->loginAndSetJWTWithEmail(
                 signedIn, password,
                 [self, host, signedIn, password, weakPresenter, live, finishPrompt](
-                    bool success, const std::optional<PLYServiceError>& error, const std::optional<PLYError>&) {
+                    LoginOutcome outcome, const std::optional<PLYServiceError>& error, const std::optional<PLYError>&) {
                     const auto p = weakPresenter.lock();
                     if (!live() || !p) return;
                     if (!self->isCurrent(self->m_promptTicket)) {
                         finishPrompt();
                         return;
                     }
-                    if (!success) {
+                    if (outcome != LoginOutcome::SignedIn) {
                         p->assertSignInAttemptResult(false, error ? error->error() : QString());
                         return;
                     }
@@ -809,25 +904,47 @@ void PLYWebServiceManager::promptForPassword(const QVariantMap& forward) {
                     self->resumeAfterReauthentication(self->m_promptForward);
                 });
         });
+    // The modal run is over. A window that ended without an answer (closed by other means than
+    // its buttons) counts as cancelled: the prompt is no longer open, and the session does not
+    // wait on it.
+    if (live()) {
+        ++m_promptRun;
+        m_signInPromptOpen = false;
+        PLY_LOG_INFO(QStringLiteral("The sign-in prompt closed without an answer"));
+        if (isCurrent(m_promptTicket) && currentStateName() == QLatin1String(StateRefreshingAuth)) fire(EventNoAccountInfo);
+    }
 }
 
 void PLYWebServiceManager::resumeAfterReauthentication(const QVariantMap& forward) {
     const QString token = PLYWebServiceHost::currentHost()->jwt();
-    // Once per token: a fresh token refused again leaves the machine waiting here.
-    if (token.isEmpty() || token == m_resumedWithToken) return;
-    // The token of the last resumption was refused at once: the service takes no fresh token,
-    // and resuming again would sign in and fail in a tight loop. Wait for the next operation.
-    if (!m_resumedWithToken.isEmpty() && m_refusedToken == m_resumedWithToken) {
-        PLY_LOG_WARN(QStringLiteral("The service refused a token it had just issued; waiting in %1").arg(currentStateName()));
+    if (token.isEmpty()) return;
+    // The token of the last resumption was refused at once (or is being resumed again): the
+    // service is not taking the tokens it issues. Resuming at once would sign in and fail in a
+    // tight loop; resume after a growing wait instead, never parking here for good.
+    if (!m_resumedWithToken.isEmpty() && (m_refusedToken == m_resumedWithToken || token == m_resumedWithToken)) {
+        const Timing t = timing();
+        m_resumeDelay = m_resumeDelay <= 0 ? t.retryInitialDelay : qMin(m_resumeDelay * 2, t.retryMaximumDelay);
+        PLY_LOG_WARN(QStringLiteral("The service refused a token it had just issued; trying again in %1 s").arg(m_resumeDelay));
+        const quint64 ticket = beginWork();
+        QPointer<PLYWebServiceManager> self(this);
+        PLYDispatch::mainAfter(m_resumeDelay, [self, ticket, forward] {
+            if (self && self->isCurrent(ticket)) self->resumeWithFreshToken(forward);
+        }, this);
         return;
     }
-    m_resumedWithToken = token;
+    resumeWithFreshToken(forward);
+}
+
+void PLYWebServiceManager::resumeWithFreshToken(const QVariantMap& forward) {
+    m_resumedWithToken = PLYWebServiceHost::currentHost()->jwt();
     const QString state = forward.value(S(ForwardEventKey)).toString();
     const QVariantMap info = forward.value(S(InfoKey)).toMap();
-    if (state == QLatin1String(StateFetchingInfo)) fire(EventRefreshInfo);
-    else if (state == QLatin1String(StateUpdatingUser)) fire(EventUpdateUser, info);
+    if (state == QLatin1String(StateUpdatingUser)) fire(EventUpdateUser, info);
     else if (state == QLatin1String(StateUpdatingAccount)) fire(EventUpdateAccount, info);
     else if (state == QLatin1String(StateUpdatingPublisher)) fire(EventUpdatePublisher, info);
+    // The interrupted fetch, or nothing known to resume: read the account again, which ends in
+    // IDLE (or the account's gate) with the new token.
+    else fire(EventRefreshInfo);
 }
 
 void PLYWebServiceManager::showRestartAlert() {
@@ -864,9 +981,10 @@ bool PLYWebServiceManager::loginWithEmail(const QString& email, const QString& p
     return guardedFire(EventUpdatedAuthInfo, {}, QStringLiteral("Preparing Login"),
                        QStringLiteral("Tried to login while in state: %1"), [email, password, remember] {
                            PLYWebServiceHost* host = PLYWebServiceHost::currentHost();
-                           // A token still held here is one the service refused (re-authentication
-                           // gave up): signing in must use what the user typed, not ride on it.
-                           host->setJWT(QString());
+                           // A sign-in replaces every credential kept before: a token still held
+                           // here was refused, and an e-mail or password left in the keychain
+                           // may be another user's, which the next start would open.
+                           host->clearStoredKeys();
                            host->setEmail(email, remember);
                            host->setPassword(password, remember);
                        });

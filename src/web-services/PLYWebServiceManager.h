@@ -178,7 +178,10 @@ public:
     // Relaunches the application after `delay` seconds; the application shell installs it.
     static void setRelaunchHandler(std::function<void(double delay)> handler);
 
-    // Whether the service version accepts this application version (missing parts count as 0).
+    // Whether the service version (the lowest application version it takes) accepts this
+    // application version, compared over the application's components: the first that differs
+    // decides; running out of them accepts (service "1.4.0.1" takes application "1.4.0"); a
+    // component the service lacks counts as 0.
     static bool isVersionSupported(const QString& serviceVersion, const QString& applicationVersion);
 
     void ensureReachability();
@@ -193,6 +196,8 @@ private:
     void buildStateMachine();
     void currentHostChangedNotification();
     bool fire(const char* event, const QVariantMap& userInfo = {});
+    // A good answer of the service: the next failure waits the shortest time again.
+    void resetBackOff() { m_retryDelay = 0; }
     bool guardedFire(const char* event, const QVariantMap& userInfo, const QString& preparing, const QString& refused,
                      const std::function<void()>& before = {});
     // Back to the connection road; `wait` delays it by a growing interval (reset at IDLE).
@@ -218,9 +223,16 @@ private:
                    std::function<bool(const std::optional<PLYServiceError>&)> handledFailure = {});
     void fetchPublisher(quint64 ticket);
     void fetchedAccount(quint64 ticket, const std::shared_ptr<PLYWebServiceAccount>& account);
+    // The library follows the fetched user: another user's posts are never written under this
+    // token, and their publishers stop.
+    void adoptFetchedUser(const std::shared_ptr<PLYWebServiceUser>& user);
     void showRestartAlert();
     void promptForPassword(const QVariantMap& forwardInfo);
     void resumeAfterReauthentication(const QVariantMap& forwardInfo);
+    void resumeWithFreshToken(const QVariantMap& forwardInfo);
+    // An update that failed for another reason than an expired token: back to IDLE with the error.
+    void updateFailed(const std::optional<PLYServiceError>& error, const std::optional<PLYError>& transport,
+                      const QString& state, const QVariantMap& info, const PLYFiniteTransitionPtr& transition);
 
     // Failure routes.
     void processServiceError(const std::optional<PLYServiceError>& error, const QString& state, const QVariantMap& info);
@@ -231,13 +243,22 @@ private:
     quint64 beginWork();
     bool isCurrent(quint64 ticket) const;
 
-    using LoginCompletion = std::function<void(bool success, const std::optional<PLYServiceError>&,
+public:
+    // How a log-in ended: only Refused says that the credentials are wrong.
+    enum class LoginOutcome { SignedIn, Refused, ServiceFailed, TransportFailed };
+    // Whether a failed log-in answer refuses the credentials (401 or 403, or the service's
+    // incorrect-password or incorrect-e-mail codes) rather than reporting trouble of the service.
+    static bool isCredentialRefusal(int status, const PLYServiceError& error);
+
+private:
+    using LoginCompletion = std::function<void(LoginOutcome outcome, const std::optional<PLYServiceError>&,
                                                const std::optional<PLYError>&)>;
     void loginAndSetJWTWithEmail(const QString& email, const QString& password, LoginCompletion completion);
     // A POST/DELETE of the manager itself; answers false when it could not be sent.
     bool sendManagerRequest(const QByteArray& method, const QUrl& url, const std::optional<QVariant>& body,
                             bool authenticated, const QString& caller,
-                            std::function<void(const PLYWebServiceModelObject::Response&)> handler);
+                            std::function<void(const PLYWebServiceModelObject::Response&)> handler,
+                            bool goodAnswerResetsBackOff = true);
 
     class Gateway;
 
@@ -254,6 +275,9 @@ private:
     quint64 m_ticket = 0;
     // Growing wait of a service-error route that leads straight back into the same request.
     double m_retryDelay = 0;
+    // Growing wait before resuming with a fresh token when the service refused the last one it
+    // issued at once; reset once the service takes a token.
+    double m_resumeDelay = 0;
     // The token with which the interrupted work was last resumed after re-authentication.
     QString m_resumedWithToken;
     // The token that the last code 10000 refused.

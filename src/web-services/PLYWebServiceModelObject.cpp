@@ -27,11 +27,8 @@ LoggerSlot& loggerSlot() {
     return slot;
 }
 
-QString bodyText(const QVariant& body) {
-    if (!body.isValid()) return QStringLiteral("(null)");
-    const QByteArray json = PLYJSONSerialization::dataWithJSONObject(body, PLYJSONSerialization::WritingPrettyPrinted);
-    return json.isNull() ? body.toString() : QString::fromUtf8(json).trimmed();
-}
+// Whole bodies would flood the logs: the payload line shows the start of one.
+QString bodyText(const QVariant& body) { return PLYJSONSerialization::logText(body); }
 
 }  // namespace
 

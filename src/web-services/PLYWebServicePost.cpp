@@ -53,9 +53,14 @@ bool PLYWebServicePost::getRevision(bool pending, const PLYWebServiceCompletionB
         auto& slot = pending ? self->m_pendingRevision : self->m_liveRevision;
         if (response.transportError) {
             complete(completion, false, {}, std::nullopt, response.transportError);
+        } else if (response.isGood() && !dataOf(response)) {
+            // A 2xx without a revision object names no revision: taking it for one would
+            // invent a revision that nobody ever builds.
+            slot.reset();
+            complete(completion, false);
         } else if (response.isGood()) {
             auto revision = std::make_shared<PLYWebServicePostRevision>();
-            revision->initFromJSON(dataOf(response).value_or(QVariantMap()));
+            revision->initFromJSON(*dataOf(response));
             revision->setPost(self);
             slot = revision;
             complete(completion, true, wrap(revision));

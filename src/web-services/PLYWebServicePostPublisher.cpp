@@ -101,9 +101,9 @@ void PLYWebServicePostPublisher::buildStateMachine() {
                creating = state(StateCreatingPost), created = state(StateCreatedPost),
                uploading = state(StateUploadingImages), updatingPost = state(StateUpdatingPost),
                updated = state(StateUpdatedPost), building = state(StateServerBuilding),
-               cancelling = state(StateCancelling);
+               cancelling = state(StateCancelling), incomplete = state(StateUploadIncomplete);
     const QList<PLYFiniteStatePtr> all{fetching, updateAvailable, notPublished, waiting, idle, creating,
-                                       created, uploading, updatingPost, updated, building, cancelling};
+                                       created, uploading, updatingPost, updated, building, cancelling, incomplete};
     m_stateMachine->addStates(all);
 
     const auto event = [this](const char* name, const QList<PLYFiniteStatePtr>& from, const PLYFiniteStatePtr& to) {
@@ -115,7 +115,8 @@ void PLYWebServicePostPublisher::buildStateMachine() {
     event(EventLayoutChangedAvailable, {fetching, idle}, updateAvailable);
     event(EventLayoutChangedNotAvailable, {updateAvailable}, idle);
     event(EventNoRemotePost, {fetching}, notPublished);
-    event(EventRemotePostUpToDate, {fetching, building, created, uploading}, idle);
+    // From UPLOAD_INCOMPLETE too: the service may build after all (the images arrived).
+    event(EventRemotePostUpToDate, {fetching, building, created, uploading, incomplete}, idle);
     event(EventCreateRemotePost, {notPublished, idle, creating}, creating);
     event(EventBailRemotePostManipulate, {creating, updatingPost}, fetching);
     event(EventRemotePostCreated, {creating}, created);
@@ -125,7 +126,11 @@ void PLYWebServicePostPublisher::buildStateMachine() {
     event(EventUpdatedRemotePost, {updatingPost}, updated);
     event(EventUploadImages, {updated, created, uploading}, uploading);
     event(EventWaitingForServer, {uploading, created, updated}, building);
-    event(EventCancelProcess, {creating, created, uploading, updatingPost, updated}, cancelling);
+    // Also while waiting for the build and after an incomplete upload: the user can always
+    // leave a road that the service does not finish.
+    event(EventCancelProcess, {creating, created, uploading, updatingPost, updated, building, incomplete}, cancelling);
+    event(EventUploadIncomplete, {uploading, building}, incomplete);
+    event(EventRetryUpload, {incomplete}, uploading);
 
     // Hooks hold the publisher weakly: the machine belongs to it.
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
@@ -154,7 +159,9 @@ void PLYWebServicePostPublisher::buildStateMachine() {
     created->setDidEnterStateBlock(after);
     updated->setDidEnterStateBlock(after);
     uploading->setDidEnterStateBlock(hook([](PLYWebServicePostPublisher& self, const PLYFiniteTransitionPtr& t) {
-        if (!t || t->sourceState()->name() != S(StateUploadingImages)) self.startUpload();
+        if (t && t->sourceState()->name() == S(StateUploadingImages)) return;
+        if (t && t->event()->name() == S(EventRetryUpload)) self.retryUpload();
+        else self.startUpload(self.pendingRevision());
     }));
     uploading->setDidExitStateBlock(hook([](PLYWebServicePostPublisher& self, const PLYFiniteTransitionPtr& t) {
         // Leaving the upload (cancel, build, loss of service) ends its batch: requests still
@@ -162,6 +169,7 @@ void PLYWebServicePostPublisher::buildStateMachine() {
         if (t && t->destinationState()->name() != S(StateUploadingImages)) self.endUploadBatch();
     }));
     building->setDidEnterStateBlock(hook([](PLYWebServicePostPublisher& self, const PLYFiniteTransitionPtr&) {
+        self.m_stalledBuildChecks = 0;
         self.checkServerCompletedBuild(true);
     }));
     building->setDidExitStateBlock(hook([](PLYWebServicePostPublisher& self, const PLYFiniteTransitionPtr&) {
@@ -363,11 +371,12 @@ void PLYWebServicePostPublisher::fetchRemoteState(quint64 generation) {
             auto self = weak.lock();
             if (!self || !self->fetchIsCurrent(generation)) return;
             if (ok) {
-                self->m_publishingPost = PLYWebServiceModelObject::unwrap<PLYWebServicePost>(object);
-                if (!self->m_publishingPost) return self->retryFetchLater(generation);
+                const auto post = PLYWebServiceModelObject::unwrap<PLYWebServicePost>(object);
+                if (!post) return self->retryFetchLater(generation);
+                self->m_publishingPost = post;
                 // A build resumed after a restart must still hear "revision_active".
                 self->registerForChannel();
-                self->fetchRevision(generation, true);
+                self->fetchRevision(generation, true, post);
             } else if (serviceError && serviceError->code() == PLYServiceError::CodePostGone) {
                 self->forgetRemotePost();
                 self->fire(S(EventNoRemotePost));
@@ -387,13 +396,21 @@ void PLYWebServicePostPublisher::fetchRemoteState(quint64 generation) {
     if (!sent) retryFetchLater(generation);
 }
 
-void PLYWebServicePostPublisher::fetchRevision(quint64 generation, bool pending) {
-    const auto post = m_publishingPost;
+void PLYWebServicePostPublisher::restartGather() {
+    if (!inState(StateFetchingInfo) || m_detached) return;
+    m_fetchRetryTimer.stop();
+    fetchRemoteState(++m_fetchGeneration);
+}
+
+void PLYWebServicePostPublisher::fetchRevision(quint64 generation, bool pending,
+                                               const std::shared_ptr<PLYWebServicePost>& post) {
+    // The gathering reads the post it fetched, never whatever the publisher holds meanwhile.
+    if (!post) return restartGather();
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
-    auto next = [weak, generation, pending] {
+    auto next = [weak, generation, pending, post] {
         auto self = weak.lock();
         if (!self || !self->fetchIsCurrent(generation)) return;
-        if (pending) self->fetchRevision(generation, false);
+        if (pending) self->fetchRevision(generation, false, post);
         else self->decideAfterFetch(generation);
     };
     auto completion = [weak, generation, next](bool ok, const QVariant& object, const std::optional<PLYServiceError>&,
@@ -534,13 +551,18 @@ void PLYWebServicePostPublisher::sendPostRequest(bool create, const QVariantMap&
     request.caller = create ? QStringLiteral("PLYWebServicePostPublisher::createPost")
                             : QStringLiteral("PLYWebServicePostPublisher::updatePost");
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
-    const bool sent = PLYWebServiceModelObject::send(request, [weak, create, body](const Response& response) {
+    // Each request is matched with its own answer: after a cancel and a new publication, the
+    // first answer must not be taken for the second.
+    const quint64 generation = ++m_postRequestGeneration;
+    const bool sent = PLYWebServiceModelObject::send(request, [weak, create, body, generation](const Response& response) {
         auto self = weak.lock();
         if (!self || self->m_detached) return;
         const char* expected = create ? StateCreatingPost : StateUpdatingPost;
-        if (!self->inState(expected)) {
-            // The road moved on meanwhile (cancel, loss of service). A post created for it
-            // would be left behind on the service: clean it away.
+        if (generation != self->m_postRequestGeneration || !self->inState(expected)) {
+            PLY_LOG_INFO(QStringLiteral("A stale %1 answer for '%2' is dropped")
+                             .arg(create ? QStringLiteral("create") : QStringLiteral("update"), self->m_localPost->name()));
+            // The road moved on meanwhile (cancel, loss of service, a newer request). A post
+            // created for it would be left behind on the service: clean it away.
             if (create && response.isGood()) {
                 auto orphan = std::make_shared<PLYWebServicePost>();
                 orphan->initFromJSON(response.body.toMap().value(QStringLiteral("post")).toMap());
@@ -611,19 +633,29 @@ void PLYWebServicePostPublisher::continueAfterAccountDetails(bool completed, con
 void PLYWebServicePostPublisher::handlePostError(const PLYServiceError& error, const QString& continueEvent,
                                                  const QVariantMap& userInfo) {
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
-    PLYDispatch::mainAsync([weak, error, continueEvent, userInfo] {
+    // The road continues only where the error was met: a window or an alert runs a nested event
+    // loop, in which the service may be lost, the upload cancelled or a new request sent.
+    const QString raisedIn = currentStateName();
+    const quint64 request = m_postRequestGeneration;
+    const auto stillThere = [weak, raisedIn, request] {
         auto self = weak.lock();
-        if (!self || self->m_detached) return;
+        return self && !self->m_detached && self->currentStateName() == raisedIn &&
+               self->m_postRequestGeneration == request;
+    };
+    PLYDispatch::mainAsync([weak, error, continueEvent, userInfo, stillThere] {
+        auto self = weak.lock();
+        if (!self || !stillThere()) return;
         PLY_LOG_WARN(QStringLiteral("Post request refused: %1").arg(error.description()));
         const auto s = self->services();
         if (error.code() != PLYServiceError::CodePublisherFailed || !s) {
             self->fire(S(EventBailRemotePostManipulate));
             return;
         }
-        const auto openSettings = [weak, continueEvent](const QVariantMap& info) {
+        const auto openSettings = [weak, continueEvent, stillThere](const QVariantMap& info) {
             if (auto services = PLYWebServicePostPublisherServices::shared())
-                services->presentAccountDetails(false, true, [weak, continueEvent, info](bool completed) {
-                    if (auto me = weak.lock()) me->continueAfterAccountDetails(completed, continueEvent, info);
+                services->presentAccountDetails(false, true, [weak, continueEvent, info, stillThere](bool completed) {
+                    auto me = weak.lock();
+                    if (me && stillThere()) me->continueAfterAccountDetails(completed, continueEvent, info);
                 });
         };
         if (s->publisherStatus() == PublisherRPCUnavailable) {
@@ -642,6 +674,11 @@ void PLYWebServicePostPublisher::handlePostError(const PLYServiceError& error, c
         alert.buttonTitles = {QStringLiteral("Continue manually"), QStringLiteral("Open Wordpress setttings")};
         const auto presenter = PLYAlertPresenter::shared();
         const qint64 answer = presenter ? presenter->runModal(alert) : PLYAlertPresenter::FirstButtonReturn;
+        if (!stillThere()) {
+            PLY_LOG_INFO(QStringLiteral("The publisher of '%1' moved on while the alert showed; nothing continues")
+                             .arg(self->m_localPost->name()));
+            return;
+        }
         if (answer == PLYAlertPresenter::FirstButtonReturn) self->fire(continueEvent, withoutPublishing(userInfo));
         else openSettings(userInfo);
     });
@@ -664,12 +701,12 @@ void PLYWebServicePostPublisher::afterCreateOrUpdate(const PLYFiniteTransitionPt
 
 // ---- Upload ----
 
-void PLYWebServicePostPublisher::startUpload() {
-    const auto revision = pendingRevision();
+void PLYWebServicePostPublisher::startUpload(const std::shared_ptr<PLYWebServicePostRevision>& revision) {
     ++m_uploadBatch;
     m_uploadActive = true;
     m_uploadQueue.clear();
     m_uploadAttempts.clear();
+    m_uploadNames.clear();
     m_uploadRetriesScheduled = 0;
     m_uploadRevisionIdValue = revision ? revision->identifier() : QVariant();
     if (revision)
@@ -678,11 +715,56 @@ void PLYWebServicePostPublisher::startUpload() {
     m_imageUploadRequired = m_uploadQueue.size();
     m_imageUploadCount = 0;
     m_imageUploadFailed = 0;
+    m_failedImages.clear();
     PLY_LOG_INFO(QStringLiteral("Image Upload Session for post: `%1`: %2 images")
                      .arg(m_localPost->name())
                      .arg(m_imageUploadRequired));
     pumpUploads();
     checkImageUploadStatus();
+}
+
+void PLYWebServicePostPublisher::retryUpload() {
+    // Only what the service still lacks goes again: ask it first.
+    ++m_uploadBatch;
+    m_uploadActive = true;
+    m_uploadQueue.clear();
+    m_uploadReplies.clear();
+    const quint64 batch = m_uploadBatch;
+    const QStringList failedBefore = m_failedImages;
+    std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
+    const auto post = m_publishingPost;
+    const bool sent = post && post->getPendingRevision([weak, batch, failedBefore](bool ok, const QVariant& object,
+                                                                                   const std::optional<PLYServiceError>& serviceError,
+                                                                                   const std::optional<PLYError>& transport) {
+        auto self = weak.lock();
+        if (!self || self->m_detached || batch != self->m_uploadBatch || !self->inState(StateUploadingImages)) return;
+        const auto revision = ok ? PLYWebServiceModelObject::unwrap<PLYWebServicePostRevision>(object) : nullptr;
+        if (transport || (serviceError && serviceError->code() == PLYServiceError::CodeRefreshToken)) {
+            PLY_LOG_WARN(QStringLiteral("Could not ask which images the service lacks for '%1'").arg(self->m_localPost->name()));
+            self->uploadIncomplete(failedBefore);
+        } else if (revision && !revision->pendingImages().isEmpty()) {
+            self->startUpload(revision);
+        } else {
+            // Nothing is pending any more (or no revision waits): the build decides.
+            self->endUploadBatch();
+            self->fire(S(EventWaitingForServer));
+        }
+    });
+    if (!sent) uploadIncomplete(failedBefore);
+}
+
+void PLYWebServicePostPublisher::uploadIncomplete(const QStringList& failed) {
+    m_failedImages = failed;
+    m_imageUploadFailed = failed.size();
+    PLY_LOG_WARN(QStringLiteral("%1 of %2 images of post '%3' did not reach the service")
+                     .arg(m_imageUploadFailed)
+                     .arg(m_imageUploadRequired)
+                     .arg(m_localPost->name()));
+    const QVariantMap info{{S(ProgressRequiredKey), m_imageUploadRequired},
+                           {S(ProgressUploadedKey), m_imageUploadCount},
+                           {S(ProgressFailedKey), m_imageUploadFailed}};
+    endUploadBatch();
+    fire(S(EventUploadIncomplete), info);
 }
 
 void PLYWebServicePostPublisher::pumpUploads() {
@@ -700,17 +782,22 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
                          .arg(identifier, image ? QStringLiteral("it has no export rendition")
                                                 : QStringLiteral("the library does not know it")));
         ++m_imageUploadFailed;
-        return;
-    }
-    const QString token = PLYWebServiceHost::currentHost()->jwt();
-    if (token.isEmpty()) {
-        ++m_imageUploadFailed;
+        m_failedImages << identifier;
         return;
     }
     const QStringList keywords = m_localPost->focusKeywordsForImage(identifier);
+    const QString name = image->exportNameWithFocusKeywords(keywords);
+    m_uploadNames.insert(identifier, name);
+    const QString token = PLYWebServiceHost::currentHost()->jwt();
+    if (token.isEmpty()) {
+        PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: not signed in").arg(name));
+        ++m_imageUploadFailed;
+        m_failedImages << identifier;
+        return;
+    }
     const QVariantMap imageBody{{QStringLiteral("post_revision_id"), m_uploadRevisionIdValue},
                                 {QStringLiteral("ref_id"), identifier},
-                                {QStringLiteral("name"), image->exportNameWithFocusKeywords(keywords)},
+                                {QStringLiteral("name"), name},
                                 {QStringLiteral("keywords"), QVariant(keywords)},
                                 {QStringLiteral("blob"), QString::fromLatin1(bytes.toBase64())}};
     const QByteArray body = PLYJSONSerialization::dataWithJSONObject(QVariantMap{{QStringLiteral("image"), imageBody}},
@@ -739,8 +826,9 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
                                                      .arg(reply->url().toString(QUrl::RemoveUserInfo))
                                                      .arg(status),
                                                  parsed);
+    const QString name = m_uploadNames.value(identifier, identifier);
     if (!transport.isNull()) {
-        PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: %2").arg(identifier, transport.description));
+        PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: %2").arg(name, transport.description));
         const int attempts = m_uploadAttempts.value(identifier);
         if (!PelloryServices::isLossOfInternet(transport) && attempts < MaxUploadRetries) {
             m_uploadAttempts.insert(identifier, attempts + 1);
@@ -756,6 +844,7 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
             });
         } else {
             ++m_imageUploadFailed;
+            m_failedImages << identifier;
         }
     } else if (PelloryServices::isCodeGood(status)) {
         PLY_LOG_INFO(QStringLiteral("Uploaded image: %1").arg(identifier));
@@ -763,8 +852,9 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
         fire(S(EventUploadImages), {{S(ProgressRequiredKey), m_imageUploadRequired},
                                     {S(ProgressUploadedKey), m_imageUploadCount}});
     } else {
-        PLY_LOG_WARN(QStringLiteral("Image %1 refused with status %2").arg(identifier).arg(status));
+        PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: refused with status %2").arg(name).arg(status));
         ++m_imageUploadFailed;
+        m_failedImages << identifier;
     }
     pumpUploads();
     checkImageUploadStatus();
@@ -773,11 +863,8 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
 void PLYWebServicePostPublisher::checkImageUploadStatus() {
     if (!m_uploadActive || !m_uploadQueue.isEmpty() || !m_uploadReplies.isEmpty() || m_uploadRetriesScheduled > 0) return;
     if (!inState(StateUploadingImages)) return;
-    if (m_imageUploadFailed > 0)
-        PLY_LOG_WARN(QStringLiteral("%1 of %2 images of post '%3' could not be uploaded")
-                         .arg(m_imageUploadFailed)
-                         .arg(m_imageUploadRequired)
-                         .arg(m_localPost->name()));
+    // The service never builds while images are pending: the user decides what follows.
+    if (m_imageUploadFailed > 0) return uploadIncomplete(m_failedImages);
     const QVariantMap info{{S(ProgressRequiredKey), m_imageUploadRequired},
                            {S(ProgressUploadedKey), m_imageUploadCount},
                            {S(ProgressFailedKey), m_imageUploadFailed}};
@@ -803,32 +890,58 @@ void PLYWebServicePostPublisher::invalidateUploadSession() {
 
 // ---- Build ----
 
+bool PLYWebServicePostPublisher::isWaitingForBuild() const {
+    return inState(StateServerBuilding) || inState(StateCreatedPost) || inState(StateUploadingImages) ||
+           inState(StateUploadIncomplete);
+}
+
 void PLYWebServicePostPublisher::checkServerCompletedBuild(bool keepPolling) {
     if (m_detached) return;
+    if (!isWaitingForBuild()) {
+        // Only a publisher waiting for a build may take the fetched post in; elsewhere the
+        // news goes through the normal road, so that a gathering is never decided on a post
+        // replaced under it.
+        if (keepPolling) return;
+        if (inState(StateFetchingInfo)) restartGather();
+        else if (m_stateMachine->canFireEvent(S(EventRefresh))) fire(S(EventRefresh));
+        return;
+    }
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
+    const QString remote = m_localPost->remoteIdentifier();
+    // Whether the answer still concerns a publisher waiting for this post's build.
+    const auto current = [weak, remote] {
+        auto self = weak.lock();
+        return self && !self->m_detached && self->isWaitingForBuild() && self->m_localPost->remoteIdentifier() == remote;
+    };
     const auto again = [weak, keepPolling] {
         auto self = weak.lock();
         // One poll at a time, and only while waiting for the build.
         if (self && keepPolling && !self->m_detached && self->inState(StateServerBuilding))
             self->m_buildPollTimer.start(g_buildPollMs);
     };
-    const auto decide = [weak, again](const std::shared_ptr<PLYWebServicePost>& post) {
+    const auto decide = [weak, again, current](const std::shared_ptr<PLYWebServicePost>& post) {
         auto self = weak.lock();
-        if (!self || self->m_detached) return;
+        if (!self || !current()) return;
         const auto live = post->liveRevision();
-        const bool done = post->status() == 0 && !post->pendingRevision() && (!live || live->status() == 0);
-        // The gathering of FETCHING_INFO decides for itself.
-        if (done && (self->inState(StateServerBuilding) || self->inState(StateCreatedPost) ||
-                     self->inState(StateUploadingImages)))
-            self->fire(S(EventRemotePostUpToDate));
-        else if (!done)
-            again();
+        const auto pending = post->pendingRevision();
+        const bool done = post->status() == 0 && !pending && (!live || live->status() == 0);
+        if (done) return void(self->fire(S(EventRemotePostUpToDate)));
+        // The service builds only once it has every image: a wait for images that nobody is
+        // uploading ends after a few checks, and the user decides.
+        if (pending && !pending->pendingImages().isEmpty() && self->inState(StateServerBuilding) &&
+            ++self->m_stalledBuildChecks >= MaxStalledBuildChecks) {
+            PLY_LOG_WARN(QStringLiteral("The build of '%1' waits for %2 images that are not being uploaded")
+                             .arg(self->m_localPost->name())
+                             .arg(pending->pendingImages().size()));
+            return self->uploadIncomplete(pending->pendingImages());
+        }
+        again();
     };
     const bool sent = PLYWebServicePost::getObjectFromServerRequest(
-        [weak, again, decide](bool ok, const QVariant& object, const std::optional<PLYServiceError>& serviceError,
-                              const std::optional<PLYError>&) {
+        [weak, again, decide, current](bool ok, const QVariant& object, const std::optional<PLYServiceError>& serviceError,
+                                       const std::optional<PLYError>&) {
             auto self = weak.lock();
-            if (!self || self->m_detached) return;
+            if (!self || !current()) return;
             if (serviceError && serviceError->code() == PLYServiceError::CodePostGone &&
                 self->inState(StateServerBuilding)) {
                 // Deleted elsewhere while building: nothing will ever be built. Leaving the
@@ -854,27 +967,44 @@ void PLYWebServicePostPublisher::checkServerCompletedBuild(bool keepPolling) {
             });
             if (!pendingSent) again();
         },
-        m_localPost->remoteIdentifier());
+        remote);
     if (!sent) again();
 }
 
 void PLYWebServicePostPublisher::webServiceHostDidRecieveEvent(PLYWebServiceHost*, const QString& event,
                                                                const QVariantMap& message) {
     PLY_LOG_INFO(QStringLiteral("POST PUBLISHER '%1' GOT EVENT: %2 MESSAGE: %3")
-                     .arg(m_localPost->name(), event,
-                          QString::fromUtf8(PLYJSONSerialization::dataWithJSONObject(message, 0))));
+                     .arg(m_localPost->name(), event, PLYJSONSerialization::logText(message, PLYJSONSerialization::LogTextLimit, false)));
     if (m_detached) return;
     if (event == QLatin1String("revision_active")) checkServerCompletedBuild(false);
 }
 
 // ---- Cancel and delete ----
 
+bool PLYWebServicePostPublisher::canCancelPublishing() const {
+    return !m_detached && m_stateMachine && m_stateMachine->canFireEvent(S(EventCancelProcess));
+}
+
 bool PLYWebServicePostPublisher::cancelPublishing() {
-    if (!m_detached && m_stateMachine->canFireEvent(S(EventCancelProcess))) {
+    if (canCancelPublishing()) {
         PLY_LOG_INFO(QStringLiteral("Preparing Post Cancel for %1").arg(m_stateMachine->name()));
         return fire(S(EventCancelProcess));
     }
     PLY_LOG_INFO(QStringLiteral("Tried to cancel operation while in state: %1")
+                     .arg(currentState() ? currentState()->description() : QString()));
+    return false;
+}
+
+bool PLYWebServicePostPublisher::canRetryFailedImages() const {
+    return !m_detached && m_stateMachine && m_stateMachine->canFireEvent(S(EventRetryUpload));
+}
+
+bool PLYWebServicePostPublisher::retryFailedImages() {
+    if (canRetryFailedImages()) {
+        PLY_LOG_INFO(QStringLiteral("Retrying the upload of %1 images for %2").arg(m_imageUploadFailed).arg(m_stateMachine->name()));
+        return fire(S(EventRetryUpload));
+    }
+    PLY_LOG_INFO(QStringLiteral("Tried to retry the upload while in state: %1")
                      .arg(currentState() ? currentState()->description() : QString()));
     return false;
 }
@@ -888,12 +1018,34 @@ void PLYWebServicePostPublisher::enterCancelling() {
     if (auto s = services()) s->refreshInfo();
 }
 
+void PLYWebServicePostPublisher::afterRemoteDeleted() {
+    // Whatever was being read or waited for concerned the deleted post.
+    ++m_fetchGeneration;
+    m_fetchRetryTimer.stop();
+    m_buildPollTimer.stop();
+    if (m_detached) return;
+    if (inState(StateFetchingInfo)) restartGather();
+    else if (m_stateMachine->canFireEvent(S(EventCancelProcess))) fire(S(EventCancelProcess));
+    else fire(S(EventRefresh));
+}
+
 bool PLYWebServicePostPublisher::deletePost(const PLYWebServiceCompletionBlock& completion) {
     const QString remote = m_localPost->remoteIdentifier();
-    if (m_detached || !PLYWebServiceModelObject::isUsablePathComponent(remote) ||
-        PLYWebServiceHost::currentHost()->jwt().isEmpty())
-        return false;
-    if (updating()) {
+    if (m_detached || remote.isEmpty()) return false;
+    if (!PLYWebServiceModelObject::isUsablePathComponent(remote)) {
+        // It can address nothing on the service, so nothing there can be deleted by it; keeping
+        // it would make the post impossible to delete at all.
+        PLY_LOG_WARN(QStringLiteral("Post '%1' has an unusable remote identifier; it is forgotten").arg(m_localPost->name()));
+        forgetRemotePost();
+        afterRemoteDeleted();
+        PLYWebServiceModelObject::complete(completion, true);
+        return true;
+    }
+    if (PLYWebServiceHost::currentHost()->jwt().isEmpty()) return false;
+    // A request or an upload under way would recreate what the delete removes.
+    static const QStringList busy{S(StateCreatingPost), S(StateCreatedPost), S(StateUploadingImages),
+                                  S(StateUpdatingPost), S(StateUpdatedPost)};
+    if (busy.contains(currentStateName())) {
         PLY_LOG_INFO(QStringLiteral("Tried to delete post while in state: %1").arg(currentState()->description()));
         return false;
     }
@@ -901,7 +1053,7 @@ bool PLYWebServicePostPublisher::deletePost(const PLYWebServiceCompletionBlock& 
     request.method = "DELETE";
     request.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths(PLYWebServicePost::resourcePath() << remote);
     std::weak_ptr<PLYWebServicePostPublisher> weak = weak_from_this();
-    return PLYWebServiceModelObject::send(request, [weak, completion](const Response& response) {
+    return PLYWebServiceModelObject::send(request, [weak, completion, remote](const Response& response) {
         auto self = weak.lock();
         if (response.transportError) {
             PLY_LOG_ERROR(QStringLiteral("deleted post details: %1").arg(response.transportError->description));
@@ -909,12 +1061,17 @@ bool PLYWebServicePostPublisher::deletePost(const PLYWebServiceCompletionBlock& 
             return;
         }
         PLY_LOG_INFO(QStringLiteral("deleted published post"));
-        if (self && response.isGood()) self->m_publishingPost.reset();
+        const PLYServiceError error(response.body);
+        // A post the service no longer has is as deleted as one it just removed.
+        const bool gone = response.isGood() || error.code() == PLYServiceError::CodePostGone;
+        const bool ours = self && !self->m_detached && self->m_localPost->remoteIdentifier() == remote;
+        if (gone && ours) self->forgetRemotePost();
         // The completion runs first: when it deletes the local post, this publisher is detached
         // before it would read the remote post again.
-        if (completion) completion(response.isGood(), {}, std::nullopt, std::nullopt);
+        if (completion) completion(gone, {}, gone ? std::nullopt : std::optional<PLYServiceError>(error), std::nullopt);
         if (!self || self->m_detached) return;
         if (auto s = self->services()) s->refreshInfo();
-        self->fire(S(EventRefresh));
+        if (gone && ours) self->afterRemoteDeleted();
+        else self->fire(S(EventRefresh));
     });
 }

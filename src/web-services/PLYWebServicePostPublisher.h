@@ -43,6 +43,11 @@ public:
     static constexpr const char* StateUpdatedPost = "UPDATED_POST";
     static constexpr const char* StateServerBuilding = "SERVER_BUILDING";
     static constexpr const char* StateCancelling = "CANCELLING";
+    // The last upload ended with images that the service still lacks (refused, lost, missing
+    // from the library), or the build waited in vain for images nobody is uploading. The user
+    // retries (retryFailedImages) or cancels (cancelPublishing); imageUploadFailed() says how
+    // many failed.
+    static constexpr const char* StateUploadIncomplete = "UPLOAD_INCOMPLETE";
     // Events
     static constexpr const char* EventServiceChanged = "ENV_SERVICE_CHANGED";
     static constexpr const char* EventRefresh = "ENV_REFRESH";
@@ -60,6 +65,8 @@ public:
     static constexpr const char* EventUploadImages = "ENV_UPLOAD_IMAGES";
     static constexpr const char* EventWaitingForServer = "ENV_WAITING_FOR_SERVER";
     static constexpr const char* EventCancelProcess = "ENV_CANCEL_PROCESS";
+    static constexpr const char* EventUploadIncomplete = "ENV_UPLOAD_INCOMPLETE";
+    static constexpr const char* EventRetryUpload = "ENV_RETRY_UPLOAD";
 
     // Progress of an upload, in the user info of its self-transitions; "failed" also travels
     // with the event that ends the upload.
@@ -69,6 +76,8 @@ public:
 
     static constexpr int MaxConcurrentUploads = 10;
     static constexpr int MaxUploadRetries = 3;
+    // Checks of a build that waits for images nobody uploads before giving up.
+    static constexpr int MaxStalledBuildChecks = 3;
 
     // The service states in which nothing can be published.
     static const QStringList& serviceUnavailableStates();
@@ -98,7 +107,10 @@ public:
     bool updating() const;
     qint64 imageUploadRequired() const { return m_imageUploadRequired; }
     qint64 imageUploadCount() const { return m_imageUploadCount; }
+    // Images of the last upload batch that did not reach the service (or that the service
+    // still lacked when the build wait gave up), and their identifiers.
     qint64 imageUploadFailed() const { return m_imageUploadFailed; }
+    QStringList failedImageIdentifiers() const { return m_failedImages; }
 
     // Whether the local layout differs from the live revision's; NO without a live revision.
     bool isPublishedBlobBehindCurrent() const;
@@ -111,8 +123,16 @@ public:
     bool createOrUpdatePublishedPostWithPublishCategory(const QString& category, bool autoPublish);
     bool createOrUpdatePublishedPostPublish(bool publish, const QString& category, bool autoPublish);
     bool cancelPublishing();
+    bool canCancelPublishing() const;
+    // From UPLOAD_INCOMPLETE: asks the service which images it still lacks and uploads only
+    // those. YES when the retry started.
+    bool retryFailedImages();
+    bool canRetryFailedImages() const;
     // Deletes the remote post. NO (and the completion is never called) without a token or a
-    // remote identifier, and while an upload is under way.
+    // remote identifier, and while a request or an upload is under way (accepted while waiting
+    // for the build). A remote identifier that cannot address anything is forgotten at once
+    // (YES, completion with success, nothing sent). Afterwards the publisher lands in
+    // NOT_PUBLISHED.
     bool deletePost(const PLYWebServiceCompletionBlock& completion) override;
 
     QVariantMap createPostRevisionPayload() const;
@@ -125,7 +145,7 @@ public:
     void webServiceHostDidRecieveEvent(PLYWebServiceHost* host, const QString& event, const QVariantMap& message) override;
 
     // The local post was deleted: no further requests, events or saves.
-    void detach();
+    void detach() override;
     bool isDetached() const override { return m_detached; }
 
     // Tests use short intervals (milliseconds); negative restores the defaults.
@@ -148,7 +168,13 @@ private:
 
     // Remote state
     void fetchRemoteState(quint64 generation);
-    void fetchRevision(quint64 generation, bool pending);
+    void fetchRevision(quint64 generation, bool pending, const std::shared_ptr<PLYWebServicePost>& post);
+    // Drops the gathering under way and starts it again.
+    void restartGather();
+    // The states in which a build check may take the fetched remote post.
+    bool isWaitingForBuild() const;
+    // The remote post is gone for good (deleted here): land in NOT_PUBLISHED.
+    void afterRemoteDeleted();
     void decideAfterFetch(quint64 generation);
     void retryFetchLater(quint64 generation);
     bool fetchIsCurrent(quint64 generation) const;
@@ -163,7 +189,9 @@ private:
 
     // Hooks
     void afterCreateOrUpdate(const PLYFiniteTransitionPtr& transition);
-    void startUpload();
+    void startUpload(const std::shared_ptr<PLYWebServicePostRevision>& revision);
+    void retryUpload();
+    void uploadIncomplete(const QStringList& failed);
     void enterCancelling();
 
     // Upload
@@ -184,6 +212,9 @@ private:
     bool m_detached = false;
 
     quint64 m_fetchGeneration = 0;
+    // The create or update request whose answer is awaited; older answers are stale.
+    quint64 m_postRequestGeneration = 0;
+    int m_stalledBuildChecks = 0;
     QTimer m_fetchRetryTimer;
     QTimer m_buildPollTimer;
 
@@ -198,4 +229,6 @@ private:
     qint64 m_imageUploadRequired = 0;
     qint64 m_imageUploadCount = 0;
     qint64 m_imageUploadFailed = 0;
+    QStringList m_failedImages;
+    QHash<QString, QString> m_uploadNames;  // export names of the batch's images
 };

@@ -17,6 +17,9 @@ public:
     // Deletes the remote post; answers whether the request was sent. The completion runs on
     // the main thread.
     virtual bool deletePost(const PLYWebServiceCompletionBlock& completion) = 0;
-    // A publisher whose post has left the library does nothing more and may be dropped.
+    // A publisher whose post has left the library (or whose account is no longer the signed-in
+    // one) does nothing more and may be dropped.
     virtual bool isDetached() const { return false; }
+    // Stops the publisher for good: no further requests, events or saves.
+    virtual void detach() {}
 };

@@ -10,6 +10,7 @@
 #include "PLYColourWell.h"
 #include "PLYDefaults.h"
 #include "PLYErrorBox.h"
+#include "PLYLayoutManager.h"
 #include "PLYPreferencesViewController.h"
 #include "PLYPreferencesWindowController.h"
 #include "PLYProgressIndicator.h"
@@ -22,6 +23,7 @@
 #include "PLYWebServiceSessionPresenter_Windows.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -415,18 +417,22 @@ TEST_F(AccountWindows, PreferencesStoreWhatIsEnteredRefuseNonsenseAndShowItAgain
         type(&prefs, "generalPaddingTextField", "12.5", true);
         EXPECT_DOUBLE_EQ(PLYDefaults::defaultPadding(), 12.5);
         EXPECT_EQ(child<QLineEdit>(&prefs, "generalPaddingTextField")->text(), "12.500000");
-        for (const char* nonsense : {"-3", "abc", "1e9", "nan"}) {
+        for (const char* nonsense : {"abc", "", "nan"}) {
             type(&prefs, "generalPaddingTextField", nonsense, true);
             EXPECT_DOUBLE_EQ(PLYDefaults::defaultPadding(), 12.5) << nonsense;
             EXPECT_EQ(child<QLineEdit>(&prefs, "generalPaddingTextField")->text(), "12.500000") << nonsense;
         }
+        // Numbers are kept within the padding a layout accepts.
+        type(&prefs, "generalPaddingTextField", "1e9", true);
+        EXPECT_DOUBLE_EQ(PLYDefaults::defaultPadding(), double(PLYLayoutManager::MaximumPadding));
+        type(&prefs, "generalPaddingTextField", "12.5", true);
         click(&prefs, "generalImportSubFoldersButton");
         EXPECT_TRUE(PLYDefaults::defaultIncludeSubfolders());
         auto* well = child<PLYColourWell>(&prefs, "generalColourWell");
         QTest::mouseClick(well, Qt::LeftButton);
-        ASSERT_NE(well->picker(), nullptr);
-        well->picker()->setCurrentColor(QColor(20, 40, 60));
-        well->picker()->accept();
+        auto* panel = prefs.findChild<QColorDialog*>();
+        ASSERT_NE(panel, nullptr);
+        panel->setCurrentColor(QColor(20, 40, 60));
         EXPECT_EQ(PLYDefaults::defaultBackgroundColour(), QColor(20, 40, 60));
         EXPECT_FALSE(child<QCheckBox>(&prefs, "generalAutoUpdateButton")->isEnabled());
     }

@@ -1,13 +1,18 @@
 #include "PLYCoreManager.h"
+#include "PLYLibraryFiles.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYSourceDirectory.h"
 #include "PLYTestEnvironment.h"
 #include "PLYWebServiceGateway.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -164,4 +169,43 @@ TEST_F(CoreManagerTest, RemoteDeletionAnnouncesWhateverTheResult) {
     post->setRemoteIdentifier(QStringLiteral("r"));
     core()->deletePost(post);
     EXPECT_EQ(core()->store()->currentAccount()->currentPosts().size(), 1) << "no service: a published post stays";
+}
+
+TEST_F(CoreManagerTest, DeletedPostsReleaseTheirLocations) {
+    core()->startManager();
+    auto store = core()->store();
+    store->signInUser(QStringLiteral("a@b.c"));
+    QList<std::shared_ptr<PLYPersistantPost>> posts;
+    for (const QString& name : {QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")}) {
+        auto manager = core()->postManagerEmpty();
+        ASSERT_TRUE(manager->createNewPostWithTtitle(name));
+        manager->setWatchLocation(QUrl::fromLocalFile(PLYTestEnvironment::makeTempDirectory(name)));
+        posts << manager->representedPost();
+    }
+    const QString one = posts[0]->sourceLocations().first(), two = posts[1]->sourceLocations().first();
+    posts[1]->addSourceLocation(one);  // Two uses One's location as well
+    ASSERT_TRUE(store->save());
+    const QString oneFile = store->sourceForIdentifier(one)->filePath();
+    const QString threeFile = store->sourceForIdentifier(posts[2]->sourceLocations().first())->filePath();
+
+    core()->deletePost(posts[0]);
+    ASSERT_TRUE(store->sourceForIdentifier(one)) << "Two still uses it";
+    EXPECT_TRUE(store->sourceForIdentifier(one)->isWatching());
+    core()->deletePost(posts[1]);
+    EXPECT_FALSE(store->sourceForIdentifier(one));
+    EXPECT_FALSE(store->sourceForIdentifier(two));
+    EXPECT_FALSE(QFileInfo::exists(oneFile));
+    EXPECT_FALSE(QFileInfo::exists(PLYLibraryFiles::lastGoodPath(oneFile)));
+
+    // A location left behind by a post deleted earlier is neither watched nor written again.
+    ASSERT_TRUE(QDir(posts[2]->folderPath()).removeRecursively());
+    const QDateTime written = QFileInfo(threeFile).lastModified();
+    PLYCoreManager::resetGlobalManager(root);
+    core()->startManager();
+    auto left = core()->store()->sourceForIdentifier(posts[2]->sourceLocations().first());
+    ASSERT_TRUE(left);
+    EXPECT_FALSE(left->isWatching());
+    core()->store()->signInUser(QStringLiteral("a@b.c"));
+    ASSERT_TRUE(core()->store()->save());
+    EXPECT_EQ(QFileInfo(threeFile).lastModified(), written);
 }

@@ -62,6 +62,21 @@ TEST_F(PostManagerTest, NewPostNeedsASignedInAccountAndGetsOneStackedSection) {
     EXPECT_EQ(layoutManager->postManager(), manager);
 }
 
+TEST_F(PostManagerTest, LayoutManagersComeOnlyFromTheRegisteredMaker) {
+    store->signInUser(QStringLiteral("a@b.c"));
+    auto manager = PLYCoreManager::globalManager()->postManagerEmpty();
+    ASSERT_TRUE(manager->createNewPostWithTtitle(QStringLiteral("Trip")));
+    // The layout layer has not registered: the post is there, without a layout manager.
+    PLYPostManager::setLayoutManagerMaker({});
+    EXPECT_FALSE(manager->layoutManager());
+    PLYLayoutManager::install();
+    PLYLayoutManager::install();
+    auto layoutManager = manager->layoutManager();
+    ASSERT_TRUE(layoutManager);
+    EXPECT_EQ(layoutManager->postManager(), manager);
+    EXPECT_EQ(layoutManager->representedLayout(), manager->representedPost()->layout());
+}
+
 TEST_F(PostManagerTest, WatchLocationIsMadeOnceThenMoved) {
     store->signInUser(QStringLiteral("a@b.c"));
     auto manager = PLYCoreManager::globalManager()->postManagerEmpty();

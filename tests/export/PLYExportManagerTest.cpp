@@ -230,6 +230,11 @@ TEST_F(Export, ThePostBeingEditedIsWhatTheCoreManagerCallsCurrent) {
     fresh.exportCurrentVisibleLayout();
     EXPECT_EQ(scripted->refusals.size(), 1);
     EXPECT_EQ(scripted->widthQuestions, 0);
+    // The core manager hands out the export manager only once the export side registered it.
+    PLYCoreManager::setExportManagerProvider({});
+    EXPECT_EQ(PLYCoreManager::exportManager(), nullptr);
+    PLYExportManager::install();
+    PLYExportManager::install();
     EXPECT_EQ(PLYCoreManager::exportManager(), PLYExportManager::sharedManager());
 }
 

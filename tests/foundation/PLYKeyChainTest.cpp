@@ -46,14 +46,18 @@ TEST_P(KeyChain, SavesReadsUpdatesAndDeletes) {
     ASSERT_TRUE(PLYKeyChain::saveItem(QStringLiteral("bob@example.com"), "email", service));
     EXPECT_EQ(PLYKeyChain::itemForKey("email", service).toString(), QStringLiteral("bob@example.com"));
 
-    const QVariantMap structured{{"token", "abc"}, {"n", 3}, {"list", QStringList{"x", "y"}}};
-    ASSERT_TRUE(PLYKeyChain::saveItem(structured, "jwt", service));
-    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", service).toMap(), structured);
+    // Secrets are text: a structured value is refused and nothing is stored.
+    const QVariantMap structured{{"token", "abc"}, {"n", 3}};
+    EXPECT_FALSE(PLYKeyChain::saveItem(structured, "jwt", service, &error));
+    EXPECT_EQ(error.code, PLYKeyChain::ErrorParam);
+    EXPECT_FALSE(PLYKeyChain::itemForKey("jwt", service).isValid());
+    const QString token = QStringLiteral("eyJ\u00e9.\u6771\u4eac.sig");
+    ASSERT_TRUE(PLYKeyChain::saveItem(token, "jwt", service));
 
     error = {};
     ASSERT_TRUE(PLYKeyChain::deleteItemForKey("email", service, &error));
     EXPECT_FALSE(PLYKeyChain::itemForKey("email", service).isValid());
-    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", service).toMap(), structured);  // other keys untouched
+    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", service).toString(), token);  // other keys untouched
 }
 
 TEST_P(KeyChain, DeletingAMissingItemReportsNotFound) {
@@ -128,4 +132,61 @@ TEST(KeyChainFallback, WarnsOnceAndNeverLogsTheSecret) {
     PLYKeyChain::resetForTesting(false);
     EXPECT_EQ(warnings.size(), 1);
     EXPECT_FALSE(secretLogged);
+}
+
+TEST_P(KeyChain, ItemsOfTheEarlierArchivedFormAreReadThenReplacedByText) {
+    ASSERT_TRUE(PLYKeyChain::storeRawSecretForTesting(PLYKeyChain::archive(QStringLiteral("old-p\u00e4ss")), "password", service));
+    ASSERT_TRUE(PLYKeyChain::storeRawSecretForTesting(PLYKeyChain::archive(QByteArray("old-token")), "jwt", service));
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", service).toString(), QStringLiteral("old-p\u00e4ss"));
+    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", service).toString(), QStringLiteral("old-token"));
+
+    ASSERT_TRUE(PLYKeyChain::saveItem(QStringLiteral("new-pass"), "password", service));
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", service).toString(), QStringLiteral("new-pass"));
+    ASSERT_TRUE(PLYKeyChain::deleteItemForKey("password", service));
+    EXPECT_FALSE(PLYKeyChain::itemForKey("password", service).isValid()) << "the archived item outlived its replacement";
+    ASSERT_TRUE(PLYKeyChain::deleteItemForKey("jwt", service)) << "an archived item alone is deleted too";
+    EXPECT_FALSE(PLYKeyChain::itemForKey("jwt", service).isValid());
+
+    // A secret that looks like an archive is kept as the text it is.
+    const QString lookalike = QString::fromLatin1(PLYKeyChain::archive(QStringLiteral("x")));
+    ASSERT_TRUE(PLYKeyChain::saveItem(lookalike, "password", service));
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", service).toString(), lookalike);
+}
+
+// The earlier items' decoder over a fixed corpus of malformed stored bytes: each is refused with
+// code 21 or read as text; none crashes or allocates what a stored length claims.
+TEST(KeyChainDecoder, MalformedArchivesAreRefused) {
+    auto b64 = [](const QByteArray& raw) { return raw.toBase64(); };
+    const QList<QByteArray> corpus = {
+        {},
+        "not base64 at all!",
+        b64(QByteArray("\x00\x00\x00\x0a\x00\x7f\xff\xff", 8)),                              // cut short
+        b64(QByteArray("\x00\x00\x00\x0a\x00\x7f\xff\xff\xfe\x00\x41\x00\x42", 13)),        // 13 bytes claiming 2 GB
+        b64(QByteArray("\x00\x00\x00\x0a\x00\x00\x00\x00\x03\x00\x41\x00", 12)),            // odd UTF-16 length
+        b64(QByteArray("\x00\x00\x00\x0c\x00\xff\xff\xff\xf0", 9) + "abc"),                 // byte array, huge length
+        b64(QByteArray("\x00\x01\x00\x00\x00\x00\x00\x00\x04user", 13)),                    // a user type by name
+        PLYKeyChain::archive(QVariantMap{{"k", "v"}}),
+        PLYKeyChain::archive(QStringList{"a", "b"}),
+        PLYKeyChain::archive(42),
+        PLYKeyChain::archive(QStringLiteral("x")) + "AAAA",                                  // trailing bytes
+        QByteArray(PLYKeyChain::MaxSecretBytes * 3, 'A'),
+    };
+    for (int i = 0; i < corpus.size(); ++i) {
+        PLYError error;
+        EXPECT_FALSE(PLYKeyChain::unarchive(corpus[i], &error).isValid()) << "case " << i;
+        EXPECT_EQ(error.code, PLYKeyChain::ErrorUnarchive) << "case " << i;
+    }
+    const QByteArray valid = PLYKeyChain::archive(QStringLiteral("p\u00e4ssword"));
+    EXPECT_EQ(PLYKeyChain::unarchive(valid).toString(), QStringLiteral("p\u00e4ssword"));
+    QByteArray raw = QByteArray::fromBase64(valid);
+    quint32 seed = 99;
+    for (int i = 0; i < 500; ++i) {
+        QByteArray bytes = raw.left(raw.size() - i % 3);
+        seed = seed * 1103515245u + 12345u;
+        bytes[int((seed >> 8) % quint32(bytes.size()))] = char(seed >> 24);
+        const QVariant value = PLYKeyChain::unarchive(bytes.toBase64());
+        if (value.isValid()) {
+            EXPECT_EQ(value.typeId(), QMetaType::QString);
+        }
+    }
 }

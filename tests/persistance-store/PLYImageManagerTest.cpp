@@ -144,6 +144,7 @@ TEST_F(ImageManagerTest, AfterARestartNoImageStaysPending) {
     auto store = PLYPersistantStore::create(root);
     store->setUp(false);
     auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+    post->layout()->add_sections()->mutable_stacked();
     ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("one.jpg")), 500, 400));
     ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("two.jpg"))));
     auto location = store->startWatchingPath(folder, {});
@@ -199,12 +200,17 @@ TEST_F(ImageManagerTest, ARenditionCutShortIsMadeAgainAndNoTemporaryFileStays) {
     const QDir folder = QFileInfo(cache->exportPathForIdentifier(im->identifier())).dir();
     EXPECT_EQ(folder.entryList(QDir::Files).size(), 2) << folder.entryList(QDir::Files).join(u' ').toStdString();
 
-    // What a system crash can leave of a rendition that was never synced to disk.
+    // What a system crash can leave of a rendition that was never synced to disk, and the
+    // temporary file of a rendition whose job was killed.
     QFile cut(cache->exportPathForIdentifier(im->identifier()));
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
     cut.close();
+    QFile leftover(cache->exportPathForIdentifier(im->identifier()) + QStringLiteral(".aB3xY9"));
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
     EXPECT_FALSE(cache->hasRenditions(im->identifier()));
     cache->requestRenditions(im);
     ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
     EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(640, 480));
+    EXPECT_EQ(folder.entryList(QDir::Files).size(), 2) << folder.entryList(QDir::Files).join(u' ').toStdString();
 }

@@ -1,4 +1,5 @@
 #include "PLYCoreManager.h"
+#include "PLYLog.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
@@ -12,6 +13,8 @@
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -118,10 +121,12 @@ TEST(PLYPersistantStore, CorruptFilesAreSkippedAndLeftUntouched) {
     {
         auto store = freshStore(root);
         auto account = store->signInUser(QStringLiteral("a@b.c"));
-        auto good = account->createNewPost(QStringLiteral("Good"));
-        auto bad = account->createNewPost(QStringLiteral("Bad"));
-        auto badLayout = account->createNewPost(QStringLiteral("Bad layout"));
+        for (const QString& name : {QStringLiteral("Good"), QStringLiteral("Bad"), QStringLiteral("Bad layout")})
+            account->createNewPost(name)->layout()->add_sections()->mutable_stacked();
+        auto bad = account->currentPosts().at(1);
+        auto badLayout = account->currentPosts().at(2);
         auto other = store->signInUser(QStringLiteral("other@b.c"));
+        other->createNewPost(QStringLiteral("Other's"))->layout()->add_sections()->mutable_stacked();
         ASSERT_TRUE(store->save());
         store->signInUser(QStringLiteral("a@b.c"));
         ASSERT_TRUE(store->save());
@@ -142,21 +147,38 @@ TEST(PLYPersistantStore, CorruptFilesAreSkippedAndLeftUntouched) {
     }
     const QByteArray badLayoutBytes = readAll(QDir(badLayoutFolder).filePath(QStringLiteral("layout")));
 
+    // The last good copy of the account's info file is damaged as well: only the folder is left.
+    ASSERT_TRUE(QFile::remove(badAccountInfo + QStringLiteral(".last-good")));
+    QStringList logged;
+    const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) { logged << line; });
     auto store = freshStore(root);
-    EXPECT_EQ(store->accounts().size(), 1) << "the account with a damaged info file is skipped";
+    PLYLog::removeObserver(token);
+    for (const QString& path : {badPostInfo, badAccountInfo, QDir(badLayoutFolder).filePath(QStringLiteral("layout"))})
+        EXPECT_TRUE(std::any_of(logged.cbegin(), logged.cend(), [&](const QString& l) { return l.contains(path); }))
+            << "no log line names " << path.toStdString();
+    ASSERT_EQ(store->accounts().size(), 2) << "the account with a damaged info file is recovered from its folder";
     auto account = store->signInUser(QStringLiteral("a@b.c"));
     ASSERT_EQ(account->currentPosts().size(), 1);
     EXPECT_EQ(account->currentPosts().first()->name(), QStringLiteral("Good"));
     ASSERT_TRUE(store->save());
     EXPECT_EQ(readAll(badPostInfo), garbage);
-    EXPECT_EQ(readAll(badAccountInfo), garbage);
+    EXPECT_EQ(readAll(badAccountInfo + QStringLiteral(".damaged")), garbage) << "the damaged file is kept aside";
     EXPECT_EQ(readAll(QDir(badLayoutFolder).filePath(QStringLiteral("layout"))), badLayoutBytes);
+
+    // Signing in again takes the recovered account over, with its post: no second account.
+    auto recovered = store->signInUser(QStringLiteral("other@b.c"));
+    EXPECT_EQ(store->accounts().size(), 2);
+    ASSERT_EQ(recovered->currentPosts().size(), 1);
+    EXPECT_EQ(recovered->currentPosts().first()->name(), QStringLiteral("Other's"));
+    EXPECT_EQ(freshStore(root)->signInUser(QStringLiteral("other@b.c"))->currentPosts().size(), 1)
+        << "the taken-over account was written back";
 }
 
 TEST(PLYPersistantStore, UpdatedDateMovesOnlyWhenASaveChangesThePost) {
     const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("store"));
     auto store = freshStore(root);
     auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+    post->layout()->add_sections()->mutable_stacked();
     ASSERT_TRUE(post->save());
     const QDateTime first = post->updatedDate();
     QThread::msleep(20);

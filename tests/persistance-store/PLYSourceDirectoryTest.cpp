@@ -1,6 +1,8 @@
 #include "PLYImageManager.h"
 #include "PLYImageMetaReader.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPropertyList.h"
 #include "PLYSourceDirectory.h"
@@ -15,7 +17,11 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +74,10 @@ protected:
 
     void startWatching(bool includeSubFolders = true) {
         location = store->startWatchingPath(watched, {});
+        // A post uses the location, so that it is watched again after a restart.
+        auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+        post->layout()->add_sections()->mutable_stacked();
+        post->addSourceLocation(location->identifier());
         location->setFolderLocation(true);
         location->setIncludeSubFolders(includeSubFolders);
         location->addDelegate(&delegate);
@@ -347,4 +357,128 @@ TEST_F(SourceDirectoryTest, ImageHelpers) {
     EXPECT_EQ(image.galleryDisplayFrameForLongestEdge(100), QSizeF(100, 50));
     EXPECT_EQ(image.aspectRatio().preset(), 9);  // 2:1
     EXPECT_FALSE(image.creationDate().isValid());
+}
+
+namespace {
+quint64 inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+}  // namespace
+
+TEST_F(SourceDirectoryTest, RenamedAndRestoredFilesKeepTheirRenditions) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString id = imageAt(a)->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(id) && !cache->isPending(id); }));
+    const quint64 rendition = inodeOf(cache->exportPathForIdentifier(id));
+
+    const QString renamed = QDir(watched).filePath(QStringLiteral("renamed.jpg"));
+    ASSERT_TRUE(QFile::rename(a, renamed));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(renamed) != nullptr; }));
+    const QString away = QDir(staging).filePath(QStringLiteral("trash.jpg"));
+    ASSERT_TRUE(QFile::rename(renamed, away));
+    ASSERT_TRUE(waitUntil([&] { return location->imageForIdentifier(id)->fileDeleted(); }));
+    ASSERT_TRUE(QFile::rename(away, renamed));
+    ASSERT_TRUE(waitUntil([&] { return !location->imageForIdentifier(id)->fileDeleted(); }));
+    cache->waitForDone();
+    EXPECT_EQ(delegate.updated.count(id), 2) << "the rename and the return are announced";
+    EXPECT_EQ(inodeOf(cache->exportPathForIdentifier(id)), rendition) << "the renditions were made again";
+}
+
+TEST_F(SourceDirectoryTest, ADamagedLocationFileIsRecoveredAndAFolderWatchedAgainKeepsItsIdentifiers) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    const QString id = imageAt(a)->identifier(), file = location->filePath(), locationId = location->identifier();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+    {
+        QFile damaged(file);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("<?xml version=\"1.0\"?><plist><dict><key>identifier</key><str");
+    }
+    store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location) << "the last good copy was not used";
+    EXPECT_TRUE(location->imageForIdentifier(id));
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral(".damaged")));
+    EXPECT_TRUE(PLYPropertyList::readFile(file, nullptr));
+
+    // The same folder watched again, by a new location, keeps the identifiers layouts use.
+    auto again = store->startWatchingPath(watched, {});
+    again->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return again->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_EQ(again->watchedImages().keys(), QStringList{id});
+}
+
+TEST_F(SourceDirectoryTest, IdentifiersFromDiskNeverBecomePathsOutsideTheCache) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QString file = QDir(store->locationsDirectory()).filePath(QStringLiteral("LOC-1.plylocation"));
+    QVariantList images;
+    for (const char* id : {"../../../escape", "/etc/x", ".hidden", "GOOD-1"})
+        images << QVariantMap{{QStringLiteral("identifier"), QString::fromLatin1(id)}, {QStringLiteral("path"), a}};
+    ASSERT_TRUE(PLYPropertyList::writeFile(file, {{QStringLiteral("identifier"), QStringLiteral("LOC-1")},
+                                                  {QStringLiteral("location"), watched}, {QStringLiteral("images"), images}}));
+    ASSERT_TRUE(PLYPropertyList::writeFile(QDir(store->locationsDirectory()).filePath(QStringLiteral("x.plylocation")),
+                                           {{QStringLiteral("identifier"), QStringLiteral("../x")}, {QStringLiteral("location"), watched}}));
+    store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    ASSERT_EQ(store->sourceLocations().size(), 1);
+    EXPECT_EQ(store->sourceForIdentifier(QStringLiteral("LOC-1"))->watchedImages().keys(), QStringList{QStringLiteral("GOOD-1")});
+
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    const QString outside = QDir(cache->cacheDirectory()).filePath(QStringLiteral("../escape"));
+    cache->requestRenditions(std::make_shared<PLYSourceImage>(QStringLiteral("../escape"), a, nullptr));
+    cache->waitForDone();
+    EXPECT_FALSE(QFileInfo::exists(outside));
+    EXPECT_TRUE(cache->exportPathForIdentifier(QStringLiteral("..")).isEmpty());
+    EXPECT_TRUE(cache->exportDataForIdentifier(QStringLiteral("../../etc/passwd")).isEmpty());
+}
+
+TEST_F(SourceDirectoryTest, AnUnmountedVolumeIsMissingAndPickedUpWhenMountedAgain) {
+    const QString volume = PLYTestEnvironment::makeTempDirectory(QStringLiteral("volume"));
+    const QString mountPoint = PLYTestEnvironment::makeTempDirectory(QStringLiteral("mnt"));
+    if (::mount("tmpfs", QFile::encodeName(volume).constData(), "tmpfs", 0, "size=16m") != 0)
+        GTEST_SKIP() << "mounting needs CAP_SYS_ADMIN: " << strerror(errno);
+    struct Unmount {
+        QByteArray a, b;
+        ~Unmount() {
+            ::umount2(a.constData(), MNT_DETACH);
+            ::umount2(b.constData(), MNT_DETACH);
+        }
+    } unmount{QFile::encodeName(mountPoint), QFile::encodeName(volume)};
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(volume).filePath(QStringLiteral("a.jpg")), 64, 48));
+    ASSERT_TRUE(QDir().mkpath(QDir(volume).filePath(QStringLiteral("Sub"))));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(volume).filePath(QStringLiteral("Sub/b.jpg")), 64, 48));
+    auto bind = [&] { return ::mount(unmount.b.constData(), unmount.a.constData(), nullptr, MS_BIND, nullptr) == 0; };
+    ASSERT_TRUE(bind());
+
+    // One location is the volume's mount point, another a folder on the volume.
+    watched = mountPoint;
+    startWatching();
+    auto sub = store->startWatchingPath(QDir(mountPoint).filePath(QStringLiteral("Sub")), {});
+    sub->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return sub->state() == PLYSourceDirectory::Ready; }));
+    const QString id = imageAt(QDir(mountPoint).filePath(QStringLiteral("a.jpg")))->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(id) && !cache->isPending(id); }));
+    cache->waitForDone();
+    const quint64 rendition = inodeOf(cache->exportPathForIdentifier(id));
+
+    ASSERT_EQ(::umount2(unmount.a.constData(), 0), 0) << strerror(errno);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing && sub->state() == PLYSourceDirectory::Missing; }));
+    EXPECT_TRUE(location->imageForIdentifier(id)->fileDeleted());
+    EXPECT_TRUE(delegate.deleted.isEmpty()) << "an unmounted volume is not a deleted photo";
+
+    ASSERT_TRUE(bind());
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && sub->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_FALSE(location->imageForIdentifier(id)->fileDeleted());
+    EXPECT_EQ(location->watchedImages().size(), 2);
+    EXPECT_EQ(sub->watchedImages().size(), 1);
+    cache->waitForDone();
+    EXPECT_EQ(inodeOf(cache->exportPathForIdentifier(id)), rendition) << "the returning photos were decoded again";
 }

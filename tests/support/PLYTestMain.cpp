@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AppDelegate.h"
 #include "PLYLog.h"
 #include "PLYUserDefaults.h"
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
     logOptions.terminal = qEnvironmentVariable("PELLORY_TEST_LOG") == QLatin1String("1");
     logOptions.fileDirectory = r + QStringLiteral("/logs");
     PLYLog::install(logOptions);
+    // The registrations the application makes at start-up, so that lower layers work as they do there.
+    AppDelegate::registerLayerServices();
 
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

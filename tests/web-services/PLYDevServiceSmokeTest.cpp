@@ -94,6 +94,14 @@ TEST_F(DevServiceSmokeTest, SignUpLogInAndPublishAPostThatBuildsAndIsAnnounced) 
     EXPECT_EQ(revision.value("pending").toStringList(), QStringList{"img-1"});
     EXPECT_EQ(revision.value("blob_hash").toString(), QString::fromLatin1(blob));
 
+    // The service never builds while an image is pending.
+    const QString createdId = postCreated.body.toMap().value("post").toMap().value("id").toString();
+    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    Request notYet;
+    notYet.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({"posts", createdId, "live-revision"});
+    EXPECT_EQ(exchange(notYet).status, 404);
+    EXPECT_EQ(frames.size(), 1) << "no revision_active yet";
+
     const Response uploaded = exchange(post({"images"}, {{"image", QVariantMap{{"post_revision_id", revision.value("id")},
         {"ref_id", "img-1"}, {"name", "a.jpg"}, {"keywords", QVariantList()}, {"blob", QString::fromLatin1(QByteArray("jpeg").toBase64())}}}}, true));
     ASSERT_TRUE(uploaded.isGood());
@@ -106,6 +114,21 @@ TEST_F(DevServiceSmokeTest, SignUpLogInAndPublishAPostThatBuildsAndIsAnnounced) 
     live.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({"posts", postId, "live-revision"});
     EXPECT_TRUE(exchange(live).isGood());
     channel.close();
+
+    // Post identifiers the account does not have answer "the post no longer exists" (301).
+    for (const QString& unknown : {QStringLiteral("999999"), QStringLiteral("abc")}) {
+        Request get;
+        get.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({"posts", unknown});
+        Request remove = get;
+        remove.method = "DELETE";
+        Request pending;
+        pending.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({"posts", unknown, "pending-revision"});
+        for (const Response& answer : {exchange(get), exchange(remove), exchange(pending),
+                                       exchange(post({"posts", unknown, "clean"}, {{"ok", ""}}, true))}) {
+            EXPECT_EQ(answer.status, 404);
+            EXPECT_EQ(answer.body.toMap().value("code").toInt(), 301);
+        }
+    }
 }
 
 TEST(DevServiceLayoutRefs, FindsImagesInNestedContainersOnce) {

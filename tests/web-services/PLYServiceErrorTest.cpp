@@ -28,7 +28,10 @@ TEST_F(ServiceErrorTest, MissingMessagesComeFromTheBundledMap) {
     EXPECT_EQ(own.info().value("status").toInt(), 3);
     EXPECT_TRUE(own.description().contains("code=5, error='Own words'"));
 
-    for (qint64 code : {0, 301, 501, 502, 10000}) EXPECT_FALSE(PLYServiceError::errorMessageForCode(code).isEmpty()) << code;
+    // The sign-in window shows the messages of the sign-in codes too.
+    for (qint64 code : {0, 1, 2, 100, 301, 501, 502, 10000})
+        EXPECT_FALSE(PLYServiceError::errorMessageForCode(code).isEmpty()) << code;
+    EXPECT_EQ(PLYServiceError::serviceErrorWithDictionary(parse(R"({"code": 1})")).error(), "Incorrect password.");
 }
 
 TEST_F(ServiceErrorTest, NullErrorAndEmptyBodyFallBackToCodeZero) {

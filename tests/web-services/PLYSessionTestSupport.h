@@ -153,6 +153,7 @@ public:
     struct Attempt {
         bool signIn = true;
         QString email, password;
+        bool closeWithoutAnswer = false;  // the window goes away by other means than its buttons
     };
     QList<Attempt> attempts;  // tried in turn; the prompt is cancelled when they run out
     QStringList prompts;      // "title|email" per showing
@@ -170,6 +171,10 @@ public:
         if (auto hook = std::exchange(whenSignInPromptOpens, {})) hook();
         while (m_open) {
             const Attempt attempt = attempts.isEmpty() ? Attempt{false, {}, {}} : attempts.takeFirst();
+            if (attempt.closeWithoutAnswer) {
+                m_open = false;
+                return;
+            }
             const qsizetype answered = results.size();
             handler(attempt.signIn, attempt.email, attempt.password);
             // Modal: the service answers while the prompt runs.

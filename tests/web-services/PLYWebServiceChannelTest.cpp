@@ -4,6 +4,7 @@
 #include "PLYWebServiceHostRealTimeDelegate.h"
 #include "PLYWebServiceTestSupport.h"
 
+#include <QUrlQuery>
 #include <QWebSocket>
 
 namespace {
@@ -150,6 +151,55 @@ TEST_F(WebServiceChannelTest, ClearingTheKeysClosesAnOpenSocketButLeavesAConnect
     host()->clearStoredKeys();
     EXPECT_FALSE(host()->webSocket());
     EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.channelClientCount() == 0; }));
+}
+
+TEST_F(WebServiceChannelTest, ANewTokenOpensANewSocketSoAnotherUserNeverRidesOnTheOldOne) {
+    accountId = "42";
+    signIn("tok-ada");
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:42"; }));
+    QWebSocket* first = host()->webSocket();
+
+    // Another user signs in: the socket opened with the first token is not reused.
+    accountId = "77";
+    signIn("tok-bo");
+    EXPECT_NE(host()->webSocket(), first);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:77"; }));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.channelClientCount() == 1; }));
+    EXPECT_EQ(QUrlQuery(service.channelRequestUrls().last()).queryItemValue("token"), "tok-bo");
+    EXPECT_EQ(service.push("account:42", "revision_active", {{"post", 1}}), 0) << "nobody listens on the old topic";
+    // Every join went out as a data frame, never as text.
+    ASSERT_EQ(joins().size(), 2);
+    EXPECT_EQ(service.channelMessagesBinary(), (QList<bool>{true, true}));
+
+    // Numbers beyond 64 bits name no post, and are never converted.
+    auto delegate = std::make_shared<RecordingDelegate>();
+    host()->addMessageDelegate(delegate, 9.3e18);
+    host()->addMessageDelegate(delegate, 1e300);
+    EXPECT_EQ(host()->messageDelegateCount(9.3e18), 0);
+    host()->addMessageDelegate(delegate, 17);
+    service.push("account:77", "revision_active", {{"post", 1e20}});
+    service.push("account:77", "revision_active", {{"post", -9.3e18}});
+    service.push("account:77", "revision_active", {{"post", 17}});
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return delegate->received.size() == 1; }));
+    PLYTestEnvironment::waitUntil([] { return false; }, 30);
+    EXPECT_EQ(delegate->received.size(), 1);
+}
+
+TEST_F(WebServiceChannelTest, AMessagePastTheSizeBoundIsNeverReadAndLogLinesStayShort) {
+    PLYWebServiceChannel::setMaximumIncomingMessageSize(8 * 1024);
+    accountId = "42";
+    signIn();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:42"; }));
+    auto delegate = std::make_shared<RecordingDelegate>();
+    host()->addMessageDelegate(delegate, 17);
+    // A readable one, longer than a log line shows.
+    service.push("account:42", "html_prep", {{"post", 17}, {"html", QString(5000, 'h')}});
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return delegate->received.size() == 1; }));
+    service.push("account:42", "html_prep", {{"post", 17}, {"html", QString(20000, 'x')}});
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return !host()->socketConnected(); })) << "the channel refuses it";
+    EXPECT_EQ(delegate->received.size(), 1);
+    PLYWebServiceChannel::setMaximumIncomingMessageSize(1024 * 1024);
+    for (const QString& line : logLines) EXPECT_LT(line.size(), 2600) << line.left(80).toStdString();
 }
 
 TEST_F(WebServiceChannelTest, OnlyTheEnvironmentInUseOpensItsChannel) {

@@ -56,6 +56,20 @@ TEST_F(WebServiceHostTest, CustomHostReadsItsSettingsOnEveryUseWithAndWithoutHtt
     PLYWebServiceHost::setCustomPort("8080");
     EXPECT_EQ(custom->serviceApiURL().toString(), "http://blog.example.org:8080/api");
     EXPECT_EQ(custom->socketURL().scheme(), "ws");
+
+    // A port that is no port is refused where it is stored: the probe (which reads port()) and
+    // the addresses keep agreeing.
+    for (const char* bad : {"99999", "0", "-1", "80a", "８０", "65536"}) {
+        EXPECT_FALSE(PLYWebServiceHost::setCustomPort(bad)) << bad;
+        EXPECT_EQ(custom->port(), "8080") << bad;
+        EXPECT_EQ(custom->serviceURL().port(), 8080) << bad;
+    }
+    // One stored before ports were checked reads as no port, alike in both.
+    PLYUserDefaults::standardUserDefaults().setString("70000", PLYWebServiceHost::kCustomPortKey);
+    EXPECT_EQ(custom->port(), "80");
+    EXPECT_EQ(custom->serviceURL().port(-1) == -1 ? 80 : custom->serviceURL().port(), custom->port().toInt());
+    EXPECT_TRUE(PLYWebServiceHost::setCustomPort(""));
+    EXPECT_EQ(custom->port(), "80");
 }
 
 TEST_F(WebServiceHostTest, UnknownTypeSelectsCustomAndSwitchingPostsTheChangeNotification) {

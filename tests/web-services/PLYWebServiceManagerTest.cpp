@@ -5,6 +5,7 @@
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServicePublisher.h"
 #include "PLYWebServiceUser.h"
+#include "PelloryServices.h"
 
 namespace {
 
@@ -157,13 +158,16 @@ TEST_F(PLYWebServiceManagerTest, RefusedOperationsAnswerNoLogTheStateAndStoreNot
 
 // ---- Version gate ----
 
-TEST_F(PLYWebServiceManagerTest, VersionComparisonTakesMissingPartsAsZero) {
+TEST_F(PLYWebServiceManagerTest, VersionComparisonRunsOverTheApplicationsComponents) {
     EXPECT_FALSE(M::isVersionSupported("2.0", "1.9.9"));
     EXPECT_TRUE(M::isVersionSupported("1.9.0", "1.9.0"));
     EXPECT_TRUE(M::isVersionSupported("1.4.0", "1.10.0"));
     EXPECT_FALSE(M::isVersionSupported("1.4.0", "1.3.9"));
-    EXPECT_TRUE(M::isVersionSupported("2", "2.0.1"));
-    EXPECT_FALSE(M::isVersionSupported("2.0.1", "2"));
+    EXPECT_TRUE(M::isVersionSupported("2", "2.0.1")) << "a component the service lacks counts as 0";
+    EXPECT_FALSE(M::isVersionSupported("2", "1.9"));
+    // Components the application lacks never refuse it.
+    EXPECT_TRUE(M::isVersionSupported("1.4.0.1", "1.4.0"));
+    EXPECT_TRUE(M::isVersionSupported("2.0.1", "2"));
     EXPECT_TRUE(M::isVersionSupported("1.0", ""));
 }
 
@@ -344,22 +348,24 @@ TEST_F(PLYWebServiceManagerTest, ThePromptShowingWhenTheRoadReturnsServesTheNewE
     EXPECT_EQ(host()->jwt(), script.validToken);
 }
 
-TEST_F(PLYWebServiceManagerTest, AServiceRefusingEveryFreshTokenDoesNotLoopSigningIn) {
+TEST_F(PLYWebServiceManagerTest, AServiceRefusingEveryFreshTokenIsAskedAgainAfterGrowingWaitsNeverInATightLoop) {
     host()->setEmail(script.email, true);
     host()->setPassword(script.password, true);
     host()->setJWT(script.validToken);
     service.setHandler("GET", "/api/me", [](const PLYFakeRequest&) { return PLYErrorReply(401, 10000, "Expired."); });
     start();
-    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("POST", "/api/log-in").size() == 2; }));
-    ASSERT_TRUE(reach(M::StateRefreshingAuth));
-    PLYTestEnvironment::waitUntil([] { return false; }, 200);
-    EXPECT_EQ(service.requestsMatching("POST", "/api/log-in").size(), 2) << "one resumption, then it waits";
-    EXPECT_EQ(manager()->currentStateName(), M::StateRefreshingAuth);
-    EXPECT_TRUE(logged("The service refused a token it had just issued"));
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("POST", "/api/log-in").size() >= 4; }));
+    QStringList waits;
+    for (const QString& line : logLines)
+        if (line.contains("The service refused a token it had just issued; trying again in"))
+            waits << line.section("again in ", 1).section(' ', 0, 0);
+    ASSERT_GE(waits.size(), 2);
+    EXPECT_EQ(waits.mid(0, 2), QStringList({"0.02", "0.04"}));
+    // Each log-in is followed by one resumption, never by a burst of them.
+    EXPECT_LE(service.requestsMatching("GET", "/api/me").size(), service.requestsMatching("POST", "/api/log-in").size() + 1);
 
-    // The next refresh takes it on again; once the service accepts the token, the road ends in IDLE.
+    // Once the service takes the tokens again, the session gets there by itself.
     PLYInstallSessionRoutes(service, script);
-    ASSERT_TRUE(manager()->refreshInfo());
     ASSERT_TRUE(reach(M::StateIdle));
 }
 
@@ -562,12 +568,214 @@ TEST_F(PLYWebServiceManagerTest, RarelyFiredEventsMoveTheMachineAsListed) {
     ASSERT_TRUE(reach(M::StateIdle));
     ASSERT_TRUE(manager()->deletePublisher());
     const qsizetype logins = service.requestsMatching("POST", "/api/log-in").size();
+    script.userDelayMs = 300;
     ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));  // signs in again with what is stored
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return service.requestsMatching("POST", "/api/log-in").size() > logins; }));
-    PLYTestEnvironment::waitUntil([] { return false; }, 50);
-    EXPECT_EQ(manager()->currentStateName(), M::StateRefreshingAuth) << "nothing to resume";
+    // Nothing was forwarded: the fresh token still never leaves the machine waiting there.
+    ASSERT_TRUE(reach(M::StateFetchingInfo));
+    EXPECT_EQ(history[history.lastIndexOf(M::StateFetchingInfo) - 1], M::StateRefreshingAuth);
+    script.userDelayMs = 0;
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(manager()->createPublisher(1, "ada", "y"));
+    ASSERT_TRUE(machine->fireEvent(M::EventRefreshAuth));
     ASSERT_TRUE(manager()->deletePublisher()) << "publisher work is taken on from re-authentication";
     ASSERT_TRUE(reach(M::StateIdle));
+}
+
+
+// ---- When the service misbehaves ----
+
+TEST_F(PLYWebServiceManagerTest, AServerFailureOnSignInNeverCountsAsWrongCredentials) {
+    host()->setEmail(script.email, true);
+    host()->setPassword(script.password, true);
+    // The stored-credentials log-in at start-up meets a 5xx, an error page and a 2xx without a token.
+    service.enqueueReply("POST", "/api/log-in", PLYErrorReply(503, 503, "Down for maintenance."));
+    service.enqueueReply("POST", "/api/log-in", PLYFakeReply::text(500, "<html><body>Oops</body></html>", "text/html"));
+    service.enqueueReply("POST", "/api/log-in", PLYFakeReply::json(200, QVariantMap{{"ok", true}}));
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(history.contains(M::StateNotAuthd));
+    const QString keychain = host()->keychainServiceName();
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", keychain).toString(), script.password);
+
+    // Re-authentication meets a 502: the stored password stays and the road goes round again.
+    script.validToken = "rotated";
+    service.enqueueReply("POST", "/api/log-in", PLYErrorReply(502, 0, "Bad gateway."));
+    const qsizetype mark = history.size();
+    ASSERT_TRUE(manager()->refreshInfo());
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return history.mid(mark).count(M::StateRefreshingAuth) == 2; }));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_TRUE(history.mid(mark).contains(M::StateCheckingConnection));
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", keychain).toString(), script.password);
+    EXPECT_EQ(host()->jwt(), script.validToken);
+    EXPECT_TRUE(presenter->prompts.isEmpty());
+
+    // On the wire: the version check and the log-in never carry a token, even while one is
+    // held, and the log-in body is {"user": {"email", "password"}} and nothing else.
+    const auto logins = service.requestsMatching("POST", "/api/log-in");
+    ASSERT_EQ(logins.size(), 6);
+    for (const auto& request : logins + service.requestsMatching("GET", "/core/supported")) {
+        EXPECT_TRUE(request.header("authorization").isEmpty()) << request.path.toStdString();
+    }
+    EXPECT_GE(service.requestsMatching("GET", "/core/supported").size(), 3);
+    for (const auto& request : logins) {
+        EXPECT_EQ(request.header("content-type"), "application/json");
+        EXPECT_EQ(request.json().toMap(), (QVariantMap{{"user", QVariantMap{{"email", script.email}, {"password", script.password}}}}));
+    }
+
+    // Only a refusal of the credentials counts as one.
+    PLYServiceError code1;
+    code1.setCode(PLYServiceError::CodeIncorrectPassword);
+    EXPECT_TRUE(M::isCredentialRefusal(422, code1));
+    EXPECT_TRUE(M::isCredentialRefusal(403, PLYServiceError()));
+    EXPECT_FALSE(M::isCredentialRefusal(500, code1));
+    EXPECT_FALSE(M::isCredentialRefusal(404, PLYServiceError()));
+}
+
+TEST_F(PLYWebServiceManagerTest, ASignInReplacesThePreviousUsersCredentialsAndTheLibraryFollowsTheSignedInUser) {
+    PLYWebServiceUser::setLocalPostCountProvider([this]() -> quint64 {
+        const auto account = store()->currentAccount();
+        return account ? quint64(account->currentPosts().size()) : 0;
+    });
+    // Ada was remembered on this machine; her library is open, with a post and its publisher.
+    host()->setEmail("ada@example.org", true);
+    auto ada = store()->signInUser("ada@example.org");
+    auto adasPost = ada->createNewPost("Ada's trip");
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount)) << "no password is stored";
+    ASSERT_TRUE(manager()->publisherForPost(adasPost));
+
+    // Bo signs in without "remember".
+    script.email = "bo@example.org";
+    script.password = "bo-pass";
+    script.firstName = "Bo";
+    ASSERT_TRUE(manager()->loginWithEmail("bo@example.org", "bo-pass", false));
+    ASSERT_TRUE(reach(M::StateIdle));
+    const QString keychain = host()->keychainServiceName();
+    EXPECT_FALSE(PLYKeyChain::itemForKey("email", keychain).isValid()) << "Ada's e-mail is not left beside Bo's token";
+    EXPECT_FALSE(PLYKeyChain::itemForKey("password", keychain).isValid());
+    EXPECT_EQ(PLYKeyChain::itemForKey("jwt", keychain).toString(), script.validToken);
+
+    // The library follows Bo before anything is written or published.
+    ASSERT_TRUE(store()->currentAccount());
+    EXPECT_EQ(store()->currentAccount()->email(), "bo@example.org");
+    EXPECT_EQ(store()->currentAccount()->firstName(), "Bo");
+    EXPECT_TRUE(ada->firstName().isEmpty()) << "Bo's names never go into Ada's account";
+    const QVariantMap usage = service.requestsMatching("PUT", "/api/me").value(0).json().toMap().value("user").toMap().value("app_usage").toMap();
+    EXPECT_EQ(usage.value("l_p_count").toInt(), 0) << "the usage report counts Bo's posts";
+    for (const auto& publisher : manager()->currentPublishers()) EXPECT_NE(publisher->localPost(), adasPost);
+    PLYWebServiceUser::setLocalPostCountProvider(nullptr);
+}
+
+TEST_F(PLYWebServiceManagerTest, ABrokenOrStalledTransferIsAFailureWhateverItsStatusLine) {
+    PelloryServices::setRequestTimeout(0.3);
+    host()->setJWT(script.validToken);
+    const QVariantMap user{{"id", 7}, {"f_name", "Ada"}, {"email", script.email}, {"verified", true}};
+    const PLYFakeReply good = PLYFakeReply::json(200, QVariantMap{{"data", user}});
+    service.enqueueReply("GET", "/api/me", PLYFakeReply::cut(good, 12));
+    service.enqueueReply("GET", "/api/me", PLYFakeReply::stalled(good, 12));
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    PelloryServices::setRequestTimeout(60);
+    EXPECT_FALSE(history.contains(M::StateNotVerified)) << "a verified user is not gated by half an answer";
+    EXPECT_GE(service.requestsMatching("GET", "/api/me").size(), 3);
+    const auto reports = service.requestsMatching("PUT", "/api/me");
+    ASSERT_FALSE(reports.isEmpty());
+    for (const auto& report : reports) EXPECT_EQ(report.json().toMap().value("user").toMap().value("id").toInt(), 7);
+}
+
+TEST_F(PLYWebServiceManagerTest, AnAnswerPastTheSizeBoundIsRefusedAndPayloadLogLinesStayReadable) {
+    const qint64 bound = PelloryServices::maximumResponseBodySize();
+    PelloryServices::setMaximumResponseBodySize(64 * 1024);
+    service.enqueueReply("GET", "/core/supported", PLYFakeReply::json(200, QVariantMap{{"version", "1.0.0"}, {"pad", QString(200000, 'x')}}));
+    // Within the bound, but longer than a log line shows.
+    service.enqueueReply("GET", "/core/supported", PLYFakeReply::json(200, QVariantMap{{"version", "1.0.0"}, {"pad", QString(30000, 'y')}}));
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    PelloryServices::setMaximumResponseBodySize(bound);
+    EXPECT_EQ(service.requestsMatching("GET", "/core/supported").size(), 2);
+    EXPECT_TRUE(logged("The response is larger than 65536 bytes"));
+    EXPECT_TRUE(logged("more characters)"));
+    for (const QString& line : logLines) EXPECT_LT(line.size(), 3000) << line.left(100).toStdString();
+}
+
+TEST_F(PLYWebServiceManagerTest, ASignUpAnsweredAfterTheSessionMovedKeepsTheNewAccount) {
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    service.setHandlerDelay("POST", "/api/user", 300);
+    ASSERT_TRUE(manager()->createUserAccountWithFirstName("Grace", "Hopper", "grace@example.org", "cobol"));
+    // One lost ping: the connection road runs again while the account is being made.
+    probe->setReachable(false);
+    probe->setReachable(true);
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(events.contains(M::EventCreatedAccount)) << "the answer came too late for its event";
+    const QString keychain = host()->keychainServiceName();
+    EXPECT_EQ(PLYKeyChain::itemForKey("email", keychain).toString(), "grace@example.org");
+    EXPECT_EQ(PLYKeyChain::itemForKey("password", keychain).toString(), "cobol");
+    EXPECT_EQ(host()->jwt(), "tok-new");
+    EXPECT_EQ(service.requestsMatching("POST", "/api/user").size(), 1);
+    EXPECT_EQ(manager()->remoteUser()->email(), "grace@example.org");
+}
+
+TEST_F(PLYWebServiceManagerTest, RefusedUpdatesReturnToIdleCarryingTheirError) {
+    host()->setJWT(script.validToken);
+    start();
+    ASSERT_TRUE(reach(M::StateIdle));
+    const qsizetype mark = history.size();
+    service.enqueueReply("PUT", "/api/me/account", PLYErrorReply(422, 422, "That is no host."));
+    ASSERT_TRUE(manager()->updateAccount("not a host"));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(lastInfo(M::EventUpdatedInfo).value("error").value<PLYServiceError>().code(), 422);
+    EXPECT_EQ(script.host, "blog.example.org");
+
+    service.enqueueReply("PUT", "/api/me/publisher", PLYFakeReply::text(500, "<html>Oops</html>", "text/html"));
+    ASSERT_TRUE(manager()->updatePublisher("", "", "Travel", false));
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(lastInfo(M::EventUpdatedInfo).contains("error"));
+    EXPECT_EQ(lastInfo(M::EventUpdatedInfo).value("error").value<PLYServiceError>().code(), 0);
+
+    ASSERT_TRUE(manager()->updateUser("Ada", "", ""));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_FALSE(lastInfo(M::EventUpdatedInfo).contains("error")) << "an accepted change carries none";
+    EXPECT_EQ(history.mid(mark), road({M::StateUpdatingAccount, M::StateIdle, M::StateUpdatingPublisher, M::StateIdle,
+                                       M::StateUpdatingUser, M::StateIdle}));
+}
+
+TEST_F(PLYWebServiceManagerTest, TheBackOffStartsShortAgainAfterAGoodAnswer) {
+    script.userFetchStatus = 500;
+    host()->setJWT(script.validToken);
+    start();
+    const auto waits = [&] {
+        QStringList found;
+        for (const QString& line : logLines)
+            if (line.contains("Checking the connection again in")) found << line.section("again in ", 1).section(' ', 0, 0);
+        return found;
+    };
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return waits().contains("0.08"); }));
+    // The user is read again, but the account fails once: that wait starts short again.
+    service.enqueueReply("GET", "/api/me/account", PLYErrorReply(500, 0, "Server trouble."));
+    script.userFetchStatus = 200;
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(waits().last(), "0.02");
+    EXPECT_EQ(service.requestsMatching("GET", "/api/me/account").size(), 2);
+}
+
+TEST_F(PLYWebServiceManagerTest, ASignInPromptClosedWithoutAnAnswerIsNoLongerTakenForOpen) {
+    host()->setEmail(script.email, true);
+    host()->setJWT("expired");
+    PLYScriptedSessionPresenter::Attempt closed;
+    closed.closeWithoutAnswer = true;
+    presenter->attempts = {closed};
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount)) << "the session does not wait on a window that is gone";
+    EXPECT_EQ(presenter->prompts.size(), 1);
+
+    // The next re-authentication shows the prompt again.
+    presenter->attempts = {{true, script.email, script.password}};
+    ASSERT_TRUE(manager()->stateMachine()->fireEvent(M::EventUpdatedAuthInfo));
+    ASSERT_TRUE(reach(M::StateIdle));
+    EXPECT_EQ(presenter->prompts.size(), 2);
+    EXPECT_EQ(host()->jwt(), script.validToken);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "PLYCoreManager.h"
 #include "PLYImageManager.h"
+#include "PLYLog.h"
+#include "PelloryServices.h"
 #include "PLYLayoutManager.h"
 #include "PLYLayoutSerialization.h"
 #include "PLYPersistantAccount.h"
@@ -103,8 +105,11 @@ protected:
         Publisher::setBuildPollIntervalForTesting(100);
         Publisher::setFetchRetryIntervalForTesting(100);
         Publisher::setUploadRetryDelayForTesting(20);
+        logToken = PLYLog::addObserver([this](PLYLog::Level, const QString& line) { logLines << line; });
     }
     void TearDown() override {
+        PLYLog::removeObserver(logToken);
+        PelloryServices::setRequestTimeout(60);
         if (publisher) publisher->removeStateChangeNotificationHandler(this);
         publisher.reset();
         PLYCoreManager::setWebServiceGateway(nullptr);
@@ -188,6 +193,27 @@ protected:
         return refs;
     }
     QString layoutBlob() const { return PLYLayoutSerialization::base64(*post->layout()); }
+    bool logged(const QString& text) const {
+        for (const QString& line : logLines)
+            if (line.contains(text)) return true;
+        return false;
+    }
+    int postReads() { return requests("GET", "/api/me/posts/" + post->remoteIdentifier()).size(); }
+    // The states seen since `from`, with repeats of one state (upload progress) folded.
+    QStringList road(qsizetype from = 0) const {
+        QStringList folded;
+        for (qsizetype i = from; i < states.size(); ++i)
+            if (folded.isEmpty() || folded.last() != states[i]) folded << states[i];
+        return folded;
+    }
+    // Drops the publisher and makes a new one for the same post, as a restart would.
+    void restartPublisher() {
+        publisher->removeStateChangeNotificationHandler(this);
+        publisher.reset();
+        session->delegates.clear();
+        states.clear();
+        startPublisher();
+    }
 
     void connectChannel() {
         QObject::connect(&channel, &QWebSocket::textMessageReceived, [this](const QString& text) {
@@ -212,6 +238,31 @@ protected:
     QList<QPair<qint64, qint64>> progress;
     QString accountId;
     QWebSocket channel;
+    QStringList logLines;
+    int logToken = 0;
+};
+
+// Runs `during` while the first alert is up, as if the world moved under the modal run.
+class AlertsWithSomethingMeanwhile : public PLYScriptedAlertPresenter {
+public:
+    std::function<void()> during;
+    qint64 runModal(const PLYAlertRequest& alert, QWidget* parent = nullptr) override {
+        if (auto hook = std::exchange(during, {})) hook();
+        return PLYScriptedAlertPresenter::runModal(alert, parent);
+    }
+};
+
+// The core manager deletes a published post through the gateway; the publisher then lets go.
+class PublisherGateway : public PLYWebServiceGateway {
+public:
+    std::shared_ptr<Publisher> publisher;
+    void beginManager() override {}
+    void clearStoredKeys() override {}
+    QString storedEmail() const override { return {}; }
+    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>&, std::function<void(bool)> completion) override {
+        if (!publisher->deletePost([completion](bool ok, const QVariant&, const auto&, const auto&) { completion(ok); }))
+            completion(false);
+    }
 };
 
 TEST_F(PostPublisherTest, FirstPublicationCreatesUploadsAndBuildsThroughTheChannel) {
@@ -380,14 +431,20 @@ TEST_F(PostPublisherTest, AnUnusableRemoteIdentifierIsNeverSentInAnAddress) {
     dev->fakeService().clearRequests();
     startPublisher();
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
-    PLYCompletionRecord record;
-    EXPECT_FALSE(publisher->deletePost(record.block()));
-    pause(50);
-    EXPECT_TRUE(dev->fakeService().httpRequests().isEmpty()) << "above all no DELETE of another resource";
-    EXPECT_FALSE(record.called);
     auto reloaded = PLYPersistantPost::load(post->folderPath(), store);
     ASSERT_TRUE(reloaded);
-    EXPECT_EQ(reloaded->remoteIdentifier(), "7/../../publisher") << "the file is left as it was";
+    EXPECT_EQ(reloaded->remoteIdentifier(), "7/../../publisher") << "reading leaves the file as it was";
+
+    // A local delete of such a post goes through: the identifier is forgotten, nothing is sent.
+    PublisherGateway gateway;
+    gateway.publisher = publisher;
+    PLYCoreManager::setWebServiceGateway(&gateway);
+    const QString folder = post->folderPath();
+    PLYCoreManager::globalManager()->deletePost(post);
+    ASSERT_TRUE(waitUntil([&] { return !QDir(folder).exists(); })) << "the post is removed locally";
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    EXPECT_TRUE(publisher->isDetached());
+    EXPECT_TRUE(dev->fakeService().httpRequests().isEmpty()) << "above all no DELETE of another resource";
 }
 
 TEST_F(PostPublisherTest, APassingServiceFailureWhileReadingTheRemotePostIsRetried) {
@@ -422,19 +479,6 @@ TEST_F(PostPublisherTest, APostDeletedElsewhereWhileBuildingEndsUnpublished) {
     ASSERT_TRUE(reloaded);
     EXPECT_TRUE(reloaded->remoteIdentifier().isEmpty());
 }
-
-// The core manager deletes a published post through the gateway; the publisher then lets go.
-class PublisherGateway : public PLYWebServiceGateway {
-public:
-    std::shared_ptr<Publisher> publisher;
-    void beginManager() override {}
-    void clearStoredKeys() override {}
-    QString storedEmail() const override { return {}; }
-    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>&, std::function<void(bool)> completion) override {
-        if (!publisher->deletePost([completion](bool ok, const QVariant&, const auto&, const auto&) { completion(ok); }))
-            completion(false);
-    }
-};
 
 TEST_F(PostPublisherTest, DeletingThePostLocallyDetachesItsPublisher) {
     makePost(1);
@@ -523,6 +567,283 @@ TEST_F(PostPublisherTest, CancelMidUploadCleansUpAndSendsNothingMore) {
     EXPECT_TRUE(post->remoteIdentifier().isEmpty()) << "the never-built post was purged";
     EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
     EXPECT_FALSE(publisher->cancelPublishing());
+}
+
+
+// ---- When the service misbehaves ----
+
+TEST_F(PostPublisherTest, FailedImagesEndInUploadIncompleteAndARetrySendsOnlyWhatTheServiceLacks) {
+    makePost(4);
+    PelloryServices::setRequestTimeout(0.3);
+    // One image refused, one whose transfer stalls, one sent with a token that expired meanwhile;
+    // none of them reaches the service. The fourth goes through.
+    auto& fake = dev->fakeService();
+    fake.enqueueReply("POST", "/api/me/images", PLYFakeReply::json(500, QVariantMap{{"code", 500}}));
+    fake.enqueueReply("POST", "/api/me/images", PLYFakeReply::stalled(PLYFakeReply::json(201, QVariantMap{{"data", QVariantMap()}}), 2));
+    fake.enqueueReply("POST", "/api/me/images", PLYFakeReply::json(401, QVariantMap{{"code", 10000}}));
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(settlesIn("UPLOAD_INCOMPLETE")) << road().join(",").toStdString();
+    EXPECT_FALSE(states.contains("SERVER_BUILDING")) << "the service never builds while images are pending";
+    EXPECT_EQ(publisher->imageUploadFailed(), 3);
+    EXPECT_EQ(publisher->imageUploadCount(), 1);
+    const QStringList failed = publisher->failedImageIdentifiers();
+    EXPECT_EQ(failed.size(), 3);
+    EXPECT_TRUE(logged("Image failed: img")) << "the log names the image's export name";
+    EXPECT_FALSE(logged("Image failed: " + imageIds[0]));
+    EXPECT_FALSE(publisher->updating());
+
+    // Nothing polls while the user decides; entering the state again is refused.
+    const int reads = postReads();
+    pause(300);
+    EXPECT_EQ(postReads(), reads);
+    EXPECT_FALSE(publisher->createOrUpdatePublishedPost());
+    EXPECT_TRUE(publisher->canCancelPublishing());
+
+    // The retry asks the service what it lacks and sends exactly that, then the post builds.
+    const int sentBefore = requests("POST", "/api/me/images").size();
+    ASSERT_TRUE(publisher->retryFailedImages());
+    ASSERT_TRUE(publishedAndSettled()) << road().join(",").toStdString();
+    QStringList resent = uploadedRefs(sentBefore);
+    resent.sort();
+    QStringList expected = failed;
+    expected.sort();
+    EXPECT_EQ(resent, expected);
+    EXPECT_EQ(publisher->imageUploadFailed(), 0);
+    EXPECT_FALSE(publisher->canRetryFailedImages());
+    EXPECT_FALSE(publisher->retryFailedImages());
+    ASSERT_TRUE(publisher->liveRevision());
+    EXPECT_EQ(publisher->liveRevision()->blobHash(), layoutBlob());
+}
+
+TEST_F(PostPublisherTest, ABuildWaitingForImagesNobodyUploadsGivesUpAndTheWaitTakesCancelAndDelete) {
+    makePost(2);
+    // The service says yes to both uploads but never takes the images in.
+    for (int i = 0; i < 2; ++i)
+        dev->fakeService().enqueueReply("POST", "/api/me/images", PLYFakeReply::json(201, QVariantMap{{"data", QVariantMap()}}));
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(settlesIn("UPLOAD_INCOMPLETE")) << road().join(",").toStdString();
+    EXPECT_EQ(road().mid(road().indexOf("SERVER_BUILDING")), (QStringList{"SERVER_BUILDING", "UPLOAD_INCOMPLETE"}));
+    EXPECT_EQ(publisher->imageUploadFailed(), 2);
+    const int reads = postReads();
+    EXPECT_EQ(reads, Publisher::MaxStalledBuildChecks) << "a bounded number of checks";
+    pause(400);
+    EXPECT_EQ(postReads(), reads) << "never an endless poll";
+
+    // Cancelled from there, the never-built post is cleaned away.
+    ASSERT_TRUE(publisher->cancelPublishing());
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << road().join(",").toStdString();
+    EXPECT_EQ(requests("POST", "/api/me/posts/*/clean").size(), 1);
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+
+    // Published again while the service takes its time to build: the wait takes a delete.
+    dev->setBuildsHeld(true);
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(settlesIn("SERVER_BUILDING"));
+    EXPECT_TRUE(publisher->canCancelPublishing());
+    PLYCompletionRecord deleted;
+    ASSERT_TRUE(publisher->deletePost(deleted.block()));
+    ASSERT_TRUE(deleted.wait());
+    EXPECT_TRUE(deleted.success);
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << road().join(",").toStdString();
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    const int allReads = requests("GET", "/api/me/posts/*").size();
+    pause(300);
+    EXPECT_EQ(requests("GET", "/api/me/posts/*").size(), allReads) << "the build poll ended with the wait";
+    dev->setBuildsHeld(false);
+}
+
+TEST_F(PostPublisherTest, ADeleteAnsweredWhileGatheringEndsTheGatherInNotPublished) {
+    makePost(1);
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled());
+    // A restart: the gathering is still reading the revisions when the delete is answered.
+    dev->fakeService().setHandlerDelay("GET", "/api/me/posts/*/pending-revision", 300);
+    const int pendingBefore = requests("GET", "/api/me/posts/*/pending-revision").size();
+    restartPublisher();
+    ASSERT_TRUE(waitUntil([&] { return requests("GET", "/api/me/posts/*/pending-revision").size() > pendingBefore; }));
+    ASSERT_EQ(publisher->currentStateName(), "FETCHING_INFO");
+    const int pendingReads = requests("GET", "/api/me/posts/*/pending-revision").size();
+    const int liveReads = requests("GET", "/api/me/posts/*/live-revision").size();
+    PLYCompletionRecord deleted;
+    ASSERT_TRUE(publisher->deletePost(deleted.block()));
+    ASSERT_TRUE(deleted.wait());
+    EXPECT_TRUE(deleted.success);
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << road().join(",").toStdString();
+    pause(400);  // the gathering's late answers arrive now and change nothing
+    EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
+    EXPECT_EQ(requests("GET", "/api/me/posts/*/pending-revision").size(), pendingReads);
+    EXPECT_EQ(requests("GET", "/api/me/posts/*/live-revision").size(), liveReads) << "nothing read on from the gone post";
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+    EXPECT_FALSE(publisher->publishingPost());
+}
+
+TEST_F(PostPublisherTest, OnlyTheAnswerToTheLatestRequestIsTakenAfterACancel) {
+    makePost(1);
+    startPublisher();
+    auto& fake = dev->fakeService();
+    fake.setHandlerDelay("POST", "/api/me/posts", 300);
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publisher->cancelPublishing());
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
+    // The user's latest choice: publish to the blog in "Travel".
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPostWithPublishCategory("Travel", false));
+    ASSERT_TRUE(publishedAndSettled()) << road().join(",").toStdString();
+    ASSERT_EQ(requests("POST", "/api/me/posts").size(), 2);
+    const auto cleans = requests("POST", "/api/me/posts/*/clean");
+    ASSERT_EQ(cleans.size(), 1) << "the first post is cleaned away";
+    EXPECT_NE(cleans[0].captures.value(0), post->remoteIdentifier());
+    EXPECT_NE(cleans[0].path, "/api/me/posts/" + post->remoteIdentifier() + "/clean");
+    ASSERT_TRUE(publisher->livePublishRevision());
+    EXPECT_EQ(publisher->livePublishRevision()->category(), "Travel") << "what is live is what the user chose last";
+    fake.setHandlerDelay("POST", "/api/me/posts", 0);
+
+    // An update answered after its cancel is dropped; the next update's answer is taken.
+    postManager->layoutManager()->addBlock(PLYLayoutManager::newBlock_Text(), nullptr, post->layout()->mutable_sections(0));
+    ASSERT_TRUE(settlesIn("UPDATE_AVAILABLE"));
+    fake.setHandlerDelay("POST", "/api/me/posts/*/postrevisions", 300);
+    const qsizetype mark = states.size();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publisher->cancelPublishing());
+    ASSERT_TRUE(settlesIn("UPDATE_AVAILABLE"));
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(waitUntil([&] { return road(mark).endsWith("IDLE") && road(mark).contains("SERVER_BUILDING"); }))
+        << road(mark).join(",").toStdString();
+    const QStringList updateRoad = road(mark);
+    EXPECT_EQ(updateRoad.mid(0, 6), (QStringList{"UPDATING_POST", "CANCELLING", "FETCHING_INFO", "UPDATE_AVAILABLE",
+                                                 "UPDATING_POST", "UPDATED_POST"}));
+    EXPECT_EQ(updateRoad.count("UPDATED_POST"), 1);
+}
+
+TEST_F(PostPublisherTest, APhantomPendingRevisionOrABuildNewsDuringTheGatherNeverHidesAnUpdate) {
+    makePost(1);
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled());
+    postManager->layoutManager()->addBlock(PLYLayoutManager::newBlock_Text(), nullptr, post->layout()->mutable_sections(0));
+    ASSERT_TRUE(post->save());
+    ASSERT_TRUE(settlesIn("UPDATE_AVAILABLE"));
+
+    // A 2xx pending-revision answer without a revision object, and build news from the
+    // channel while the gathering reads the live revision.
+    auto& fake = dev->fakeService();
+    for (int i = 0; i < 2; ++i)
+        fake.enqueueReply("GET", "/api/me/posts/*/pending-revision", PLYFakeReply::json(200, QVariantMap{{"data", "none"}}));
+    fake.setHandlerDelay("GET", "/api/me/posts/*/live-revision", 200);
+    const int liveBefore = requests("GET", "/api/me/posts/*/live-revision").size();
+    restartPublisher();
+    ASSERT_TRUE(waitUntil([&] { return requests("GET", "/api/me/posts/*/live-revision").size() > liveBefore; }));
+    ASSERT_EQ(publisher->currentStateName(), "FETCHING_INFO");
+    ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier())) << "the gathering registered for the channel";
+    session->deliver("revision_active", {{"post", post->remoteIdentifier().toLongLong()}});
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() != "FETCHING_INFO"; }, 3000));
+    pause(300);
+    EXPECT_EQ(publisher->currentStateName(), "UPDATE_AVAILABLE") << road().join(",").toStdString();
+    EXPECT_FALSE(states.contains("UPDATED_POST"));
+    EXPECT_FALSE(states.contains("SERVER_BUILDING"));
+    EXPECT_FALSE(publisher->pendingRevision());
+}
+
+TEST_F(PostPublisherTest, TheBlogAlertContinuesOnlyWhereItWasRaised) {
+    makePost(1);
+    auto hooked = std::make_shared<AlertsWithSomethingMeanwhile>();
+    PLYAlertPresenter::setShared(hooked);
+    startPublisher();
+    dev->fakeService().enqueueReply("POST", "/api/me/posts", PLYFakeReply::json(502, QVariantMap{
+        {"code", 502}, {"info", QVariantMap{{"status", 4}}}}));
+    hooked->during = [&] { session->setState("NO_INTERNET"); };  // the service goes while the alert shows
+    hooked->scriptButtonIndex(0);                              // "Continue manually"
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPostWithPublishCategory("Stories", false));
+    ASSERT_TRUE(waitUntil([&] { return hooked->presented().size() == 1; }));
+    pause(100);
+    EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE");
+    EXPECT_EQ(requests("POST", "/api/me/posts").size(), 1) << "nothing continued from elsewhere";
+    EXPECT_TRUE(logged("moved on while the alert showed"));
+    session->setState("IDLE");
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
+}
+
+TEST_F(PostPublisherTest, TransportFailuresOfCreateAndUpdateBailAndTheUpdateRoadContinuesManually) {
+    makePost(1);
+    PelloryServices::setRequestTimeout(0.3);
+    startPublisher();
+    auto& fake = dev->fakeService();
+    // The status line arrives, then the transfer stalls: a failure, not a created post.
+    fake.enqueueReply("POST", "/api/me/posts", PLYFakeReply::stalled(PLYFakeReply::json(201, QVariantMap{{"post", QVariantMap{{"id", 1}}}}), 4));
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(waitUntil([&] { return states.contains("NOT_PUBLISHED"); })) << road().join(",").toStdString();
+    EXPECT_EQ(road(), (QStringList{"CREATING_POST", "FETCHING_INFO", "NOT_PUBLISHED"}));
+    EXPECT_TRUE(post->remoteIdentifier().isEmpty());
+
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled());
+    postManager->layoutManager()->addBlock(PLYLayoutManager::newBlock_Text(), nullptr, post->layout()->mutable_sections(0));
+    ASSERT_TRUE(settlesIn("UPDATE_AVAILABLE"));
+    fake.enqueueReply("POST", "/api/me/posts/*/postrevisions", PLYFakeReply::cut(PLYFakeReply::json(201, QVariantMap{{"post_revision", QVariantMap{{"id", 5}}}}), 3));
+    qsizetype mark = states.size();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(waitUntil([&] { return road(mark).size() >= 3; })) << road(mark).join(",").toStdString();
+    EXPECT_EQ(road(mark), (QStringList{"UPDATING_POST", "FETCHING_INFO", "UPDATE_AVAILABLE"}));
+
+    // The blog fails the update: "Continue manually" sends it again without the blog.
+    fake.enqueueReply("POST", "/api/me/posts/*/postrevisions", PLYFakeReply::json(502, QVariantMap{
+        {"code", 502}, {"info", QVariantMap{{"status", 4}}}}));
+    alerts->scriptButtonIndex(0);
+    mark = states.size();
+    const int revisionsBefore = requests("POST", "/api/me/posts/*/postrevisions").size();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPostWithPublishCategory("Stories", true));
+    ASSERT_TRUE(waitUntil([&] { return road(mark).endsWith("IDLE") && road(mark).contains("SERVER_BUILDING"); }))
+        << road(mark).join(",").toStdString();
+    EXPECT_EQ(states.mid(mark, 2), (QStringList{"UPDATING_POST", "UPDATING_POST"}));
+    ASSERT_EQ(alerts->presented().size(), 1);
+    EXPECT_TRUE(alerts->presented()[0].informativeText.contains("or update using manual mode"));
+    const auto revisions = requests("POST", "/api/me/posts/*/postrevisions");
+    ASSERT_EQ(revisions.size(), revisionsBefore + 2);
+    EXPECT_TRUE(revisions[revisionsBefore].json().toMap().value("publish").toBool());
+    EXPECT_FALSE(revisions.last().json().toMap().value("publish").toBool());
+    EXPECT_FALSE(revisions.last().json().toMap().contains("publish_revision"));
+}
+
+TEST_F(PostPublisherTest, ARestartMidBuildWaitsOnOnePollAndTheChannelAndOutOfDateMeansUnavailable) {
+    Publisher::setBuildPollIntervalForTesting(200);
+    session->state = "OUT_OF_DATE_VERSION";
+    makePost(1);
+    startPublisher();
+    EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE") << "a client too old cannot publish";
+    session->setState("IDLE");
+    ASSERT_TRUE(settlesIn("NOT_PUBLISHED"));
+    dev->setBuildsHeld(true);
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(settlesIn("SERVER_BUILDING"));
+    session->setState("OUT_OF_DATE_VERSION");
+    EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE");
+
+    // As after a restart: a new publisher finds the revision building and listens for its news.
+    restartPublisher();
+    EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE");
+    session->setState("IDLE");
+    ASSERT_TRUE(settlesIn("SERVER_BUILDING")) << road().join(",").toStdString();
+    EXPECT_EQ(road(), (QStringList{"FETCHING_INFO", "UPDATED_POST", "SERVER_BUILDING"}));
+    ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier()));
+
+    // Build news that finds the build still running checks once more, without a second poll.
+    const int before = postReads();
+    for (int i = 0; i < 3; ++i) {
+        session->deliver("revision_active", {{"post", post->remoteIdentifier()}});
+        pause(200);
+    }
+    const int during = postReads() - before;
+    EXPECT_GE(during, 5);
+    EXPECT_LE(during, 3 + 3 + 1) << "one poll every 200 ms plus one check per message";
+
+    dev->setBuildsHeld(false);
+    session->deliver("revision_active", {{"post", post->remoteIdentifier()}});
+    ASSERT_TRUE(publishedAndSettled()) << road().join(",").toStdString();
+    const int settled = postReads();
+    pause(500);
+    EXPECT_EQ(postReads(), settled) << "leaving the build ended its poll";
 }
 
 }  // namespace

@@ -196,7 +196,18 @@ void PLYDevService::scheduleBuild(qint64 revisionId) {
     QTimer::singleShot(int(m_options.buildSeconds * 1000), this, [this, revisionId] { finishBuild(revisionId); });
 }
 
+void PLYDevService::setBuildsHeld(bool held) {
+    m_buildsHeld = held;
+    if (held) return;
+    const QList<qint64> waiting = std::exchange(m_heldBuilds, {});
+    for (const qint64 revisionId : waiting) finishBuild(revisionId);
+}
+
 void PLYDevService::finishBuild(qint64 revisionId) {
+    if (m_buildsHeld) {
+        if (!m_heldBuilds.contains(revisionId)) m_heldBuilds.append(revisionId);
+        return;
+    }
     auto revision = m_revisions.find(revisionId);
     if (revision == m_revisions.end()) return;
     auto post = m_posts.find(revision->postId);

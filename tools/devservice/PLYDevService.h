@@ -27,6 +27,9 @@ public:
     QUrl baseUrl() const { return m_service.baseUrl(); }
     quint16 port() const { return m_service.port(); }
     PLYFakeService& fakeService() { return m_service; }
+    // While held, builds whose images are all in wait; releasing finishes them (tests use it
+    // to keep a post building as long as they need).
+    void setBuildsHeld(bool held);
 
     // Extracts the image references of a serialised layout (the protobuf wire format).
     static QStringList imageRefsInLayout(const QByteArray& layout);
@@ -105,4 +108,6 @@ private:
     QMap<qint64, Publisher> m_publishers;  // by account
     QMap<qint64, Post> m_posts;
     QMap<qint64, Revision> m_revisions;
+    bool m_buildsHeld = false;
+    QList<qint64> m_heldBuilds;
 };

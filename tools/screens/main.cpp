@@ -4,6 +4,7 @@
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
+#include "AppDelegate.h"
 #include "PLYLog.h"
 #include "PLYUserDefaults.h"
 
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     logOptions.fileDirectory = r + QStringLiteral("/logs");
     PLYLog::install(logOptions);
 
+    AppDelegate::registerLayerServices();
     PLYScreensFixture fixture(r);
     if (!fixture.build()) {
         std::fprintf(stderr, "fixture library: %s\n", qPrintable(fixture.error()));

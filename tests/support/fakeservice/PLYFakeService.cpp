@@ -43,6 +43,16 @@ PLYFakeReply PLYFakeReply::closeConnection() {
     return reply;
 }
 
+PLYFakeReply PLYFakeReply::cut(PLYFakeReply reply, int bytes) {
+    reply.cutBodyAfter = qMax(0, bytes);
+    return reply;
+}
+
+PLYFakeReply PLYFakeReply::stalled(PLYFakeReply reply, int bytes) {
+    reply.stallBodyAfter = qMax(0, bytes);
+    return reply;
+}
+
 PLYFakeService::PLYFakeService(QObject* parent) : QObject(parent) {
     m_channelServer = new QWebSocketServer(QStringLiteral("PLYFakeService"), QWebSocketServer::NonSecureMode, this);
     connect(m_channelServer, &QWebSocketServer::newConnection, this, &PLYFakeService::acceptChannelClient);
@@ -64,6 +74,9 @@ bool PLYFakeService::start(quint16 port, const QHostAddress& address) {
 
 void PLYFakeService::stop() {
     closeChannelClients();
+    for (const QPointer<QTcpSocket>& socket : std::as_const(m_stalled))
+        if (socket) socket->abort();
+    m_stalled.clear();
     if (!m_server) return;
     m_server->close();
     for (QTcpSocket* socket : m_server->findChildren<QTcpSocket*>()) socket->abort();
@@ -245,6 +258,20 @@ void PLYFakeService::answer(QTcpSocket* socket, const PLYFakeReply& reply) {
     if (!reply.body.isEmpty()) out += "Content-Type: " + reply.contentType + "\r\n";
     out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     out += "Connection: keep-alive\r\n\r\n";
+    if (reply.cutBodyAfter >= 0) {
+        socket->write(out + reply.body.left(reply.cutBodyAfter));
+        socket->flush();
+        socket->disconnectFromHost();
+        return;
+    }
+    if (reply.stallBodyAfter >= 0) {
+        // Nothing more is read or written on this connection until the service stops.
+        socket->write(out + reply.body.left(reply.stallBodyAfter));
+        socket->flush();
+        m_busy.insert(socket);
+        m_stalled.append(socket);
+        return;
+    }
     out += reply.body;
     socket->write(out);
     socket->flush();
@@ -257,9 +284,9 @@ void PLYFakeService::acceptChannelClient() {
         client->setParent(this);
         m_clients.append(ChannelClient{client, {}});
         connect(client, &QWebSocket::textMessageReceived, this,
-                [this, client](const QString& text) { channelFrame(client, text.toUtf8()); });
+                [this, client](const QString& text) { channelFrame(client, text.toUtf8(), false); });
         connect(client, &QWebSocket::binaryMessageReceived, this,
-                [this, client](const QByteArray& data) { channelFrame(client, data); });
+                [this, client](const QByteArray& data) { channelFrame(client, data, true); });
         connect(client, &QWebSocket::disconnected, this, [this, client] {
             for (qsizetype i = m_clients.size() - 1; i >= 0; --i)
                 if (!m_clients[i].socket || m_clients[i].socket == client) m_clients.removeAt(i);
@@ -268,11 +295,12 @@ void PLYFakeService::acceptChannelClient() {
     }
 }
 
-void PLYFakeService::channelFrame(QWebSocket* client, const QByteArray& frame) {
+void PLYFakeService::channelFrame(QWebSocket* client, const QByteArray& frame, bool binary) {
     const QJsonDocument document = QJsonDocument::fromJson(frame);
     if (!document.isObject()) return;
     const QVariantMap message = document.object().toVariantMap();
     m_channelMessages.append(message);
+    m_channelMessagesBinary.append(binary);
     emit channelMessageReceived(message);
     const QString topic = message.value(QStringLiteral("topic")).toString();
     const QString event = message.value(QStringLiteral("event")).toString();

@@ -43,10 +43,18 @@ struct PLYFakeReply {
     QByteArray contentType = "application/json";
     int delayMs = 0;           // answer this much later
     bool abruptClose = false;  // drop the connection instead of answering
+    // Announce the whole body but send only this many bytes of it, then close (a cut transfer).
+    int cutBodyAfter = -1;
+    // Announce the whole body, send this many bytes of it, then fall silent with the
+    // connection held open (a stalled transfer).
+    int stallBodyAfter = -1;
 
     static PLYFakeReply json(int status, const QVariant& body);
     static PLYFakeReply text(int status, const QByteArray& body, const QByteArray& contentType = "text/plain");
     static PLYFakeReply closeConnection();
+    // `reply` with its body cut after `bytes`, or stalled after `bytes`.
+    static PLYFakeReply cut(PLYFakeReply reply, int bytes);
+    static PLYFakeReply stalled(PLYFakeReply reply, int bytes);
 };
 
 // A scriptable publishing service on loopback: HTTP/1.1 with keep-alive, and the Phoenix V1
@@ -86,6 +94,8 @@ public:
     void setJoinReplyStatus(const QString& status) { m_joinStatus = status; }
     // Frames received from clients, parsed ({topic, event, payload, ref}), in order.
     QList<QVariantMap> channelMessages() const { return m_channelMessages; }
+    // For each of channelMessages(): whether it came as a data (binary) message, not text.
+    QList<bool> channelMessagesBinary() const { return m_channelMessagesBinary; }
     int channelClientCount() const;
     // The addresses the channel clients connected with (these carry their tokens).
     QList<QUrl> channelRequestUrls() const;
@@ -113,7 +123,7 @@ private:
     PLYFakeReply route(PLYFakeRequest& request);
     static bool matches(const QString& pattern, const QString& path, QStringList* captures);
     void acceptChannelClient();
-    void channelFrame(QWebSocket* client, const QByteArray& frame);
+    void channelFrame(QWebSocket* client, const QByteArray& frame, bool binary);
     void sendFrame(QWebSocket* client, const QVariantMap& message);
 
     QTcpServer* m_server = nullptr;
@@ -123,6 +133,8 @@ private:
     QSet<QTcpSocket*> m_busy;
     QString m_joinStatus = QStringLiteral("ok");
     QList<QVariantMap> m_channelMessages;
+    QList<bool> m_channelMessagesBinary;
+    QList<QPointer<QTcpSocket>> m_stalled;
     struct ChannelClient {
         QPointer<QWebSocket> socket;
         QSet<QString> topics;

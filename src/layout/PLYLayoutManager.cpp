@@ -4,6 +4,7 @@
 #include "PLYAspectRatio.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
+#include "PLYPostManager.h"
 
 #include <QSet>
 #include <algorithm>
@@ -85,6 +86,8 @@ std::shared_ptr<PLYLayoutManager> PLYLayoutManager::managerWithOwner(std::shared
     manager->ensureIdentifiers();
     return manager;
 }
+
+void PLYLayoutManager::install() { PLYPostManager::setLayoutManagerMaker(&PLYLayoutManager::managerWithOwner); }
 
 PLYLayoutManager::PLYLayoutManager(std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager)
     : m_owner(std::move(owner)), m_postManager(std::move(postManager)) {}
@@ -191,6 +194,43 @@ QStringList PLYLayoutManager::imageRefsInLayout(const PLYLayout& layout) {
                 if (b.type_case() == PLYBlock::kImage) refs << QString::fromStdString(b.image().img_ref());
             });
     return refs;
+}
+
+// ---- Layout properties ----
+
+bool PLYLayoutManager::setPadding(qint64 padding) {
+    PLYLayout* layout = representedLayout();
+    if (!layout) return false;
+    if (padding < MinimumPadding || padding > MaximumPadding) {
+        PLY_LOG_ERROR(QStringLiteral("Refused a padding of %1: it must lie between %2 and %3")
+                          .arg(padding).arg(MinimumPadding).arg(MaximumPadding));
+        return false;
+    }
+    if (layout->padding() == padding) return true;
+    layout->set_padding(padding);
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setBackgroundColour(const PLYColour& colour) {
+    PLYLayout* layout = representedLayout();
+    if (!layout) return false;
+    for (float v : {colour.r(), colour.g(), colour.b()}) {
+        if (!std::isfinite(v) || v < 0.0f || v > 255.0f) {
+            PLY_LOG_ERROR(QStringLiteral("Refused a background colour (%1, %2, %3): each component must lie on 0..255")
+                              .arg(colour.r()).arg(colour.g()).arg(colour.b()));
+            return false;
+        }
+    }
+    const PLYColour& current = layout->background_colour();
+    if (layout->has_background_colour() && current.r() == colour.r() && current.g() == colour.g() &&
+        current.b() == colour.b())
+        return true;
+    *layout->mutable_background_colour() = colour;
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });
+    announceChange();
+    return true;
 }
 
 // ---- Lookup ----

@@ -69,6 +69,9 @@ public:
     // identifier (or sharing one) get a fresh identifier, so that every one can be held.
     static std::shared_ptr<PLYLayoutManager> managerWithOwner(std::shared_ptr<PLYLayoutOwner> owner,
                                                               std::weak_ptr<PLYPostManager> postManager = {});
+    // Makes post managers create their layout managers with managerWithOwner(); the application
+    // calls it at start-up. Repeating it changes nothing.
+    static void install();
     ~PLYLayoutManager();
 
     PLYLayout* representedLayout() const;
@@ -100,6 +103,15 @@ public:
     static double widthValueForTextWidth(qint64 preset);
     // Every image reference of the layout, at any depth, once per image block, in order.
     static QStringList imageRefsInLayout(const PLYLayout& layout);
+
+    // Layout properties. A change reloads the views and is announced once; a value equal to the
+    // current one changes and announces nothing. A refused value (logged) changes nothing.
+    // Padding between blocks in points, within [MinimumPadding, MaximumPadding].
+    static constexpr qint64 MinimumPadding = 0;
+    static constexpr qint64 MaximumPadding = 100;
+    bool setPadding(qint64 padding);
+    // r, g and b finite and on 0..255.
+    bool setBackgroundColour(const PLYColour& colour);
 
     // Edits. Each mirrors into the views and posts the change notification once. The add and
     // insert operations answer the blocks now in the layout, the wrap the new container;

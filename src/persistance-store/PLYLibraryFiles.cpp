@@ -1,0 +1,135 @@
+#include "PLYLibraryFiles.h"
+
+#include "PLYLog.h"
+#include "PLYPropertyList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <system_error>
+
+namespace PLYLibraryFiles {
+
+PLYError fileError(qint64 code, const QString& path, const QString& reason) {
+    return PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), code,
+                    QStringLiteral("The library file %1 cannot be used").arg(path), reason);
+}
+
+bool isValidIdentifier(const QString& identifier) {
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,127}$"));
+    return pattern.match(identifier).hasMatch();
+}
+
+bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        PLYError::set(error, fileError(40, path, file.errorString()));
+        return false;
+    }
+    if (file.size() > maxBytes) {
+        PLYError::set(error, fileError(41, path, QStringLiteral("%1 bytes, more than the %2 allowed").arg(file.size()).arg(maxBytes)));
+        return false;
+    }
+    // read() rather than readAll(): a file that grows while it is read stays within the bound.
+    *bytes = file.read(maxBytes + 1);
+    if (bytes->size() > maxBytes) {
+        PLYError::set(error, fileError(41, path, QStringLiteral("more than the %1 bytes allowed").arg(maxBytes)));
+        return false;
+    }
+    return true;
+}
+
+bool makeFolder(const QString& path, PLYError* error) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
+    if (!ec && QFileInfo(path).isDir()) return true;
+    const QString reason = ec ? QString::fromLocal8Bit(ec.message().c_str()) : QStringLiteral("a file stands in its place");
+    PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 42,
+                                  QStringLiteral("Cannot create the folder %1").arg(path), reason));
+    return false;
+}
+
+QString keepAside(const QString& path) {
+    if (!QFileInfo::exists(path)) return {};
+    QString target = path + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(target); ++n) target = path + QStringLiteral(".damaged-%1").arg(n);
+    if (!QFile::rename(path, target)) {
+        PLY_LOG_ERROR(QStringLiteral("Could not keep the damaged file %1 aside as %2").arg(path, target));
+        return {};
+    }
+    return target;
+}
+
+QString lastGoodPath(const QString& path) { return path + QStringLiteral(".last-good"); }
+
+bool writeWithLastGood(const QString& path, const QByteArray& bytes, PLYError* error) {
+    return PLYPropertyList::writeBytesAtomically(path, bytes, error) &&
+           PLYPropertyList::writeBytesAtomically(lastGoodPath(path), bytes, error);
+}
+
+namespace {
+bool readList(const QString& path, QVariantMap* map, QByteArray* bytes, PLYError* error,
+              const std::function<QString(const QVariantMap&)>& whatIsMissing) {
+    if (!readFile(path, PLYPropertyList::MaxBytes, bytes, error)) return false;
+    PLYError parseError;
+    if (!PLYPropertyList::fromXml(*bytes, map, &parseError)) {
+        PLYError::set(error, fileError(parseError.code, path, parseError.description));
+        return false;
+    }
+    const QString missing = whatIsMissing ? whatIsMissing(*map) : QString();
+    if (!missing.isEmpty()) {
+        PLYError::set(error, fileError(43, path, missing));
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYError* error,
+                                  const std::function<QString(const QVariantMap&)>& whatIsMissing) {
+    QByteArray bytes;
+    PLYError mainError;
+    if (readList(path, map, &bytes, &mainError, whatIsMissing)) return true;
+    PLYError::set(error, mainError);
+    const QString copy = lastGoodPath(path);
+    if (!QFileInfo::exists(copy)) return false;
+    PLY_LOG_ERROR(QStringLiteral("%1; trying its last good copy").arg(mainError.toString()));
+    PLYError copyError;
+    if (!readList(copy, map, &bytes, &copyError, whatIsMissing)) {
+        PLY_LOG_ERROR(QStringLiteral("The last good copy is unusable too: %1").arg(copyError.toString()));
+        return false;
+    }
+    const QString aside = keepAside(path);
+    PLYError writeError;
+    if (!PLYPropertyList::writeBytesAtomically(path, bytes, &writeError))
+        PLY_LOG_ERROR(QStringLiteral("Could not put the last good copy back: %1").arg(writeError.toString()));
+    PLY_LOG_WARN(QStringLiteral("Recovered %1 from its last good copy%2")
+                     .arg(path, aside.isEmpty() ? QString() : QStringLiteral("; the damaged file is kept as ") + aside));
+    return true;
+}
+
+int removeInterruptedWrites(const QString& folder) {
+    // An atomic write goes to "<name>.XXXXXX" and is renamed over "<name>" when complete (where
+    // the file system has no unnamed temporary files); a kill in between leaves it behind.
+    static const QRegularExpression leftover(QStringLiteral(
+        "^(.+\\.plylocation|.+\\.plylocation\\.last-good|info\\.plist|info\\.plist\\.last-good|layout|layout\\.next|"
+        "preview\\.jpg|export\\.jpg)\\.[A-Za-z0-9]{6}$"));
+    int removed = 0;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (!leftover.match(name).hasMatch()) continue;
+        const QString path = dir.filePath(name);
+        if (QFile::remove(path)) {
+            PLY_LOG_INFO(QStringLiteral("Removed %1, left by a save that was cut short").arg(path));
+            ++removed;
+        } else {
+            PLY_LOG_WARN(QStringLiteral("Could not remove %1, left by a save that was cut short").arg(path));
+        }
+    }
+    return removed;
+}
+
+}  // namespace PLYLibraryFiles

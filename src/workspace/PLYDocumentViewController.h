@@ -1,0 +1,71 @@
+#pragma once
+
+#include "PLYNotificationCenter.h"
+
+#include <QWidget>
+#include <memory>
+
+class PLYColourWell;
+class PLYKeywordTokenField;
+class PLYLayoutManager;
+class PLYPersistantPost;
+class PLYStepper;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The Document tab of the post's inspector: what belongs to the whole post rather than to one
+// block. The layout's padding and background colour (edits of the layout manager, each
+// announced as a layout change), the post's SEO title, meta description and focus keywords,
+// and how many images the post's locations hold and the layout uses. It is handed the post's
+// layout manager and reaches the post through it.
+class PLYDocumentViewController : public QWidget {
+    Q_OBJECT
+public:
+    explicit PLYDocumentViewController(QWidget* parent = nullptr);
+    ~PLYDocumentViewController() override;
+
+    std::shared_ptr<PLYLayoutManager> layoutManager() const { return m_layoutManager; }
+    // Stores the manager and fills the tab from it; nothing clears the tab.
+    void setLayoutManager(std::shared_ptr<PLYLayoutManager> layoutManager);
+
+    // Fills every control from the layout and the post.
+    void ensureUI();
+    void imageCountChanged();
+
+    // The controls' actions.
+    void setPaddingAction();
+    void setPaddingStepperAction();
+    void showBackgroundColourWell();
+    void setBackgroundColour();
+    void addMetaDescription();
+    void addFocusKeywords();
+    void setSEOTitle();
+    void setMetaDescription();
+    void setFocusKeywords();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::shared_ptr<PLYPersistantPost> post() const;
+
+    std::shared_ptr<PLYLayoutManager> m_layoutManager;
+    PLYObserverBag m_observers;
+    bool m_filling = false;  // set while ensureUI writes the controls, so they echo nothing back
+
+    QLineEdit* m_paddingTextField;
+    PLYStepper* m_paddingStepper;
+    PLYColourWell* m_backgroundColourWell;
+    QLabel* m_totalImagesImportedLabel;
+    QLabel* m_totalImagesUsedLabel;
+    QLineEdit* m_seoTitleTextField;
+    QPushButton* m_seoMetaAddButton;
+    QWidget* m_seoMetaView;
+    QPlainTextEdit* m_seoMetaTextField;
+    QPushButton* m_focusKeywordsAddButton;
+    QWidget* m_focusKeywordView;
+    PLYKeywordTokenField* m_focusKeywordTokenField;
+};

@@ -1,0 +1,242 @@
+#include "PLYLibraryFiles.h"
+#include "PLYLog.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
+#include "PLYPersistantStore.h"
+#include "PLYPropertyList.h"
+#include "PLYTestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Collects the log lines written while it lives.
+struct LogLines {
+    LogLines() : token(PLYLog::addObserver([this](PLYLog::Level, const QString& l) { lines << l; })) {}
+    ~LogLines() { PLYLog::removeObserver(token); }
+    bool mention(const QString& a, const QString& b = {}) const {
+        return std::any_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.contains(a) && l.contains(b); });
+    }
+    QStringList lines;
+    int token;
+};
+
+class LibraryDamage : public ::testing::Test {
+protected:
+    void SetUp() override { root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("library")); }
+    void TearDown() override { PLYPersistantPost::setSaveInterruptionForTesting({}); }
+
+    std::shared_ptr<PLYPersistantStore> open() {
+        auto store = PLYPersistantStore::create(root);
+        store->setUp(false);
+        return store;
+    }
+    // A saved post named `name` whose single section is called `name` too.
+    std::shared_ptr<PLYPersistantPost> savedPost(const std::shared_ptr<PLYPersistantStore>& store, const QString& name) {
+        auto post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(name);
+        post->layout()->add_sections()->set_id(name.toStdString());
+        EXPECT_TRUE(store->save());
+        return post;
+    }
+    static std::shared_ptr<PLYPersistantPost> onlyPost(const std::shared_ptr<PLYPersistantStore>& store) {
+        auto posts = store->signInUser(QStringLiteral("a@b.c"))->currentPosts();
+        return posts.size() == 1 ? posts.first() : nullptr;
+    }
+
+    QString root;
+};
+
+}  // namespace
+
+TEST_F(LibraryDamage, AKillBetweenTheWritesOfASaveLeavesExactlyOneSave) {
+    using Step = PLYPersistantPost::SaveStep;
+    for (const Step stop : {Step::LayoutStaged, Step::InfoCommitted}) {
+        SetUp();
+        auto post = savedPost(open(), QStringLiteral("first"));
+        const QDir dir(post->folderPath());
+        post->setName(QStringLiteral("second"));
+        post->layout()->mutable_sections(0)->set_id("second");
+        PLYPersistantPost::setSaveInterruptionForTesting([stop](Step step) { return step == stop; });
+        EXPECT_FALSE(post->save());
+        PLYPersistantPost::setSaveInterruptionForTesting({});
+        // What a kill leaves on file systems without unnamed temporary files.
+        writeAll(dir.filePath(QStringLiteral("info.plist.Ab3dE9")), "<?xml");
+        writeAll(dir.filePath(QStringLiteral("layout.q1W2e3")), "\x0a\x03");
+
+        auto loaded = onlyPost(open());
+        ASSERT_TRUE(loaded) << "the post must load after a kill";
+        const QString expected = stop == Step::LayoutStaged ? QStringLiteral("first") : QStringLiteral("second");
+        EXPECT_EQ(loaded->name(), expected);
+        EXPECT_EQ(QString::fromStdString(loaded->constLayout().sections(0).id()), expected) << "info and layout of two saves";
+        EXPECT_EQ(dir.entryList(QDir::Files), (QStringList{QStringLiteral("info.plist"), QStringLiteral("layout")}))
+            << "leftovers of the interrupted save stay";
+        EXPECT_EQ(onlyPost(open())->name(), expected) << "the repaired folder loads the same save again";
+    }
+}
+
+TEST_F(LibraryDamage, AnEmptyCutOrForeignLayoutIsReportedAndNeverSavedOver) {
+    auto store = open();
+    const QString good = savedPost(store, QStringLiteral("good"))->folderPath();
+    QStringList folders;
+    for (const char* name : {"empty", "cut", "no-sections", "legacy-empty", "foreign"}) folders << savedPost(store, QString::fromLatin1(name))->folderPath();
+    auto layoutOf = [](const QString& folder) { return QDir(folder).filePath(QStringLiteral("layout")); };
+
+    PLYLayout twoSections;
+    twoSections.add_sections()->set_id("x");
+    twoSections.add_sections()->set_id("y");
+    const QByteArray full = QByteArray::fromStdString(twoSections.SerializeAsString());
+    writeAll(layoutOf(folders[0]), {});
+    writeAll(layoutOf(folders[1]), full.left(full.size() - 1));
+    PLYLayout none;
+    none.set_id("L");
+    writeAll(layoutOf(folders[2]), QByteArray::fromStdString(none.SerializeAsString()));
+    // A post written before info files named their layout's digest.
+    QVariantMap info;
+    ASSERT_TRUE(PLYPropertyList::readFile(QDir(folders[3]).filePath(QStringLiteral("info.plist")), &info));
+    info.remove(QStringLiteral("layout_digest"));
+    ASSERT_TRUE(PLYPropertyList::writeFile(QDir(folders[3]).filePath(QStringLiteral("info.plist")), info));
+    writeAll(layoutOf(folders[3]), {});
+    QFile::remove(layoutOf(folders[4]));
+    ASSERT_TRUE(QFile::copy(layoutOf(good), layoutOf(folders[4])));  // a valid layout of another post
+
+    QList<QByteArray> before;
+    for (const QString& f : folders) before << readAll(layoutOf(f));
+    LogLines log;
+    store = open();
+    auto account = store->signInUser(QStringLiteral("a@b.c"));
+    ASSERT_EQ(account->currentPosts().size(), 1);
+    EXPECT_EQ(account->currentPosts().first()->folderPath(), good);
+    ASSERT_TRUE(store->save());
+    for (int i = 0; i < folders.size(); ++i) {
+        EXPECT_TRUE(log.mention(layoutOf(folders[i]), QStringLiteral("Skipping"))) << "no reason logged for " << i;
+        EXPECT_EQ(readAll(layoutOf(folders[i])), before[i]) << "damaged layout " << i << " was written over";
+    }
+    EXPECT_TRUE(log.mention(layoutOf(folders[3]), QStringLiteral("empty")));
+}
+
+TEST_F(LibraryDamage, AnAccountInfoFileIsRecoveredFromItsLastGoodCopy) {
+    auto store = open();
+    auto account = store->signInUser(QStringLiteral("writer@example.com"));
+    account->setFirstName(QStringLiteral("Ada"));
+    account->createNewPost(QStringLiteral("P"))->layout()->add_sections();
+    ASSERT_TRUE(store->save());
+    const QString info = QDir(account->folderPath()).filePath(QStringLiteral("info.plist"));
+    writeAll(info, QByteArray(300, '\0'));
+
+    store = open();
+    ASSERT_EQ(store->accounts().size(), 1);
+    EXPECT_EQ(store->accounts().first()->email(), QStringLiteral("writer@example.com"));
+    EXPECT_EQ(store->accounts().first()->firstName(), QStringLiteral("Ada"));
+    EXPECT_EQ(store->accounts().first()->currentPosts().size(), 1);
+    EXPECT_EQ(readAll(info + QStringLiteral(".damaged")), QByteArray(300, '\0'));
+    EXPECT_TRUE(PLYPropertyList::readFile(info, nullptr)) << "the good copy is back in place";
+}
+
+// Each decoder of the library's files over a fixed corpus of malformed input: every one is
+// refused with an error (or read), none crashes, hangs or allocates without bound.
+TEST(LibraryDecoders, PropertyListsRefuseMalformedInput) {
+    const QByteArray head = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>";
+    const QByteArray tail = "</dict></plist>";
+    auto nested = [&](const char* open, const char* close, int depth) {
+        return head + QByteArray(open).repeated(depth) + "<true/>" + QByteArray(close).repeated(depth) + tail;
+    };
+    const QList<QByteArray> refused = {
+        {},
+        "<plist",
+        nested("<array>", "</array>", 100000),
+        nested("<dict><key>a</key>", "</dict>", 100000),
+        nested("<array >", "</array >", PLYPropertyList::MaxDepth + 1),
+        head + QByteArray("<string>a\0b</string>", 20) + tail,
+        head + QByteArray("<string>ab</string></dict><key>x\0</key>", 39) + tail,
+        head + "<string>x&#0;y</string>" + tail,
+        "<plist><array><string>x</string></array></plist>",
+        head + "<string>unterminated" + tail.left(7),
+    };
+    for (int i = 0; i < refused.size(); ++i) {
+        PLYError error;
+        QVariantMap out;
+        EXPECT_FALSE(PLYPropertyList::fromXml(refused[i], &out, &error)) << "case " << i;
+        EXPECT_FALSE(error.description.isEmpty()) << "case " << i;
+    }
+    QVariantMap out;
+    EXPECT_TRUE(PLYPropertyList::fromXml(head + "<array>" + QByteArray("<dict/><array/>").repeated(40) + "</array>" + tail, &out))
+        << "empty containers open no level";
+
+    // Cut and flipped versions of a real file: read or refused, never a crash.
+    const QByteArray valid = PLYPropertyList::toXml({{QStringLiteral("images"), QVariantList{QVariantMap{{QStringLiteral("id"), QStringLiteral("A")}}}},
+                                                     {QStringLiteral("n"), 7}});
+    quint32 seed = 12345;
+    for (int i = 0; i < 300; ++i) {
+        QByteArray bytes = valid.left(i % 2 ? valid.size() : 1 + i % valid.size());
+        for (int flips = 0; flips < 3; ++flips) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[int((seed >> 8) % quint32(qMax<qsizetype>(1, bytes.size())))] = char(seed >> 24);
+        }
+        PLYPropertyList::fromXml(bytes, &out);
+    }
+
+    // A file larger than the bound is refused before it is read (a sparse file costs nothing).
+    const QString huge = QDir(PLYTestEnvironment::makeTempDirectory()).filePath(QStringLiteral("huge.plist"));
+    QFile f(huge);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(PLYPropertyList::MaxBytes + 1));
+    f.close();
+    PLYError error;
+    EXPECT_FALSE(PLYPropertyList::readFile(huge, &out, &error));
+    EXPECT_TRUE(error.description.contains(huge));
+}
+
+TEST_F(LibraryDamage, LayoutFilesRefuseMalformedInput) {
+    auto post = savedPost(open(), QStringLiteral("p"));
+    const QString layout = QDir(post->folderPath()).filePath(QStringLiteral("layout"));
+    QVariantMap info;
+    const QString infoPath = QDir(post->folderPath()).filePath(QStringLiteral("info.plist"));
+    ASSERT_TRUE(PLYPropertyList::readFile(infoPath, &info));
+    info.remove(QStringLiteral("layout_digest"));  // as an older file: only the decoder stands guard
+    ASSERT_TRUE(PLYPropertyList::writeFile(infoPath, info));
+
+    // Containers nested far deeper than the parser's recursion limit.
+    PLYLayout deep;
+    PLYBlock* block = deep.add_sections()->add_blocks();
+    for (int i = 0; i < 150; ++i) block = block->mutable_container()->add_sub_blocks();
+    const QByteArray valid = readAll(layout);
+    QList<QByteArray> corpus = {QByteArray::fromStdString(deep.SerializeAsString()), QByteArray(64, '\xff'),
+                                QByteArray("\x0a\xff\xff\xff\xff\x0f", 6)};
+    quint32 seed = 777;
+    for (int i = 0; i < 100; ++i) {
+        QByteArray bytes = valid;
+        seed = seed * 1103515245u + 12345u;
+        bytes[int((seed >> 8) % quint32(bytes.size()))] = char(seed >> 24);
+        corpus << bytes << valid.left(i % valid.size());
+    }
+    for (const QByteArray& bytes : corpus) {
+        writeAll(layout, bytes);
+        PLYError error;
+        auto loaded = PLYPersistantPost::load(post->folderPath(), {}, &error);
+        if (loaded) {
+            EXPECT_GT(loaded->constLayout().sections_size(), 0);
+        } else {
+            EXPECT_TRUE(error.description.contains(layout)) << error.toString().toStdString();
+        }
+    }
+    QFile f(layout);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(PLYLibraryFiles::MaxLayoutBytes + 1));
+    f.close();
+    EXPECT_FALSE(PLYPersistantPost::load(post->folderPath(), {}));
+}
