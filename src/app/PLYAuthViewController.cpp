@@ -36,6 +36,22 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
     }
     return layout;
 }
+
+// A page of the view: its form on a card of its own height, centred.
+QWidget* centredCard(QWidget* content) {
+    auto* page = new QWidget;
+    QWidget* frame = PLYFormWidgets::card(page);
+    frame->setFixedWidth(kCardWidth);
+    auto* cardLayout = new QVBoxLayout(frame);
+    cardLayout->setContentsMargins(32, 28, 32, 28);
+    content->setParent(frame);
+    cardLayout->addWidget(content);
+    auto* outer = new QVBoxLayout(page);
+    outer->addStretch();
+    outer->addLayout(row({nullptr, frame, nullptr}));
+    outer->addStretch();
+    return page;
+}
 }  // namespace
 
 PLYAuthViewController::PLYAuthViewController(QWidget* parent) : QWidget(parent) {
@@ -45,28 +61,15 @@ PLYAuthViewController::PLYAuthViewController(QWidget* parent) : QWidget(parent) 
     p.setColor(QPalette::Window, PLYColor::kro_layoutBackground());
     setPalette(p);
 
-    QWidget* frame = card(this);
-    frame->setFixedWidth(kCardWidth);
-    auto* cardLayout = new QVBoxLayout(frame);
-    cardLayout->setContentsMargins(32, 28, 32, 28);
-    m_tabView = new QStackedWidget(frame);
+    m_tabView = new QStackedWidget(this);
     m_tabView->setObjectName(QStringLiteral("tabView"));
-    m_tabView->addWidget(buildCreatePage());
-    m_tabView->addWidget(buildSignInPage());
-    m_tabView->addWidget(buildCreatedPage());
-    // The card is as tall as the page it shows, not as the tallest page.
-    connect(m_tabView, &QStackedWidget::currentChanged, this, [this](int index) {
-        for (int i = 0; i < m_tabView->count(); ++i)
-            m_tabView->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-        m_tabView->adjustSize();
-    });
+    m_tabView->addWidget(centredCard(buildCreatePage()));
+    m_tabView->addWidget(centredCard(buildSignInPage()));
+    m_tabView->addWidget(centredCard(buildCreatedPage()));
     m_tabView->setCurrentIndex(SignInTab);
-    cardLayout->addWidget(m_tabView);
-
     auto* outer = new QVBoxLayout(this);
-    outer->addStretch();
-    outer->addLayout(row({nullptr, frame, nullptr}));
-    outer->addStretch();
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_tabView);
 
     m_observer = std::make_unique<PLYSessionObserver>(this, PLYSessionObserver::Delivery::Queued,
                                                       [this](const PLYSessionChange& change) { webServiceManagerStateChange(change); });
@@ -112,7 +115,6 @@ QWidget* PLYAuthViewController::buildSignInPage() {
     QPushButton* create = linkButton(tr("Create an account"), QStringLiteral("switchToCreateButton"), page);
     connect(create, &QPushButton::clicked, this, &PLYAuthViewController::switchMethod);
     layout->addLayout(row({caption(tr("New to Pellory?"), page), create, nullptr}));
-    layout->addStretch();
     return page;
 }
 
@@ -170,7 +172,6 @@ QWidget* PLYAuthViewController::buildCreatePage() {
     QPushButton* signIn = linkButton(tr("Sign in"), QStringLiteral("switchToSignInButton"), page);
     connect(signIn, &QPushButton::clicked, this, &PLYAuthViewController::switchMethod);
     layout->addLayout(row({caption(tr("Already have an account?"), page), signIn, nullptr}));
-    layout->addStretch();
     return page;
 }
 
@@ -187,7 +188,6 @@ QWidget* PLYAuthViewController::buildCreatedPage() {
     QPushButton* start = button(tr("Get Started"), QStringLiteral("finishCreationButton"), page, true);
     connect(start, &QPushButton::clicked, this, &PLYAuthViewController::finishCreation);
     layout->addLayout(row({nullptr, start}));
-    layout->addStretch();
     return page;
 }
 

@@ -4,6 +4,7 @@
 #include "PLYAuthViewController.h"
 #include "PLYColor.h"
 #include "PLYInterfaceNames.h"
+#include "PLYLog.h"
 #include "PLYSessionObserver.h"
 #include "PLYStoryboard.h"
 #include "PLYWebServiceManager.h"
@@ -60,6 +61,7 @@ void PLYBaseWindowController::presentLogin() {
     });
     m_stack->addWidget(m_auth);
     m_stack->setCurrentWidget(m_auth);
+    PLY_LOG_INFO(QStringLiteral("Nobody is signed in: showing the sign-in forms"));
 }
 
 void PLYBaseWindowController::loginCompleted() {

@@ -76,7 +76,11 @@ QWidget* PLYPreferencesViewController::buildGeneralTab() {
     m_colour = new PLYColourWell(page);
     m_colour->setObjectName(QStringLiteral("generalColourWell"));
     connect(m_colour, &PLYColourWell::colourChosen, this, &PLYPreferencesViewController::generalColourAction);
-    form->addRow(tr("Default background:"), m_colour);
+    m_colour->setFixedSize(m_colour->sizeHint());
+    auto* colourRow = new QHBoxLayout;
+    colourRow->addWidget(m_colour);
+    colourRow->addStretch();
+    form->addRow(tr("Default background:"), colourRow);
 
     m_subfolders = new QCheckBox(tr("Include images in subfolders"), page);
     m_subfolders->setObjectName(QStringLiteral("generalImportSubFoldersButton"));
