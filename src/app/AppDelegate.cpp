@@ -19,6 +19,7 @@
 #include "PLYPreviewPanel.h"
 #include "PLYRichTextEditor.h"
 #include "PLYLayoutManager.h"
+#include "PLYLayoutSectionInteractionHandler_Stacked.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
 #include "PLYSeoManager.h"
@@ -183,6 +184,8 @@ void AppDelegate::showBaseWindow() {
 }
 
 void AppDelegate::connectEditingToLibrary() {
+    // Section views of the layout get the editor's handler, which offers drop zones and applies drops.
+    PLYLayoutSectionInteractionHandler_Stacked::registerWithFactory();
     // New image blocks record when their file last changed, as the store knows it.
     PLYLayoutManager::setImageModificationDateLookup([](const QString& identifier) -> std::optional<QDateTime> {
         const auto store = PLYCoreManager::persistantStore();

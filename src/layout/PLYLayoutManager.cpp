@@ -5,10 +5,13 @@
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPostManager.h"
+#include "PLYUndoManager.h"
 
 #include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
 
 using BlockList = google::protobuf::RepeatedPtrField<PLYBlock>;
 
@@ -19,6 +22,28 @@ struct PLYLayoutManager::Place {
     google::protobuf::RepeatedPtrField<PLYBlock>* list = nullptr;
     int index = -1;
     PLYBlock* block() const { return list->Mutable(index); }
+};
+
+// Every public structural edit opens a scope; the outermost one starts a fresh record and, on
+// leaving, stores the touched sections' bytes after the edit and makes the record lastEdit.
+struct PLYLayoutManager::EditScope {
+    PLYLayoutManager* manager;
+    PLYLayoutEdit* out;
+    explicit EditScope(PLYLayoutManager* m, PLYLayoutEdit* o = nullptr) : manager(m), out(o) {
+        if (manager->m_editDepth++ == 0) manager->m_record = PLYLayoutEdit();
+    }
+    ~EditScope() {
+        if (--manager->m_editDepth > 0) return;
+        for (PLYLayoutEdit::SectionState& state : manager->m_record.sections) {
+            const PLYSection* section = manager->sectionForId(state.sectionId);
+            state.after = section ? QByteArray::fromStdString(section->SerializeAsString()) : QByteArray();
+        }
+        manager->m_lastEdit = std::move(manager->m_record);
+        manager->m_record = PLYLayoutEdit();
+        if (out) *out = manager->m_lastEdit;
+    }
+    EditScope(const EditScope&) = delete;
+    EditScope& operator=(const EditScope&) = delete;
 };
 
 namespace {
@@ -342,7 +367,9 @@ void PLYLayoutManager::ensureIdentifiers() {
 }
 
 // A copied block must be reachable by its identifier: an empty or already used one is replaced.
-void PLYLayoutManager::adoptCopy(PLYBlock* copy) {
+// `reserved` holds identifiers that are out of the layout for the moment but taken (blocks being
+// moved, other copies of the same edit); the copy's identifiers are added to it.
+void PLYLayoutManager::adoptCopy(PLYBlock* copy, QSet<std::string>* reserved) {
     // The copy is small and the layout may be large: look for the copy's identifiers in one
     // pass over the layout instead of indexing the whole layout.
     QSet<std::string> wanted;
@@ -355,29 +382,42 @@ void PLYLayoutManager::adoptCopy(PLYBlock* copy) {
             });
     QSet<std::string> used;
     visit(*copy, [&](PLYBlock& b) {
-        const bool clash = taken.contains(b.id()) || used.contains(b.id());
+        const bool clash = taken.contains(b.id()) || used.contains(b.id()) || (reserved && reserved->contains(b.id()));
         if (clash && !b.id().empty())
             PLY_LOG_WARN(QStringLiteral("block %1 is already in the layout; the copy gets a new identifier")
                              .arg(QString::fromStdString(b.id())));
         if (b.id().empty() || clash) b.set_id(newIdentifier().toStdString());
         used.insert(b.id());
     });
+    if (reserved) reserved->unite(used);
 }
 
 void PLYLayoutManager::adjustUseCounts(const PLYBlock& subtree, int delta) {
     if (!m_owner) return;
     visit(subtree, [&](const PLYBlock& b) {
         if (b.type_case() != PLYBlock::kImage || b.image().img_ref().empty()) return;
-        const QString ref = QString::fromStdString(b.image().img_ref());
-        if (delta > 0)
-            m_owner->incrementInUseCountForImage(ref);
-        else
-            m_owner->decrementInUseCountForImage(ref);
+        changeUseCount(QString::fromStdString(b.image().img_ref()), delta);
     });
+}
+
+void PLYLayoutManager::changeUseCount(const QString& imageRef, qint64 delta) {
+    if (!m_owner || imageRef.isEmpty() || delta == 0) return;
+    for (qint64 i = 0; i < qAbs(delta); ++i) {
+        if (delta > 0)
+            m_owner->incrementInUseCountForImage(imageRef);
+        else
+            m_owner->decrementInUseCountForImage(imageRef);
+    }
+    if (m_editDepth > 0) {
+        qint64& recorded = m_record.useCountChanges[imageRef];
+        recorded += delta;
+        if (recorded == 0) m_record.useCountChanges.remove(imageRef);
+    }
 }
 
 QList<PLYBlock*> PLYLayoutManager::insertCopies(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock,
                                                 PLYSection* section, qint64 atIndex) {
+    EditScope scope(this);
     if (!representedLayout()) return {};
     BlockList* list = nullptr;
     PLYSection* target = nullptr;
@@ -404,6 +444,7 @@ QList<PLYBlock*> PLYLayoutManager::insertCopies(const std::vector<PLYBlock>& blo
     }
     if (blocks.empty()) return {};
 
+    touchSection(target);
     int index = int(std::clamp<qint64>(atIndex, 0, list->size()));
     QList<PLYBlock*> added;
     for (const PLYBlock& block : blocks) {
@@ -411,6 +452,7 @@ QList<PLYBlock*> PLYLayoutManager::insertCopies(const std::vector<PLYBlock>& blo
         adoptCopy(copy);
         added << placeAt(list, index++, copy);
         adjustUseCounts(*copy, +1);
+        m_record.inserted << idOf(*copy);
     }
     sectionDidChange(target);
     announceChange();
@@ -432,6 +474,7 @@ QList<PLYBlock*> PLYLayoutManager::insertBlocks(const std::vector<PLYBlock>& blo
 }
 
 QList<PLYBlock*> PLYLayoutManager::createAndAddBlocksForImages(const QStringList& imageIdentifiers) {
+    EditScope scope(this);
     PLYLayout* layout = representedLayout();
     if (!layout || layout->sections_size() == 0) {
         PLY_LOG_WARN(QStringLiteral("cannot add images: the layout has no section"));
@@ -444,6 +487,7 @@ QList<PLYBlock*> PLYLayoutManager::createAndAddBlocksForImages(const QStringList
 
 PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSection* section,
                                       const std::vector<PLYBlock>& insertFollowing, qint64 atIndex) {
+    EditScope scope(this);
     Place place;
     if (!resolve(block, place)) {
         PLY_LOG_ERROR(QStringLiteral("cannot wrap a block that is not in the layout"));
@@ -454,7 +498,9 @@ PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSec
         PLY_LOG_WARN(QStringLiteral("wrapBlock: the given parent does not hold the block; using its real parent"));
     Q_UNUSED(section);
 
+    touchSection(place.section);
     auto* container = new PLYBlock(newBlock_Container());
+    m_record.createdContainers << idOf(*container);
     container->mutable_container()->set_vert(place.parent ? !place.parent->container().vert() : false);
     BlockList* children = container->mutable_container()->mutable_sub_blocks();
     const int slot = place.index;
@@ -467,6 +513,7 @@ PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSec
         adoptCopy(copy);
         placeAt(children, index++, copy);
         adjustUseCounts(*copy, +1);
+        m_record.inserted << idOf(*copy);
     }
     sectionDidChange(place.section);
     announceChange();
@@ -474,10 +521,12 @@ PLYBlock* PLYLayoutManager::wrapBlock(PLYBlock* block, PLYBlock* inBlock, PLYSec
 }
 
 void PLYLayoutManager::removeBlock(PLYBlock* block, bool preventPurge) {
+    EditScope scope(this);
     if (removeWithoutAnnouncing(block, preventPurge)) announceChange();
 }
 
 void PLYLayoutManager::removeBlocks(const QList<PLYBlock*>& blocks) {
+    EditScope scope(this);
     // Earlier removals may dissolve containers named later: hold everything by identifier.
     QStringList named;
     for (PLYBlock* b : blocks)
@@ -533,19 +582,26 @@ bool PLYLayoutManager::removeWithoutAnnouncing(PLYBlock* block, bool preventPurg
 
     // The callbacks may have edited the layout: find everything again by address.
     if (!locate(target, place)) return true;
+    touchSection(place.section);
+    m_record.removed << PLYLayoutEdit::Removal{idOf(*target), QString::fromStdString(place.section->id()),
+                                               place.parent ? idOf(*place.parent) : QString(), place.index, false};
     adjustUseCounts(*target, -1);
     place.list->DeleteSubrange(place.index, 1);
     for (PLYBlock* c : dissolved) {
         Place cp;
         if (!locate(c, cp)) break;
         BlockList* children = c->mutable_container()->mutable_sub_blocks();
+        PLYLayoutEdit::Dissolution record{idOf(*c), QString::fromStdString(cp.section->id()),
+                                          cp.parent ? idOf(*cp.parent) : QString(), cp.index, QString()};
         if (children->size() == 1) {
             PLYBlock* child = takeAt(children, 0);
+            record.replacedById = idOf(*child);
             cp.list->DeleteSubrange(cp.index, 1);
             placeAt(cp.list, cp.index, child);
         } else if (children->empty()) {
             cp.list->DeleteSubrange(cp.index, 1);
         }
+        m_record.dissolved << record;
     }
     sectionDidChange(place.section);
     return true;
@@ -565,16 +621,21 @@ void PLYLayoutManager::forgetBlocks(const QStringList& identifiers) {
 }
 
 void PLYLayoutManager::validateLayoutModel() {
+    EditScope scope(this);
     PLYLayout* layout = representedLayout();
     if (!layout) return;
+    PLYSection* current = nullptr;
     // Children first, so that a container holding only empty containers goes too.
-    std::function<bool(BlockList*)> prune = [&](BlockList* list) {
+    std::function<bool(BlockList*, PLYBlock*)> prune = [&](BlockList* list, PLYBlock* parent) {
         bool changed = false;
         for (int i = list->size() - 1; i >= 0; --i) {
             PLYBlock* b = list->Mutable(i);
             if (!isContainer(*b)) continue;
-            changed |= prune(b->mutable_container()->mutable_sub_blocks());
+            changed |= prune(b->mutable_container()->mutable_sub_blocks(), b);
             if (b->container().sub_blocks_size() == 0) {
+                touchSection(current);
+                m_record.dissolved << PLYLayoutEdit::Dissolution{idOf(*b), QString::fromStdString(current->id()),
+                                                                 parent ? idOf(*parent) : QString(), i, QString()};
                 forgetBlocks({idOf(*b)});
                 tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerWillRemoveBlock(this, b); });
                 list->DeleteSubrange(i, 1);
@@ -585,7 +646,8 @@ void PLYLayoutManager::validateLayoutModel() {
     };
     bool any = false;
     for (PLYSection& section : *layout->mutable_sections()) {
-        if (prune(section.mutable_blocks())) {
+        current = &section;
+        if (prune(section.mutable_blocks(), nullptr)) {
             sectionDidChange(&section);
             any = true;
         }
@@ -723,4 +785,377 @@ void PLYLayoutManager::sectionDidChange(PLYSection* section) {
 void PLYLayoutManager::announceChange() {
     auto keepAlive = weak_from_this().lock();
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(LayoutDidChangeNotification), this);
+}
+
+// ---- Structural edits for the editor: drops, moves, their records and their undo ----
+
+PLYSection* PLYLayoutManager::sectionForId(const QString& sectionId) const {
+    PLYLayout* layout = representedLayout();
+    if (!layout || sectionId.isEmpty()) return nullptr;
+    const std::string id = sectionId.toStdString();
+    for (PLYSection& s : *layout->mutable_sections())
+        if (s.id() == id) return &s;
+    return nullptr;
+}
+
+// The first time an edit touches a section, its bytes before the edit are kept.
+void PLYLayoutManager::touchSection(const PLYSection* section) {
+    if (m_editDepth == 0 || !section) return;
+    const QString id = QString::fromStdString(section->id());
+    for (const PLYLayoutEdit::SectionState& state : std::as_const(m_record.sections))
+        if (state.sectionId == id) return;
+    m_record.sections << PLYLayoutEdit::SectionState{id, QByteArray::fromStdString(section->SerializeAsString()), {}};
+}
+
+// A container left with one child is replaced by that child; one left empty is removed and its
+// own container checked in turn.
+void PLYLayoutManager::dissolveIfDegenerate(QString containerId, QList<PLYSection*>& touched) {
+    while (!containerId.isEmpty()) {
+        Place place;
+        if (!locateById(containerId, place) || !isContainer(*place.block())) return;
+        const int count = place.block()->container().sub_blocks_size();
+        if (count > 1) return;
+        forgetBlocks({containerId});
+        PLYBlock* container = place.block();
+        tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerWillRemoveBlock(this, container); });
+        if (!locateById(containerId, place)) return;
+        touchSection(place.section);
+        if (!touched.contains(place.section)) touched << place.section;
+        PLYLayoutEdit::Dissolution record{containerId, QString::fromStdString(place.section->id()),
+                                          place.parent ? idOf(*place.parent) : QString(), place.index, QString()};
+        BlockList* children = place.block()->mutable_container()->mutable_sub_blocks();
+        if (!children->empty()) {
+            PLYBlock* child = takeAt(children, 0);
+            record.replacedById = idOf(*child);
+            place.list->DeleteSubrange(place.index, 1);
+            placeAt(place.list, place.index, child);
+            m_record.dissolved << record;
+            return;
+        }
+        place.list->DeleteSubrange(place.index, 1);
+        m_record.dissolved << record;
+        containerId = record.parentId;
+    }
+}
+
+bool PLYLayoutManager::dropBlocks(const QList<PLYDropItem>& items, const PLYDropPlacement& placement, PLYLayoutEdit* edit) {
+    EditScope scope(this, edit);
+    if (!representedLayout()) return false;
+    auto refuse = [](const QString& why) {
+        PLY_LOG_WARN(QStringLiteral("drop refused: %1").arg(why));
+        return false;
+    };
+
+    // Moved blocks by identifier, each once; unknown ones are left out.
+    QStringList movedIds;
+    for (const PLYDropItem& item : items) {
+        if (!item.isMove() || movedIds.contains(item.movedBlockId)) continue;
+        if (!blockForRef(item.movedBlockId)) {
+            PLY_LOG_WARN(QStringLiteral("dropped block %1 is no longer in the layout").arg(item.movedBlockId));
+            continue;
+        }
+        movedIds << item.movedBlockId;
+    }
+    const QSet<QString> movedSet(movedIds.begin(), movedIds.end());
+    // Whether the block is a moved one or lies inside one.
+    auto withinMoved = [&](const PLYBlock* block) {
+        if (movedSet.contains(idOf(*block))) return true;
+        const QList<PLYBlock*> path = pathFromSectionToBlock(block);
+        return std::any_of(path.begin(), path.end(), [&](const PLYBlock* b) { return movedSet.contains(idOf(*b)); });
+    };
+    // A moved block inside another moved block travels inside it.
+    QStringList carried;
+    for (const QString& id : std::as_const(movedIds)) {
+        const QList<PLYBlock*> path = pathFromSectionToBlock(blockForRef(id));
+        const bool insideOther = std::any_of(path.begin(), path.end() - (path.isEmpty() ? 0 : 1),
+                                             [&](const PLYBlock* b) { return movedSet.contains(idOf(*b)); });
+        if (!insideOther) carried << id;
+    }
+    // Moved blocks land in the order they have in the layout, whatever the order of selection.
+    if (carried.size() > 1) {
+        QHash<QString, int> order;
+        for (const PLYSection& sec : representedLayout()->sections())
+            for (const PLYBlock& top : sec.blocks())
+                visit(top, [&](const PLYBlock& b) { order.insert(idOf(b), int(order.size())); });
+        std::sort(carried.begin(), carried.end(), [&](const QString& x, const QString& y) { return order.value(x) < order.value(y); });
+    }
+    bool anything = !carried.isEmpty();
+    for (const PLYDropItem& item : items) anything |= !item.isMove();
+    if (!anything) return refuse(QStringLiteral("nothing to drop"));
+
+    // The target, resolved by identifier before anything moves.
+    PLYSection* section = nullptr;
+    BlockList* targetList = nullptr;
+    qint64 insertIndex = 0;
+    if (placement.kind == PLYDropPlacement::Kind::Insert) {
+        if (placement.containerId.isEmpty()) {
+            section = sectionForId(placement.sectionId);
+            if (!section) return refuse(QStringLiteral("the section is not in the layout"));
+            targetList = section->mutable_blocks();
+        } else {
+            Place target;
+            if (!locateById(placement.containerId, target)) return refuse(QStringLiteral("the target container is gone"));
+            if (!isContainer(*target.block())) return refuse(QStringLiteral("the target is not a container"));
+            if (withinMoved(target.block())) return refuse(QStringLiteral("blocks cannot be dropped into themselves"));
+            section = target.section;
+            targetList = target.block()->mutable_container()->mutable_sub_blocks();
+        }
+        // Each moved block that sits before the slot in the same list shifts it by one.
+        const qint64 slot = std::clamp<qint64>(placement.index, 0, targetList->size());
+        insertIndex = slot;
+        for (const QString& id : std::as_const(carried)) {
+            Place p;
+            if (locateById(id, p) && p.list == targetList && p.index < slot) --insertIndex;
+        }
+    } else {
+        Place target;
+        if (!locateById(placement.targetBlockId, target)) return refuse(QStringLiteral("the block to drop beside is gone"));
+        if (withinMoved(target.block())) return refuse(QStringLiteral("blocks cannot be dropped beside themselves"));
+        section = target.section;
+    }
+
+    QList<PLYSection*> touched;
+    auto touch = [&](PLYSection* s) {
+        touchSection(s);
+        if (!touched.contains(s)) touched << s;
+    };
+    touch(section);
+    if (PLYBlock* editing = currentEditBlock(); editing && withinMoved(editing)) setEditBlock(nullptr);
+
+    // New blocks are copied in first, while the moved ones still hold their identifiers.
+    QSet<std::string> reserved;
+    for (const QString& id : std::as_const(carried)) visit(*blockForRef(id), [&](const PLYBlock& b) { reserved.insert(b.id()); });
+    std::map<int, std::unique_ptr<PLYBlock>> copies;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].isMove()) continue;
+        auto copy = std::make_unique<PLYBlock>(items[i].newBlock);
+        adoptCopy(copy.get(), &reserved);
+        copies[i] = std::move(copy);
+    }
+
+    // Moved blocks leave their places with purge prevented: no container dissolves yet.
+    std::map<QString, std::unique_ptr<PLYBlock>> taken;
+    QStringList oldParents;
+    for (const QString& id : std::as_const(carried)) {
+        Place p;
+        if (!locateById(id, p)) continue;
+        PLYBlock* block = p.block();
+        tellViewProxies([&](PLYLayoutViewProxyBase* proxy) { proxy->layoutManagerWillRemoveBlock(this, block); });
+        if (!locateById(id, p)) continue;
+        touch(p.section);
+        const QString parentId = p.parent ? idOf(*p.parent) : QString();
+        m_record.removed << PLYLayoutEdit::Removal{id, QString::fromStdString(p.section->id()), parentId, p.index, true};
+        if (!parentId.isEmpty() && !oldParents.contains(parentId)) oldParents << parentId;
+        taken[id].reset(takeAt(p.list, p.index));
+    }
+
+    // What lands: new blocks in item order, moved blocks in layout order in the places of the
+    // moved items; optionally grouped in a new container.
+    std::vector<std::unique_ptr<PLYBlock>> payload;
+    int nextMoved = 0;
+    for (int i = 0; i < items.size(); ++i) {
+        std::unique_ptr<PLYBlock> block;
+        if (items[i].isMove()) {
+            if (nextMoved >= carried.size()) continue;
+            auto it = taken.find(carried[nextMoved++]);
+            if (it == taken.end() || !it->second) continue;
+            block = std::move(it->second);
+        } else {
+            block = std::move(copies[i]);
+            adjustUseCounts(*block, +1);
+        }
+        m_record.inserted << idOf(*block);
+        payload.push_back(std::move(block));
+    }
+    if (placement.groupVertical && payload.size() >= 2) {
+        auto group = std::make_unique<PLYBlock>(newBlock_Container());
+        group->mutable_container()->set_vert(*placement.groupVertical);
+        adoptCopy(group.get(), &reserved);
+        for (auto& b : payload) group->mutable_container()->mutable_sub_blocks()->AddAllocated(b.release());
+        m_record.createdContainers << idOf(*group);
+        payload.clear();
+        payload.push_back(std::move(group));
+    }
+
+    if (placement.kind == PLYDropPlacement::Kind::Insert) {
+        // The target list is still there: nothing was dissolved and it is not inside a moved block.
+        if (!placement.containerId.isEmpty()) {
+            Place target;
+            locateById(placement.containerId, target);
+            targetList = target.block()->mutable_container()->mutable_sub_blocks();
+        }
+        int at = int(std::clamp<qint64>(insertIndex, 0, targetList->size()));
+        for (auto& b : payload) placeAt(targetList, at++, b.release());
+    } else {
+        Place target;
+        locateById(placement.targetBlockId, target);
+        auto* wrapper = new PLYBlock(newBlock_Container());
+        adoptCopy(wrapper, &reserved);
+        wrapper->mutable_container()->set_vert(target.parent ? !target.parent->container().vert() : false);
+        m_record.createdContainers << idOf(*wrapper);
+        BlockList* children = wrapper->mutable_container()->mutable_sub_blocks();
+        const int slot = target.index;
+        children->AddAllocated(takeAt(target.list, slot));
+        int at = placement.after ? 1 : 0;
+        for (auto& b : payload) placeAt(children, at++, b.release());
+        placeAt(target.list, slot, wrapper);
+    }
+
+    for (const QString& parentId : std::as_const(oldParents)) dissolveIfDegenerate(parentId, touched);
+    for (PLYSection* s : std::as_const(touched)) sectionDidChange(s);
+    announceChange();
+    return true;
+}
+
+QStringList PLYLayoutManager::dragBlockRefsForSelection(const QStringList& selectedIds) const {
+    QStringList selected;
+    for (const QString& id : selectedIds)
+        if (!selected.contains(id) && blockForRef(id)) selected << id;
+    if (selected.size() < 2) return selected;
+
+    QList<QStringList> paths;
+    for (const QString& id : std::as_const(selected)) {
+        QStringList path;
+        for (const PLYBlock* b : pathFromSectionToBlock(blockForRef(id))) path << idOf(*b);
+        // A selected block directly in the section is carried on its own, so no common block
+        // may stand for the whole selection.
+        if (path.isEmpty()) return selected;
+        paths << path;
+    }
+    const QStringList& first = paths.first();
+    const QStringList ancestors = first.mid(0, first.size() - 1);
+    QString common;
+    const bool sameParent = std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) {
+        return p.size() == first.size() && p.mid(0, p.size() - 1) == ancestors;
+    });
+    if (sameParent && !ancestors.isEmpty())
+        common = ancestors.last();
+    else if (std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) { return p.first() == first.first(); }))
+        common = first.first();
+    if (common.isEmpty()) return selected;
+
+    QSet<QString> leaves;
+    for (const PLYBlock* leaf : allLeafsForBlock(blockForRef(common))) leaves.insert(idOf(*leaf));
+    return leaves == QSet<QString>(selected.begin(), selected.end()) ? QStringList{common} : selected;
+}
+
+bool PLYLayoutManager::revertEdit(const PLYLayoutEdit& edit) { return restoreSections(edit, true); }
+
+bool PLYLayoutManager::reapplyEdit(const PLYLayoutEdit& edit) { return restoreSections(edit, false); }
+
+bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore) {
+    EditScope scope(this);
+    // Everything is checked before anything changes.
+    struct Restore {
+        PLYSection* section;
+        PLYSection content;
+    };
+    std::vector<Restore> restores;
+    QSet<std::string> restoredIds;
+    for (const PLYLayoutEdit::SectionState& state : edit.sections) {
+        PLYSection* section = sectionForId(state.sectionId);
+        const QByteArray& bytes = toBefore ? state.before : state.after;
+        if (!section) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore section %1: it is no longer in the layout").arg(state.sectionId));
+            return false;
+        }
+        if (QByteArray::fromStdString(section->SerializeAsString()) == bytes) continue;
+        Restore restore{section, PLYSection()};
+        if (!restore.content.ParseFromArray(bytes.constData(), int(bytes.size()))) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore section %1: its saved bytes do not parse").arg(state.sectionId));
+            return false;
+        }
+        for (const PLYBlock& top : restore.content.blocks())
+            visit(top, [&](const PLYBlock& b) { restoredIds.insert(b.id()); });
+        restores.push_back(std::move(restore));
+    }
+    if (restores.empty()) return true;
+    // The restored sections must not bring back an identifier that another section now uses.
+    for (const PLYSection& other : representedLayout()->sections()) {
+        const bool replaced = std::any_of(restores.begin(), restores.end(), [&](const Restore& r) { return r.section == &other; });
+        if (replaced) continue;
+        bool clash = false;
+        for (const PLYBlock& top : other.blocks())
+            visit(top, [&](const PLYBlock& b) { clash |= restoredIds.contains(b.id()); });
+        if (clash) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore: a restored block's identifier is now used in section %1")
+                              .arg(QString::fromStdString(other.id())));
+            return false;
+        }
+    }
+
+    setEditBlock(nullptr);
+    deSelectAllBlocks();
+    setHoverBlock(nullptr);
+    for (Restore& restore : restores) {
+        touchSection(restore.section);
+        // Use counts follow the references: only the net change per image is applied.
+        QHash<QString, qint64> delta;
+        for (const PLYBlock& top : restore.section->blocks())
+            visit(top, [&](const PLYBlock& b) {
+                if (b.type_case() == PLYBlock::kImage) --delta[QString::fromStdString(b.image().img_ref())];
+            });
+        for (const PLYBlock& top : restore.content.blocks())
+            visit(top, [&](const PLYBlock& b) {
+                if (b.type_case() == PLYBlock::kImage) ++delta[QString::fromStdString(b.image().img_ref())];
+            });
+        for (auto it = delta.cbegin(); it != delta.cend(); ++it) changeUseCount(it.key(), it.value());
+        restore.section->Swap(&restore.content);
+    }
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });
+    announceChange();
+    return true;
+}
+
+namespace {
+void registerRestore(PLYUndoManager* undoManager, std::weak_ptr<PLYLayoutManager> manager,
+                     std::shared_ptr<const PLYLayoutEdit> edit, bool toBefore, const QString& actionName) {
+    const void* target = manager.lock().get();
+    undoManager->registerUndo(
+        [undoManager, manager, edit, toBefore, actionName] {
+            auto strong = manager.lock();
+            if (!strong) return;
+            const bool restored = toBefore ? strong->revertEdit(*edit) : strong->reapplyEdit(*edit);
+            // The opposite step is offered only when this one went through.
+            if (restored) registerRestore(undoManager, manager, edit, !toBefore, actionName);
+        },
+        target);
+    undoManager->setActionName(actionName);
+}
+}  // namespace
+
+void PLYLayoutManager::registerUndoForEdit(PLYUndoManager* undoManager, const PLYLayoutEdit& edit,
+                                           const QString& actionName) {
+    if (!undoManager) return;
+    registerRestore(undoManager, weak_from_this(), std::make_shared<const PLYLayoutEdit>(edit), true, actionName);
+}
+
+QByteArray PLYLayoutManager::restoreBlockProperties(const QString& blockId, const QByteArray& before) {
+    EditScope scope(this);
+    Place place;
+    PLYBlock old;
+    if (!locateById(blockId, place)) {
+        PLY_LOG_WARN(QStringLiteral("cannot undo the edit of block %1: it is no longer in the layout").arg(blockId));
+        return {};
+    }
+    if (!old.ParseFromArray(before.constData(), int(before.size()))) {
+        PLY_LOG_ERROR(QStringLiteral("cannot undo the edit of block %1: its saved bytes do not parse").arg(blockId));
+        return {};
+    }
+    PLYBlock* block = place.block();
+    const QByteArray replaced = QByteArray::fromStdString(block->SerializeAsString());
+    touchSection(place.section);
+    if (block->type_case() == PLYBlock::kImage) {
+        if (old.type_case() == PLYBlock::kImage && old.image().has_position()) {
+            PLYPosition* position = block->mutable_image()->mutable_position();
+            position->set_x(old.image().position().x());
+            position->set_y(old.image().position().y());
+            position->set_width(old.image().position().width());
+        } else {
+            block->mutable_image()->clear_position();
+        }
+    }
+    block->set_aspect_ratio(old.aspect_ratio());
+    announceChange();
+    return replaced;
 }

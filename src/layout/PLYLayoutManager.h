@@ -1,11 +1,15 @@
 #pragma once
 
+#include "PLYDropItem.h"
+#include "PLYDropPlacement.h"
 #include "PLYLayout.pb.h"
+#include "PLYLayoutEdit.h"
 #include "PLYLayoutOwner.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -15,6 +19,7 @@
 
 class PLYLayoutManager;
 class PLYPostManager;
+class PLYUndoManager;
 
 // Interaction proxies (the inspector, the editing overlay) hear of hover, selection and edit
 // changes. Registration is not owning; a proxy removes itself before it is destroyed.
@@ -172,6 +177,50 @@ public:
     // Posts "kPLY_NOTIFICATION_LAYOUT_DID_CHANGE" with this manager as object.
     void announceChange();
 
+    // ---- Structural edits for the editor: drops, moves, their records and their undo ----
+    //
+    // Every structural edit above and below leaves a record (lastEdit): what it took out and
+    // from where, which containers it dissolved, what it put in, how use counts moved, and the
+    // bytes of the sections it touched before and after. An edit that changed nothing leaves an
+    // empty record, never the previous one.
+
+    // Puts dropped blocks at `placement`, as one edit. Moved blocks keep their identifiers:
+    // they are taken out with purge prevented, put in, and only then are their old containers
+    // dissolved when left with one child (or removed when left empty). New blocks are copied
+    // in and their images counted. A moved block inside another moved block travels with it;
+    // moved identifiers the layout no longer holds are left out; moved blocks land in their
+    // layout order, new ones in item order. The target is resolved by identifier before
+    // anything moves, and an insert index counts each moved block that sat before it in the
+    // same list, whatever the order of the items. Refused, changing nothing: an unknown
+    // target, a target that is a moved block or lies inside one, a container target that is
+    // not a container, nothing to drop. `edit`, when given, receives the record.
+    bool dropBlocks(const QList<PLYDropItem>& items, const PLYDropPlacement& placement, PLYLayoutEdit* edit = nullptr);
+
+    // The blocks that a drag of the selection carries, by identifier: the one block that holds
+    // exactly the selected blocks as its leaves (every selected block inside it, nothing else
+    // selected), else each selected block that is still in the layout, in selection order.
+    QStringList dragBlockRefsForSelection(const QStringList& selectedIds) const;
+
+    const PLYLayoutEdit& lastEdit() const { return m_lastEdit; }
+
+    // Put the sections that `edit` touched back as they were before it (revert) or after it
+    // (reapply). Image use counts follow the references of the restored sections; hover,
+    // selection and edit block are cleared; the views reload and the change is announced.
+    // False, changing nothing, when a section of the record is gone, its bytes do not parse,
+    // or restoring would give two blocks one identifier.
+    bool revertEdit(const PLYLayoutEdit& edit);
+    bool reapplyEdit(const PLYLayoutEdit& edit);
+
+    // Registers the undo of `edit` under `actionName`; undoing it registers its redo, and so
+    // on. The closures hold this manager weakly and the record by value: no block or view.
+    void registerUndoForEdit(PLYUndoManager* undoManager, const PLYLayoutEdit& edit, const QString& actionName);
+
+    // Undo of an edit-mode session: the block named `blockId` takes back, from its serialised
+    // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;
+    // the change is announced (the views relayout). Answers the block's bytes as they were
+    // just before, for a redo; empty when the block is gone or `before` does not parse.
+    QByteArray restoreBlockProperties(const QString& blockId, const QByteArray& before);
+
 private:
     PLYLayoutManager(std::shared_ptr<PLYLayoutOwner> owner, std::weak_ptr<PLYPostManager> postManager);
 
@@ -185,7 +234,7 @@ private:
     PLYSection* resolveSection(const PLYSection* section) const;
     QList<PLYBlock*> insertCopies(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock, PLYSection* section,
                                   qint64 atIndex);
-    void adoptCopy(PLYBlock* copy);
+    void adoptCopy(PLYBlock* copy, QSet<std::string>* reserved = nullptr);
     void adjustUseCounts(const PLYBlock& subtree, int delta);
     bool removeWithoutAnnouncing(PLYBlock* block, bool preventPurge);
     void forgetBlocks(const QStringList& identifiers);
@@ -193,6 +242,17 @@ private:
     void tellInteractionProxies(const std::function<void(PLYLayoutManagerInteractionProxy*)>& call);
     void tellViewProxies(const std::function<void(PLYLayoutViewProxyBase*)>& call);
     void sectionDidChange(PLYSection* section);
+
+    // Edit records.
+    struct EditScope;
+    void touchSection(const PLYSection* section);
+    void changeUseCount(const QString& imageRef, qint64 delta);
+    PLYSection* sectionForId(const QString& sectionId) const;
+    bool restoreSections(const PLYLayoutEdit& edit, bool toBefore);
+    void dissolveIfDegenerate(QString containerId, QList<PLYSection*>& touched);
+    int m_editDepth = 0;
+    PLYLayoutEdit m_record;
+    PLYLayoutEdit m_lastEdit;
 
     QString m_hoverSectionId;
     QString m_hoverBlockId;

@@ -67,6 +67,7 @@ std::shared_ptr<PLYLayoutImageSource> PLYLayoutViewProxy::imageSource() const {
 }
 
 void PLYLayoutViewProxy::computeGeometry() {
+    ++m_geometryGeneration;
     const PLYLayout* current = layout();
     if (!current) {
         m_geometry = PLYLayoutGeometry();

@@ -37,6 +37,9 @@ public:
 
     // The frames of the current layout, kept up to date with every change.
     const PLYLayoutGeometry& geometry() const { return m_geometry; }
+    // Goes up every time the geometry is recomputed, so that what is derived from it (drop
+    // zones) knows when to follow.
+    quint64 geometryGeneration() const { return m_geometryGeneration; }
     // Recomputes the geometry and moves the views onto it (views that no longer mirror the
     // model are rebuilt). Cheap enough for live drags.
     void relayout();
@@ -81,6 +84,7 @@ private:
     QPointer<PLYLayoutView> m_layoutView;
     QPointer<QGraphicsView> m_scrollView;
     PLYLayoutGeometry m_geometry;
+    quint64 m_geometryGeneration = 0;
     bool m_live = false;
     PLYObserverBag m_observers;
     QList<QPointer<PLYBlockView>> m_freeViews;

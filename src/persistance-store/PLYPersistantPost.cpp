@@ -202,6 +202,13 @@ void PLYPersistantPost::setSaveInterruptionForTesting(std::function<bool(SaveSte
 
 bool PLYPersistantPost::save(PLYError* error) {
     if (refuseRemoved(*this, error)) return false;
+    // A layout without sections reads as damage when loaded, so a post whose last section was
+    // taken away is saved with an empty one rather than written in a form it cannot be read back.
+    if (m_layout.sections_size() == 0) {
+        PLYSection* section = m_layout.add_sections();
+        section->set_id(PLYIdentifier::newIdentifier().toStdString());
+        section->mutable_stacked();
+    }
     const QByteArray info = PLYPropertyList::toXml(toPropertyList(false));
     const std::string layoutBytes = m_layout.SerializeAsString();
     const QDir dir(m_folder);

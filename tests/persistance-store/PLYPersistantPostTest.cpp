@@ -163,3 +163,15 @@ TEST_F(PostTest, PreviewIsWrittenAndAnnounced) {
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(post->layoutPreview().size(), QSize(120, 80));
 }
+
+// A post whose every section was taken away still reads back: the save keeps an empty section,
+// since a layout without sections is what a damaged file looks like.
+TEST_F(PostTest, APostWithoutSectionsSavesInAFormItCanLoad) {
+    post->layout()->clear_sections();
+    ASSERT_TRUE(post->save());
+    PLYError error;
+    const auto loaded = PLYPersistantPost::load(post->folderPath(), store, &error);
+    ASSERT_TRUE(loaded) << error.description.toStdString();
+    EXPECT_EQ(loaded->constLayout().sections_size(), 1);
+    EXPECT_EQ(loaded->constLayout().sections(0).blocks_size(), 0);
+}

@@ -1,5 +1,7 @@
 #include "PLYTestLayouts.h"
 
+#include <QStringList>
+
 namespace PLYTestLayouts {
 
 PLYBlock image(const std::string& id, const std::string& imageRef, float aspectRatio) {
@@ -63,4 +65,23 @@ PLYLayout layout(qint64 padding, std::initializer_list<PLYSection> sections, int
     return l;
 }
 
+}  // namespace PLYTestLayouts
+
+namespace PLYTestLayouts {
+namespace {
+QString shapeOf(const google::protobuf::RepeatedPtrField<PLYBlock>& blocks) {
+    QStringList parts;
+    for (const PLYBlock& b : blocks) {
+        if (b.type_case() == PLYBlock::kContainer) {
+            const QString inner = shapeOf(b.container().sub_blocks());
+            parts << (b.container().vert() ? "[" + inner + "]" : "(" + inner + ")");
+        } else {
+            parts << QString::fromStdString(b.id());
+        }
+    }
+    return parts.join(',');
+}
+}  // namespace
+
+QString shape(const PLYSection& section) { return shapeOf(section.blocks()); }
 }  // namespace PLYTestLayouts

@@ -16,3 +16,11 @@ PLYBlock container(const std::string& id, bool vertical, std::initializer_list<P
 PLYSection section(const std::string& id, std::initializer_list<PLYBlock> blocks);
 PLYLayout layout(qint64 padding, std::initializer_list<PLYSection> sections, int r = 255, int g = 255, int b = 255);
 }  // namespace PLYTestLayouts
+
+#include <QString>
+
+namespace PLYTestLayouts {
+// "a,b,[c,(d,e)]" for a section's blocks: containers show as [..] when stacked and (..) when
+// side by side.
+QString shape(const PLYSection& section);
+}  // namespace PLYTestLayouts

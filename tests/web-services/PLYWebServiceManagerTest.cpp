@@ -668,14 +668,15 @@ TEST_F(PLYWebServiceManagerTest, ASignInReplacesThePreviousUsersCredentialsAndTh
 }
 
 TEST_F(PLYWebServiceManagerTest, ABrokenOrStalledTransferIsAFailureWhateverItsStatusLine) {
-    PelloryServices::setRequestTimeout(0.3);
+    PelloryServices::setRequestTimeout(1.0);
     host()->setJWT(script.validToken);
     const QVariantMap user{{"id", 7}, {"f_name", "Ada"}, {"email", script.email}, {"verified", true}};
     const PLYFakeReply good = PLYFakeReply::json(200, QVariantMap{{"data", user}});
     service.enqueueReply("GET", "/api/me", PLYFakeReply::cut(good, 12));
     service.enqueueReply("GET", "/api/me", PLYFakeReply::stalled(good, 12));
     start();
-    ASSERT_TRUE(reach(M::StateIdle));
+    // Two failed fetches, one of them a second of silence, each followed by the back-off.
+    ASSERT_TRUE(reach(M::StateIdle, 15000));
     PelloryServices::setRequestTimeout(60);
     EXPECT_FALSE(history.contains(M::StateNotVerified)) << "a verified user is not gated by half an answer";
     EXPECT_GE(service.requestsMatching("GET", "/api/me").size(), 3);

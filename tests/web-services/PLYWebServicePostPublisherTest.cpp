@@ -574,7 +574,7 @@ TEST_F(PostPublisherTest, CancelMidUploadCleansUpAndSendsNothingMore) {
 
 TEST_F(PostPublisherTest, FailedImagesEndInUploadIncompleteAndARetrySendsOnlyWhatTheServiceLacks) {
     makePost(4);
-    PelloryServices::setRequestTimeout(0.3);
+    PelloryServices::setRequestTimeout(1.0);
     // One image refused, one whose transfer stalls, one sent with a token that expired meanwhile;
     // none of them reaches the service. The fourth goes through.
     auto& fake = dev->fakeService();
@@ -767,7 +767,7 @@ TEST_F(PostPublisherTest, TheBlogAlertContinuesOnlyWhereItWasRaised) {
 
 TEST_F(PostPublisherTest, TransportFailuresOfCreateAndUpdateBailAndTheUpdateRoadContinuesManually) {
     makePost(1);
-    PelloryServices::setRequestTimeout(0.3);
+    PelloryServices::setRequestTimeout(1.0);
     startPublisher();
     auto& fake = dev->fakeService();
     // The status line arrives, then the transfer stalls: a failure, not a created post.

@@ -158,6 +158,13 @@ void PLYFakeService::acceptConnections() {
 }
 
 void PLYFakeService::readFrom(QTcpSocket* socket) {
+    // A client that sends again on a connection whose answer stalled has given that answer up:
+    // the connection is dead to both sides, and a new request must not wait behind it.
+    for (const QPointer<QTcpSocket>& stalled : std::as_const(m_stalled))
+        if (stalled == socket) {
+            socket->abort();
+            return;
+        }
     // Peek until a whole request is there, so that an upgrade request can be handed to the
     // web-socket server unread.
     while (!m_busy.contains(socket) && socket->state() == QAbstractSocket::ConnectedState) {
