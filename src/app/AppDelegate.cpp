@@ -1,5 +1,7 @@
 #include "AppDelegate.h"
 
+#include "PLYAccountScenes.h"
+#include "PLYWebServiceSessionPresenter_Windows.h"
 #include "PLYBaseWindowController.h"
 #include "PLYCoreManager.h"
 #include "PLYDefaults.h"
@@ -17,7 +19,6 @@
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYLayoutInteraction.h"
-#include "PLYPlaceholderWindow.h"
 #include "PLYTemporaryPostEditorWindow.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
@@ -78,8 +79,13 @@ AppDelegate::Options AppDelegate::defaultOptions() {
         PLYWebServiceManager::install();
         PLYWebServicePostPublisherManagerServices::install();
         PLYWebServiceManager::setRelaunchHandler([](double delay) { PLYRelaunch::relaunchAfterDelay(delay); });
+        // The session's sign-in prompt, e-mail verification and account-details windows.
+        PLYWebServiceSessionPresenter::setShared(std::make_shared<PLYWebServiceSessionPresenter_Windows>());
     };
-    options.shutdownWebService = [] { PLYWebServiceManager::shutdown(); };
+    options.shutdownWebService = [] {
+        PLYWebServiceSessionPresenter::setShared(nullptr);
+        PLYWebServiceManager::shutdown();
+    };
     return options;
 }
 
@@ -284,12 +290,8 @@ void AppDelegate::registerDefaultScenes() {
             PLYStoryboard::registerScene(QString::fromLatin1(storyboard), QString::fromLatin1(identifier), std::move(factory));
     };
     registerIfMissing(MainStoryboard, BaseWindowScene, [](QWidget* parent) { return new PLYBaseWindowController(parent); });
-    registerIfMissing(SettingsStoryboard, PreferencesWindowScene, [](QWidget* parent) {
-        return new PLYPlaceholderWindow(tr("Preferences"), tr("Preferences will be shown here."), parent);
-    });
-    registerIfMissing(SettingsStoryboard, WebServiceHostWindowScene, [](QWidget* parent) {
-        return new PLYPlaceholderWindow(tr("Service Host"), tr("The service host settings will be shown here."), parent);
-    });
+    // The login view, the session's windows, preferences and the service host panel.
+    PLYAccountScenes::registerMissingScenes();
 }
 
 // ---- autosave and quit ------------------------------------------------------------------------

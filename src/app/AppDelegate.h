@@ -102,8 +102,7 @@ public:
     QObject* settingsWindowController() const { return m_settingsWindowController; }
     QObject* serviceHostWindowController() const { return m_serviceHostWindowController; }
 
-    // Placeholders for the scenes that later parts of the interface provide; a scene already
-    // registered is left as it is.
+    // The scenes the application shows; a scene already registered is left as it is.
     static void registerDefaultScenes();
 
 public slots:

@@ -25,8 +25,13 @@ QColor PLYErrorBox::borderColour() const { return m_error ? PLYColor::kro_errorR
 
 void PLYErrorBox::setErrorState(bool error) {
     m_error = error;
-    m_label->setVisible(error);
+    m_label->setVisible(error && m_showsLabel);
     update();
+}
+
+void PLYErrorBox::setShowsErrorLabel(bool shows) {
+    m_showsLabel = shows;
+    m_label->setVisible(m_error && m_showsLabel);
 }
 
 void PLYErrorBox::paintEvent(QPaintEvent*) {

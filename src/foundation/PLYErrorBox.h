@@ -16,6 +16,8 @@ public:
     void setErrorState(bool error);
     bool errorState() const { return m_error; }
     QLabel* errorLabel() const { return m_label; }
+    // Off: the error state turns only the border red; the caller shows its message elsewhere.
+    void setShowsErrorLabel(bool shows);
     // Where the field itself goes, above the error label.
     QVBoxLayout* contentLayout() const { return m_content; }
     QColor borderColour() const;
@@ -27,6 +29,7 @@ protected:
 
 private:
     bool m_error = false;
+    bool m_showsLabel = true;
     QLabel* m_label;
     QVBoxLayout* m_content;
 };

@@ -1,5 +1,6 @@
 #include "PLYDevService.h"
 
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUuid>
 
@@ -240,12 +241,13 @@ void PLYDevService::installRoutes() {
         const QString email = fields.value(QStringLiteral("email")).toString().trimmed();
         const QString password = fields.value(QStringLiteral("password_raw")).toString();
         QVariantMap problems;
-        if (!email.contains(QLatin1Char('@'))) problems.insert(QStringLiteral("email"), QVariantList{QStringLiteral("is invalid")});
+        if (!email.contains(QLatin1Char('@'))) problems.insert(QStringLiteral("email"), QVariantList{QStringLiteral("has invalid format")});
         if (password.size() < 6) problems.insert(QStringLiteral("password_raw"), QVariantList{QStringLiteral("should be at least 6 characters")});
         for (const User& user : std::as_const(m_users))
             if (user.email.compare(email, Qt::CaseInsensitive) == 0)
                 problems.insert(QStringLiteral("email"), QVariantList{QStringLiteral("has already been taken")});
-        if (!problems.isEmpty()) return error(422, 422, QStringLiteral("The account could not be created."), problems);
+        // Field problems come as the service sends them: code 100 with the fields' messages.
+        if (!problems.isEmpty()) return error(422, 100, QStringLiteral("The account could not be created."), problems);
         Account account;
         account.id = nextId();
         account.name = fields.value(QStringLiteral("f_name")).toString() + QLatin1Char(' ') + fields.value(QStringLiteral("l_name")).toString();
@@ -269,10 +271,14 @@ void PLYDevService::installRoutes() {
     s.setHandler("POST", QStringLiteral("/api/log-in"), [this](const PLYFakeRequest& request) {
         const QVariantMap fields = request.json().toMap().value(QStringLiteral("user")).toMap();
         const QString email = fields.value(QStringLiteral("email")).toString().trimmed();
-        for (const User& user : std::as_const(m_users))
-            if (user.email.compare(email, Qt::CaseInsensitive) == 0 && user.password == fields.value(QStringLiteral("password")).toString())
+        for (const User& user : std::as_const(m_users)) {
+            if (user.email.compare(email, Qt::CaseInsensitive) != 0) continue;
+            if (user.password == fields.value(QStringLiteral("password")).toString())
                 return PLYFakeReply::json(200, QVariantMap{{QStringLiteral("jwt"), issueToken(user.id)}});
-        return error(401, 401, QStringLiteral("Incorrect email or password."));
+            // Code 1: the password is wrong; code 2: nobody has this e-mail.
+            return error(401, 1, QStringLiteral("The password is incorrect."));
+        }
+        return error(401, 2, QStringLiteral("No account has this email address."));
     });
 
     s.setHandler("POST", QStringLiteral("/api/request-email-verify"), [this](const PLYFakeRequest& request) {
@@ -307,7 +313,14 @@ void PLYDevService::installRoutes() {
         if (!user) return unauthorised();
         Account& account = m_accounts[user->accountId];
         const QVariantMap fields = request.json().toMap().value(QStringLiteral("account")).toMap();
-        if (fields.contains(QStringLiteral("host"))) account.host = fields.value(QStringLiteral("host")).toString();
+        if (fields.contains(QStringLiteral("host"))) {
+            const QString host = fields.value(QStringLiteral("host")).toString().trimmed();
+            static const QRegularExpression domain(
+                QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?)+$"));
+            // Code 203: the domain is not one a blog can live at.
+            if (!domain.match(host).hasMatch()) return error(422, 203, QStringLiteral("The domain is not valid."));
+            account.host = host;
+        }
         if (fields.contains(QStringLiteral("name"))) account.name = fields.value(QStringLiteral("name")).toString();
         account.updated = now();
         return data(accountJSON(account));
@@ -339,8 +352,10 @@ void PLYDevService::installRoutes() {
         if (fields.contains(QStringLiteral("default_category")))
             publisher.defaultCategory = fields.value(QStringLiteral("default_category")).toString();
         if (fields.contains(QStringLiteral("auto_publish"))) publisher.autoPublish = fields.value(QStringLiteral("auto_publish")).toBool();
-        // A blank password stands for credentials the blog refuses.
-        publisher.status = publisher.password.isEmpty() ? 4 : 0;
+        // A blank password stands for credentials the blog refuses; a blog whose domain starts
+        // with "norpc." for one that blocks XML-RPC.
+        const bool blocksRPC = m_accounts.value(user->accountId).host.startsWith(QLatin1String("norpc."));
+        publisher.status = blocksRPC ? 6 : publisher.password.isEmpty() ? 4 : 0;
         publisher.updated = now();
         return data(publisherJSON(publisher), create ? 201 : 200);
     };

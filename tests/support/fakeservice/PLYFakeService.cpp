@@ -154,6 +154,8 @@ void PLYFakeService::acceptConnections() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        // A later connection may get the same address: it must not inherit this one's stall.
+        connect(socket, &QObject::destroyed, this, [this, socket] { m_busy.remove(socket); });
     }
 }
 
