@@ -44,6 +44,12 @@ PLYLayoutViewProxy::PLYLayoutViewProxy(std::shared_ptr<PLYLayoutManager> layoutM
         QMetaObject::invokeMethod(
             this, [self] { if (self) self->relayout(); }, Qt::QueuedConnection);
     });
+    // A picture decoded for painting: the views show it on their next paint.
+    m_observers.add(QStringLiteral("kPLY_NOTIFICATION_DECODED_IMAGE_READY"), nullptr, [this](const PLYNotification&) {
+        if (m_layoutView) m_layoutView->update();
+        for (const QPointer<PLYBlockView>& view : std::as_const(m_freeViews))
+            if (view) view->update();
+    });
 }
 
 PLYLayoutViewProxy::~PLYLayoutViewProxy() {
