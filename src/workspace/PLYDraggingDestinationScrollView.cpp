@@ -38,6 +38,13 @@ void PLYDraggingDestinationScrollView::resizeEvent(QResizeEvent* event) {
     updateGridViewport();
 }
 
+bool PLYDraggingDestinationScrollView::viewportEvent(QEvent* event) {
+    const bool handled = QScrollArea::viewportEvent(event);
+    // The viewport narrows when the scroll bar appears, without the view itself resizing.
+    if (event->type() == QEvent::Resize) updateGridViewport();
+    return handled;
+}
+
 void PLYDraggingDestinationScrollView::scrollContentsBy(int dx, int dy) {
     QScrollArea::scrollContentsBy(dx, dy);
     updateGridViewport();

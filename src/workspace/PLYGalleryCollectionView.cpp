@@ -76,6 +76,21 @@ QString PLYGalleryCollectionView::identifierAt(const PLYGalleryIndexPath& path) 
 
 void PLYGalleryCollectionView::reloadData() {
     if (!m_layout || !m_controller) return;
+    // Resizing the grid may show or hide the scroll bar, which narrows or widens the viewport
+    // and asks for another pass; that pass runs once this one is done.
+    if (m_reloading) {
+        m_reloadAgain = true;
+        return;
+    }
+    m_reloading = true;
+    do {
+        m_reloadAgain = false;
+        reloadOnce();
+    } while (m_reloadAgain);
+    m_reloading = false;
+}
+
+void PLYGalleryCollectionView::reloadOnce() {
     const PLYGalleryModel& model = m_controller->model();
     QVector<PLYGalleryViewLayout::SectionInput> sections;
     for (int s = 0; s < model.numberOfSections(); ++s) sections.append({s != 0, model.numberOfItemsInSection(s)});

@@ -80,6 +80,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void reloadOnce();
     void tile();
     void configureItem(PLYGalleryViewItem* item, const PLYGalleryIndexPath& path);
     void layoutHeaders();
@@ -97,6 +98,8 @@ private:
     PLYGalleryViewLayout* m_layout = nullptr;
     QSize m_viewportSize;
     int m_scrollY = 0;
+    bool m_reloading = false;
+    bool m_reloadAgain = false;
     QHash<PLYGalleryIndexPath, PLYGalleryViewItem*> m_visible;
     std::vector<PLYGalleryViewItem*> m_reusable;
     QList<PLYGalleryHeaderView*> m_headers;

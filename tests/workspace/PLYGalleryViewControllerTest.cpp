@@ -35,6 +35,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSlider>
 #include <QStackedWidget>
 
 #include <gtest/gtest.h>
@@ -166,6 +167,13 @@ TEST_F(GalleryTest, SortMenuAndFilterControlsOrderAndNarrowTheGallery) {
     EXPECT_EQ(shown().size(), 6);
     EXPECT_EQ(stars->currentComparator(), -1) << "clearing keeps the comparator";
     gallery->sortFilterMenu()->hide();
+
+    // Doubled thumbnails need the scroll bar: the grid narrows with the viewport, one column.
+    gallery->findChild<QSlider*>(QStringLiteral("zoomSlider"))->setValue(200);
+    EXPECT_EQ(gallery->layout()->itemSize(), QSizeF(160, 160));
+    EXPECT_TRUE(waitUntil([&] { return gallery->scrollView()->viewport()->width() < 250; }, 1000));
+    EXPECT_EQ(gallery->galleryView()->width(), gallery->scrollView()->viewport()->width());
+    EXPECT_EQ(gallery->layout()->columns(), 1);
 
     // A gallery opened later starts with cleared filters whatever the defaults hold.
     click(colours, colours->centreOfType(1));
@@ -385,6 +393,12 @@ TEST_F(GalleryTest, AWatchedFolderChangeReachesTheOpenGalleryAndItsRegistrations
     ASSERT_TRUE(waitUntil(rated));
     EXPECT_EQ(gallery->rebuildCount(), rebuilds);
     EXPECT_EQ(store->imageForIdentifier(id("c.jpg"))->colourRating(), 1);
+
+    // A renamed file keeps its image and takes its new place.
+    const QString eId = id("e.jpg");
+    ASSERT_TRUE(QFile::rename(QDir(folder).filePath(QStringLiteral("e.jpg")), QDir(folder).filePath(QStringLiteral("0.jpg"))));
+    ASSERT_TRUE(waitUntil([&] { return !shown().isEmpty() && shown().first() == QStringLiteral("0.jpg"); }));
+    EXPECT_EQ(gallery->identifierAtIndexPath({0, 0}), eId);
 
     // An unused file that goes leaves the gallery.
     ASSERT_TRUE(QFile::remove(QDir(folder).filePath(QStringLiteral("f.jpg"))));

@@ -6,6 +6,7 @@
 #include "PLYColourFilterView.h"
 #include "PLYDecodedImageCache.h"
 #include "PLYDefaults.h"
+#include "PLYDraggingDestinationScrollView.h"
 #include "PLYGalleryCollectionView.h"
 #include "PLYGalleryHeaderView.h"
 #include "PLYGalleryViewController.h"
@@ -15,6 +16,8 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSlider>
 #include <QToolButton>
 
 namespace {
@@ -88,6 +91,37 @@ const bool menuScene = PLYScreens::add(QStringLiteral("gallery-sort-filter-menu"
     menu->hide();
     picture->resize(grabbed.deviceIndependentSize().toSize());
     return picture;
+});
+
+}  // namespace
+
+namespace {
+
+// The message page of a post that has no images yet.
+const bool emptyScene = PLYScreens::add(QStringLiteral("gallery-no-images"), [](PLYScreensFixture&) -> QWidget* {
+    auto* controller = new PLYGalleryViewController;
+    controller->resize(250, 640);
+    controller->setPostManager(PLYPostManager::create(nullptr));
+    return controller;
+});
+
+// Larger thumbnails, scrolled so the hidden section's header stays pinned at the top.
+const bool zoomedScene = PLYScreens::add(QStringLiteral("gallery-zoomed-scrolled"), [](PLYScreensFixture& fixture) -> QWidget* {
+    const auto post = fixture.mainPostManager()->representedPost();
+    const QStringList hidden = fixture.imageIdentifiers().mid(7);  // the five the post does not use
+    for (const QString& id : hidden) post->toggleImageHiddenForImage(id);
+    auto* controller = gallery(fixture);
+    controller->showHiddenImagesAction();
+    controller->findChild<QSlider*>(QStringLiteral("zoomSlider"))->setValue(150);
+    settle(controller);
+    const QRectF header = controller->layout()->frameForHeader(1);
+    controller->scrollView()->verticalScrollBar()->setValue(int(header.y() + 60));
+    settle(controller);
+    QObject::connect(controller, &QObject::destroyed, [post, hidden] {
+        for (const QString& id : hidden) post->toggleImageHiddenForImage(id);
+        PLYDefaults::setShouldShowHiddenImages(false);
+    });
+    return controller;
 });
 
 }  // namespace
