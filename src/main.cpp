@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "AppDelegate.h"
+#include "PLYDecodedImageCache.h"
 #include "PLYLog.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
         rc = app.exec();
     }
+    // Its decoding threads finish before the application object goes.
+    PLYDecodedImageCache::shutdownShared();
     PLYLog::shutdown();
     return rc;
 }

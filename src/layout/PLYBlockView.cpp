@@ -4,6 +4,7 @@
 #include "PLYInteractionHandlerFactory.h"
 #include "PLYLayoutBlockInteractionHandler.h"
 #include "PLYLayoutGeometry.h"
+#include "PLYLayoutImageSource.h"
 #include "PLYLayoutRenderer.h"
 #include "PLYLayoutViewProxy.h"
 #include "PLYSectionView.h"
@@ -100,8 +101,12 @@ void PLYBlockView::applyGeometry(const PLYLayoutGeometry& geometry, bool placeSe
 QByteArray PLYBlockView::exportImageDataForWidth(int pixelWidth, double compression) const {
     if (!m_proxy || !m_proxy->layout())
         return {};
+    // An export must hold every picture, so it reads them through a snapshot rather than taking
+    // what painting has decoded so far.
+    const std::shared_ptr<PLYLayoutImageSource> source = m_proxy->imageSource();
+    const std::shared_ptr<PLYLayoutImageSource> snapshot = source ? source->snapshotForLayout(*m_proxy->layout()) : nullptr;
     const QImage image = PLYLayoutRenderer::renderBlock(*m_proxy->layout(), m_blockId, pixelWidth,
-                                                        m_proxy->imageSource().get(), &m_proxy->geometry());
+                                                        snapshot ? snapshot.get() : source.get(), &m_proxy->geometry());
     if (image.isNull())
         return {};
     return PLYLayoutRenderer::jpegData(image, compression);

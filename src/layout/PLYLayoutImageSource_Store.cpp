@@ -1,6 +1,7 @@
 #include "PLYLayoutImageSource_Store.h"
 
 #include "PLYCoreManager.h"
+#include "PLYDecodedImageCache.h"
 #include "PLYImageManager.h"
 #include "PLYLayout.pb.h"
 #include "PLYLayoutImageSource_Snapshot.h"
@@ -36,17 +37,16 @@ bool PLYLayoutImageSource_Store::imageFileDeleted(const QString& identifier) con
     return !image || image->fileDeleted();
 }
 
+// Paints take what is decoded already and never wait for the disk: a picture not yet resident
+// is decoded on a worker, and the views repaint when it is announced.
 QImage PLYLayoutImageSource_Store::previewImageForIdentifier(const QString& identifier) const {
-    PLYImageManager* cache = PLYCoreManager::imageManager();
-    return cache ? cache->previewImageForIdentifier(identifier) : QImage();
+    return PLYDecodedImageCache::sharedCache()->imageForIdentifier(identifier, PLYDecodedImageCache::Preview, this,
+                                                                  PLYDecodedImageCache::PriorityVisible);
 }
 
 QImage PLYLayoutImageSource_Store::exportImageForIdentifier(const QString& identifier) const {
-    PLYImageManager* cache = PLYCoreManager::imageManager();
-    if (!cache)
-        return {};
-    return cache->isFailed(identifier) ? PLYImageManager::placeholderImage()
-                                       : cache->exportImageForIdentifier(identifier);
+    return PLYDecodedImageCache::sharedCache()->imageForIdentifier(identifier, PLYDecodedImageCache::Export, this,
+                                                                  PLYDecodedImageCache::PriorityVisible);
 }
 
 std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource_Store::snapshotForLayout(const PLYLayout& layout) const {

@@ -2,8 +2,10 @@
 
 #include "PLYLayoutImageSource.h"
 
-// The images of the store's source locations and their renditions in the image cache. Main
-// thread only; background work takes a snapshot (snapshotForLayout) first.
+// The images of the store's source locations and their renditions in the image cache, decoded
+// off the main thread by the decoded-image cache: a rendition not yet decoded answers a null
+// image and is announced when ready. Main thread only; background work and exports that must be
+// complete take a snapshot (snapshotForLayout) first.
 class PLYLayoutImageSource_Store : public PLYLayoutImageSource {
 public:
     QSize pixelSizeForImage(const QString& identifier) const override;

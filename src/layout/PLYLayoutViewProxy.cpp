@@ -2,6 +2,7 @@
 
 #include "PLYBlockDrawHandler.h"
 #include "PLYBlockView.h"
+#include "PLYDecodedImageCache.h"
 #include "PLYLayoutImageSource.h"
 #include "PLYLayoutView.h"
 #include "PLYSectionView.h"
@@ -44,6 +45,12 @@ PLYLayoutViewProxy::PLYLayoutViewProxy(std::shared_ptr<PLYLayoutManager> layoutM
         // The cache may post from its own threads; views are touched on the main thread only.
         QMetaObject::invokeMethod(
             this, [self] { if (self) self->relayout(); }, Qt::QueuedConnection);
+    });
+    // A picture decoded for painting: the views show it on their next paint.
+    m_observers.add(QString::fromLatin1(PLYDecodedImageCache::DecodedNotification), nullptr, [this](const PLYNotification&) {
+        if (m_layoutView) m_layoutView->update();
+        for (const QPointer<PLYBlockView>& view : std::as_const(m_freeViews))
+            if (view) view->update();
     });
 }
 

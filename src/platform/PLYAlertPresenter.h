@@ -13,6 +13,8 @@ struct PLYAlertRequest {
     QString messageText;
     QString informativeText;
     QStringList buttonTitles;
+    // A "Do not show this message again" check box under the text.
+    bool showsSuppressionButton = false;
 };
 
 // Shows alerts. The answer is 1000 plus the index of the button chosen.
@@ -24,6 +26,12 @@ public:
 
     virtual ~PLYAlertPresenter() = default;
     virtual qint64 runModal(const PLYAlertRequest& alert, QWidget* parent = nullptr) = 0;
+    // As runModal; `*suppressed` tells whether the suppression check box was ticked, whichever
+    // button ended the alert (false when the alert has none).
+    virtual qint64 runModalWithSuppression(const PLYAlertRequest& alert, bool* suppressed, QWidget* parent = nullptr) {
+        if (suppressed) *suppressed = false;
+        return runModal(alert, parent);
+    }
 
     static std::shared_ptr<PLYAlertPresenter> shared();
     static void setShared(std::shared_ptr<PLYAlertPresenter> presenter);

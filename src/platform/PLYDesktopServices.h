@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -12,6 +13,11 @@ public:
     virtual ~PLYDesktopServices() = default;
     virtual bool openURL(const QUrl& url) = 0;
     virtual bool startDetached(const QString& program, const QStringList& arguments, const QString& workingDirectory = {}) = 0;
+    // Shows the file in the desktop's file manager: its folder is opened (file managers differ
+    // in whether and how they select a file they are given).
+    virtual bool showFileInFileManager(const QString& path) {
+        return openURL(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    }
 
     static std::shared_ptr<PLYDesktopServices> shared();
     static void setShared(std::shared_ptr<PLYDesktopServices> services);

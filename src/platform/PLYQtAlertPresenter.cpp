@@ -1,10 +1,16 @@
 #include "PLYQtAlertPresenter.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 
 qint64 PLYQtAlertPresenter::runModal(const PLYAlertRequest& alert, QWidget* parent) {
+    return runModalWithSuppression(alert, nullptr, parent);
+}
+
+qint64 PLYQtAlertPresenter::runModalWithSuppression(const PLYAlertRequest& alert, bool* suppressed, QWidget* parent) {
     QMessageBox box(parent);
+    if (alert.showsSuppressionButton) box.setCheckBox(new QCheckBox(QObject::tr("Do not show this message again")));
     switch (alert.style) {
     case PLYAlertRequest::Style::Warning: box.setIcon(QMessageBox::Warning); break;
     case PLYAlertRequest::Style::Informational: box.setIcon(QMessageBox::Information); break;
@@ -20,6 +26,7 @@ qint64 PLYQtAlertPresenter::runModal(const PLYAlertRequest& alert, QWidget* pare
     const qsizetype cancel = titles.indexOf(QStringLiteral("Cancel"));
     box.setEscapeButton(buttons.at(cancel >= 0 ? cancel : buttons.size() - 1));
     box.exec();
+    if (suppressed) *suppressed = box.checkBox() && box.checkBox()->isChecked();
     const qsizetype index = buttons.indexOf(box.clickedButton());
     return FirstButtonReturn + (index >= 0 ? index : buttons.size() - 1);
 }

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "PLYNotificationCenter.h"
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QThreadPool>
+
+// Decoded pictures of the image cache's renditions, for painting. A paint asks for a picture and
+// gets it only when it is resident; otherwise its decode is queued and the paint shows what it
+// has. Decodes run on worker threads, visible work first; each finished one is announced with
+// DecodedNotification so views repaint. Nothing here reads a file on the main thread.
+//
+// An entry is keyed by image identifier, rendition and the modification time of the rendition
+// file it was decoded from. When the image cache writes new renditions of an image
+// ("kPLY_NOTIFICATION_IMAGE_CACHE_CREATED") its entries are dropped, and a decode that was
+// running from the older file is discarded.
+//
+// Resident memory is bounded per rendition by a byte budget, least recently used first out; the
+// queue holds only what some requester still wants: a requester that no longer shows a picture
+// cancels its request, and a decode nobody wants is never started.
+class PLYDecodedImageCache : public QObject {
+    Q_OBJECT
+public:
+    enum Rendition { Preview = 0, Export = 1 };
+
+    // Object: the cache. User info: "identifier" and "rendition".
+    static constexpr const char* DecodedNotification = "kPLY_NOTIFICATION_DECODED_IMAGE_READY";
+    // A 200-pixel preview is about 110 KiB decoded, an export rendition up to 9 MiB.
+    static constexpr qint64 DefaultPreviewBudgetBytes = 48LL * 1024 * 1024;
+    static constexpr qint64 DefaultExportBudgetBytes = 144LL * 1024 * 1024;
+    static constexpr int MaxConcurrentDecodes = 2;
+    // Priorities of requests; higher goes first.
+    static constexpr int PriorityVisible = 10;
+    static constexpr int PriorityNearby = 0;
+
+    // Made on first use. The application calls shutdownShared() before it goes.
+    static PLYDecodedImageCache* sharedCache();
+    // Stops the shared cache's work and deletes it; the next sharedCache() makes a fresh one.
+    static void shutdownShared();
+
+    explicit PLYDecodedImageCache(qint64 previewBudgetBytes = DefaultPreviewBudgetBytes,
+                                  qint64 exportBudgetBytes = DefaultExportBudgetBytes, QObject* parent = nullptr);
+    ~PLYDecodedImageCache() override;
+
+    // The resident picture or null; never touches the disk. An image the image cache could not
+    // decode answers its placeholder.
+    QImage cachedImage(const QString& identifier, Rendition rendition);
+    // The resident picture; when there is none, its decode is requested for `requester` and the
+    // answer is null.
+    QImage imageForIdentifier(const QString& identifier, Rendition rendition, const void* requester, int priority);
+
+    // Queues a decode unless the picture is resident, queued (the priority is then raised if
+    // higher) or known to have no rendition file. Main thread only, like everything here.
+    void request(const QString& identifier, Rendition rendition, const void* requester, int priority);
+    // The requester no longer needs the picture; a queued decode nobody wants is dropped.
+    void cancel(const QString& identifier, Rendition rendition, const void* requester);
+    void cancelAll(const void* requester);
+
+    // New renditions were written: the resident pictures and the knowledge of a missing file go.
+    void invalidate(const QString& identifier);
+    void clear();
+
+    bool isResident(const QString& identifier, Rendition rendition) const;
+    bool isQueued(const QString& identifier, Rendition rendition) const;
+    // A decode found no rendition file; asked again once the image cache writes one.
+    bool isMissing(const QString& identifier, Rendition rendition) const { return m_missing.contains(Key{identifier, rendition}); }
+    int queuedCount() const { return int(m_queue.size()); }
+    int runningCount() const { return m_running; }
+    // Every decode started since the cache was made (benchmarks, tests).
+    quint64 startedDecodes() const { return m_started; }
+    qint64 residentBytes(Rendition rendition) const;
+    qint64 budgetBytes(Rendition rendition) const;
+
+    // Stops taking work, drops the queue and waits for the running decodes.
+    void shutdown();
+    // Runs the event loop until nothing is queued or running (tests, benchmarks).
+    void waitForIdle(int timeoutMs = 10000);
+
+private:
+    struct Key {
+        QString identifier;
+        Rendition rendition;
+        bool operator==(const Key& o) const { return rendition == o.rendition && identifier == o.identifier; }
+    };
+    friend size_t qHash(const Key& key, size_t seed) { return qHash(key.identifier, seed) ^ size_t(key.rendition); }
+    struct Entry {
+        QImage image;
+        qint64 modified = 0;  // of the rendition file, ms since 1970
+    };
+    struct Pending {
+        Key key;
+        int priority = 0;
+        quint64 order = 0;
+        QSet<const void*> requesters;
+    };
+
+    QCache<QString, Entry>& cacheFor(Rendition rendition) { return rendition == Preview ? m_previews : m_exports; }
+    const QCache<QString, Entry>& cacheFor(Rendition rendition) const {
+        return rendition == Preview ? m_previews : m_exports;
+    }
+    void pump();
+    void finished(const Key& key, quint64 generation, const QImage& image, qint64 modified);
+
+    QCache<QString, Entry> m_previews;  // cost in bytes
+    QCache<QString, Entry> m_exports;
+    QHash<Key, Pending> m_queue;
+    QSet<Key> m_inFlight;
+    QSet<Key> m_missing;                  // no rendition file yet: asked again after invalidate()
+    QHash<QString, quint64> m_generation;  // bumped by invalidate()
+    quint64 m_order = 0;
+    quint64 m_started = 0;
+    int m_running = 0;
+    bool m_stopped = false;
+    QThreadPool m_pool;
+    PLYObserverBag m_observers;
+};
