@@ -299,15 +299,7 @@ void PLYPostViewController::presentOnboardingPopover(PLYOnboardingSequence::Popo
     // One popover at a time: a new one replaces the one on screen.
     closeOnboardingPopover();
     const bool gallery = which == Popover::Gallery;
-    QWidget* content =
-        gallery ? PLYOnboardingPopover::makeContent(
-                      QStringLiteral("onboardGalleryView"), tr("Your photos"),
-                      tr("Photos in the post's watch folder show here. Drag them onto the layout to place them."),
-                      QStringLiteral("dismissGalleryOnboardButton"))
-                : PLYOnboardingPopover::makeContent(
-                      QStringLiteral("onboardInspectorView"), tr("Fine-tune your post"),
-                      tr("Select a block to change it here, set up the whole post and follow its SEO checklist."),
-                      QStringLiteral("dismissInspectorOnboardButton"));
+    QWidget* content = gallery ? makeOnboardGalleryView() : makeOnboardInspectorView();
     auto* popover = new PLYOnboardingPopover(content, this);
     auto* button = content->findChild<QPushButton*>();
     connect(button, &QPushButton::clicked, this,
@@ -327,6 +319,20 @@ void PLYPostViewController::presentOnboardingPopover(PLYOnboardingSequence::Popo
     const QRect strip(0, 0, anchor->width(), content->sizeHint().height());
     popover->showRelativeToRect(strip, anchor,
                                 gallery ? PLYOnboardingPopover::Edge::MaxX : PLYOnboardingPopover::Edge::MinX);
+}
+
+QWidget* PLYPostViewController::makeOnboardGalleryView() {
+    return PLYOnboardingPopover::makeContent(
+        QStringLiteral("onboardGalleryView"), tr("Your photos"),
+        tr("Photos in the post's watch folder show here. Drag them onto the layout to place them."),
+        QStringLiteral("dismissGalleryOnboardButton"));
+}
+
+QWidget* PLYPostViewController::makeOnboardInspectorView() {
+    return PLYOnboardingPopover::makeContent(
+        QStringLiteral("onboardInspectorView"), tr("Fine-tune your post"),
+        tr("Select a block to change it here, set up the whole post and follow its SEO checklist."),
+        QStringLiteral("dismissInspectorOnboardButton"));
 }
 
 void PLYPostViewController::closeOnboardingPopover() {

@@ -57,6 +57,10 @@ public:
     void checkInspectorOnBoard();
     void dismissGalleyOnboard();
     void dismissInspectorOnboard();
+    // The contents of the two onboarding popovers, each with its "Got it" button
+    // ("dismissGalleryOnboardButton", "dismissInspectorOnboardButton").
+    static QWidget* makeOnboardGalleryView();
+    static QWidget* makeOnboardInspectorView();
 
     // PLYVisualStateHandlerDelegate
     void visualStateHandlerSetGalleryVisible(PLYVisualStateHandler* handler, bool flag) override;

@@ -15,10 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -37,6 +37,25 @@ QLabel* secondaryLabel(QWidget* parent) {
     return label;
 }
 
+// A one-line label that keeps its whole text but shows what fits, eliding in the middle, so a
+// long folder path neither widens the sheet nor loses its ends.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
+
 }  // namespace
 
 PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) {
@@ -49,6 +68,8 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     setFont(base);
 
     auto* root = new QVBoxLayout(this);
+    // A sheet keeps its size: long names and paths are elided, not let to stretch it.
+    root->setSizeConstraint(QLayout::SetFixedSize);
     root->setContentsMargins(24, 22, 24, 20);
     root->setSpacing(6);
 
@@ -72,22 +93,21 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     m_titleTextField = new QLineEdit(this);
     m_titleTextField->setObjectName(QStringLiteral("titleTextField"));
     m_titleTextField->setPlaceholderText(tr("The post's name"));
-    m_titleTextField->setMinimumWidth(300);
+    m_titleTextField->setFixedWidth(320);
     grid->addWidget(fieldLabel(tr("Title"), this), 0, 0);
     grid->addWidget(m_titleTextField, 0, 1);
 
     // The folder: its name, then the folder holding it, then the buttons that choose it.
     auto* folderBox = new QVBoxLayout;
     folderBox->setSpacing(2);
-    auto* folderName = new QLabel(this);
+    auto* folderName = new ElidedLabel(this);
     folderName->setObjectName(QStringLiteral("directoryNameLabel"));
     QFont nameFont = folderName->font();
     nameFont.setWeight(QFont::DemiBold);
     folderName->setFont(nameFont);
-    folderName->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_directoryLabel = secondaryLabel(this);
+    m_directoryLabel = new ElidedLabel(this);
+    m_directoryLabel->setForegroundRole(QPalette::PlaceholderText);
     m_directoryLabel->setObjectName(QStringLiteral("directoryLabel"));
-    m_directoryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     folderBox->addWidget(folderName);
     folderBox->addWidget(m_directoryLabel);
     auto* folderButtons = new QHBoxLayout;
@@ -95,11 +115,9 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     m_chooseDirectoryButton = new QPushButton(tr("Choose Folder…"), this);
     m_chooseDirectoryButton->setObjectName(QStringLiteral("chooseDirectoryButton"));
     m_chooseDirectoryButton->setAutoDefault(false);
-    m_recentDirectoriesButton = new QToolButton(this);
+    m_recentDirectoriesButton = new QPushButton(tr("Recent"), this);
     m_recentDirectoriesButton->setObjectName(QStringLiteral("recentDirectoriesButton"));
-    m_recentDirectoriesButton->setText(tr("Recent"));
-    m_recentDirectoriesButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    m_recentDirectoriesButton->setPopupMode(QToolButton::InstantPopup);
+    m_recentDirectoriesButton->setAutoDefault(false);
     m_recentDirectoriesButton->setToolTip(tr("Folders watched recently"));
     auto* recentMenu = new QMenu(m_recentDirectoriesButton);
     recentMenu->setObjectName(QStringLiteral("recentDirectoriesMenu"));

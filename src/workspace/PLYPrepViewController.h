@@ -13,7 +13,6 @@ class PLYStepper;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
 
 // The set-up sheet of a new post: its name, a folder to watch for images (chosen, or taken from
 // the recent folders), the layout's padding and background colour. It checks the answers and
@@ -80,7 +79,7 @@ private:
     PLYColourWell* m_colourPicker;
     QLabel* m_directoryLabel;
     QPushButton* m_chooseDirectoryButton;
-    QToolButton* m_recentDirectoriesButton;
+    QPushButton* m_recentDirectoriesButton;
     QPushButton* m_doneButton;
     QPushButton* m_cancelButton;
 };
