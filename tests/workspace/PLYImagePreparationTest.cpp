@@ -1,0 +1,146 @@
+// Preparing a new post's images: the counts the display shows, and the road to its end with all,
+// some and none of the images cached, with no images, with an image that cannot be decoded and
+// with a folder that has gone. The display must end exactly once and never wait forever.
+#include "PLYImageManager.h"
+#include "PLYImagePreparation.h"
+#include "PLYNotificationCenter.h"
+#include "PLYPersistantAccount.h"
+#include "PLYPersistantPost.h"
+#include "PLYPersistantStore.h"
+#include "PLYPrepProgress.h"
+#include "PLYSourceDirectory.h"
+#include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using PLYTestEnvironment::waitUntil;
+
+namespace {
+
+class ImagePreparationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PLYSourceDirectory::setDefaultLatencyMs(50);
+        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
+        store = PLYPersistantStore::create(PLYTestEnvironment::makeTempDirectory(QStringLiteral("library")));
+        store->setUp(false);
+        post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("Trip"));
+        folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    }
+    void TearDown() override {
+        preparation.reset();
+        if (location) location->stopWatching();
+        PLYImageManager::sharedManager()->waitForDone();
+        QCoreApplication::processEvents();
+        PLYImageManager::resetSharedManager();
+    }
+    void writePhotos(int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 320, 240));
+    }
+    void watch() {
+        location = store->startWatchingPath(folder, {});
+        post->addSourceLocation(location->identifier());
+        location->startWatching();
+    }
+    bool allCached() const { return post->imagesCountWithCachePercent(false).first == 0; }
+    // A preparation whose every report is recorded.
+    void prepare() {
+        preparation = std::make_unique<PLYImagePreparation>(post);
+        QObject::connect(preparation.get(), &PLYImagePreparation::progressChanged,
+                         [this](const PLYPrepProgress& p) { reports << p; });
+        QObject::connect(preparation.get(), &PLYImagePreparation::finished, [this] { ++finishes; });
+        preparation->start();
+    }
+    void postStrayCacheNews() {
+        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYImageManager::CacheCreatedNotification));
+    }
+
+    std::shared_ptr<PLYPersistantStore> store;
+    std::shared_ptr<PLYPersistantPost> post;
+    std::shared_ptr<PLYSourceDirectory> location;
+    QString folder;
+    std::unique_ptr<PLYImagePreparation> preparation;
+    QList<PLYPrepProgress> reports;
+    int finishes = 0;
+};
+
+}  // namespace
+
+TEST_F(ImagePreparationTest, AllCachedEndsAtTheFirstCountThoughNoNewsWillCome) {
+    writePhotos(0, 3);
+    watch();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && allCached(); }));
+
+    prepare();
+    EXPECT_TRUE(preparation->isFinished()) << "ended inside start()";
+    EXPECT_EQ(finishes, 1);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports.last().labelText(), QStringLiteral("Preparing Images (3/3)"));
+
+    // Late news reach nothing: the registrations went with the end.
+    postStrayCacheNews();
+    location->rescan();
+    preparation->checkPrepFinished();
+    EXPECT_EQ(reports.size(), 1);
+}
+
+TEST_F(ImagePreparationTest, SomeCachedStartsFromThemAndEndsOnceWithTheLast) {
+    writePhotos(0, 9);
+    watch();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && allCached(); }));
+    writePhotos(9, 3);
+    location->rescan();  // the three new files are listed at once; their renditions come later
+
+    prepare();
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_EQ(reports.first().labelText(), QStringLiteral("Preparing Images (9/12)"));
+    EXPECT_DOUBLE_EQ(reports.first().fraction(), 0.75);
+    EXPECT_FALSE(preparation->isFinished());
+
+    ASSERT_TRUE(waitUntil([&] { return finishes > 0; }));
+    EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(0, 12));
+    for (int i = 1; i < reports.size(); ++i)
+        EXPECT_GE(reports[i].prepared(), reports[i - 1].prepared()) << "the count only goes up";
+    postStrayCacheNews();
+    preparation->checkPrepFinished();
+    EXPECT_EQ(finishes, 1);
+}
+
+TEST_F(ImagePreparationTest, NothingCachedYetAndAnImageThatFailsStillEnds) {
+    writePhotos(0, 2);
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(QDir(folder).filePath(QStringLiteral("broken.jpg"))));
+    watch();
+
+    prepare();
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_EQ(reports.first(), PLYPrepProgress::fromCounts(3, 3));
+    ASSERT_TRUE(waitUntil([&] { return finishes > 0; })) << "waited for the image that cannot be decoded";
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(reports.last().labelText(), QStringLiteral("Preparing Images (3/3)"));
+}
+
+TEST_F(ImagePreparationTest, AnEmptyFolderEndsAtOnce) {
+    watch();
+    prepare();
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(reports.value(0).labelText(), QStringLiteral("Preparing Images (0/0)"));
+    EXPECT_DOUBLE_EQ(reports.value(0).fraction(), 1.0) << "no division by zero";
+}
+
+TEST_F(ImagePreparationTest, AFolderThatGoesAwayIsNotWaitedFor) {
+    writePhotos(0, 2);
+    watch();
+    prepare();
+    EXPECT_FALSE(preparation->isFinished());
+    // Before any rendition is made, the folder is moved away (an unplugged disk).
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral("-away")));
+    location->rescan();
+    EXPECT_EQ(location->state(), PLYSourceDirectory::Missing);
+    EXPECT_EQ(finishes, 1) << "the change of state recounts, and a missing folder's images are not pending";
+    EXPECT_EQ(reports.last().total(), 2);
+}
