@@ -100,7 +100,7 @@ void PLYPostSelecorPopUpButton::moveToPost(int tag) {
 
 void PLYPostSelecorPopUpButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QPushButton::mousePressEvent(event);
-    if (event->position().x() <= HomeZoneWidth) {
+    if (event->position().x() <= HomeZoneWidth && m_homeAction) {
         m_triggerHome = true;
         event->accept();
         return;

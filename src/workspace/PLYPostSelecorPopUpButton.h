@@ -30,7 +30,7 @@ public:
 
     // What a click in the home zone does. By default it goes home: the core manager's current
     // post manager becomes nothing, and the root navigation shows the home screen. Without an
-    // action, home-zone clicks are plain button clicks.
+    // action the home zone is part of the pop-up.
     using HomeAction = std::function<void(PLYPostSelecorPopUpButton* sender)>;
     void setHomeAction(HomeAction action) { m_homeAction = std::move(action); }
     bool hasHomeAction() const { return bool(m_homeAction); }
