@@ -9,8 +9,15 @@
 class PLYScriptedUserNotifier : public PLYUserNotifier {
 public:
     void deliver(const QString& title, const QString& informativeText) override { m_delivered.append({title, informativeText}); }
+    void deliverNotification(const PLYUserNotification& notification) override {
+        m_notifications.append(notification);
+        PLYUserNotifier::deliverNotification(notification);
+    }
     const QList<QPair<QString, QString>>& delivered() const { return m_delivered; }
+    // Those delivered with identifier and subtitle, in order.
+    const QList<PLYUserNotification>& notifications() const { return m_notifications; }
 
 private:
     QList<QPair<QString, QString>> m_delivered;
+    QList<PLYUserNotification> m_notifications;
 };

@@ -3,11 +3,27 @@
 #include <QString>
 #include <memory>
 
+// One desktop notification. A later notification with the same identifier stands for the
+// earlier one.
+struct PLYUserNotification {
+    QString identifier;
+    QString title;
+    QString subtitle;
+    QString informativeText;
+};
+
 // Desktop notifications shown to the user (title and informative text).
 class PLYUserNotifier {
 public:
     virtual ~PLYUserNotifier() = default;
     virtual void deliver(const QString& title, const QString& informativeText) = 0;
+    // A notification with identifier and subtitle; where the desktop shows only a title and a
+    // text, the subtitle leads the text.
+    virtual void deliverNotification(const PLYUserNotification& notification) {
+        deliver(notification.title, notification.subtitle.isEmpty()
+                                        ? notification.informativeText
+                                        : notification.subtitle + QLatin1Char('\n') + notification.informativeText);
+    }
 
     static std::shared_ptr<PLYUserNotifier> shared();
     static void setShared(std::shared_ptr<PLYUserNotifier> notifier);

@@ -1,6 +1,7 @@
 #include "PLYDocumentViewController.h"
 
 #include "PLYColourWell.h"
+#include "PLYInspectorStyle.h"
 #include "PLYKeywordTokenField.h"
 #include "PLYLayoutManager.h"
 #include "PLYPaddingInput.h"
@@ -20,22 +21,8 @@
 
 namespace {
 
-QLabel* sectionHeading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text.toUpper(), parent);
-    QFont font = label->font();
-    font.setPixelSize(11);
-    font.setBold(true);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
-    label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
-QLabel* fieldLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setForegroundRole(QPalette::WindowText);
-    return label;
-}
+using PLYInspectorStyle::fieldLabel;
+using PLYInspectorStyle::sectionHeading;
 
 // An add button that reveals its field: a flat, left-aligned "+ ..." line.
 QPushButton* addButton(const QString& text, QWidget* parent) {
@@ -51,7 +38,7 @@ QPushButton* addButton(const QString& text, QWidget* parent) {
 PLYDocumentViewController::PLYDocumentViewController(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PLYDocumentViewController"));
     QFont base = font();
-    base.setPixelSize(13);
+    base.setPixelSize(PLYInspectorStyle::BodyPixelSize);
     setFont(base);
 
     auto* root = new QVBoxLayout(this);

@@ -1,0 +1,162 @@
+// The publish panel in each state it shows, and the inspector pane with its Document and SEO
+// tabs over the panel of a published post. The panel is shown from the facts its publisher and
+// the session would report, since the pictures run without a service.
+#include "PLYScreens.h"
+#include "PLYScreensFixture.h"
+
+#include "PLYInspectorViewController.h"
+#include "PLYPersistantPost.h"
+#include "PLYPostManager.h"
+#include "PLYPostSelecorPopUpButton.h"
+#include "PLYPublishViewController.h"
+#include "PLYWebServicePostPublisher.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QTimeZone>
+#include <QWidget>
+
+namespace {
+
+using Publisher = PLYWebServicePostPublisher;
+
+QDateTime at(int day, int hour, int minute) {
+    return QDateTime(QDate(2024, 10, day), QTime(hour, minute), QTimeZone::systemTimeZone());
+}
+
+// A published post on a blog with categories, as the session reports it.
+PLYPublishPanelInputs publishedPost(const char* state) {
+    PLYPublishPanelInputs in;
+    in.publisherState = QString::fromLatin1(state);
+    in.serviceState = QStringLiteral("IDLE");
+    in.accountHost = QStringLiteral("highland-journal.example.com");
+    in.hasBlogPublisher = true;
+    in.categories = {QStringLiteral("Uncategorized"), QStringLiteral("Travel"), QStringLiteral("Landscapes"),
+                     QStringLiteral("Walks and Hikes")};
+    in.defaultCategory = QStringLiteral("Travel");
+    in.blogAutoPublish = true;
+    in.hasRemotePost = true;
+    in.postCreated = at(12, 9, 41);
+    in.hasLiveRevision = true;
+    in.liveUpdated = at(14, 18, 5);
+    in.livePublishSuccessful = true;
+    in.shownPublishRevision = PLYPublishRevisionFacts{0, true, true, QStringLiteral("Landscapes")};
+    return in;
+}
+
+// The same post while an update of it is under way.
+PLYPublishPanelInputs updatingPost(const char* state) {
+    PLYPublishPanelInputs in = publishedPost(state);
+    in.updating = true;
+    in.canCancel = true;
+    in.hasPendingRevision = true;
+    in.pendingUpdated = at(15, 21, 30);
+    in.shownPublishRevision = PLYPublishRevisionFacts{1, false, true, QStringLiteral("Landscapes")};
+    return in;
+}
+
+QWidget* panel(const PLYPublishPanelInputs& inputs, const PLYUploadProgress& progress = {}) {
+    auto* panel = new PLYPublishViewController;
+    panel->present(inputs, progress);
+    panel->resize(300, panel->sizeHint().height());
+    return panel;
+}
+
+const bool notPublished = PLYScreens::add(QStringLiteral("publish-panel-not-published"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateNotPublished);
+    in.hasRemotePost = in.hasLiveRevision = false;
+    in.shownPublishRevision.reset();
+    return panel(in);
+});
+
+const bool notPublishedWebsite =
+    PLYScreens::add(QStringLiteral("publish-panel-not-published-without-blog"), [](PLYScreensFixture&) {
+        PLYPublishPanelInputs in;
+        in.publisherState = QString::fromLatin1(Publisher::StateNotPublished);
+        in.serviceState = QStringLiteral("IDLE");
+        in.accountHost = QStringLiteral("highland-journal.example.com");
+        return panel(in);
+    });
+
+const bool uploading = PLYScreens::add(QStringLiteral("publish-panel-uploading"), [](PLYScreensFixture&) {
+    PLYUploadProgress progress;
+    progress.take(QString::fromLatin1(Publisher::StateUploadingImages), {});
+    progress.take(QString::fromLatin1(Publisher::StateUploadingImages),
+                  {{QString::fromLatin1(Publisher::ProgressRequiredKey), 5}, {QString::fromLatin1(Publisher::ProgressUploadedKey), 2}});
+    return panel(updatingPost(Publisher::StateUploadingImages), progress);
+});
+
+const bool building = PLYScreens::add(QStringLiteral("publish-panel-building"), [](PLYScreensFixture&) {
+    return panel(updatingPost(Publisher::StateServerBuilding));
+});
+
+const bool published = PLYScreens::add(QStringLiteral("publish-panel-published"), [](PLYScreensFixture&) {
+    return panel(publishedPost(Publisher::StateIdle));
+});
+
+const bool updateAvailable = PLYScreens::add(QStringLiteral("publish-panel-update-available"), [](PLYScreensFixture&) {
+    return panel(publishedPost(Publisher::StateUpdateAvailable));
+});
+
+const bool failedImages = PLYScreens::add(QStringLiteral("publish-panel-failed-images"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = updatingPost(Publisher::StateUploadIncomplete);
+    in.updating = false;
+    in.canRetry = true;
+    in.imagesRequired = 5;
+    in.imagesFailed = 2;
+    return panel(in);
+});
+
+const bool blogProblem = PLYScreens::add(QStringLiteral("publish-panel-blog-problem"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateIdle);
+    in.blogPublisherStatus = 5;
+    return panel(in);
+});
+
+const bool unavailable = PLYScreens::add(QStringLiteral("publish-panel-service-unavailable"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateWaitingForService);
+    in.serviceState = QStringLiteral("NO_INTERNET");
+    return panel(in);
+});
+
+const bool fetching = PLYScreens::add(QStringLiteral("publish-panel-fetching"), [](PLYScreensFixture&) {
+    return panel(publishedPost(Publisher::StateFetchingInfo));
+});
+
+QWidget* inspector(PLYScreensFixture& fixture, bool seo) {
+    auto* pane = new PLYInspectorViewController;
+    const auto manager = fixture.mainPostManager();
+    pane->setPostManager(manager);
+    pane->publishViewController()->present(publishedPost(Publisher::StateUpdateAvailable), {});
+    if (seo) pane->selectSEOTab();
+    pane->resize(300, 820);
+    QObject::connect(pane, &QObject::destroyed, [manager] {});
+    return pane;
+}
+
+const bool inspectorDocument = PLYScreens::add(QStringLiteral("inspector-document"), [](PLYScreensFixture& fixture) {
+    return inspector(fixture, false);
+});
+
+const bool inspectorSeo = PLYScreens::add(QStringLiteral("inspector-seo"), [](PLYScreensFixture& fixture) {
+    return inspector(fixture, true);
+});
+
+// The post switcher in a strip of the window's toolbar, titled with the current post.
+const bool postSwitcher = PLYScreens::add(QStringLiteral("post-switcher"), [](PLYScreensFixture& fixture) {
+    auto* strip = new QWidget;
+    strip->setAutoFillBackground(true);
+    QPalette palette = strip->palette();
+    palette.setColor(QPalette::Window, QColor(0xEC, 0xEC, 0xEC));
+    strip->setPalette(palette);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(12, 8, 12, 8);
+    auto* button = new PLYPostSelecorPopUpButton(strip);
+    button->setText(fixture.mainPostManager()->representedPost()->name());
+    row->addWidget(button);
+    row->addStretch(1);
+    strip->resize(320, 40);
+    return strip;
+});
+
+}  // namespace
