@@ -1,6 +1,6 @@
 #include "PLYInteractionZone.h"
 
-#include "PLYPointInRect.h"
+#include "PLYGeometry.h"
 
 QList<PLYInteractionRegionRef> PLYInteractionZone::regionsWithDepth(qint64 depth,
                                                                   const QList<PLYInteractionRegionRef>& source) {
@@ -49,7 +49,7 @@ PLYInteractionRegionRef PLYInteractionZone::findActiveRegionInRows(const QList<P
                                                                    const QPointF& point, const PLYInteractionZone& zone,
                                                                    bool* rowFound) {
     for (const PLYInteractionRow& row : rows) {
-        if (PLYPointInRect(point, row.activationRect())) {
+        if (PLYGeometry::pointInRect(point, row.activationRect())) {
             if (rowFound)
                 *rowFound = true;
             return activeRegionInRow(row, point, zone.vertical());
@@ -63,7 +63,7 @@ PLYInteractionRegionRef PLYInteractionZone::findActiveRegionInRows(const QList<P
 PLYInteractionRegionRef PLYInteractionZone::activeRegionForPoint(const QPointF& point) const {
     if (m_leading.isEmpty() && m_trailing.isEmpty())
         return m_majorRegion;
-    if (PLYPointInRect(point, m_centreRow.activationRect()))
+    if (PLYGeometry::pointInRect(point, m_centreRow.activationRect()))
         return m_majorRegion;
     bool found = false;
     PLYInteractionRegionRef region = findActiveRegionInRows(m_trailingRows, point, *this, &found);

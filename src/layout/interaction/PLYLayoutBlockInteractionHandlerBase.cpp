@@ -1,6 +1,7 @@
 #include "PLYLayoutBlockInteractionHandlerBase.h"
 
 #include "PLYBlockView.h"
+#include "PLYCallStack.h"
 #include "PLYColor.h"
 #include "PLYGeometry.h"
 #include "PLYLayoutInteractionView.h"
@@ -10,7 +11,6 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <execinfo.h>
 
 PLYLayoutBlockInteractionHandlerBase::PLYLayoutBlockInteractionHandlerBase(PLYBlockView* view)
     : PLYLayoutBlockInteractionHandler(view) {}
@@ -18,14 +18,7 @@ PLYLayoutBlockInteractionHandlerBase::PLYLayoutBlockInteractionHandlerBase(PLYBl
 PLYLayoutBlockInteractionHandlerBase::~PLYLayoutBlockInteractionHandlerBase() = default;
 
 void PLYLayoutBlockInteractionHandlerBase::warnSubclassShouldImplement() {
-    void* frames[64];
-    const int count = backtrace(frames, 64);
-    QStringList symbols;
-    if (char** names = backtrace_symbols(frames, count)) {
-        for (int i = 0; i < count; ++i) symbols << QString::fromLocal8Bit(names[i]);
-        free(names);
-    }
-    PLY_LOG_ERROR(QStringLiteral("WARN: subclass should implement: \n %1").arg(symbols.join(QLatin1Char('\n'))));
+    PLY_LOG_ERROR(QStringLiteral("WARN: subclass should implement: \n %1").arg(PLYCallStack::symbols().join('\n')));
 }
 
 bool PLYLayoutBlockInteractionHandlerBase::shouldBlockAcceptEdit() const {

@@ -1,7 +1,7 @@
 #include "PLYStackedDropZones.h"
 
 #include "PLYInteractionEdge.h"
-#include "PLYPointInRect.h"
+#include "PLYGeometry.h"
 
 using Edge = PLYInteractionEdge;
 
@@ -38,7 +38,7 @@ void PLYStackedDropZones::finishZone(PLYInteractionZone& zone, const QPointF& po
 PLYInteractionZoneRef PLYStackedDropZones::interactionZoneAtPoint(const QPointF& point, const PLYDropRefs& refs) {
     if (m_frames.topLevel().empty())
         return nullptr;
-    if (m_currentZone && PLYPointInRect(point, m_currentZone->activationRect())) {
+    if (m_currentZone && PLYGeometry::pointInRect(point, m_currentZone->activationRect())) {
         m_currentZone->ensureActiveState(point);
         return m_currentZone;
     }
@@ -55,7 +55,7 @@ PLYInteractionZoneRef PLYStackedDropZones::zoneAtPoint(const QPointF& p, const P
         PLYInteractionZoneRef zone;
         if (i == 0) {
             const QRectF t = topStrip(c);
-            if (PLYPointInRect(p, t)) {
+            if (PLYGeometry::pointInRect(p, t)) {
                 zone = std::make_shared<PLYInteractionZone>();
                 zone->setVertical(false);
                 zone->setActivationRect(t);
@@ -70,7 +70,7 @@ PLYInteractionZoneRef PLYStackedDropZones::zoneAtPoint(const QPointF& p, const P
         }
         if (!zone && last) {
             const QRectF b = bottomStrip(c);
-            if (PLYPointInRect(p, b)) {
+            if (PLYGeometry::pointInRect(p, b)) {
                 zone = std::make_shared<PLYInteractionZone>();
                 zone->setVertical(false);
                 zone->setActivationRect(b);
@@ -85,7 +85,7 @@ PLYInteractionZoneRef PLYStackedDropZones::zoneAtPoint(const QPointF& p, const P
             const QRectF pb = bottomStrip(previous);
             const QRectF q = topStrip(c);
             const QRectF area(pb.x(), pb.y(), pb.width(), q.y() + q.height() - pb.y());
-            if (PLYPointInRect(p, area)) {
+            if (PLYGeometry::pointInRect(p, area)) {
                 zone = std::make_shared<PLYInteractionZone>();
                 zone->setVertical(false);
                 zone->setActivationRect(area);
@@ -127,11 +127,11 @@ PLYInteractionZoneRef PLYStackedDropZones::sideZoneForBlock(int block, const QPo
     if (!x.isContainer()) {
         const QRectF& f = x.frame;
         const QRectF left(f.x(), f.y(), m_frames.activationDimension(Edge::Left, block), f.height());
-        if (PLYPointInRect(p, left))
+        if (PLYGeometry::pointInRect(p, left))
             return makeZone(left, Edge::Left);
         const double d = m_frames.activationDimension(Edge::Right, block);
         const QRectF right(f.x() + f.width() - d, f.y(), d, f.height());
-        if (PLYPointInRect(p, right))
+        if (PLYGeometry::pointInRect(p, right))
             return makeZone(right, Edge::Right);
         return nullptr;
     }
@@ -143,14 +143,14 @@ PLYInteractionZoneRef PLYStackedDropZones::sideZoneForBlock(int block, const QPo
     if (!refs.names(first.blockId)) {
         const QRectF left(first.frame.x(), first.frame.y(), m_frames.activationDimension(Edge::Left, block),
                           first.frame.height());
-        if (PLYPointInRect(p, left))
+        if (PLYGeometry::pointInRect(p, left))
             return makeZone(left, Edge::Left);
     }
     if (refs.names(last.blockId))
         return nullptr;
     const double d = m_frames.activationDimension(Edge::Right, block);
     const QRectF right(last.frame.x() + last.frame.width() - d, last.frame.y(), d, last.frame.height());
-    if (PLYPointInRect(p, right))
+    if (PLYGeometry::pointInRect(p, right))
         return makeZone(right, Edge::Right);
     return nullptr;
 }
@@ -173,7 +173,7 @@ PLYInteractionZoneRef PLYStackedDropZones::centreZoneForBlock(int block, const Q
             const QRectF pr(prev.frame.x() + prev.frame.width() - dp, prev.frame.y(), dp, prev.frame.height());
             const QRectF cl(cur.frame.x(), cur.frame.y(), m_frames.activationDimension(Edge::Left, ci), cur.frame.height());
             area = QRectF(pr.x(), pr.y(), cl.x() + cl.width() - pr.x(), pr.height());
-            if (PLYPointInRect(p, area)) {
+            if (PLYGeometry::pointInRect(p, area)) {
                 zone->setVertical(true);
                 zone->setActivationRect(area);
                 zone->setCentreValue(cl.x() - m_frames.padding / 2.0);
@@ -189,7 +189,7 @@ PLYInteractionZoneRef PLYStackedDropZones::centreZoneForBlock(int block, const Q
             const QRectF pb(prev.frame.x(), prev.frame.y() + prev.frame.height() - db, prev.frame.width(), db);
             const QRectF ct(cur.frame.x(), cur.frame.y(), cur.frame.width(), m_frames.activationDimension(Edge::Top, block));
             area = QRectF(pb.x(), pb.y(), pb.width(), ct.y() + ct.height() - pb.y());
-            if (PLYPointInRect(p, area)) {
+            if (PLYGeometry::pointInRect(p, area)) {
                 zone->setVertical(false);
                 zone->setActivationRect(area);
                 zone->setCentreValue(ct.y() - m_frames.padding / 2.0);
