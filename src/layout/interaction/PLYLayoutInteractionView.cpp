@@ -291,6 +291,8 @@ void PLYLayoutInteractionView::hoverLeaveEvent(QGraphicsSceneHoverEvent*) {
     // The pointer left the canvas: nothing lies under it any more.
     PLYLayoutManager* manager = layoutManager();
     if (!manager || m_inSelectionDrag) return;
+    // An open context menu takes the pointer: the block it is for stays outlined.
+    if ((m_imageMenu && m_imageMenu->isVisible()) || (m_generalMenu && m_generalMenu->isVisible())) return;
     if (manager->currentHoverSection()) manager->setHoverSection(nullptr);
     if (manager->currentHoverBlock()) manager->setHoverBlock(nullptr);
 }

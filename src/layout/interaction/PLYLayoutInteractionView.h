@@ -246,6 +246,8 @@ private:
     // Takes up a new dragging session: its pasteboard, zone references and drag images.
     void noteDraggingSession(const DraggingInfo& info);
     void prepareDragImages();
+    // Takes the previews decoded since; answers whether any came.
+    bool takeDecodedDragImages();
     // Scrolls when the drag is near the view's edge; answers the drag's place after it.
     QPointF autoscroll(const QPointF& location);
     void autoscrollTick();
@@ -264,6 +266,7 @@ private:
 
     // Context menus (PLYLayoutInteractionView_Menu.cpp).
     QMenu* makeMenu(const QList<std::pair<QString, void (PLYLayoutInteractionView::*)()>>& items);
+    PLYBlock* menuBlock();
 
     QPointer<PLYLayoutViewProxy> m_proxy;
     std::weak_ptr<PLYLayoutManager> m_manager;
@@ -299,6 +302,8 @@ private:
     PLYPasteboard m_dragPasteboard;
     QStringList m_dragZoneRefs;
     QList<QImage> m_dragImages;
+    // Per drag image, the picture whose preview is still awaited; empty when none is.
+    QStringList m_pendingDragImageRefs;
     QList<QRectF> m_dragImageFrames;
     QPointF m_dragLocation;
     quint64 m_dragModifiers = 0;
@@ -313,4 +318,5 @@ private:
 
     QPointer<QMenu> m_generalMenu;
     QPointer<QMenu> m_imageMenu;
+    QString m_menuBlockId;
 };

@@ -24,6 +24,7 @@
 #include "PLYUndoManager.h"
 
 #include <QGraphicsSceneDragDropEvent>
+#include <algorithm>
 #include <QGraphicsView>
 #include <QMimeData>
 #include <QScrollBar>
@@ -117,19 +118,31 @@ void PLYLayoutInteractionView::noteDraggingSession(const DraggingInfo& info) {
     enumerateDraggingSession(true);
 }
 
+namespace {
+// A grey card of a photo's usual shape, for a picture not at hand (yet).
+QImage placeholderImage() {
+    QImage image(120, 80, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(200, 200, 200));
+    return image;
+}
+}  // namespace
+
 void PLYLayoutInteractionView::prepareDragImages() {
     m_dragImages.clear();
+    m_pendingDragImageRefs.clear();
     const QList<PLYPasteboardItem>& items = m_dragPasteboard.pasteboardItems();
     // One item shows as the source's own drag image: only several are lined up here.
     if (items.size() < 2) return;
-    const std::shared_ptr<PLYLayoutImageSource> images = m_proxy ? m_proxy->imageSource() : nullptr;
+    const QString blockType = QString::fromLatin1(PLYDropDecisions::BlockType);
+    const QString imageType = QString::fromLatin1(PLYDropDecisions::ImageRefType);
     for (const PLYPasteboardItem& item : items) {
         QImage image;
-        if (item.hasType(QString::fromLatin1(PLYDropDecisions::BlockType))) {
-            PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(item.stringForType(QString::fromLatin1(PLYDropDecisions::BlockType))) : nullptr;
-            if (view) image = QImage::fromData(view->exportImageDataForWidth(240, 0.7), "JPEG");
-        } else if (item.hasType(QString::fromLatin1(PLYDropDecisions::ImageRefType))) {
-            if (images) image = images->previewImageForIdentifier(item.stringForType(QString::fromLatin1(PLYDropDecisions::ImageRefType)));
+        QString pending;
+        if (item.hasType(blockType)) {
+            if (PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(item.stringForType(blockType)) : nullptr)
+                image = QImage::fromData(view->exportImageDataForWidth(240, 0.7), "JPEG");
+        } else if (item.hasType(imageType)) {
+            pending = item.stringForType(imageType);
         } else if (item.hasType(QString::fromLatin1(PLYDropDecisions::NewBlankType))) {
             image = PLYDragBlockImageView::tileImage(PLYDragBlockImageView::BlockTypeBlank).toImage();
         } else if (item.hasType(QString::fromLatin1(PLYDropDecisions::NewDownloadType))) {
@@ -137,13 +150,29 @@ void PLYLayoutInteractionView::prepareDragImages() {
         } else if (item.hasType(QString::fromLatin1(PLYDropDecisions::NewTextType))) {
             image = PLYDragBlockImageView::tileImage(PLYDragBlockImageView::BlockTypeText).toImage();
         }
-        if (image.isNull() || image.width() <= 0) {
-            // No picture to show (an unknown image): a grey card of the photo's usual shape.
-            image = QImage(120, 80, QImage::Format_ARGB32_Premultiplied);
-            image.fill(QColor(200, 200, 200));
-        }
-        m_dragImages << image;
+        m_dragImages << (image.isNull() ? placeholderImage() : image);
+        m_pendingDragImageRefs << pending;
     }
+    takeDecodedDragImages();
+}
+
+bool PLYLayoutInteractionView::takeDecodedDragImages() {
+    // Previews are decoded in the background: those not ready yet are asked for again on the
+    // following movements (a lookup in the decoded cache), until they come.
+    const std::shared_ptr<PLYLayoutImageSource> images = m_proxy ? m_proxy->imageSource() : nullptr;
+    bool took = false;
+    for (qsizetype i = 0; images && i < m_pendingDragImageRefs.size(); ++i) {
+        if (m_pendingDragImageRefs[i].isEmpty()) continue;
+        const QImage preview = images->previewImageForIdentifier(m_pendingDragImageRefs[i]);
+        if (preview.isNull() || preview.width() <= 0) continue;
+        m_dragImages[i] = preview;
+        m_pendingDragImageRefs[i].clear();
+        took = true;
+    }
+    if (took && std::all_of(m_pendingDragImageRefs.cbegin(), m_pendingDragImageRefs.cend(),
+                            [](const QString& ref) { return ref.isEmpty(); }))
+        m_pendingDragImageRefs.clear();
+    return took;
 }
 
 void PLYLayoutInteractionView::enumerateDraggingSession(bool orientVertical) {
@@ -249,6 +278,7 @@ int PLYLayoutInteractionView::processDragMovement(const DraggingInfo& info) {
             answer = m_hoverBlockAcceptsDrag ? DragOperationMove : DragOperationNone;
         }
     }
+    if (!m_pendingDragImageRefs.isEmpty() && takeDecodedDragImages()) update();
     ensureDragImageOrientation(cmd);
     // The images follow the pointer, in the arrangement now wanted.
     if (!m_dragImages.isEmpty()) enumerateDraggingSession(m_imagesOrientedVertical);

@@ -8,6 +8,7 @@
 
 #include <QGraphicsSceneContextMenuEvent>
 #include <QMenu>
+#include <utility>
 
 QMenu* PLYLayoutInteractionView::makeMenu(const QList<std::pair<QString, void (PLYLayoutInteractionView::*)()>>& items) {
     auto* menu = new QMenu;
@@ -55,8 +56,11 @@ void PLYLayoutInteractionView::contextMenuEvent(QGraphicsSceneContextMenuEvent* 
         event->ignore();
         return;
     }
-    // The menu is for what lies under the pointer now.
+    // The menu is for what lies under the pointer now. The open menu takes the pointer, and the
+    // canvas loses its hover: the block is kept for the menu's actions.
     ensureHoverViews(event->pos());
+    const PLYBlock* hover = layoutManager() ? layoutManager()->currentHoverBlock() : nullptr;
+    m_menuBlockId = hover ? QString::fromStdString(hover->id()) : QString();
     menu()->popup(event->screenPos());
     event->accept();
 }
@@ -67,12 +71,24 @@ void PLYLayoutInteractionView::menuReloadAction() {
     update();
 }
 
-void PLYLayoutInteractionView::menuEditAction() { enterEditModeIfAvailable(); }
+PLYBlock* PLYLayoutInteractionView::menuBlock() {
+    PLYLayoutManager* manager = layoutManager();
+    if (!manager) return nullptr;
+    // The block the menu was opened over, else the one under the pointer.
+    const QString id = std::exchange(m_menuBlockId, QString());
+    PLYBlock* block = id.isEmpty() ? manager->currentHoverBlock() : manager->blockForRef(id);
+    if (block && manager->currentHoverBlock() != block) manager->setHoverBlock(block);
+    return block;
+}
+
+void PLYLayoutInteractionView::menuEditAction() {
+    if (menuBlock()) enterEditModeIfAvailable();
+}
 
 void PLYLayoutInteractionView::menuDeleteAction() {
     auto manager = m_manager.lock();
-    PLYBlock* hover = manager ? manager->currentHoverBlock() : nullptr;
-    if (!hover) return;
+    PLYBlock* hover = menuBlock();
+    if (!manager || !hover) return;
     // Removing a block is undoable however it was asked for.
     manager->removeBlock(hover, false);
     manager->registerUndoForEdit(undoManager(), manager->lastEdit(), QString::fromLatin1(DeleteUndoName));
