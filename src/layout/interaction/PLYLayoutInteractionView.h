@@ -33,8 +33,9 @@ class QMimeData;
 // by identifier.
 //
 // Its parts: set-up, hit-testing, hover, mouse and keys (PLYLayoutInteractionView.cpp); the
-// drag source and the drop destination (PLYLayoutInteractionView_Drag.cpp); undo
-// (PLYLayoutInteractionView_Undo.cpp); drawing (PLYLayoutInteractionView_Drawing.cpp).
+// drag source (PLYLayoutInteractionView_Drag.cpp); the drop destination
+// (PLYLayoutInteractionView_Drop.cpp); undo (PLYLayoutInteractionView_Undo.cpp); context menus
+// (PLYLayoutInteractionView_Menu.cpp); drawing (PLYLayoutInteractionView_Drawing.cpp).
 class PLYLayoutInteractionView : public QGraphicsObject, public PLYLayoutManagerInteractionProxy {
     Q_OBJECT
 public:

@@ -24,10 +24,10 @@
 #include "PLYUndoManager.h"
 
 #include <QGraphicsSceneDragDropEvent>
-#include <algorithm>
 #include <QGraphicsView>
 #include <QMimeData>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace {
 // Bits of the drop flags, to tell when the feedback must be painted again.
