@@ -1,29 +1,33 @@
 #include "PLYAddBlockPopover.h"
 
+#include "PLYDragBlockImageView.h"
 #include "PLYFormWidgets.h"
+#include "PLYOnboardingPopover.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace PLYAddBlockPopover {
 
 namespace {
 
-QList<QWidget*> makeTiles(QWidget* parent) {
-    QList<QWidget*> tiles;
-    for (const auto& [name, title] : {std::pair{"textBlockTile", QObject::tr("Text")},
-                                      std::pair{"blankBlockTile", QObject::tr("Spacer")},
-                                      std::pair{"downloadBlockTile", QObject::tr("Download Button")}}) {
-        auto* tile = new QLabel(title, parent);
-        tile->setObjectName(QLatin1String(name));
-        tile->setAlignment(Qt::AlignCenter);
-        tile->setFixedSize(100, 67);
-        tile->setStyleSheet(QStringLiteral("QLabel { background: white; border: 1px solid #d0d0d0; border-radius: 6px; }"));
-        tiles << tile;
+// As a tile's drag begins (a move with the button held), the popover it sits in steps aside: a
+// transient popover goes once the user works elsewhere, and the drop lands on the layout.
+class CloseOnDrag : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseMove && (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton)) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (auto* popover = widget ? qobject_cast<PLYOnboardingPopover*>(widget->window()) : nullptr)
+                popover->closePopover();
+        }
+        return false;
     }
-    return tiles;
-}
+};
 
 }  // namespace
 
@@ -42,7 +46,12 @@ QWidget* makePopOverView(QWidget* parent) {
     layout->addSpacing(8);
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
-    for (QWidget* tile : makeTiles(view)) row->addWidget(tile);
+    auto* closer = new CloseOnDrag(view);
+    for (PLYDragBlockImageView* tile :
+         {PLYDragBlockImageView::textTile(view), PLYDragBlockImageView::blankTile(view), PLYDragBlockImageView::downloadTile(view)}) {
+        tile->installEventFilter(closer);
+        row->addWidget(tile);
+    }
     layout->addLayout(row);
     return view;
 }

@@ -5,6 +5,7 @@
 #include "PLYColor.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
+#include "PLYDispatch.h"
 #include "PLYInterfaceNames.h"
 #include "PLYLog.h"
 #include "PLYNamedImage.h"
@@ -113,9 +114,12 @@ void PLYRecentCollectionViewItem::setRepresentedPost(const std::shared_ptr<PLYPe
         m_postObservers.add(QString::fromLatin1(PLYPersistantPost::PreviewCreatedNotification), post.get(),
                             [self](const PLYNotification&) {
                                 if (!self) return;
-                                // The cache may hear of the new file after this tile does.
+                                // Asked again once every observer heard of the new file, the cache
+                                // included: a decode asked before it forgot the old one is dropped.
                                 PLYDecodedImageCache::sharedCache()->invalidate(self->m_previewKey);
-                                self->ensurePreview();
+                                PLYDispatch::mainAsync([self] {
+                                    if (self) self->ensurePreview();
+                                }, self);
                             });
     }
     m_titleLabel->setToolTip(post ? post->name() : QString());
