@@ -246,7 +246,11 @@ void PLYBaseWindowController::updateCurrentPostTitle() {
 void PLYBaseWindowController::setHeaderState(int state, bool animate) {
     updateCurrentPostTitle();
     m_headerState = state;
-    if (state != 0) setWindowTitle(QStringLiteral("Pellory"));
+    if (state != 0) {
+        setWindowTitle(QStringLiteral("Pellory"));
+        // The palette belongs to the post's controls.
+        if (m_dragPopOver && m_dragPopOver->isVisible()) m_dragPopOver->closePopover();
+    }
     const double homeAlpha = state != 0 ? 1.0 : 0.0;
     const double postAlpha = 1.0 - homeAlpha;
     if (!animate) {
