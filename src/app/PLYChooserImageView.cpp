@@ -15,11 +15,20 @@ PLYChooserImageView::PLYChooserImageView(QWidget* parent) : QWidget(parent) {
 }
 
 void PLYChooserImageView::setRepresentedImage(const QImage& image) {
-    if (image.cacheKey() == m_image.cacheKey()) return;
+    if (image.cacheKey() == m_image.cacheKey() && !m_placeholder) return;
+    m_placeholder = false;
     m_image = image;
     m_scaled = QPixmap();
     // A new picture starts where the pointer says it should be.
     m_imageTop = m_hovered ? hoveredImageTop() : restingImageTop();
+    update();
+}
+
+void PLYChooserImageView::setPlaceholderImage(const QImage& image) {
+    m_image = image;
+    m_placeholder = true;
+    m_scaled = QPixmap();
+    m_imageTop = 0;
     update();
 }
 
@@ -30,7 +39,7 @@ void PLYChooserImageView::setSelected(bool selected) {
 }
 
 qreal PLYChooserImageView::imageHeight() const {
-    if (m_image.isNull() || m_image.width() <= 0) return 0;
+    if (m_placeholder || m_image.isNull() || m_image.width() <= 0) return 0;
     return m_image.height() * (width() / qreal(m_image.width()));
 }
 
@@ -72,8 +81,18 @@ void PLYChooserImageView::resizeEvent(QResizeEvent* event) {
 
 void PLYChooserImageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    if (!m_image.isNull()) {
+    if (m_placeholder) {
+        painter.fillRect(rect(), QColor(0xF2, 0xF2, 0xF2));
+        // At most 160 points wide and half the view's width, centred.
+        const QSizeF own = m_image.deviceIndependentSize();
+        const qreal scale = std::min({1.0, 160.0 / std::max<qreal>(1, own.width()), width() * 0.5 / std::max<qreal>(1, own.width())});
+        const QSizeF size = own * scale;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size), m_image);
+    } else {
+        painter.fillRect(rect(), Qt::white);
+    }
+    if (!m_image.isNull() && !m_placeholder) {
         const qreal ratio = devicePixelRatioF();
         const QSize target(qRound(width() * ratio), qRound(imageHeight() * ratio));
         if (m_scaled.isNull() || m_scaled.size() != target) {

@@ -17,6 +17,9 @@ public:
 
     QImage representedImage() const { return m_image; }
     void setRepresentedImage(const QImage& image);
+    // Instead of a preview: a small picture centred on light grey (a post without a preview).
+    void setPlaceholderImage(const QImage& image);
+    bool showsPlaceholder() const { return m_placeholder; }
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
 
@@ -41,6 +44,7 @@ private:
 
     QImage m_image;
     QPixmap m_scaled;  // the picture at the view's width and the screen's density
+    bool m_placeholder = false;
     bool m_selected = false;
     bool m_hovered = false;
     qreal m_imageTop = 0;

@@ -13,6 +13,7 @@ PLYHomeCollectionView::PLYHomeCollectionView(QWidget* parent) : QWidget(parent) 
     // No headers; room below the last row so it does not sit on the window's edge.
     m_layout.setSectionInset(QMarginsF(PLYHomeModel::SideInset, 0, PLYHomeModel::SideInset, 20));
     m_layout.setSectionHeadersPinToVisibleBounds(false);
+    m_layout.setGapFromColumns(true);
 }
 
 PLYHomeCollectionView::~PLYHomeCollectionView() = default;

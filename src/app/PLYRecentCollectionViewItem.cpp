@@ -143,9 +143,7 @@ void PLYRecentCollectionViewItem::ensurePreview() {
     const auto post = m_post.lock();
     PLYDecodedImageCache* cache = PLYDecodedImageCache::sharedCache();
     if (!post || m_previewKey.isEmpty()) {
-        m_showsEmptyPost = true;
-        m_imageContainer->setRepresentedImage(PLYNamedImage::image(QLatin1String(PLYInterfaceNames::ImageEmptyPost),
-                                                                   QSize(400, 300)));
+        showEmptyPost();
         return;
     }
     const QImage image = cache->imageForIdentifier(m_previewKey, PLYDecodedImageCache::PostPreview, this,
@@ -158,9 +156,7 @@ void PLYRecentCollectionViewItem::ensurePreview() {
     }
     if (cache->isMissing(m_previewKey, PLYDecodedImageCache::PostPreview)) {
         m_cacheObservers.clear();
-        m_showsEmptyPost = true;
-        m_imageContainer->setRepresentedImage(PLYNamedImage::image(QLatin1String(PLYInterfaceNames::ImageEmptyPost),
-                                                                   QSize(400, 300)));
+        showEmptyPost();
         return;
     }
     // Asked for: the cache announces the decode, or that there was nothing to decode.
@@ -175,6 +171,14 @@ void PLYRecentCollectionViewItem::ensurePreview() {
                                  if (self) self->previewDecoded(n);
                              });
     }
+}
+
+void PLYRecentCollectionViewItem::showEmptyPost() {
+    m_showsEmptyPost = true;
+    const qreal ratio = devicePixelRatioF();
+    QImage image = PLYNamedImage::image(QLatin1String(PLYInterfaceNames::ImageEmptyPost), QSize(200, 150) * ratio);
+    image.setDevicePixelRatio(ratio);
+    m_imageContainer->setPlaceholderImage(image);
 }
 
 void PLYRecentCollectionViewItem::previewDecoded(const PLYNotification& notification) {

@@ -74,6 +74,7 @@ private:
     void updateTitleStyle();
     void updatePublishedState();
     void previewDecoded(const PLYNotification& notification);
+    void showEmptyPost();
     static void reportFailure(const QString& message, const QString& informative, QWidget* parent);
 
     std::weak_ptr<PLYPersistantPost> m_post;

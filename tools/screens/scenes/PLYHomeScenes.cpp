@@ -1,9 +1,11 @@
 // The main window at home with a library of posts (their previews rendered), home with no post
-// yet, the add-block popover of the title bar, and the alert shown when the service no longer
-// accepts this version.
+// yet, the main window with a post open, the add-block popover of the title bar, and the alert
+// shown when the service no longer accepts this version. Each leaves the fixture's account and
+// current post as it found them.
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
+#include "AppDelegate.h"
 #include "PLYAddBlockPopover.h"
 #include "PLYBaseViewController.h"
 #include "PLYBaseWindowController.h"
@@ -69,11 +71,11 @@ PLYLayout sampleLayout(int shape, const QString& title, const QStringList& ids, 
     }
 }
 
-// Home as the user sees it: another account of the same library, full of posts. The fixture's
-// own account is current again once the picture is taken.
+// Home as the user sees it: another account of the same library, full of posts.
 QWidget* homeWithPosts(PLYScreensFixture& fixture) {
     const auto store = PLYCoreManager::persistantStore();
     const QString fixtureEmail = fixture.account()->email();
+    const auto previous = PLYCoreManager::globalManager()->currentPostManager();
     const auto account = store->signInUser(QStringLiteral("ada.lovelace@highlands-journal.com"));
     account->setFirstName(QStringLiteral("Ada"));
     account->setLastName(QStringLiteral("Lovelace"));
@@ -101,8 +103,9 @@ QWidget* homeWithPosts(PLYScreensFixture& fixture) {
     PLYHomeViewController* home = window->baseViewController()->homeViewController();
     if (!home->postCollectionView()->posts().isEmpty())
         home->postCollectionView()->selectPost(home->postCollectionView()->posts().at(1)->identifier());
-    QObject::connect(window, &QObject::destroyed, [fixtureEmail] {
+    QObject::connect(window, &QObject::destroyed, [fixtureEmail, previous] {
         if (const auto store = PLYCoreManager::persistantStore()) store->signInUser(fixtureEmail);
+        if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
     });
     return window;
 }
@@ -113,14 +116,36 @@ const bool registered = [] {
     PLYScreens::add(QStringLiteral("home-no-posts"), [](PLYScreensFixture& fixture) -> QWidget* {
         const auto store = PLYCoreManager::persistantStore();
         const QString fixtureEmail = fixture.account()->email();
+        const auto previous = PLYCoreManager::globalManager()->currentPostManager();
         const auto account = store->signInUser(QStringLiteral("new.writer@example.com"));
         account->setFirstName(QStringLiteral("Noor"));
         account->setLastName(QStringLiteral("Haddad"));
         PLYCoreManager::globalManager()->setCurrentPostManager(nullptr);
         auto* window = new PLYBaseWindowController;
         window->resize(1000, 680);
-        QObject::connect(window, &QObject::destroyed, [fixtureEmail] {
+        QObject::connect(window, &QObject::destroyed, [fixtureEmail, previous] {
             if (const auto store = PLYCoreManager::persistantStore()) store->signInUser(fixtureEmail);
+            if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
+        });
+        return window;
+    });
+
+    // The main window with a post open: the title bar's post controls over the post's editor.
+    PLYScreens::add(QStringLiteral("main-window-editor"), [](PLYScreensFixture& fixture) -> QWidget* {
+        AppDelegate::registerDefaultScenes();
+        PLYCoreManager* core = PLYCoreManager::globalManager();
+        const auto previous = core->currentPostManager();
+        core->setCurrentPostManager(nullptr);
+        auto* window = new PLYBaseWindowController;
+        window->resize(1440, 900);
+        window->show();
+        PLYScreensFixture::settle(50);
+        core->setCurrentPostManager(fixture.mainPostManager());
+        // The slide up and the panes' entrance.
+        PLYScreensFixture::settle(1200);
+        PLYDecodedImageCache::sharedCache()->waitForIdle();
+        QObject::connect(window, &QObject::destroyed, [previous] {
+            if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
         });
         return window;
     });
