@@ -257,6 +257,8 @@ TEST_F(MainWindowTest, HomeSortsFiltersAndSizesItsTilesThroughItsControls) {
     QTest::qWait(1);
     EXPECT_EQ(grid()->collectionViewLayout().itemSize().width(), PLYHomeModel::itemSize(grid()->width()).width());
     EXPECT_EQ(grid()->collectionViewLayout().columns(), grid()->width() >= 850 ? 4 : 3);
+    // A short row keeps its tiles at their spacing from the left rather than spread out.
+    EXPECT_NEAR(grid()->frameForItem(1).left() - grid()->frameForItem(0).right(), 10, 1.0);
 
     // No post at all: the invitation instead of the grid.
     for (const auto& post : account->currentPosts()) account->removePost(post);
