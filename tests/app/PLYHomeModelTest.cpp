@@ -1,6 +1,7 @@
 // The home screen's decisions without widgets: order, filter, tile size, sort menu, account name.
 
 #include "PLYHomeModel.h"
+#include "PLYSideScrollLayout.h"
 
 #include "PLYCoreManager.h"
 #include "PLYPersistantAccount.h"
@@ -119,6 +120,20 @@ TEST(HomeModelDecisions, SortMenuTitlesFollowTheTypeAndTheAccountNameNeedsBothNa
     EXPECT_EQ(PLYHomeModel::accountName("Ada", "Lovelace"), "Ada Lovelace");
     EXPECT_TRUE(PLYHomeModel::accountName("Ada", "").isEmpty());
     EXPECT_TRUE(PLYHomeModel::accountName("", "Lovelace").isEmpty());
+}
+
+TEST(HomeModelDecisions, TheSideScrollLayoutPutsItsItemsInOneCentredRow) {
+    PLYSideScrollLayout layout;
+    layout.setItemSize(QSizeF(100, 60));
+    layout.setMinimumLineSpacing(10);
+    layout.prepareLayout(3, 200);
+    EXPECT_EQ(layout.collectionViewContentSize(), QSizeF(340, 200));
+    const QVector<QRectF> frames = layout.layoutAttributesForElementsInRect(QRectF(0, 0, 1, 1));
+    ASSERT_EQ(frames.size(), 3) << "every item, whatever the rectangle";
+    EXPECT_EQ(frames[0], QRectF(10, 70, 100, 60));
+    EXPECT_EQ(frames[1].left(), 120);
+    EXPECT_EQ(frames[2].left(), 230);
+    EXPECT_TRUE(layout.frameForItem(3).isNull());
 }
 
 }  // namespace
