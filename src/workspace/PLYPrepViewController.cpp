@@ -172,6 +172,9 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     m_doneButton = new QPushButton(tr("Create Post"), this);
     m_doneButton->setObjectName(QStringLiteral("doneButton"));
     m_doneButton->setDefault(true);
+    // Room around the titles, and both buttons one width.
+    for (QPushButton* button : {m_cancelButton, m_doneButton})
+        button->setMinimumWidth(std::max(96, button->fontMetrics().horizontalAdvance(button->text()) + 32));
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_doneButton);
     root->addLayout(buttons);
