@@ -29,6 +29,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYPostSelecorPopUpButton.h"
 #include "PLYPostViewController.h"
 #include "PLYPostWindowFactory.h"
 #include "PLYPrepViewController.h"
@@ -183,6 +184,9 @@ TEST_F(PostWindowAssembly, EditsFlowBetweenThePanesAndAnEditorShownAgainRegister
     open(postManager);
 
     ASSERT_TRUE(waitUntil([&] { return entranceDone() && gallery->galleryView()->itemAtIndexPath({0, 2}); }));
+    PLYPostSelecorPopUpButton switcher;
+    switcher.setTitleFromPostManager(window->postManager());
+    EXPECT_EQ(switcher.text(), QStringLiteral("Loch Walks"));
     EXPECT_TRUE(window->gallerySplitViewItem()->isVisible() && window->inspectorSplitViewItem()->isVisible());
     EXPECT_EQ(gallery->undoManager(), PLYWindowUndoManager::undoManagerForWidget(window)) << "one history per window";
     // The first photo carries the focus keyword.

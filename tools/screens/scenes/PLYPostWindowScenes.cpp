@@ -24,8 +24,10 @@
 #include "PLYPostWindowFactory.h"
 #include "PLYPrepProgress.h"
 #include "PLYPrepViewController.h"
+#include "PLYRecentContainer.h"
 #include "PLYScriptedFileDialogs.h"
 #include "PLYTestImages.h"
+#include "PLYUserDefaults.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,6 +35,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -102,7 +105,9 @@ constexpr QSize kWindowSize(1440, 900);
 // positions, kept on that screen, are not used.
 class Composite : public QWidget {
 public:
-    explicit Composite(QWidget* window) : m_base(window->grab()) { setFixedSize(window->size()); }
+    // Takes the window: it goes with the picture.
+    explicit Composite(QWidget* window) : m_base(window->grab()), m_window(window) { setFixedSize(window->size()); }
+    ~Composite() override { delete m_window; }
     // A window (framed and shadowed as a desktop draws it) or a popover (which draws its own).
     void addOverlay(QWidget* overlay, QPoint topLeft, bool framed = false) {
         m_overlays.append({overlay->grab(), QRect(topLeft, overlay->size()), framed});
@@ -136,6 +141,7 @@ private:
         bool framed;
     };
     QPixmap m_base;
+    QPointer<QWidget> m_window;
     QList<Overlay> m_overlays;
 };
 
@@ -200,7 +206,6 @@ const bool newPostWindow = PLYScreens::add(QStringLiteral("post-window-new-post-
     // A dialog opens centred over its window.
     picture->addOverlay(sheet, QPoint((window->width() - sheet->width()) / 2, (window->height() - sheet->height()) / 2),
                         true);
-    QObject::connect(picture, &QObject::destroyed, window, &QObject::deleteLater);
     window->hide();
     return static_cast<QWidget*>(picture);
 });
@@ -211,9 +216,27 @@ const bool preparingWindow = PLYScreens::add(QStringLiteral("post-window-prepari
     QDir().mkpath(folder);
     for (int i = 0; i < 40; ++i)
         PLYTestImages::writePhotoJpeg(QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(2200 + i)), 2400, 1600, 40 + i);
-    auto manager = PLYCoreManager::globalManager()->postManagerEmpty();
-    PLYCoreManager::globalManager()->setCurrentPostManager(manager);
+    // The scenes after this one find the library as it was: no new post, the same current post
+    // and recent folders.
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    PLYUserDefaults& defaults = PLYUserDefaults::standardUserDefaults();
+    QVariantMap recents;
+    for (const char* key : {PLYRecentContainer::kRecentDirectories, PLYRecentContainer::kRecentBookmarks})
+        recents.insert(QLatin1String(key), defaults.objectForKey(QLatin1String(key)));
+    auto manager = core->postManagerEmpty();
+    const auto previous = core->currentPostManager();
+    core->setCurrentPostManager(manager);
     PLYPostViewController* window = openWindow(manager);
+    QObject::connect(window, &QObject::destroyed, [manager, previous, recents] {
+        PLYCoreManager* core = PLYCoreManager::globalManager();
+        core->setCurrentPostManager(previous);
+        if (manager->representedPost()) core->deletePost(manager->representedPost());
+        PLYUserDefaults& defaults = PLYUserDefaults::standardUserDefaults();
+        for (auto it = recents.begin(); it != recents.end(); ++it) {
+            if (it.value().isValid()) defaults.setObject(it.value(), it.key());
+            else defaults.removeObjectForKey(it.key());
+        }
+    });
     PLYPrepViewController* sheet = window->prepViewController();
     if (!sheet) return window;
     const auto dialogs = std::make_shared<PLYScriptedFileDialogs>();
@@ -239,7 +262,6 @@ const bool onboardingWindow = PLYScreens::add(QStringLiteral("post-window-onboar
     QWidget* gallery = window->gallerySplitViewItem();
     const int top = popover->pos().y() - window->mapToGlobal(QPoint(0, 0)).y();
     picture->addOverlay(popover, QPoint(gallery->mapTo(window, QPoint(gallery->width(), 0)).x(), top));
-    QObject::connect(picture, &QObject::destroyed, window, &QObject::deleteLater);
     PLYDefaults::setOnBoardPresentationState(2);
     window->hide();
     return static_cast<QWidget*>(picture);
