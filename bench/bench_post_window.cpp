@@ -209,6 +209,53 @@ void BM_OpenPostWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenPostWindow)->Arg(60)->Arg(kImages)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// A cached editor shown again (home and back, or another post and back): the panes take the
+// post again and the layout plays its entrance again.
+void BM_ShowCachedPostWindowAgain(benchmark::State& state) {
+    Library& l = library();
+    if (!l.ready) {
+        state.SkipWithError("the library was not made");
+        return;
+    }
+    l.setLayoutImages(int(state.range(0)));
+    auto manager = PLYCoreManager::globalManager()->postManagerForPostID(l.postId);
+    PLYCoreManager::globalManager()->setCurrentPostManager(manager);
+    std::unique_ptr<PLYPostViewController> window(PLYStoryboard::instantiateAs<PLYPostViewController>(
+        QString::fromLatin1(PLYInterfaceNames::MainStoryboard), QString::fromLatin1(PLYInterfaceNames::PostViewScene)));
+    window->setPostManager(manager);
+    window->resize(1440, 860);
+    window->show();
+    window->presentInitialVisualState();
+    FirstPaint galleryPaint, layoutPaint;
+    galleryPaint.watch(window->findChild<PLYGalleryViewController*>()->galleryView());
+    layoutPaint.watch(window->findChild<PLYLayoutViewController*>()->scrollView()->viewport());
+    waitFor([] { return false; }, 1000);
+    double firstPaintMs = 0;
+    for (auto _ : state) {
+        window->hide();
+        QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        galleryPaint.arm(&clock);
+        layoutPaint.arm(&clock);
+        window->show();
+        window->presentInitialVisualState();
+        if (!waitFor([&] { return galleryPaint.at() && layoutPaint.at(); }, 10000)) {
+            state.SkipWithError("the window was not painted within 10 s");
+            break;
+        }
+        state.SetIterationTime(double(*layoutPaint.at()) / 1e9);
+        firstPaintMs += double(*galleryPaint.at()) / 1e6;
+        // The entrance's fade ends before the next showing.
+        waitFor([] { return false; }, 800);
+    }
+    state.counters["first_paint_ms"] = firstPaintMs / double(std::max<qint64>(1, state.iterations()));
+    state.counters["layout_images"] = double(state.range(0));
+    window.reset();
+    PLYCoreManager::globalManager()->setCurrentPostManager(nullptr);
+}
+BENCHMARK(BM_ShowCachedPostWindowAgain)->Arg(60)->Arg(kImages)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace
 
 int main(int argc, char** argv) {
