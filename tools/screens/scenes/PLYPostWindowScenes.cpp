@@ -14,6 +14,7 @@
 #include "PLYInspectorViewController.h"
 #include "PLYLayoutManager.h"
 #include "PLYLayoutInteraction.h"
+#include "PLYLayoutInteractionView.h"
 #include "PLYLayoutScrollView.h"
 #include "PLYLayoutViewController.h"
 #include "PLYLayoutViewProxy.h"
@@ -30,6 +31,7 @@
 #include "PLYUserDefaults.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,8 +153,12 @@ PLYPostViewController* openWindow(const std::shared_ptr<PLYPostManager>& manager
     PLYLayoutInteraction::registerInteractionHandlers();
     PLYPostWindowFactory::registerMissingScenes();
     PLYDefaults::setOnBoardPresentationState(onboardingState);
-    // Scenes share the fixture's posts: each window starts with nothing selected.
-    if (const auto layout = manager->layoutManager()) layout->deSelectAllBlocks();
+    // Scenes share the fixture's posts: each window starts with nothing edited, selected or hovered.
+    if (const auto layout = manager->layoutManager()) {
+        layout->setEditBlock(nullptr);
+        layout->deSelectAllBlocks();
+        layout->setHoverBlock(nullptr);
+    }
     auto* window = PLYPostWindowFactory::makePostViewController();
     window->setPostManager(manager);
     window->resize(kWindowSize);
@@ -162,15 +168,27 @@ PLYPostViewController* openWindow(const std::shared_ptr<PLYPostManager>& manager
     return window;
 }
 
-// Lets the layout's entrance (a fit, then a fade after half a second) finish.
-void settleEntrance() { PLYScreensFixture::settle(PLYLayoutViewController::kEntranceDelaySeconds * 1000 + 450); }
+// Lets the layout's entrance (a fit, then a fade after half a second) finish: the overlay takes
+// the pointer again and the canvas is drawn without its fading effect.
+void settleEntrance(PLYPostViewController* window) {
+    auto* tab = window->findChild<PLYLayoutViewController*>();
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && (tab->interactionView()->opacity() < 1.0 || tab->scrollView()->graphicsEffect()))
+        PLYScreensFixture::settle(20);
+    PLYScreensFixture::settle(50);
+}
 
 void clickLayoutBlock(PLYPostViewController* window, const char* blockId) {
     auto* tab = window->findChild<PLYLayoutViewController*>();
     PLYBlockView* view = tab->layoutViewProxy()->blockViewForId(QString::fromLatin1(blockId));
     if (!view) return;
+    // Scrolled into sight first: the fixture's photos are of several shapes, so the block may lie
+    // below the fold.
+    const QRectF frame = view->mapRectToScene(view->boundingRect());
+    tab->scrollView()->ensureVisible(frame, 40, 40);
+    PLYScreensFixture::settle(20);
     QWidget* viewport = tab->scrollView()->viewport();
-    const QPointF local = tab->scrollView()->mapFromScene(view->mapRectToScene(view->boundingRect()).center());
+    const QPointF local = tab->scrollView()->mapFromScene(frame.center());
     for (const auto& [type, buttons] : {std::pair{QEvent::MouseMove, Qt::MouseButtons()},
                                          std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
                                          std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons()}}) {
@@ -182,13 +200,13 @@ void clickLayoutBlock(PLYPostViewController* window, const char* blockId) {
 
 const bool postWindow = PLYScreens::add(QStringLiteral("post-window"), [](PLYScreensFixture& fixture) {
     PLYPostViewController* window = openWindow(fixture.mainPostManager());
-    settleEntrance();
+    settleEntrance(window);
     return window;
 });
 
 const bool postWindowSelection = PLYScreens::add(QStringLiteral("post-window-block-selected"), [](PLYScreensFixture& fixture) {
     PLYPostViewController* window = openWindow(fixture.mainPostManager());
-    settleEntrance();
+    settleEntrance(window);
     clickLayoutBlock(window, "i-a");
     return window;
 });
@@ -253,7 +271,7 @@ const bool preparingWindow = PLYScreens::add(QStringLiteral("post-window-prepari
 const bool onboardingWindow = PLYScreens::add(QStringLiteral("post-window-onboarding"), [](PLYScreensFixture& fixture) {
     PLYOnboardingSequence::setPresentationDelaySeconds(0.1);
     PLYPostViewController* window = openWindow(fixture.mainPostManager(), 0);
-    settleEntrance();
+    settleEntrance(window);
     PLYOnboardingSequence::setPresentationDelaySeconds(PLYOnboardingSequence::DefaultPresentationDelaySeconds);
     PLYOnboardingPopover* popover = window->onBoardPopOver();
     if (!popover) return static_cast<QWidget*>(window);
