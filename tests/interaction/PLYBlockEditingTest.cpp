@@ -262,6 +262,15 @@ TEST_F(BlockEditing, BlankHandlesSetTheRatioFromTheDraggedSideWithAtLeastOneHund
     EXPECT_FLOAT_EQ(block("gap")->aspect_ratio(), original);
     undo()->undo();  // c's
     EXPECT_FLOAT_EQ(block("c")->aspect_ratio(), 0.0f);
+
+    // Wrapped into a row later, the gap keeps the top and bottom handles it was given, sized by
+    // their own corner: long across, thin down.
+    const PLYBlock spacer = PLYLayoutManager::newBlock_Blank();
+    manager->wrapBlock(block("gap"), nullptr, manager->sectionForBlock(block("gap")), {spacer}, 1);
+    ASSERT_EQ(handlerOf<PLYLayoutBlockInteractionHandler_Blank>("gap"), gap);
+    manager->setEditBlock(block("gap"));
+    EXPECT_EQ(gap->blockHandles().first()->corner(), PLYGrabHandleCornerTop);
+    EXPECT_EQ(gap->blockHandles().first()->frame().size(), QSizeF(30, 6));
 }
 
 TEST_F(BlockEditing, ImageDropsReplaceOrSwapInTheMiddleNinthWithUseCountsAndUndo) {
