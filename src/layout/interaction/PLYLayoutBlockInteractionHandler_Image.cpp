@@ -73,10 +73,13 @@ void PLYLayoutBlockInteractionHandler_Image::ensureEditFrames(PLYLayoutInteracti
 // ---- Drawing --------------------------------------------------------------------------------
 
 QImage PLYLayoutBlockInteractionHandler_Image::picture() {
-    if (!m_picture.isNull()) return m_picture;
     auto* draw = view() ? dynamic_cast<PLYBlockDrawHandler_Image*>(view()->drawHandler()) : nullptr;
     PLYLayoutViewProxy* proxy = view() ? view()->layoutViewProxy() : nullptr;
     const QString ref = draw ? draw->currentImage() : QString();
+    // The block may show another image since (an undone drop).
+    if (!m_picture.isNull() && ref == m_pictureRef) return m_picture;
+    m_picture = QImage();
+    m_pictureRef = ref;
     if (!proxy || ref.isEmpty()) return {};
     const std::shared_ptr<PLYLayoutImageSource> source = proxy->imageSource();
     if (!source || source->imageFileDeleted(ref)) return {};

@@ -74,4 +74,5 @@ private:
     PLYBlockEditGeometry::PictureDragResult m_snaps;
     // The large rendition, read once per edit session rather than at every paint.
     QImage m_picture;
+    QString m_pictureRef;
 };
