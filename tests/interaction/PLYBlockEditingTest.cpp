@@ -1,33 +1,15 @@
 // Editing image, blank and text blocks on the real layout tab, offscreen, with the pointer and
 // keys a user would use; drops on image blocks through the handler's own entry points.
-#include "PLYBlockView.h"
-#include "PLYInstantAnimator.h"
-#include "PLYInteractionHandlerFactory.h"
 #include "PLYLayoutBlockInteractionHandler_Blank.h"
 #include "PLYLayoutBlockInteractionHandler_Image.h"
 #include "PLYLayoutBlockInteractionHandler_Text.h"
-#include "PLYLayoutInteraction.h"
-#include "PLYLayoutInteractionView.h"
-#include "PLYLayoutScrollView.h"
-#include "PLYLayoutViewController.h"
-#include "PLYLayoutViewProxy.h"
+#include "PLYLayoutTabFixture.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPasteboard.h"
-#include "PLYPersistantPost.h"
-#include "PLYPostManager.h"
 #include "PLYRichTextEditor.h"
-#include "PLYTestEnvironment.h"
-#include "PLYTestImageSource.h"
-#include "PLYTestLayouts.h"
-#include "PLYUndoManager.h"
-#include "PLYWindowUndoManager.h"
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QTextDocument>
-#include <gtest/gtest.h>
 
 using namespace PLYTestLayouts;
 
@@ -45,74 +27,29 @@ struct InspectorDelegate : PLYRichTextEditorDelegate {
     }
 };
 
-class BlockEditing : public ::testing::Test {
+class BlockEditing : public LayoutTab {
 protected:
+    // As the layout tab's, with a blank spacer below a and without the download button.
+    PLYSection initialSection() override {
+        return section("s1", {image("a", "wide"), blank("gap"),
+                              container("row", false, {image("b", "square"), blank("c")}),
+                              text("t", "Words of the story"), image("z", "square")});
+    }
     void SetUp() override {
-        PLYVisualStateHandler::resetGlobalHandler();
-        PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
-        images = std::make_shared<PLYTestImageSource>();
-        images->addImage("wide", QSize(3000, 2000), Qt::red);
-        images->addImage("square", QSize(1000, 1000), Qt::blue);
-        PLYLayoutImageSource::setDefaultSource(images);
-        PLYLayoutInteraction::registerInteractionHandlers();
-
-        post = PLYPersistantPost::create("Story", PLYTestEnvironment::makeTempDirectory(), {});
-        // a: the wide picture filling the width; a blank spacer; b beside the blank c; text; z.
-        *post->layout() = layout(10, {section("s1", {image("a", "wide"), blank("gap"),
-                                                      container("row", false, {image("b", "square"), blank("c")}),
-                                                      text("t", "Words of the story"), image("z", "square")})});
-        post->incrementInUseCountForImage("wide");
-        post->incrementInUseCountForImage("square");
-        post->incrementInUseCountForImage("square");
-        postManager = PLYPostManager::create(post);
-        manager = postManager->layoutManager();
+        LayoutTab::SetUp();
         announcements.add(QString::fromLatin1(PLYLayoutManager::LayoutDidChangeNotification), manager.get(),
                           [this](const PLYNotification&) { ++announced; });
-
-        tab = std::make_unique<PLYLayoutViewController>();
-        tab->resize(1250, 800);
-        tab->setPostManager(postManager);
-        tab->show();
-        tab->activateWindow();
-        QApplication::setActiveWindow(tab.get());
-        QApplication::processEvents();
-        overlay = tab->interactionView();
-        view = tab->scrollView();
     }
     void TearDown() override {
         announcements.clear();
-        tab.reset();
-        PLYInteractionHandlerFactory::unregisterAll();
-        PLYLayoutImageSource::setDefaultSource(nullptr);
         PLYLayoutManager::setImageModificationDateLookup({});
-        PLYAnimator::setShared(nullptr);
-        PLYVisualStateHandler::resetGlobalHandler();
+        LayoutTab::TearDown();
     }
 
-    PLYBlockView* blockView(const char* id) { return tab->layoutViewProxy()->blockViewForId(id); }
-    QRectF frameOf(const char* id) { return blockView(id)->mapRectToScene(blockView(id)->boundingRect()); }
     PLYBlock* block(const char* id) { return manager->blockForRef(id); }
-    PLYUndoManager* undo() { return PLYWindowUndoManager::undoManagerForWidget(view); }
     template <class Handler>
     Handler* handlerOf(const char* id) {
         return dynamic_cast<Handler*>(blockView(id)->interactionHandler());
-    }
-
-    // Pointer events at points of the layout, the canvas scrolled to show them first.
-    void mouse(QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
-        if (!view->viewport()->rect().contains(view->mapFromScene(p))) view->centerOn(p);
-        const QPointF l = view->mapFromScene(p);
-        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent e(type, l, view->viewport()->mapToGlobal(l), button, buttons, mods);
-        QApplication::sendEvent(view->viewport(), &e);
-    }
-    void press(const QPointF& p, Qt::KeyboardModifiers mods = {}) {
-        mouse(QEvent::MouseMove, p, Qt::NoButton, mods);
-        mouse(QEvent::MouseButtonPress, p, Qt::LeftButton, mods);
-    }
-    void dragTo(const QPointF& p, Qt::KeyboardModifiers mods = {}) { mouse(QEvent::MouseMove, p, Qt::LeftButton, mods); }
-    void release(const QPointF& p, Qt::KeyboardModifiers mods = {}) {
-        mouse(QEvent::MouseButtonRelease, p, Qt::NoButton, mods);
     }
     // A drag in two steps from `from` by `by`.
     void drag(const QPointF& from, const QPointF& by, Qt::KeyboardModifiers mods = {}) {
@@ -121,25 +58,19 @@ protected:
         dragTo(from + by, mods);
         release(from + by, mods);
     }
-    void doubleClick(const QPointF& p) {
-        press(p);
-        release(p);
-        mouse(QEvent::MouseButtonDblClick, p, Qt::LeftButton);
-        release(p);
-    }
-    void key(int qtKey, const QString& text = {}) {
-        QKeyEvent down(QEvent::KeyPress, qtKey, Qt::NoModifier, text);
-        QKeyEvent up(QEvent::KeyRelease, qtKey, Qt::NoModifier, text);
-        QApplication::sendEvent(view, &down);
-        QApplication::sendEvent(view, &up);
-    }
+    // Letters and spaces typed into whatever has the keyboard.
     void type(const QString& text) {
-        for (QChar c : text) key(c == ' ' ? Qt::Key_Space : Qt::Key_A + (c.toUpper().unicode() - 'A'), QString(c));
+        for (QChar c : text) {
+            const int code = c == ' ' ? Qt::Key_Space : Qt::Key_A + (c.toUpper().unicode() - 'A');
+            QKeyEvent down(QEvent::KeyPress, code, Qt::NoModifier, QString(c));
+            QKeyEvent up(QEvent::KeyRelease, code, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view, &down);
+            QApplication::sendEvent(view, &up);
+        }
     }
     int twinsInOverlay() {
-        int twins = 0;
-        for (QGraphicsItem* item : overlay->childItems()) twins += dynamic_cast<PLYBlockView*>(item) != nullptr;
-        return twins;
+        const QList<QGraphicsItem*> items = overlay->childItems();
+        return int(std::count_if(items.begin(), items.end(), [](QGraphicsItem* i) { return dynamic_cast<PLYBlockView*>(i); }));
     }
     static QMimeData* pasteboard(const QList<PLYPasteboardItem>& items) {
         auto* data = new QMimeData;
@@ -200,13 +131,6 @@ protected:
         return block("a")->SerializeAsString();
     }
 
-    std::shared_ptr<PLYTestImageSource> images;
-    std::shared_ptr<PLYPersistantPost> post;
-    std::shared_ptr<PLYPostManager> postManager;
-    std::shared_ptr<PLYLayoutManager> manager;
-    std::unique_ptr<PLYLayoutViewController> tab;
-    PLYLayoutInteractionView* overlay = nullptr;
-    PLYLayoutScrollView* view = nullptr;
     PLYObserverBag announcements;
     int announced = 0;
 };
