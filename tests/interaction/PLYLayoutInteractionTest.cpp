@@ -1,60 +1,8 @@
 // The layout tab and its editing overlay, driven the way a user drives them: pointer, wheel,
 // pinch and key events sent to the real canvas, offscreen.
-#include "PLYBlockDrawHandler_Text.h"
-#include "PLYBlockView.h"
-#include "PLYInstantAnimator.h"
-#include "PLYInteractionHandlerFactory.h"
-#include "PLYLayoutBlockInteractionHandler_Image.h"
-#include "PLYLayoutBlockInteractionHandler_Text.h"
-#include "PLYLayoutInteraction.h"
-#include "PLYLayoutInteractionView.h"
-#include "PLYLayoutView.h"
-#include "PLYLayoutViewController.h"
-#include "PLYLayoutViewProxy.h"
-#include "PLYLog.h"
-#include "PLYPasteboard.h"
-#include "PLYPersistantPost.h"
-#include "PLYPostManager.h"
-#include "PLYRichTextEditor.h"
-#include "PLYTestEnvironment.h"
-#include "PLYTestImageSource.h"
 #include "PLYLayoutTabFixture.h"
-#include "PLYTestLayouts.h"
-#include "PLYUndoManager.h"
-#include "PLYWindowUndoManager.h"
-
-#include <QApplication>
-#include <QGraphicsScene>
-#include <QKeyEvent>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QNativeGestureEvent>
-#include <QPointingDevice>
-#include <QScrollBar>
-#include <QTextCursor>
-#include <QWheelEvent>
-#include <gtest/gtest.h>
-
-using namespace PLYTestLayouts;
 
 namespace {
-
-// Records the zoom factors the shared visual state hands out.
-struct ZoomRecorder : PLYVisualStateHandlerDelegate {
-    QList<double> factors;
-    void visualStateHandlerSetLayoutZoomFactor(PLYVisualStateHandler*, double f) override { factors << f; }
-};
-
-// Notes what the model and the views look like when it hears that the hover was cleared.
-struct ConsistencyProxy : PLYLayoutManagerInteractionProxy {
-    PLYLayoutViewProxy* views = nullptr;
-    QStringList seen;
-    void layoutManagerDidSetHoverBlock(PLYLayoutManager* m, PLYBlock* block) override {
-        if (!block)
-            seen << QStringLiteral("hover cleared; c %1, its view %2")
-                        .arg(m->blockForRef("c") ? "in layout" : "gone", views->blockViewForId("c") ? "shown" : "gone");
-    }
-};
 
 TEST_F(LayoutTab, HoverPicksTheDeepestBlockAndClicksSelectWithShiftAndCommand) {
     moveTo(centre("b"));

@@ -1,43 +1,73 @@
-// The layout tab of a small post, shown offscreen, and the pointer and keys a user would use on
-// it: the fixture of the editor's widget tests.
 #pragma once
 
+// The layout tab of a five-block post, shown offscreen, and the pointer, key and pinch events a
+// user sends to its canvas. Shared by the overlay's tests.
+#include "PLYBlockDrawHandler_Text.h"
+#include "PLYBlockView.h"
 #include "PLYInstantAnimator.h"
 #include "PLYInteractionHandlerFactory.h"
+#include "PLYLayoutBlockInteractionHandler_Image.h"
+#include "PLYLayoutBlockInteractionHandler_Text.h"
 #include "PLYLayoutInteraction.h"
 #include "PLYLayoutInteractionView.h"
-#include "PLYLayoutScrollView.h"
+#include "PLYLayoutView.h"
 #include "PLYLayoutViewController.h"
 #include "PLYLayoutViewProxy.h"
-#include "PLYBlockView.h"
+#include "PLYLog.h"
+#include "PLYPasteboard.h"
 #include "PLYPersistantPost.h"
 #include "PLYPostManager.h"
+#include "PLYRichTextEditor.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImageSource.h"
 #include "PLYTestLayouts.h"
 #include "PLYUndoManager.h"
-#include "PLYVisualStateHandler.h"
 #include "PLYWindowUndoManager.h"
 
 #include <QApplication>
+#include <QGraphicsScene>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
-inline QString ids(const QList<PLYBlock*>& blocks) {
+using namespace PLYTestLayouts;
+
+namespace {
+
+QString ids(const QList<PLYBlock*>& blocks) {
     QStringList out;
     for (const PLYBlock* b : blocks) out << QString::fromStdString(b->id());
     return out.join(',');
 }
+
+// Records the zoom factors the shared visual state hands out.
+struct ZoomRecorder : PLYVisualStateHandlerDelegate {
+    QList<double> factors;
+    void visualStateHandlerSetLayoutZoomFactor(PLYVisualStateHandler*, double f) override { factors << f; }
+};
+
+// Notes what the model and the views look like when it hears that the hover was cleared.
+struct ConsistencyProxy : PLYLayoutManagerInteractionProxy {
+    PLYLayoutViewProxy* views = nullptr;
+    QStringList seen;
+    void layoutManagerDidSetHoverBlock(PLYLayoutManager* m, PLYBlock* block) override {
+        if (!block)
+            seen << QStringLiteral("hover cleared; c %1, its view %2")
+                        .arg(m->blockForRef("c") ? "in layout" : "gone", views->blockViewForId("c") ? "shown" : "gone");
+    }
+};
 
 class LayoutTab : public ::testing::Test {
 protected:
     // One picture of "wide" and two of "square", as the use counts have it. Here a: 1500 x 1000
     // at the top; the row below holds b (596 square) beside the blank c.
     virtual PLYSection initialSection() {
-        using namespace PLYTestLayouts;
         return section("s1", {image("a", "wide"), container("row", false, {image("b", "square"), blank("c")}),
                               text("t", "Words of the story"), downloadButton("dl"), image("z", "square")});
     }
@@ -51,7 +81,7 @@ protected:
         PLYLayoutInteraction::registerInteractionHandlers();
 
         post = PLYPersistantPost::create("Story", PLYTestEnvironment::makeTempDirectory(), {});
-        *post->layout() = PLYTestLayouts::layout(10, {initialSection()});
+        *post->layout() = layout(10, {initialSection()});
         post->incrementInUseCountForImage("wide");
         post->incrementInUseCountForImage("square");
         post->incrementInUseCountForImage("square");
@@ -139,3 +169,5 @@ protected:
     PLYLayoutInteractionView* overlay = nullptr;
     PLYLayoutScrollView* view = nullptr;
 };
+
+}  // namespace
