@@ -79,9 +79,7 @@ TEST_F(HomeModelTest, PublishedMeansANonEmptyRemoteIdentifierInEveryList) {
     model.ensureStructure(account.get());
     EXPECT_EQ(names(model.activePosts()), (QStringList{"Lofoten"}));
     EXPECT_EQ(names(model.nonActivePosts()), (QStringList{"Alpine Lakes", "Camino", "Zanzibar"}));
-    EXPECT_EQ(&model.filteredPosts(PLYHomeModel::AllPosts), &model.posts());
-    EXPECT_EQ(&model.filteredPosts(PLYHomeModel::PublishedPosts), &model.activePosts());
-    EXPECT_EQ(&model.filteredPosts(PLYHomeModel::UnpublishedPosts), &model.nonActivePosts());
+    // Any segment past the second shows the unpublished posts.
     EXPECT_EQ(&model.filteredPosts(9), &model.nonActivePosts());
     // Unpublished again: it moves over at the next rebuild, keeping the order.
     posts[0]->setRemoteIdentifier(QString());

@@ -260,11 +260,6 @@ TEST_F(MainWindowTest, HomeSortsFiltersAndSizesItsTilesThroughItsControls) {
     // A short row keeps its tiles at their spacing from the left rather than spread out.
     EXPECT_NEAR(grid()->frameForItem(1).left() - grid()->frameForItem(0).right(), 10, 1.0);
 
-    // No post at all: the invitation instead of the grid.
-    for (const auto& post : account->currentPosts()) account->removePost(post);
-    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
-    EXPECT_TRUE(home()->emptyPostsContainer()->isVisible());
-    EXPECT_FALSE(home()->postScrollView()->isVisible());
 }
 
 TEST_F(MainWindowTest, ATilesPreviewIsDecodedOffTheMainThreadAndReplacedWhenANewOneIsWritten) {
