@@ -19,6 +19,8 @@
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
 #include "PLYMigrator.h"
+#include "PLYUndoManager.h"
+#include "PLYWindowUndoManager.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYLayoutInteraction.h"
@@ -411,6 +413,13 @@ void AppDelegate::buildMenus() {
     addMenuAction(file, tr("Export Selected Images…"), "exportSelectedImages", &AppDelegate::exportSelectedImages,
                   QKeySequence(tr("Ctrl+Shift+E")));
 
+    // Text fields keep their own undo: they take these keys before the menu does.
+    QMenu* edit = m_menuBar->addMenu(tr("Edit"));
+    m_undoMenuItem = addMenuAction(edit, tr("Undo"), "undo", &AppDelegate::undo, QKeySequence::Undo);
+    m_redoMenuItem = addMenuAction(edit, tr("Redo"), "redo", &AppDelegate::redo,
+                                   QKeySequence(tr("Ctrl+Shift+Z")));
+    connect(edit, &QMenu::aboutToShow, this, &AppDelegate::updateEditMenu);
+
     QMenu* view = m_menuBar->addMenu(tr("View"));
     addMenuAction(view, tr("Home"), "goHome", &AppDelegate::goHome, QKeySequence(tr("Ctrl+Shift+H")));
     view->addSeparator();
@@ -458,6 +467,28 @@ void AppDelegate::updateMenu() {
 }
 
 // ---- menu actions -----------------------------------------------------------------------------
+
+PLYUndoManager* AppDelegate::frontUndoManager() const {
+    QWidget* front = QApplication::activeWindow();
+    return PLYWindowUndoManager::undoManagerForWidget(front ? front : m_baseWindowController.data());
+}
+
+void AppDelegate::undo() {
+    if (PLYUndoManager* manager = frontUndoManager(); manager && manager->canUndo()) manager->undo();
+}
+
+void AppDelegate::redo() {
+    if (PLYUndoManager* manager = frontUndoManager(); manager && manager->canRedo()) manager->redo();
+}
+
+// The items name what they undo; they stay enabled so that their keys always reach the history.
+void AppDelegate::updateEditMenu() {
+    PLYUndoManager* manager = frontUndoManager();
+    const QString undoName = manager && manager->canUndo() ? manager->undoActionName() : QString();
+    const QString redoName = manager && manager->canRedo() ? manager->redoActionName() : QString();
+    if (m_undoMenuItem) m_undoMenuItem->setText(undoName.isEmpty() ? tr("Undo") : tr("Undo %1").arg(undoName));
+    if (m_redoMenuItem) m_redoMenuItem->setText(redoName.isEmpty() ? tr("Redo") : tr("Redo %1").arg(redoName));
+}
 
 void AppDelegate::newBlog() {
     auto* window = qobject_cast<PLYBaseWindowController*>(m_baseWindowController.data());

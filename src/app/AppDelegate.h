@@ -14,6 +14,7 @@
 #include <memory>
 
 class PLYLibraryLock;
+class PLYUndoManager;
 class QSocketNotifier;
 
 // Owns start-up, the periodic autosave, the save at quit, the application's menus and the
@@ -125,6 +126,9 @@ public slots:
     void togglePreviewPanel();
     void exportLayout();
     void exportSelectedImages();
+    // The undo history of the window in front (the main window when none is).
+    void undo();
+    void redo();
 
 signals:
     // The library has started and the main window is up.
@@ -135,6 +139,8 @@ protected:
 
 private:
     void buildMenus();
+    PLYUndoManager* frontUndoManager() const;
+    void updateEditMenu();
     QAction* addMenuAction(QMenu* menu, const QString& title, const char* name, void (AppDelegate::*slot)(),
                            const QKeySequence& shortcut);
     void migrationFinished(bool success);
@@ -153,6 +159,8 @@ private:
     QPointer<QMenuBar> m_menuBar;
     QPointer<QMenu> m_applicationMenu;
     QPointer<QAction> m_hostOptionMenuItem;
+    QPointer<QAction> m_undoMenuItem;
+    QPointer<QAction> m_redoMenuItem;
     bool m_hostOptionShown = false;
     QTimer m_menuTimer;
     QTimer m_autosaveTimer;

@@ -606,8 +606,9 @@ void PLYWebServiceManager::adoptFetchedUser(const std::shared_ptr<PLYWebServiceU
         else if (publisher) publisher->detach();
     }
     m_publishers = kept;
-    if (current) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification),
-                                                             PLYCoreManager::globalManager());
+    // Also when no account was open: the signed-in user's earlier posts are now there to list.
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification),
+                                                PLYCoreManager::globalManager());
 }
 
 void PLYWebServiceManager::fetchPublisher(quint64 ticket) {

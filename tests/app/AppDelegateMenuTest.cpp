@@ -1,4 +1,6 @@
 #include "PLYAppTestSupport.h"
+#include "PLYUndoManager.h"
+#include "PLYWindowUndoManager.h"
 #include "PLYMainWindowTestSupport.h"
 
 #include "PLYDefaults.h"
@@ -363,4 +365,27 @@ TEST_F(AppMenuShortcutTest, MenuShortcutsWorkFromEveryWindowOfTheApplication) {
     EXPECT_TRUE(pressShortcut(prefs, Qt::Key_S, Qt::ControlModifier));
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(willSaves, 1);
+}
+
+// Undo and Redo reach the history of the main window, where the editor registers its steps.
+TEST_F(AppMenuTest, UndoAndRedoActOnTheMainWindowsHistory) {
+    PLYRegisterMainWindowScenes();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+    PLYUndoManager* history = PLYWindowUndoManager::undoManagerForWidget(delegate->baseWindowController());
+    ASSERT_NE(history, nullptr);
+    int value = 0;
+    std::function<void()> back = [&] {
+        value = 0;
+        history->registerUndo([&] { value = 1; });
+    };
+    value = 1;
+    history->registerUndo(back);
+    history->setActionName(QStringLiteral("Delete Blocks"));
+    trigger("undo");
+    EXPECT_EQ(value, 0);
+    trigger("redo");
+    EXPECT_EQ(value, 1);
+    trigger("redo");  // nothing left to redo: nothing happens
+    EXPECT_EQ(value, 1);
 }

@@ -667,6 +667,26 @@ TEST_F(PLYWebServiceManagerTest, ASignInReplacesThePreviousUsersCredentialsAndTh
     PLYWebServiceUser::setLocalPostCountProvider(nullptr);
 }
 
+// A library that holds the user's account from an earlier session, with nobody signed in: the
+// sign-in opens that account and says so, so that home lists its posts.
+TEST_F(PLYWebServiceManagerTest, SigningInOpensTheUsersEarlierLibraryAndAnnouncesItsPosts) {
+    store()->signInUser(script.email)->createNewPost("Skye");
+    store()->signOut();
+    int announcements = 0;
+    PLYObserverBag bag;
+    bag.add(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification), nullptr,
+            [&](const PLYNotification&) {
+                if (store()->currentAccount() && store()->currentAccount()->currentPosts().size() == 1) ++announcements;
+            });
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, script.password, false));
+    ASSERT_TRUE(reach(M::StateIdle));
+    ASSERT_TRUE(store()->currentAccount());
+    EXPECT_EQ(store()->currentAccount()->currentPosts().size(), 1);
+    EXPECT_GE(announcements, 1) << "home is told that the signed-in account's posts are there";
+}
+
 TEST_F(PLYWebServiceManagerTest, ABrokenOrStalledTransferIsAFailureWhateverItsStatusLine) {
     PelloryServices::setRequestTimeout(1.0);
     host()->setJWT(script.validToken);
