@@ -55,6 +55,8 @@ double PLYImageStackView::alphaOf(const QWidget* view) {
 }
 
 void PLYImageStackView::setImage(const QImage& image) {
+    // Pages are refilled on every layout change (a crop being dragged): scale only what is new.
+    if (image.cacheKey() == m_image.cacheKey()) return;
     m_image = image;
     relayout();
 }

@@ -126,34 +126,38 @@ QPushButton* pushButton(const QString& title, const char* name, QWidget* parent)
 
 enum class Glyph { AlignLeft, AlignCentre, AlignRight, Justify, Link };
 
-// Small line glyphs for the alignment segments and the link button, for 1x and 2x screens.
+// Small line glyphs for the alignment segments and the link button, for 1x and 2x screens, with
+// a paler drawing for the disabled state.
 QIcon glyphIcon(Glyph glyph) {
     QIcon icon;
-    for (const qreal ratio : {1.0, 2.0}) {
-        QPixmap pixmap(QSize(16, 16) * ratio);
-        pixmap.setDevicePixelRatio(ratio);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0x3A, 0x3A, 0x3A), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        if (glyph == Glyph::Link) {
-            p.translate(8, 8);
-            p.rotate(-45);
-            p.drawRoundedRect(QRectF(-7, -2.6, 7.6, 5.2), 2.6, 2.6);
-            p.drawRoundedRect(QRectF(-0.6, -2.6, 7.6, 5.2), 2.6, 2.6);
-        } else {
-            const qreal widths[] = {12, 8, 12, 7};
-            for (int i = 0; i < 4; ++i) {
-                const qreal y = 3.5 + i * 3;
-                const qreal w = glyph == Glyph::Justify ? 12 : widths[i];
-                qreal x = 2;
-                if (glyph == Glyph::AlignCentre) x = 8 - w / 2;
-                if (glyph == Glyph::AlignRight) x = 14 - w;
-                p.drawLine(QPointF(x, y), QPointF(x + w, y));
+    for (const auto& [mode, colour] : {std::pair{QIcon::Normal, QColor(0x3A, 0x3A, 0x3A)},
+                                       std::pair{QIcon::Disabled, QColor(0xB4, 0xB4, 0xB4)}}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            QPixmap pixmap(QSize(16, 16) * ratio);
+            pixmap.setDevicePixelRatio(ratio);
+            pixmap.fill(Qt::transparent);
+            QPainter p(&pixmap);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(colour, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            if (glyph == Glyph::Link) {
+                p.translate(8, 8);
+                p.rotate(-45);
+                p.drawRoundedRect(QRectF(-7, -2.6, 7.6, 5.2), 2.6, 2.6);
+                p.drawRoundedRect(QRectF(-0.6, -2.6, 7.6, 5.2), 2.6, 2.6);
+            } else {
+                const qreal widths[] = {12, 8, 12, 7};
+                for (int i = 0; i < 4; ++i) {
+                    const qreal y = 3.5 + i * 3;
+                    const qreal w = glyph == Glyph::Justify ? 12 : widths[i];
+                    qreal x = 2;
+                    if (glyph == Glyph::AlignCentre) x = 8 - w / 2;
+                    if (glyph == Glyph::AlignRight) x = 14 - w;
+                    p.drawLine(QPointF(x, y), QPointF(x + w, y));
+                }
             }
+            p.end();
+            icon.addPixmap(pixmap, mode);
         }
-        p.end();
-        icon.addPixmap(pixmap);
     }
     return icon;
 }
@@ -300,15 +304,15 @@ void PLYPropertyViewController::buildImagePage() {
     m_aspectRatioPopUpButton = ratioPopUp("aspectRatioPopUpButton", p);
     grid->addWidget(fieldLabel(tr("Aspect ratio"), p), 0, 0);
     grid->addWidget(m_aspectRatioPopUpButton, 0, 1);
+    column->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
-    m_revertAspectRatioButton = pushButton(tr("Revert to Original"), "revertAspectRatioButton", p);
+    m_revertAspectRatioButton = pushButton(tr("Reset Crop"), "revertAspectRatioButton", p);
     m_revertAspectRatioButton->setToolTip(tr("Show the whole picture at its own aspect ratio"));
     m_imageEditButton = pushButton(tr("Edit Crop"), "imageEditButton", p);
-    buttons->addWidget(m_revertAspectRatioButton);
-    buttons->addWidget(m_imageEditButton);
-    grid->addLayout(buttons, 1, 1);
-    column->addLayout(grid);
+    buttons->addWidget(m_revertAspectRatioButton, 1);
+    buttons->addWidget(m_imageEditButton, 1);
+    column->addLayout(buttons);
 
     column->addSpacing(8);
     column->addWidget(sectionHeading(tr("Search engines"), p));
@@ -337,14 +341,14 @@ void PLYPropertyViewController::buildBlankPage() {
     m_blankAspectRatioPopUpButton = ratioPopUp("blankAspectRatioPopUpButton", p);
     grid->addWidget(fieldLabel(tr("Aspect ratio"), p), 0, 0);
     grid->addWidget(m_blankAspectRatioPopUpButton, 0, 1);
+    column->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
-    m_blankRevertAspectRatioButton = pushButton(tr("Revert to 3:2"), "blankRevertAspectRatioButton", p);
+    m_blankRevertAspectRatioButton = pushButton(tr("Reset to 3:2"), "blankRevertAspectRatioButton", p);
     m_blankEditButton = pushButton(tr("Edit Size"), "blankEditButton", p);
-    buttons->addWidget(m_blankRevertAspectRatioButton);
-    buttons->addWidget(m_blankEditButton);
-    grid->addLayout(buttons, 1, 1);
-    column->addLayout(grid);
+    buttons->addWidget(m_blankRevertAspectRatioButton, 1);
+    buttons->addWidget(m_blankEditButton, 1);
+    column->addLayout(buttons);
     auto* hint = detailLabel(tr("A spacer is empty room between blocks; drag its handles in the layout to size it."), p);
     hint->setWordWrap(true);
     column->addWidget(hint);

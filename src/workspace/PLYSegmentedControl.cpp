@@ -26,6 +26,8 @@ int PLYSegmentedControl::addSegment(const QString& text, const QString& toolTip,
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     }
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The style's minimum would make a row of four wider than an inspector; what shows is enough.
+    button->setMinimumWidth(icon.isNull() ? fontMetrics().horizontalAdvance(text) + 10 : 26);
     button->setFixedHeight(24);
     button->setFocusPolicy(Qt::TabFocus);
     connect(button, &QToolButton::clicked, this, [this, index] {

@@ -9,6 +9,7 @@
 
 #include "PLYCoreManager.h"
 #include "PLYDocumentViewController.h"
+#include "PLYInspectorViewController.h"
 #include "PLYInstantAnimator.h"
 #include "PLYLayoutManager.h"
 #include "PLYPersistantPost.h"
@@ -131,6 +132,16 @@ const bool propertiesDownload =
 
 const bool propertiesMixed = PLYScreens::add(QStringLiteral("properties-tab-mixed-blocks"), [](PLYScreensFixture& fixture) {
     return propertiesTab(fixture, {QStringLiteral("t-title"), QStringLiteral("i-hero")}, 200);
+});
+
+// The whole inspector as a click on a picture leaves it: the Properties tab to the front.
+const bool inspectorProperties = PLYScreens::add(QStringLiteral("inspector-properties"), [](PLYScreensFixture& fixture) {
+    auto manager = gradedPost(fixture, true);
+    auto* pane = new PLYInspectorViewController;
+    pane->setPostManager(manager);
+    manager->layoutManager()->selectBlock(manager->layoutManager()->blockForRef(QStringLiteral("i-wide")));
+    pane->resize(300, 900);
+    return holding(pane, manager);
 });
 
 }  // namespace
