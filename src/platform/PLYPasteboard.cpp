@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <QMimeData>
+#include <atomic>
 
 namespace {
 constexpr quint32 kMagic = 0x504C5950;  // "PLYP"
@@ -12,6 +13,11 @@ PLYError malformed(const QString& reason) {
     return PLYError(QStringLiteral("org.pellory.pasteboard"), 1, QStringLiteral("The pasteboard data is not readable."), reason);
 }
 }  // namespace
+
+qint64 PLYPasteboard::nextSequenceNumber() {
+    static std::atomic<qint64> sequence{0};
+    return ++sequence;
+}
 
 QStringList PLYPasteboard::types() const {
     QStringList all;

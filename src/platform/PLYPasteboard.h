@@ -24,6 +24,9 @@ public:
     void addItem(const PLYPasteboardItem& item) { m_items.append(item); }
     qint64 sequenceNumber() const { return m_sequence; }
     void setSequenceNumber(qint64 sequence) { m_sequence = sequence; }
+    // A number no earlier dragging session of this process had: every drag source takes one, so
+    // that a destination tells one session from the next, whichever source started it.
+    static qint64 nextSequenceNumber();
     // Types over all items, each once, in order of first appearance.
     QStringList types() const;
     // The string of every item that has `type`, in item order.

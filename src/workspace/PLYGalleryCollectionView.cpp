@@ -20,13 +20,6 @@
 
 Q_LOGGING_CATEGORY(lcGalleryKeys, "pellory.gallery.keys", QtWarningMsg)
 
-namespace {
-qint64 nextDragSequence() {
-    static qint64 sequence = 0;
-    return ++sequence;
-}
-}  // namespace
-
 PLYGalleryCollectionView::PLYGalleryCollectionView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("galleryView"));
     setFocusPolicy(Qt::StrongFocus);
@@ -356,7 +349,7 @@ void PLYGalleryCollectionView::mousePressEvent(QMouseEvent* event) {
 
 QMimeData* PLYGalleryCollectionView::pasteboardDataForIndexPaths(const QVector<PLYGalleryIndexPath>& paths) const {
     PLYPasteboard board;
-    board.setSequenceNumber(nextDragSequence());
+    board.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
     for (const PLYGalleryIndexPath& path : paths) {
         const QString id = identifierAt(path);
         if (!id.isEmpty()) board.addItem(PLYPasteboardItem(QString::fromLatin1(ImageRefType), id));

@@ -54,12 +54,7 @@ protected:
         ASSERT_TRUE(dev->start(0));
         PLYUseLocalService(dev->port());
         PLYUseShortSessionTimings();
-        Manager::setInternetMonitorFactory([] {
-            auto internet = std::make_shared<PLYReachability>();
-            internet->setReachableForTesting(true);
-            return internet;
-        });
-        Manager::setHostProbeFactory([] { return std::make_unique<PLYScriptedHostProbe>(true); });
+        PLYAssumeReachableNetwork();
         PLYAlertPresenter::setShared(alerts);
         PLYModalRunner::setShared(runner);
         PLYDesktopServices::setShared(std::make_shared<PLYScriptedDesktopServices>());
@@ -72,12 +67,7 @@ protected:
     void TearDown() override {
         window.reset();
         AppDelegate::defaultOptions().shutdownWebService();
-        Manager::setInternetMonitorFactory({});
-        Manager::setHostProbeFactory({});
-        Manager::setPublisherFactory({});
-        Manager::setApplicationVersion({});
-        Manager::setTiming({});
-        Manager::setRelaunchHandler({});
+        PLYRestoreSessionDefaults();
         PLYWebServicePostPublisherServices::setShared(nullptr);
         PLYCoreManager::setWebServiceGateway(nullptr);
         PLYWebServiceChannel::setKeepAliveInterval(5.0);

@@ -53,12 +53,7 @@ protected:
         PLYUseLocalService(dev->port());
 
         PLYUseShortSessionTimings();
-        Manager::setInternetMonitorFactory([] {
-            auto internet = std::make_shared<PLYReachability>();
-            internet->setReachableForTesting(true);
-            return internet;
-        });
-        Manager::setHostProbeFactory([] { return std::make_unique<PLYScriptedHostProbe>(true); });
+        PLYAssumeReachableNetwork();
         // Only the channel's "revision_active" can end a build here.
         Publisher::setBuildPollIntervalForTesting(60000);
         Publisher::setFetchRetryIntervalForTesting(100);
@@ -73,12 +68,7 @@ protected:
         post.reset();
         delegate.reset();
         Manager::shutdown();
-        Manager::setInternetMonitorFactory({});
-        Manager::setHostProbeFactory({});
-        Manager::setPublisherFactory({});
-        Manager::setApplicationVersion({});
-        Manager::setTiming({});
-        Manager::setRelaunchHandler({});
+        PLYRestoreSessionDefaults();
         PLYWebServicePostPublisherServices::setShared(nullptr);
         PLYCoreManager::setWebServiceGateway(nullptr);
         PLYWebServiceChannel::setKeepAliveInterval(5.0);

@@ -147,6 +147,26 @@ private:
     Completion m_completion;
 };
 
+// The session sees the internet and the service host as reachable, without probing the machine.
+inline void PLYAssumeReachableNetwork() {
+    PLYWebServiceManager::setInternetMonitorFactory([] {
+        auto internet = std::make_shared<PLYReachability>();
+        internet->setReachableForTesting(true);
+        return internet;
+    });
+    PLYWebServiceManager::setHostProbeFactory([] { return std::make_unique<PLYScriptedHostProbe>(true); });
+}
+
+// Puts back what tests change of the session: its factories, version, timing and relaunch.
+inline void PLYRestoreSessionDefaults() {
+    PLYWebServiceManager::setInternetMonitorFactory({});
+    PLYWebServiceManager::setHostProbeFactory({});
+    PLYWebServiceManager::setPublisherFactory({});
+    PLYWebServiceManager::setApplicationVersion({});
+    PLYWebServiceManager::setTiming({});
+    PLYWebServiceManager::setRelaunchHandler({});
+}
+
 // The sign-in prompt, e-mail verification and account-details windows, as the test scripts them.
 class PLYScriptedSessionPresenter : public PLYWebServiceSessionPresenter {
 public:

@@ -56,12 +56,7 @@ protected:
         ASSERT_TRUE(dev->start(0));
         PLYUseLocalService(dev->port());
         PLYUseShortSessionTimings();
-        Manager::setInternetMonitorFactory([] {
-            auto internet = std::make_shared<PLYReachability>();
-            internet->setReachableForTesting(true);
-            return internet;
-        });
-        Manager::setHostProbeFactory([] { return std::make_unique<PLYScriptedHostProbe>(true); });
+        PLYAssumeReachableNetwork();
         Publisher::setBuildPollIntervalForTesting(100);
         Publisher::setFetchRetryIntervalForTesting(100);
         Publisher::setUploadRetryDelayForTesting(20);
@@ -78,11 +73,7 @@ protected:
         postManager.reset();
         post.reset();
         Manager::shutdown();
-        Manager::setInternetMonitorFactory({});
-        Manager::setHostProbeFactory({});
-        Manager::setPublisherFactory({});
-        Manager::setApplicationVersion({});
-        Manager::setTiming({});
+        PLYRestoreSessionDefaults();
         PLYWebServicePostPublisherServices::setShared(nullptr);
         PLYCoreManager::setWebServiceGateway(nullptr);
         PLYWebServiceChannel::setKeepAliveInterval(5.0);

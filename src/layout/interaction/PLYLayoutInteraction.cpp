@@ -4,6 +4,7 @@
 #include "PLYLayoutBlockInteractionHandler_Blank.h"
 #include "PLYLayoutBlockInteractionHandler_Image.h"
 #include "PLYLayoutBlockInteractionHandler_Text.h"
+#include "PLYLayoutSectionInteractionHandler_Stacked.h"
 
 void PLYLayoutInteraction::registerInteractionHandlers() {
     using Base = PLYLayoutBlockInteractionHandlerBase;
@@ -13,4 +14,5 @@ void PLYLayoutInteraction::registerInteractionHandlers() {
         PLYBlock::kBlank, &Base::handlerWithView<PLYLayoutBlockInteractionHandler_Blank>);
     PLYInteractionHandlerFactory::registerBlockHandlerMaker(
         PLYBlock::kText, &Base::handlerWithView<PLYLayoutBlockInteractionHandler_Text>);
+    PLYLayoutSectionInteractionHandler_Stacked::registerWithFactory();
 }

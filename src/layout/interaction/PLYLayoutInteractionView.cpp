@@ -2,6 +2,7 @@
 
 #include "PLYBlockView.h"
 #include "PLYDispatch.h"
+#include "PLYDropDecisions.h"
 #include "PLYGeometry.h"
 #include "PLYLayoutBlockInteractionHandler.h"
 #include "PLYLayoutScrollView.h"
@@ -17,29 +18,31 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QNativeGestureEvent>
 #include <QScrollBar>
 #include <cmath>
 
-const QStringList& PLYLayoutInteractionView::registeredDraggedTypes() {
-    static const QStringList types = {
-        QStringLiteral("com.pellory.image.ref"),    QStringLiteral("com.pellory.text.ref"),
-        QStringLiteral("com.pellory.blank.ref"),    QStringLiteral("com.pellory.text.new"),
-        QStringLiteral("com.pellory.blank.new"),    QStringLiteral("com.pellory.download.new"),
-        QStringLiteral("com.pellory.block"),
-    };
-    return types;
-}
+const QStringList& PLYLayoutInteractionView::registeredDraggedTypes() { return PLYDropDecisions::registeredDraggedTypes(); }
 
 PLYLayoutInteractionView::PLYLayoutInteractionView(QGraphicsItem* parent) : QGraphicsObject(parent) {
     setFlag(ItemIsFocusable);
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton);
+    setAcceptDrops(true);
     // Above every view of the layout.
     setZValue(1e9);
+    // While a drag rests near the view's edge, the view keeps scrolling.
+    m_autoscrollTimer.setInterval(40);
+    connect(&m_autoscrollTimer, &QTimer::timeout, this, &PLYLayoutInteractionView::autoscrollTick);
 }
 
-PLYLayoutInteractionView::~PLYLayoutInteractionView() { unsubscribe(); }
+PLYLayoutInteractionView::~PLYLayoutInteractionView() {
+    m_autoscrollTimer.stop();
+    unsubscribe();
+    delete m_generalMenu.data();
+    delete m_imageMenu.data();
+}
 
 // ---- Set-up -----------------------------------------------------------------------------------
 
@@ -288,6 +291,8 @@ void PLYLayoutInteractionView::hoverLeaveEvent(QGraphicsSceneHoverEvent*) {
     // The pointer left the canvas: nothing lies under it any more.
     PLYLayoutManager* manager = layoutManager();
     if (!manager || m_inSelectionDrag) return;
+    // An open context menu takes the pointer: the block it is for stays outlined.
+    if ((m_imageMenu && m_imageMenu->isVisible()) || (m_generalMenu && m_generalMenu->isVisible())) return;
     if (manager->currentHoverSection()) manager->setHoverSection(nullptr);
     if (manager->currentHoverBlock()) manager->setHoverBlock(nullptr);
 }
@@ -417,15 +422,7 @@ void PLYLayoutInteractionView::mouseUp(QGraphicsSceneMouseEvent* event) {
     PLYBlock* block = manager->blockForRef(blockId);
     if (!block) return;
     const QByteArray before = QByteArray::fromStdString(block->SerializeAsString());
-    if (PLYUndoManager* undo = undoManager()) {
-        QPointer<PLYLayoutInteractionView> self(this);
-        undo->registerUndo(
-            [self, blockId, before] {
-                if (self) self->undoBlockEdit(blockId, before);
-            },
-            this);
-        undo->setActionName(QString::fromLatin1(EditUndoName));
-    }
+    registerUndoBlockEdit(undoManager(), m_manager, blockId, before);
     manager->setEditBlock(manager->blockForRef(blockId));
 }
 
@@ -508,33 +505,20 @@ bool PLYLayoutInteractionView::sceneEventFilter(QGraphicsItem*, QEvent* event) {
 
 void PLYLayoutInteractionView::deleteSelectedBlocks() {
     auto manager = m_manager.lock();
-    PLYLayout* layout = manager ? manager->representedLayout() : nullptr;
-    if (!layout || layout->sections_size() == 0) return;
-    // Undo puts back the first section's blocks as they are now (a layout edited here holds one
-    // stacked section); the entry is made even when nothing is selected.
-    const PLYSection& section = layout->sections(0);
-    const QString sectionId = QString::fromStdString(section.id());
-    const QList<QByteArray> snapshot = sectionSnapshot(section);
-    if (PLYUndoManager* undo = undoManager()) {
-        std::weak_ptr<PLYLayoutManager> weakManager = manager;
-        QPointer<PLYLayoutInteractionView> self(this);
-        undo->registerUndo(
-            [self, weakManager, sectionId, snapshot] {
-                if (self && self->layoutManager() == weakManager.lock().get())
-                    self->replaceSectionInUndo(sectionId, snapshot);
-                else if (auto m = weakManager.lock())
-                    restoreSection(*m, sectionId, snapshot);
-            },
-            this);
-        undo->setActionName(QString::fromLatin1(BlockDeleteUndoName));
-    }
+    if (!manager || !manager->representedLayout()) return;
     QStringList ids;
     for (const PLYBlock* block : manager->currentSelectedBlocks()) ids << QString::fromStdString(block->id());
     manager->deSelectAllBlocks();
     QList<PLYBlock*> blocks;
-    for (const QString& id : ids)
+    for (const QString& id : std::as_const(ids))
         if (PLYBlock* block = manager->blockForRef(id)) blocks << block;
-    if (!blocks.isEmpty()) manager->removeBlocks(blocks);
+    // The entry is made even when nothing is selected; its undo then changes nothing.
+    PLYLayoutEdit edit;
+    if (!blocks.isEmpty()) {
+        manager->removeBlocks(blocks);
+        edit = manager->lastEdit();
+    }
+    manager->registerUndoForEdit(undoManager(), edit, QString::fromLatin1(DeleteUndoName));
 }
 
 // ---- Interaction proxy -------------------------------------------------------------------------

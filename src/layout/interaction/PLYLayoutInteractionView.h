@@ -4,17 +4,25 @@
 #include "PLYLayoutManager.h"
 #include "PLYNotificationCenter.h"
 
+#include "PLYPasteboard.h"
+
 #include <QGraphicsObject>
+#include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
 class PLYBlockView;
+class PLYInteractionRow;
+class PLYInteractionZone;
 class PLYLayoutViewProxy;
 class PLYSectionView;
 class PLYUndoManager;
+class PLYLayoutSectionInteractionHandler;
 class QGraphicsView;
+class QMenu;
 class QMimeData;
 
 // The editing overlay of the layout tab: the topmost item of the canvas scene, covering the
@@ -25,8 +33,9 @@ class QMimeData;
 // by identifier.
 //
 // Its parts: set-up, hit-testing, hover, mouse and keys (PLYLayoutInteractionView.cpp); the
-// drag source and the drop destination (PLYLayoutInteractionView_Drag.cpp); undo
-// (PLYLayoutInteractionView_Undo.cpp); drawing (PLYLayoutInteractionView_Drawing.cpp).
+// drag source (PLYLayoutInteractionView_Drag.cpp); the drop destination
+// (PLYLayoutInteractionView_Drop.cpp); undo (PLYLayoutInteractionView_Undo.cpp); context menus
+// (PLYLayoutInteractionView_Menu.cpp); drawing (PLYLayoutInteractionView_Drawing.cpp).
 class PLYLayoutInteractionView : public QGraphicsObject, public PLYLayoutManagerInteractionProxy {
     Q_OBJECT
 public:
@@ -35,7 +44,6 @@ public:
     // Outline width and inset, in screen points.
     static constexpr double kOutlineWidth = 4.0;
     static constexpr double kOutlineInset = 2.0;
-    static constexpr const char* BlockDeleteUndoName = "Undo Block Delete";
     static constexpr const char* EditUndoName = "Undo Edit";
     // The editor's pasteboard types, in the order the overlay takes them.
     static const QStringList& registeredDraggedTypes();
@@ -108,16 +116,82 @@ public:
         std::function<void(PLYLayoutInteractionView* source, QMimeData* data, const QPixmap& image)>;
     void setDraggingSessionStarter(DraggingSessionStarter starter) { m_sessionStarter = std::move(starter); }
     void draggingSessionEnded();
+    // Drags offer, and drops answer, the move operation only.
+    static constexpr int DragOperationNone = 0;
+    static constexpr int DragOperationMove = 16;
+    static int sourceOperationMask() { return DragOperationMove; }
+
+    // ---- Drop destination (PLYLayoutInteractionView_Drop.cpp) ----
+    // One moment of a drag over the overlay: what is dragged, where (overlay coordinates, which
+    // are layout points), and the modifier keys then held (PLYKeyCodes flags). The platform's
+    // drag events come in through these entry points; tests may call them directly.
+    struct DraggingInfo {
+        const QMimeData* pasteboard = nullptr;
+        QPointF location;
+        quint64 modifierFlags = 0;
+    };
+    // A drag came over the overlay: edit mode ends, every section forgets its zone.
+    int draggingEntered(const DraggingInfo& info);
+    int draggingUpdated(const DraggingInfo& info) { return processDragMovement(info); }
+    // Hover, drop feedback and drag-image arrangement for the drag's place: the move operation
+    // where a section takes the drop whole, a zone lies under the point or the hovered block
+    // takes the drop itself; none elsewhere.
+    int processDragMovement(const DraggingInfo& info);
+    void draggingExited();
+    bool prepareForDragOperation(const DraggingInfo&) { return true; }
+    // Applies the drop where the last movement put it: one layout edit and one undo step, or
+    // nothing at all (then no undo either). The drag flags are cleared in both cases.
+    bool performDragOperation(const DraggingInfo& info);
+    void concludeDragOperation();
+    // A point just beside the layout view still targets its edge (see PLYDropDecisions); above
+    // or below the layout, side zones are forgotten.
+    QPointF resolvePointFromOutOfBounds(const QPointF& point);
+    // Lines the drag images up from the drag's place, stacked or side by side.
+    void enumerateDraggingSession(bool orientVertical);
+    // The arrangement the drag's place asks for, flipped while Command is held.
+    void ensureDragImageOrientation(bool cmd);
+
+    bool hoverBlockAcceptsDrag() const { return m_hoverBlockAcceptsDrag; }
+    bool hoverSectionAcceptsDrag() const { return m_hoverSectionAcceptsDrag; }
+    bool hoverSectionHasInteractionZone() const { return m_hoverSectionHasInteractionZone; }
+    bool imagesOrientedVertical() const { return m_imagesOrientedVertical; }
+    bool forceOrientationVertical() const { return m_forceOrientationVertical; }
+    qint64 currentDragSequenceNumber() const { return m_currentDragSequenceNumber; }
+    // Where the images of a drag of several items are drawn now (empty for one item).
+    const QList<QRectF>& dragImageFrames() const { return m_dragImageFrames; }
 
     // ---- Undo (PLYLayoutInteractionView_Undo.cpp) ----
-    // Each top-level block of a section, serialised, in order.
-    static QList<QByteArray> sectionSnapshot(const PLYSection& section);
-    // Puts the section's blocks back as `snapshot` has them, through the layout manager, so that
-    // image use counts and views follow.
-    void replaceSectionInUndo(const QString& sectionId, const QList<QByteArray>& snapshot);
-    static void restoreSection(PLYLayoutManager& manager, const QString& sectionId, const QList<QByteArray>& snapshot);
-    // Puts back the block's image position and aspect ratio from its bytes before the edit.
-    void undoBlockEdit(const QString& blockId, const QByteArray& data);
+    // Undo names of the Delete key and of the double click into edit mode.
+    static constexpr const char* DeleteUndoName = "Undo Block Delete";
+    // Registers, on `undo` under "Undo Edit", putting back the image crop and aspect ratio that
+    // block `blockId` had as `data`; undoing it offers the redo, and so on. The closures hold the manager weakly
+    // and the identifier, nothing of the views.
+    static void registerUndoBlockEdit(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
+                                      const QString& blockId, const QByteArray& data);
+    // Registers, on `undo` under "Delete Blocks", handing `undoInfo` back to the handler of
+    // block `blockId` (found again through the manager's views when undone); undoing it offers
+    // a redo of the drop.
+    static void registerUndoHandlerDrop(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
+                                        const QString& blockId, const QVariant& undoInfo);
+    // Every section's bytes now (as `before`), and the edit that took the sections from those
+    // bytes to what they hold now: for changes no edit record of the manager describes.
+    static QList<PLYLayoutEdit::SectionState> sectionStates(const PLYLayout* layout);
+    static PLYLayoutEdit editSince(const QList<PLYLayoutEdit::SectionState>& before, const PLYLayout* layout);
+
+    // ---- Context menus (PLYLayoutInteractionView_Menu.cpp) ----
+    // Built on first use and kept: "Reload Layout"; and "Edit", "Delete" over a block.
+    QMenu* generalMenu();
+    QMenu* imageMenu();
+    // The overlay takes ownership of a menu set here.
+    void setGeneralMenu(QMenu* menu);
+    void setImageMenu(QMenu* menu);
+    // The block menu while a block is hovered, else the general one.
+    QMenu* menu();
+    // Empty containers go, then the layout view is built again.
+    void menuReloadAction();
+    void menuEditAction();
+    // Removes the hovered block, whatever the selection, as one undoable step.
+    void menuDeleteAction();
 
     // PLYLayoutManagerInteractionProxy
     void layoutManagerDidSetHoverSection(PLYLayoutManager* manager, PLYSection* section) override;
@@ -139,6 +213,11 @@ protected:
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dragMoveEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dragLeaveEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
     bool sceneEventFilter(QGraphicsItem* watched, QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -163,9 +242,32 @@ private:
     void beginBlockDrag(const QPointF& point);
     void startDraggingSession(QMimeData* data, const QPixmap& image);
 
+    // Drop destination (PLYLayoutInteractionView_Drop.cpp).
+    static DraggingInfo draggingInfoFromEvent(const QGraphicsSceneDragDropEvent* event);
+    // Takes up a new dragging session: its pasteboard, zone references and drag images.
+    void noteDraggingSession(const DraggingInfo& info);
+    void prepareDragImages();
+    // Takes the previews decoded since; answers whether any came.
+    bool takeDecodedDragImages();
+    // Scrolls when the drag is near the view's edge; answers the drag's place after it.
+    QPointF autoscroll(const QPointF& location);
+    void autoscrollTick();
+    PLYLayoutSectionInteractionHandler* hoverSectionHandler() const;
+    void clearDragFlags();
+    // Repaints what the drop feedback covers when it changed.
+    void updateDropFeedback();
+
     // Drawing (PLYLayoutInteractionView_Drawing.cpp).
     void drawOutline(QPainter* painter, const QRectF& rect, const QColor& colour) const;
     void drawDebugRects(QPainter* painter) const;
+    void drawInteractionZone(QPainter* painter, const PLYInteractionZone& zone, PLYSectionView* sectionView) const;
+    void drawInteractionRow(QPainter* painter, const PLYInteractionRow& row, const PLYInteractionZone& zone,
+                            PLYSectionView* sectionView) const;
+    void drawDragImages(QPainter* painter) const;
+
+    // Context menus (PLYLayoutInteractionView_Menu.cpp).
+    QMenu* makeMenu(const QList<std::pair<QString, void (PLYLayoutInteractionView::*)()>>& items);
+    PLYBlock* menuBlock();
 
     QPointer<PLYLayoutViewProxy> m_proxy;
     std::weak_ptr<PLYLayoutManager> m_manager;
@@ -192,4 +294,30 @@ private:
     QString m_paintedHoverId;
     QStringList m_paintedSelectionIds;
     DraggingSessionStarter m_sessionStarter;
+
+    // The drag over the overlay.
+    bool m_imagesOrientedVertical = true;
+    bool m_forceOrientationVertical = true;
+    qint64 m_currentDragSequenceNumber = 0;
+    QPointer<QMimeData> m_dragMime;
+    PLYPasteboard m_dragPasteboard;
+    QStringList m_dragZoneRefs;
+    QList<QImage> m_dragImages;
+    // Per drag image, the picture whose preview is still awaited; empty when none is.
+    QStringList m_pendingDragImageRefs;
+    QList<QRectF> m_dragImageFrames;
+    QPointF m_dragLocation;
+    quint64 m_dragModifiers = 0;
+    int m_lastDragAnswer = DragOperationNone;
+    QTimer m_autoscrollTimer;
+    QPointF m_autoscrollViewportPoint;
+    // What the drop feedback was last painted for.
+    const void* m_paintedZone = nullptr;
+    const void* m_paintedRegion = nullptr;
+    int m_paintedDropFlags = 0;
+    QRectF m_paintedDragImages;
+
+    QPointer<QMenu> m_generalMenu;
+    QPointer<QMenu> m_imageMenu;
+    QString m_menuBlockId;
 };

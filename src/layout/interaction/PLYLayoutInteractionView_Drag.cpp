@@ -1,6 +1,5 @@
-// The overlay as the drag source of existing blocks. The drop destination (drag entered,
-// updated, exited, performed and concluded, and the drop-zone feedback) joins this file with
-// the drop zones of the sections.
+// The overlay as the drag source of existing blocks. The drop destination is in
+// PLYLayoutInteractionView_Drop.cpp.
 #include "PLYLayoutInteractionView.h"
 
 #include "PLYBlockView.h"
@@ -22,38 +21,14 @@ QStringList idsOf(const QList<PLYBlock*>& blocks) {
     return ids;
 }
 
-// Every dragging session gets its own number, so that a destination can tell a new one.
-qint64 nextDragSequenceNumber() {
-    static qint64 sequence = 0;
-    return ++sequence;
-}
 }  // namespace
 
 QStringList PLYLayoutInteractionView::blockIdsToDrag(const PLYLayoutManager& manager, const QStringList& selectedIds,
                                                      const QString& hoverId, bool pressedInSelection) {
     if (!pressedInSelection || selectedIds.isEmpty()) return hoverId.isEmpty() ? QStringList() : QStringList{hoverId};
-    if (selectedIds.size() == 1) return selectedIds;
-    QList<QStringList> paths;
-    for (const QString& id : selectedIds) {
-        const QStringList path = idsOf(manager.pathFromSectionToBlock(manager.blockForRef(id)));
-        if (!path.isEmpty()) paths << path;
-    }
-    // One container stands for the selection only when every selected block lies in it: a
-    // block at the top level of the section would otherwise be left behind.
-    if (paths.size() != selectedIds.size()) return selectedIds;
-    const QStringList& first = paths.first();
-    const QStringList ancestors = first.mid(0, first.size() - 1);
-    const bool sameParent = std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) {
-        return p.size() == first.size() && p.mid(0, ancestors.size()) == ancestors;
-    });
-    QString common;
-    if (sameParent && !ancestors.isEmpty())
-        common = ancestors.last();
-    else if (std::all_of(paths.begin(), paths.end(), [&](const QStringList& p) { return p.first() == first.first(); }))
-        common = first.first();
-    if (!common.isEmpty() && manager.allLeafsForBlock(manager.blockForRef(common)).size() == paths.size())
-        return {common};
-    return selectedIds;
+    // One container stands for the selection only when the selection is exactly its leaves: a
+    // selected block outside it would otherwise be left behind.
+    return manager.dragBlockRefsForSelection(selectedIds);
 }
 
 void PLYLayoutInteractionView::beginBlockDrag(const QPointF&) {
@@ -72,7 +47,7 @@ void PLYLayoutInteractionView::beginBlockDrag(const QPointF&) {
 
     PLYPasteboard pasteboard;
     for (const QString& id : ids) pasteboard.addItem(PLYPasteboardItem(QStringLiteral("com.pellory.block"), id));
-    pasteboard.setSequenceNumber(nextDragSequenceNumber());
+    pasteboard.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
     auto* data = new QMimeData;
     pasteboard.writeTo(data);
 

@@ -1,68 +1,87 @@
-// The undo actions of the editing overlay. They put the model back and register no redo.
+// The undo actions of the editing overlay that the layout manager's edit records do not cover:
+// the edit-mode session and a drop that a block's handler applied itself. Each puts the model
+// back through the layout manager or the block's handler and offers its redo. The closures hold
+// the manager weakly and identifiers: never a handler or a view, which edits replace.
 #include "PLYLayoutInteractionView.h"
 
 #include "PLYBlockView.h"
+#include "PLYDropDecisions.h"
+#include "PLYLayoutBlockInteractionHandler.h"
 #include "PLYLayoutViewProxy.h"
 #include "PLYLog.h"
+#include "PLYUndoManager.h"
 
-QList<QByteArray> PLYLayoutInteractionView::sectionSnapshot(const PLYSection& section) {
-    QList<QByteArray> snapshot;
-    for (const PLYBlock& block : section.blocks()) snapshot << QByteArray::fromStdString(block.SerializeAsString());
-    return snapshot;
+namespace {
+
+// The handler of the first view of `blockId` among the manager's views.
+PLYLayoutBlockInteractionHandler* handlerForBlock(const PLYLayoutManager& manager, const QString& blockId) {
+    for (PLYLayoutViewProxyBase* base : manager.layoutViewProxies()) {
+        auto* proxy = dynamic_cast<PLYLayoutViewProxy*>(base);
+        PLYBlockView* view = proxy ? proxy->blockViewForId(blockId) : nullptr;
+        if (view && view->interactionHandler()) return view->interactionHandler();
+    }
+    return nullptr;
 }
 
-void PLYLayoutInteractionView::replaceSectionInUndo(const QString& sectionId, const QList<QByteArray>& snapshot) {
-    if (PLYLayoutManager* manager = layoutManager()) restoreSection(*manager, sectionId, snapshot);
+}  // namespace
+
+QList<PLYLayoutEdit::SectionState> PLYLayoutInteractionView::sectionStates(const PLYLayout* layout) {
+    QList<PLYLayoutEdit::SectionState> states;
+    if (!layout) return states;
+    for (const PLYSection& section : layout->sections())
+        states << PLYLayoutEdit::SectionState{QString::fromStdString(section.id()),
+                                              QByteArray::fromStdString(section.SerializeAsString()), {}};
+    return states;
 }
 
-void PLYLayoutInteractionView::restoreSection(PLYLayoutManager& manager, const QString& sectionId,
-                                              const QList<QByteArray>& snapshot) {
-    std::vector<PLYBlock> blocks;
-    for (const QByteArray& bytes : snapshot) {
-        PLYBlock block;
-        if (!block.ParseFromArray(bytes.constData(), int(bytes.size()))) {
-            PLY_LOG_ERROR(QStringLiteral("cannot undo: a block of the section snapshot does not parse"));
-            return;
-        }
-        blocks.push_back(std::move(block));
-    }
-    auto findSection = [&]() -> PLYSection* {
-        PLYLayout* layout = manager.representedLayout();
-        if (!layout) return nullptr;
-        for (PLYSection& section : *layout->mutable_sections())
-            if (QString::fromStdString(section.id()) == sectionId) return &section;
-        return nullptr;
-    };
-    PLYSection* section = findSection();
-    if (!section) {
-        PLY_LOG_WARN(QStringLiteral("cannot undo: section %1 is no longer in the layout").arg(sectionId));
-        return;
-    }
-    // Through the layout manager, so that image use counts, the selection and the views follow.
-    // The blocks come back with their identifiers, which are free again once removed.
-    QList<PLYBlock*> current;
-    for (PLYBlock& block : *section->mutable_blocks()) current << &block;
-    if (!current.isEmpty()) manager.removeBlocks(current);
-    if (PLYSection* emptied = findSection()) manager.insertBlocks(blocks, nullptr, emptied, 0);
+PLYLayoutEdit PLYLayoutInteractionView::editSince(const QList<PLYLayoutEdit::SectionState>& before,
+                                                 const PLYLayout* layout) {
+    PLYLayoutEdit edit;
+    if (!layout) return edit;
+    for (const PLYLayoutEdit::SectionState& state : before)
+        for (const PLYSection& section : layout->sections())
+            if (QString::fromStdString(section.id()) == state.sectionId) {
+                QByteArray now = QByteArray::fromStdString(section.SerializeAsString());
+                if (now != state.before) edit.sections << PLYLayoutEdit::SectionState{state.sectionId, state.before, now};
+                break;
+            }
+    return edit;
 }
 
-void PLYLayoutInteractionView::undoBlockEdit(const QString& blockId, const QByteArray& data) {
-    PLYLayoutManager* manager = layoutManager();
-    PLYBlock* block = manager ? manager->blockForRef(blockId) : nullptr;
-    PLYBlock before;
-    if (!block || !before.ParseFromArray(data.constData(), int(data.size()))) return;
-    if (block->type_case() == PLYBlock::kImage) {
-        if (before.image().has_position()) {
-            PLYPosition* position = block->mutable_image()->mutable_position();
-            position->set_x(before.image().position().x());
-            position->set_y(before.image().position().y());
-            position->set_width(before.image().position().width());
-        } else {
-            block->mutable_image()->clear_position();
-        }
-    }
-    block->set_aspect_ratio(before.aspect_ratio());
-    if (PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(blockId) : nullptr) view->update();
-    // The aspect ratio decides the block's height: the views relay out on the announcement.
-    manager->announceChange();
+void PLYLayoutInteractionView::registerUndoBlockEdit(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
+                                                     const QString& blockId, const QByteArray& data) {
+    if (!undo) return;
+    undo->registerUndo(
+        [undo, manager, blockId, data] {
+            auto strong = manager.lock();
+            if (!strong) return;
+            const QByteArray replaced = strong->restoreBlockProperties(blockId, data);
+            if (!replaced.isEmpty()) registerUndoBlockEdit(undo, manager, blockId, replaced);
+        },
+        manager.lock().get());
+    // Named after the registration: named before, it would rename the entry beneath.
+    undo->setActionName(QString::fromLatin1(EditUndoName));
+}
+
+void PLYLayoutInteractionView::registerUndoHandlerDrop(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
+                                                       const QString& blockId, const QVariant& undoInfo) {
+    if (!undo) return;
+    undo->registerUndo(
+        [undo, manager, blockId, undoInfo] {
+            auto strong = manager.lock();
+            if (!strong) return;
+            PLYLayoutBlockInteractionHandler* handler = handlerForBlock(*strong, blockId);
+            if (!handler) {
+                PLY_LOG_WARN(QStringLiteral("cannot undo the drop on block %1: it is no longer shown").arg(blockId));
+                return;
+            }
+            const QList<PLYLayoutEdit::SectionState> before = sectionStates(strong->representedLayout());
+            handler->handleUndoForDrop(undoInfo);
+            // The redo puts the sections back as the drop left them.
+            const PLYLayoutEdit edit = editSince(before, strong->representedLayout());
+            if (edit.changed())
+                strong->registerUndoForEdit(undo, edit, QString::fromLatin1(PLYDropDecisions::IntroducedUndoName));
+        },
+        manager.lock().get());
+    undo->setActionName(QString::fromLatin1(PLYDropDecisions::IntroducedUndoName));
 }

@@ -1,0 +1,124 @@
+// One drag update of the editing overlay over a 300-block section, through the real views: hover
+// hit-testing, the section's zone lookup, the block's drop test and the feedback bookkeeping. It
+// runs on every pointer move of a drag.
+#include "PLYBenchMain.h"
+#include "PLYBlockView.h"
+#include "PLYInteractionHandlerFactory.h"
+#include "PLYLayoutImageSource.h"
+#include "PLYLayoutInteraction.h"
+#include "PLYLayoutInteractionView.h"
+#include "PLYLayoutScrollView.h"
+#include "PLYLayoutView.h"
+#include "PLYLayoutViewProxy.h"
+#include "PLYPasteboard.h"
+#include "PLYTestImageSource.h"
+#include "PLYTestLayoutOwner.h"
+#include "PLYTestLayouts.h"
+
+#include <QGraphicsScene>
+#include <QMimeData>
+
+using namespace PLYTestLayouts;
+
+namespace {
+
+// 300 blocks: single pictures, rows of three, and rows holding a column.
+PLYLayout threeHundredBlocks() {
+    PLYSection s = section("s", {});
+    int n = 0;
+    auto id = [&n] { return "b" + std::to_string(n++); };
+    while (n < 300) {
+        switch (s.blocks_size() % 3) {
+        case 0: *s.add_blocks() = image(id(), "landscape"); break;
+        case 1:
+            *s.add_blocks() = container(id(), false, {image(id(), "portrait"), image(id(), "landscape"), blank(id())});
+            break;
+        default:
+            *s.add_blocks() = container(
+                id(), false, {image(id(), "landscape"), container(id(), true, {image(id(), "portrait"), blank(id(), 2.0f)})});
+            break;
+        }
+    }
+    return layout(10, {s});
+}
+
+struct Canvas {
+    Canvas() {
+        images->addImage("landscape", QSize(3000, 2000), Qt::darkGreen);
+        images->addImage("portrait", QSize(2000, 3000), Qt::darkBlue);
+        PLYLayoutImageSource::setDefaultSource(images);
+        PLYLayoutInteraction::registerInteractionHandlers();
+        manager = PLYLayoutManager::managerWithOwner(std::make_shared<PLYTestLayoutOwner>(threeHundredBlocks()));
+        proxy = std::make_unique<PLYLayoutViewProxy>(manager);
+        view.resize(1250, 800);
+        proxy->setContainingScrollView(&view);
+        view.setDocumentView(proxy->layoutView());
+        overlay = new PLYLayoutInteractionView;
+        view.scene()->addItem(overlay);
+        overlay->setLayoutProxy(proxy.get());
+        PLYPasteboard board({PLYPasteboardItem("com.pellory.image.ref", "landscape"),
+                             PLYPasteboardItem("com.pellory.image.ref", "portrait")},
+                            PLYPasteboard::nextSequenceNumber());
+        board.writeTo(&data);
+    }
+    ~Canvas() {
+        overlay->setLayoutProxy(nullptr);
+        delete overlay;
+        view.setDocumentView(nullptr);
+        proxy.reset();
+        PLYInteractionHandlerFactory::unregisterAll();
+        PLYLayoutImageSource::setDefaultSource(nullptr);
+    }
+    // The top of top-level block `index`, with the view scrolled there.
+    QPointF seamAbove(int index) {
+        const PLYBlock& block = manager->representedLayout()->sections(0).blocks(index);
+        const QRectF frame = proxy->geometry().frameForBlock(QString::fromStdString(block.id()));
+        const QPointF p(frame.center().x(), frame.top() + 1);
+        view.centerOn(p);
+        overlay->syncWithScrollView();
+        return p;
+    }
+
+    std::shared_ptr<PLYTestImageSource> images = std::make_shared<PLYTestImageSource>();
+    std::shared_ptr<PLYLayoutManager> manager;
+    std::unique_ptr<PLYLayoutViewProxy> proxy;
+    PLYLayoutScrollView view;
+    PLYLayoutInteractionView* overlay = nullptr;
+    QMimeData data;
+};
+
+// The pointer moves inside the zone of a seam in the middle of the section: the zone is kept and
+// its active region chosen again, the common case.
+void BM_DragUpdateInsideAZone(benchmark::State& state) {
+    Canvas canvas;
+    const QPointF seam = canvas.seamAbove(45);
+    if (canvas.overlay->draggingEntered({&canvas.data, seam, 0}) != 16) state.SkipWithError("no zone at the seam");
+    int i = 0;
+    for (auto _ : state) {
+        const QPointF p = seam + QPointF((i * 37) % 200 - 100, (i * 7) % 12 - 6);
+        benchmark::DoNotOptimize(canvas.overlay->draggingUpdated({&canvas.data, p, 0}));
+        ++i;
+    }
+}
+BENCHMARK(BM_DragUpdateInsideAZone);
+
+// The pointer jumps between two seams near the end of the section, both in view at a small
+// zoom: each update leaves the current zone and walks the section for the other.
+void BM_DragUpdateAcrossTheSection(benchmark::State& state) {
+    Canvas canvas;
+    canvas.view.setMagnification(0.1);
+    const QPointF early = canvas.seamAbove(84);
+    const QPointF late = canvas.seamAbove(86);
+    if (canvas.overlay->draggingEntered({&canvas.data, late, 0}) != 16 ||
+        canvas.overlay->draggingUpdated({&canvas.data, early, 0}) != 16)
+        state.SkipWithError("no zones at the seams");
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(canvas.overlay->draggingUpdated({&canvas.data, (i++ % 2) ? late : early, 0}));
+    }
+}
+BENCHMARK(BM_DragUpdateAcrossTheSection);
+
+}  // namespace
+
+PLY_BENCHMARK_MAIN_WITH_APPLICATION()
