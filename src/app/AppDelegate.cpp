@@ -22,6 +22,7 @@
 #include "PLYTemporaryPostEditorWindow.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
+#include "PLYPostWindowFactory.h"
 #include "PLYPreviewPanel.h"
 #include "PLYRichTextEditor.h"
 #include "PLYLayoutManager.h"
@@ -292,6 +293,8 @@ void AppDelegate::registerDefaultScenes() {
     registerIfMissing(MainStoryboard, BaseWindowScene, [](QWidget* parent) { return new PLYBaseWindowController(parent); });
     // The login view, the session's windows, preferences and the service host panel.
     PLYAccountScenes::registerMissingScenes();
+    // The post editor with its gallery, layout and inspector, and the new-post sheet.
+    PLYPostWindowFactory::registerMissingScenes();
 }
 
 // ---- autosave and quit ------------------------------------------------------------------------

@@ -46,6 +46,7 @@ PLYBlockView::PLYBlockView(const PLYBlock& block, PLYLayoutViewProxy* proxy, PLY
 }
 
 PLYBlockView::~PLYBlockView() {
+    m_beingDestroyed = true;
     // Handlers may hold edit views elsewhere in the scene: they go while this view is whole.
     if (m_interactionHandler)
         m_interactionHandler->teardownEditViews();

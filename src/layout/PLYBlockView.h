@@ -50,6 +50,9 @@ public:
 
     // Hands the edit views of this view and its subtree back before the view goes.
     void teardownEditViews();
+    // True while the view's destructor runs: its handler then tears down without writing to
+    // the layout, whose views are being rebuilt.
+    bool isBeingDestroyed() const { return m_beingDestroyed; }
     // This view or the first of its descendants showing `blockId`.
     PLYBlockView* viewForBlockId(const QString& blockId);
 
@@ -71,6 +74,7 @@ private:
     QPointer<PLYSectionView> m_sectionView;
     QSizeF m_size;
     bool m_editable = false;
+    bool m_beingDestroyed = false;
     QList<PLYBlockView*> m_subBlocks;
     std::unique_ptr<PLYBlockDrawHandler> m_drawHandler;
     std::unique_ptr<PLYLayoutBlockInteractionHandler> m_interactionHandler;

@@ -1235,7 +1235,15 @@ double PLYLayoutManager::aspectRatioForSize(double width, double height) {
     return std::clamp(width / height, MinimumAspectRatio, MaximumAspectRatio);
 }
 
-bool PLYLayoutManager::setAspectRatio(const QString& blockId, double ratio) {
+void PLYLayoutManager::propertyDidChange(Notice notice) {
+    if (notice == Notice::Announce) {
+        announceChange();
+        return;
+    }
+    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeBlockProperties(this); });
+}
+
+bool PLYLayoutManager::setAspectRatio(const QString& blockId, double ratio, Notice notice) {
     if (!isFinite(ratio) || ratio < 0.0) {
         PLY_LOG_WARN(QStringLiteral("Refused the aspect ratio %1 for block %2").arg(ratio).arg(blockId));
         return false;
@@ -1246,11 +1254,11 @@ bool PLYLayoutManager::setAspectRatio(const QString& blockId, double ratio) {
     const float value = ratio == 0.0 ? 0.0f : float(std::clamp(ratio, MinimumAspectRatio, MaximumAspectRatio));
     if (block->aspect_ratio() == value) return true;
     block->set_aspect_ratio(value);
-    announceChange();
+    propertyDidChange(notice);
     return true;
 }
 
-bool PLYLayoutManager::setCropPosition(const QString& blockId, double x, double y, double width) {
+bool PLYLayoutManager::setCropPosition(const QString& blockId, double x, double y, double width, Notice notice) {
     const bool valid = isFinite(x) && isFinite(y) && isFinite(width) && width > 0.0 && width <= MaximumCropScale &&
                        x >= -MaximumCropScale && x <= 1.0 + MaximumCropScale && y >= -MaximumCropScale &&
                        y <= 1.0 + MaximumCropScale;
@@ -1268,7 +1276,7 @@ bool PLYLayoutManager::setCropPosition(const QString& blockId, double x, double 
     position->set_x(float(x));
     position->set_y(float(y));
     position->set_width(float(width));
-    announceChange();
+    propertyDidChange(notice);
     return true;
 }
 
@@ -1277,6 +1285,40 @@ bool PLYLayoutManager::clearCropPosition(const QString& blockId) {
     if (!block) return false;
     if (!block->image().has_position()) return true;
     block->mutable_image()->clear_position();
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setImageRef(const QString& blockId, const QString& imageRef,
+                                   const std::optional<QString>& sourceLastUpdated) {
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kImage}, "image");
+    if (!block) return false;
+    const QString stamp = sourceLastUpdated ? *sourceLastUpdated : sourceLastUpdatedForImage(imageRef);
+    const QString previous = QString::fromStdString(block->image().img_ref());
+    if (previous == imageRef && QString::fromStdString(block->image().source_last_updated()) == stamp) return true;
+    block->mutable_image()->set_img_ref(imageRef.toStdString());
+    block->mutable_image()->set_source_last_updated(stamp.toStdString());
+    if (previous != imageRef) {
+        changeUseCount(previous, -1);
+        changeUseCount(imageRef, +1);
+    }
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::swapImages(const QString& blockId, const QString& otherBlockId) {
+    if (blockId == otherBlockId) {
+        PLY_LOG_WARN(QStringLiteral("Refused to swap the image of block %1 with itself").arg(blockId));
+        return false;
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kImage}, "image");
+    PLYBlock* other = block ? blockForPropertyEdit(otherBlockId, {PLYBlock::kImage}, "image") : nullptr;
+    if (!block || !other) return false;
+    PLYBlock_Image* a = block->mutable_image();
+    PLYBlock_Image* b = other->mutable_image();
+    if (a->img_ref() == b->img_ref() && a->source_last_updated() == b->source_last_updated()) return true;
+    a->mutable_img_ref()->swap(*b->mutable_img_ref());
+    a->mutable_source_last_updated()->swap(*b->mutable_source_last_updated());
     announceChange();
     return true;
 }

@@ -52,6 +52,8 @@ public:
     // The edit block is changing away from `block`: its handler tears down its edit views
     // and its view redraws.
     virtual void layoutManagerTeardownEditViews(PLYLayoutManager*, PLYBlock*) {}
+    // A block property changed during a live drag, with no announcement yet: relay out now.
+    virtual void layoutManagerDidChangeBlockProperties(PLYLayoutManager*) {}
 };
 
 // All edits of one post's layout, and the editor's hover, selection and edit-block state.
@@ -230,13 +232,19 @@ public:
     // kind the property does not belong to (an edit never switches a block's kind), a value
     // that is not finite or lies outside its range. Undo is the caller's: read the block before.
 
+    // How a change is made known. `Announce` posts the change notification, on which every view
+    // relays out. `RelayoutOnly` serves the live drags of edit mode: the views relay out at once
+    // and the announcement waits for the end of edit mode (the editor posts it then), so that
+    // the publisher and the metrics do not follow every step of a drag.
+    enum class Notice { Announce, RelayoutOnly };
+
     // Width over height. Finite values above 0 are kept within [MinimumAspectRatio,
     // MaximumAspectRatio]; 0 gives the block back its kind's own ratio; negative, NaN and
     // infinite values are refused. Image, blank, text and download-button blocks (a
     // container's shape comes from its children).
     static constexpr double MinimumAspectRatio = 0.05;
     static constexpr double MaximumAspectRatio = 100.0;
-    bool setAspectRatio(const QString& blockId, double ratio);
+    bool setAspectRatio(const QString& blockId, double ratio, Notice notice = Notice::Announce);
     // The bounded ratio of a frame being resized: a zero or negative height gives the maximum,
     // a zero or negative width the minimum; NaN gives 0 (the kind's own).
     static double aspectRatioForSize(double width, double height);
@@ -246,8 +254,18 @@ public:
     // the centre within MaximumCropScale of the block on every side. Clearing it fills the
     // block with the whole picture again.
     static constexpr double MaximumCropScale = 20.0;
-    bool setCropPosition(const QString& blockId, double x, double y, double width);
+    bool setCropPosition(const QString& blockId, double x, double y, double width, Notice notice = Notice::Announce);
     bool clearCropPosition(const QString& blockId);
+    // The picture of an image block. The old image's use count goes down and the new one's up;
+    // the block's sourceLastUpdated becomes `sourceLastUpdated`, or, without one, the new image's
+    // own stamp (sourceLastUpdatedForImage). An empty reference leaves the block without a
+    // picture, as a new image block is.
+    bool setImageRef(const QString& blockId, const QString& imageRef,
+                     const std::optional<QString>& sourceLastUpdated = std::nullopt);
+    // Two image blocks exchange their pictures (reference and stamp together, so each block
+    // still describes the file it shows); use counts stay. Refused: either block gone or not an
+    // image block, or the same block twice.
+    bool swapImages(const QString& blockId, const QString& otherBlockId);
 
     // Text blocks: the style is one of PLYTextStyle.
     bool setTextStyle(const QString& blockId, PLYTextStyle style);
@@ -271,6 +289,8 @@ public:
     bool setUsePelloryStyling(const QString& blockId, bool use);
 
 private:
+    // Announces a property change, or with RelayoutOnly has every view proxy relay out.
+    void propertyDidChange(Notice notice);
     // The block named `blockId` when it is of `kind`; otherwise logs why `what` was refused.
     PLYBlock* blockForPropertyEdit(const QString& blockId, std::initializer_list<PLYBlock::TypeCase> kinds,
                                    const char* what) const;

@@ -203,6 +203,11 @@ void PLYLayoutViewProxy::layoutManagerTeardownEditViews(PLYLayoutManager* manage
     }
 }
 
+void PLYLayoutViewProxy::layoutManagerDidChangeBlockProperties(PLYLayoutManager* manager) {
+    if (followsManager(manager))
+        relayout();
+}
+
 bool PLYLayoutViewProxy::commitTextOfBlock(const QString& blockId, const PLYBlock_Text& text,
                                            const QString& actionName) {
     if (m_fixedLayout || !m_manager) {

@@ -75,6 +75,7 @@ public:
     void layoutManagerDidChangeLayout(PLYLayoutManager* manager) override;
     void layoutManagerWillRemoveBlock(PLYLayoutManager* manager, PLYBlock* block) override;
     void layoutManagerTeardownEditViews(PLYLayoutManager* manager, PLYBlock* block) override;
+    void layoutManagerDidChangeBlockProperties(PLYLayoutManager* manager) override;
 
     // Finds a block anywhere in `layout` (recursing into containers).
     static PLYBlock* findBlock(PLYLayout* layout, const QString& blockId);

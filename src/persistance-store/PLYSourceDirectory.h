@@ -68,6 +68,8 @@ public:
 
     void addDelegate(PLYSourceDirectoryDelegate* delegate);
     void removeDelegate(PLYSourceDirectoryDelegate* delegate);
+    // The registered delegates, in registration order.
+    QList<PLYSourceDirectoryDelegate*> delegates() const { return m_delegates; }
 
     void startWatching();
     void stopWatching();
@@ -99,7 +101,6 @@ private:
     void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew);
     void imageFileGone(const std::shared_ptr<PLYSourceImage>& image);
     void finishScanIfIdle();
-    QList<PLYSourceDirectoryDelegate*> delegates() const { return m_delegates; }
 
     QString m_identifier;
     QUrl m_location;

@@ -52,26 +52,8 @@ PLYDocumentViewController::PLYDocumentViewController(QWidget* parent) : QWidget(
     layoutGrid->setVerticalSpacing(8);
     layoutGrid->setColumnStretch(2, 1);
 
-    m_paddingTextField = new QLineEdit(this);
-    m_paddingTextField->setObjectName(QStringLiteral("paddingTextField"));
-    m_paddingTextField->setAlignment(Qt::AlignRight);
-    m_paddingTextField->setFixedWidth(52);
-    m_paddingTextField->setToolTip(tr("Space between blocks, %1 to %2 points")
-                                       .arg(PLYPaddingInput::minimum())
-                                       .arg(PLYPaddingInput::maximum()));
-    m_paddingStepper = new PLYStepper(this);
-    m_paddingStepper->setObjectName(QStringLiteral("paddingStepper"));
-    m_paddingStepper->setRange(PLYPaddingInput::minimum(), PLYPaddingInput::maximum());
-    m_paddingStepper->setIncrement(PLYPaddingInput::Increment);
-    auto* paddingRow = new QHBoxLayout;
-    paddingRow->setSpacing(4);
-    paddingRow->addWidget(m_paddingTextField);
-    paddingRow->addWidget(m_paddingStepper);
-    auto* points = new QLabel(tr("pt"), this);
-    points->setForegroundRole(QPalette::PlaceholderText);
-    paddingRow->addSpacing(2);
-    paddingRow->addWidget(points);
-    paddingRow->addStretch(1);
+    auto* paddingRow = PLYPaddingInput::makeRow(this, QStringLiteral("paddingTextField"), &m_paddingTextField,
+                                                &m_paddingStepper);
     layoutGrid->addWidget(fieldLabel(tr("Padding"), this), 0, 0);
     layoutGrid->addLayout(paddingRow, 0, 1, 1, 2);
 

@@ -20,6 +20,7 @@
 #include "PLYSourceImage.h"
 #include "PLYStarFilterView.h"
 #include "PLYUndoManager.h"
+#include "PLYWindowUndoManager.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -265,9 +266,8 @@ std::shared_ptr<PLYPersistantPost> PLYGalleryViewController::representedPost() c
 
 PLYUndoManager* PLYGalleryViewController::undoManager() const {
     if (m_undoManager) return m_undoManager;
-    auto* self = const_cast<PLYGalleryViewController*>(this);
-    if (!self->m_ownUndoManager) self->m_ownUndoManager = std::make_unique<PLYUndoManager>();
-    return self->m_ownUndoManager.get();
+    // Looked up at each use: the pane moves into its window after it is made.
+    return PLYWindowUndoManager::undoManagerForWidget(const_cast<PLYGalleryViewController*>(this));
 }
 
 void PLYGalleryViewController::setPostManager(const std::shared_ptr<PLYPostManager>& postManager) {

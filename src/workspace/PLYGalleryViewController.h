@@ -59,7 +59,7 @@ public:
     std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
     void setPostManager(const std::shared_ptr<PLYPostManager>& postManager);
     std::shared_ptr<PLYPersistantPost> representedPost() const;
-    // The window's undo manager (not owned); the gallery keeps its own until it is given one.
+    // The undo manager of the gallery's window, unless it was given another (not owned).
     PLYUndoManager* undoManager() const;
     void setUndoManager(PLYUndoManager* undoManager) { m_undoManager = undoManager; }
 
@@ -173,7 +173,6 @@ private:
 
     std::shared_ptr<PLYPostManager> m_postManager;
     PLYUndoManager* m_undoManager = nullptr;
-    std::unique_ptr<PLYUndoManager> m_ownUndoManager;
     PLYGalleryModel m_model;
     PLYGalleryViewLayout m_layout;
     QList<std::shared_ptr<PLYSourceImage>> m_currentOrderedImages;

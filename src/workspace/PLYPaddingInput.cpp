@@ -1,6 +1,12 @@
 #include "PLYPaddingInput.h"
 
 #include "PLYLayoutManager.h"
+#include "PLYStepper.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <limits>
@@ -31,3 +37,30 @@ qint64 PLYPaddingInput::parseInteger(const QString& text, qint64 min, qint64 max
 }
 
 qint64 PLYPaddingInput::parse(const QString& text) { return parseInteger(text, minimum(), maximum()); }
+
+QHBoxLayout* PLYPaddingInput::makeRow(QWidget* parent, const QString& fieldName, QLineEdit** field,
+                                      PLYStepper** stepper) {
+    auto* text = new QLineEdit(parent);
+    text->setObjectName(fieldName);
+    text->setAlignment(Qt::AlignRight);
+    text->setFixedWidth(56);
+    text->setToolTip(QCoreApplication::translate("PLYPaddingInput", "Space between blocks, %1 to %2 points")
+                         .arg(minimum())
+                         .arg(maximum()));
+    auto* steps = new PLYStepper(parent);
+    steps->setObjectName(QStringLiteral("paddingStepper"));
+    steps->setRange(minimum(), maximum());
+    steps->setIncrement(Increment);
+    auto* unit = new QLabel(QCoreApplication::translate("PLYPaddingInput", "pt"), parent);
+    unit->setForegroundRole(QPalette::PlaceholderText);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(text);
+    row->addWidget(steps);
+    row->addSpacing(2);
+    row->addWidget(unit);
+    row->addStretch(1);
+    *field = text;
+    *stepper = steps;
+    return row;
+}

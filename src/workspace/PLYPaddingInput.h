@@ -2,6 +2,11 @@
 
 #include <QString>
 
+class PLYStepper;
+class QHBoxLayout;
+class QLineEdit;
+class QWidget;
+
 // The padding a user types or steps, as the document inspector and the new-post sheet take it:
 // one parser and one range for both, the range being the one the layout manager accepts.
 class PLYPaddingInput {
@@ -18,4 +23,8 @@ public:
     static qint64 parse(const QString& text);
     // The value as the field shows it.
     static QString format(qint64 padding) { return QString::number(padding); }
+
+    // The padding row of both forms: a right-aligned number field named `fieldName`, a stepper
+    // named "paddingStepper" over the padding range, and the unit. The caller places the row.
+    static QHBoxLayout* makeRow(QWidget* parent, const QString& fieldName, QLineEdit** field, PLYStepper** stepper);
 };

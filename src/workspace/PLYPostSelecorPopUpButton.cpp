@@ -45,6 +45,11 @@ QSize PLYPostSelecorPopUpButton::sizeHint() const {
     return QSize(int(HomeZoneWidth) + 14 + title + ArrowStripWidth, 24);
 }
 
+void PLYPostSelecorPopUpButton::setTitleFromPostManager(const std::shared_ptr<PLYPostManager>& manager) {
+    const auto post = manager ? manager->representedPost() : nullptr;
+    setText(post ? post->name() : QString());
+}
+
 // ---- Menu ----
 
 QList<PLYPostSwitcherEntry> PLYPostSelecorPopUpButton::menuEntries(const QList<std::shared_ptr<PLYPersistantPost>>& posts,

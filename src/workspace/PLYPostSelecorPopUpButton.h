@@ -7,6 +7,7 @@
 #include <memory>
 
 class PLYPersistantPost;
+class PLYPostManager;
 
 // One line of the post switcher's menu.
 struct PLYPostSwitcherEntry {
@@ -37,6 +38,10 @@ public:
     static void goHome(PLYPostSelecorPopUpButton* sender);
     // The last press began in the home zone.
     bool triggerHome() const { return m_triggerHome; }
+
+    // Titles the button with the name of the manager's post; empty while the post is still to
+    // be made (the new-post sheet names it).
+    void setTitleFromPostManager(const std::shared_ptr<PLYPostManager>& manager);
 
     // The menu of `posts` (already in menu order: by name, then creation date): published posts,
     // a separator (always), unpublished posts; the current post checked.

@@ -5,6 +5,7 @@
 #include "PLYDispatch.h"
 #include "PLYImagePreparation.h"
 #include "PLYImageProcessView.h"
+#include "PLYInterfaceNames.h"
 #include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYOnboardingPopover.h"
@@ -12,8 +13,10 @@
 #include "PLYPostManager.h"
 #include "PLYPrepProgress.h"
 #include "PLYPrepViewController.h"
+#include "PLYStoryboard.h"
 
 #include <QHideEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -29,6 +32,23 @@ QWidget* makeItem(const char* name, QWidget* parent) {
     return item;
 }
 
+// A hairline between the panes.
+class HairlineHandle : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0xD4, 0xD4, 0xD4)); }
+};
+
+class HairlineSplitter : public QSplitter {
+public:
+    explicit HairlineSplitter(QWidget* parent) : QSplitter(Qt::Horizontal, parent) {}
+
+protected:
+    QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
+};
+
 }  // namespace
 
 PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) {
@@ -36,7 +56,7 @@ PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
-    m_splitView = new QSplitter(Qt::Horizontal, this);
+    m_splitView = new HairlineSplitter(this);
     m_splitView->setObjectName(QStringLiteral("splitView"));
     m_splitView->setChildrenCollapsible(false);
     m_splitView->setHandleWidth(1);
@@ -78,7 +98,9 @@ PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) 
     PLYVisualStateHandler::globalHandler()->addVisualDelegate(this);
     m_observers.add(QString::fromLatin1(PLYLayoutManager::LayoutDidChangeNotification), nullptr,
                     [this](const PLYNotification&) { checkInspectorOnBoard(); });
-    applyCollapsedState();
+    // The side panes open with the post: at once for a post, after the preparation for a new one.
+    m_galleryItem->hide();
+    m_inspectorItem->hide();
 }
 
 PLYPostViewController::~PLYPostViewController() {
@@ -129,6 +151,9 @@ void PLYPostViewController::presentInitialVisualState() {
     handPanesPostManager();
     if (m_layoutPane.ensureEntrancePostion) m_layoutPane.ensureEntrancePostion();
     applyCollapsedState();
+    // The layout pane takes its width beside the side panes now, so that the entrance fits the
+    // layout to the room it really has.
+    m_splitView->refresh();
     if (m_layoutPane.performEntrance) m_layoutPane.performEntrance();
     checkOnBoard();
 }
@@ -140,7 +165,12 @@ void PLYPostViewController::presentSetUpSheet() {
         if (!m_prepViewController->isVisible()) m_prepViewController->open();
         return;
     }
-    auto* sheet = new PLYPrepViewController(this);
+    const QString storyboard = QString::fromLatin1(PLYInterfaceNames::MainStoryboard);
+    const QString scene = QString::fromLatin1(PLYInterfaceNames::PrepViewScene);
+    PLYPrepViewController* sheet = PLYStoryboard::hasScene(storyboard, scene)
+                                       ? PLYStoryboard::instantiateAs<PLYPrepViewController>(storyboard, scene, this)
+                                       : nullptr;
+    if (!sheet) sheet = new PLYPrepViewController(this);
     const QPointer<PLYPostViewController> self(this);
     sheet->setCompletionBlock([self](bool confirmed) {
         if (self) self->setUpCompleted(confirmed);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "PLYImagePreparation.h"
 #include "PLYNotificationCenter.h"
+#include "PLYOnboardingPopover.h"
 #include "PLYOnboardingSequence.h"
 #include "PLYPostWindowPane.h"
+#include "PLYPrepViewController.h"
 #include "PLYVisualStateHandler.h"
 
 #include <QPointer>
@@ -10,12 +13,9 @@
 #include <QWidget>
 #include <memory>
 
-class PLYImagePreparation;
 class PLYImageProcessView;
-class PLYOnboardingPopover;
 class PLYPostManager;
 class PLYPrepProgress;
-class PLYPrepViewController;
 class QSplitter;
 
 // The editor of one post: gallery | layout tab | inspector side by side. It hands the post to

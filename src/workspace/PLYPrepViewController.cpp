@@ -134,25 +134,8 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     grid->addWidget(folderTitle, 1, 0);
     grid->addLayout(folderBox, 1, 1);
 
-    m_horizontalPaddingField = new QLineEdit(this);
-    m_horizontalPaddingField->setObjectName(QStringLiteral("horizontalPaddingField"));
-    m_horizontalPaddingField->setAlignment(Qt::AlignRight);
-    m_horizontalPaddingField->setFixedWidth(56);
-    m_horizontalPaddingField->setToolTip(
-        tr("Space between blocks, %1 to %2 points").arg(PLYPaddingInput::minimum()).arg(PLYPaddingInput::maximum()));
-    m_paddingStepper = new PLYStepper(this);
-    m_paddingStepper->setObjectName(QStringLiteral("paddingStepper"));
-    m_paddingStepper->setRange(PLYPaddingInput::minimum(), PLYPaddingInput::maximum());
-    m_paddingStepper->setIncrement(PLYPaddingInput::Increment);
-    auto* paddingRow = new QHBoxLayout;
-    paddingRow->setSpacing(4);
-    paddingRow->addWidget(m_horizontalPaddingField);
-    paddingRow->addWidget(m_paddingStepper);
-    paddingRow->addSpacing(2);
-    auto* points = secondaryLabel(this);
-    points->setText(tr("pt"));
-    paddingRow->addWidget(points);
-    paddingRow->addStretch(1);
+    auto* paddingRow = PLYPaddingInput::makeRow(this, QStringLiteral("horizontalPaddingField"),
+                                                &m_horizontalPaddingField, &m_paddingStepper);
     grid->addWidget(fieldLabel(tr("Padding"), this), 2, 0);
     grid->addLayout(paddingRow, 2, 1);
 
@@ -172,6 +155,9 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     m_doneButton = new QPushButton(tr("Create Post"), this);
     m_doneButton->setObjectName(QStringLiteral("doneButton"));
     m_doneButton->setDefault(true);
+    // Room around the titles, and both buttons one width.
+    for (QPushButton* button : {m_cancelButton, m_doneButton})
+        button->setMinimumWidth(std::max(96, button->fontMetrics().horizontalAdvance(button->text()) + 32));
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_doneButton);
     root->addLayout(buttons);

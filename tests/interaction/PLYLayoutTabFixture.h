@@ -65,6 +65,12 @@ struct ConsistencyProxy : PLYLayoutManagerInteractionProxy {
 
 class LayoutTab : public ::testing::Test {
 protected:
+    // One picture of "wide" and two of "square", as the use counts have it. Here a: 1500 x 1000
+    // at the top; the row below holds b (596 square) beside the blank c.
+    virtual PLYSection initialSection() {
+        return section("s1", {image("a", "wide"), container("row", false, {image("b", "square"), blank("c")}),
+                              text("t", "Words of the story"), downloadButton("dl"), image("z", "square")});
+    }
     void SetUp() override {
         PLYVisualStateHandler::resetGlobalHandler();
         PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
@@ -75,11 +81,7 @@ protected:
         PLYLayoutInteraction::registerInteractionHandlers();
 
         post = PLYPersistantPost::create("Story", PLYTestEnvironment::makeTempDirectory(), {});
-        // a: 1500 x 1000 at the top; the row below holds b (596 square) beside the blank c.
-        *post->layout() = layout(10, {section("s1", {image("a", "wide"),
-                                                      container("row", false, {image("b", "square"), blank("c")}),
-                                                      text("t", "Words of the story"), downloadButton("dl"),
-                                                      image("z", "square")})});
+        *post->layout() = layout(10, {initialSection()});
         post->incrementInUseCountForImage("wide");
         post->incrementInUseCountForImage("square");
         post->incrementInUseCountForImage("square");
@@ -130,7 +132,7 @@ protected:
         moveTo(p);
         mouse(QEvent::MouseButtonPress, p, Qt::LeftButton, mods);
     }
-    void dragTo(const QPointF& p) { mouse(QEvent::MouseMove, p, Qt::LeftButton); }
+    void dragTo(const QPointF& p, Qt::KeyboardModifiers mods = {}) { mouse(QEvent::MouseMove, p, Qt::LeftButton, mods); }
     void release(const QPointF& p, Qt::KeyboardModifiers mods = {}) {
         mouse(QEvent::MouseButtonRelease, p, Qt::NoButton, mods);
     }

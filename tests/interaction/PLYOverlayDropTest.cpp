@@ -255,6 +255,36 @@ TEST_F(OverlayDrop, ABlockHandlersDropIsUndoneByItsHandlerAndARefusalRegistersNo
     EXPECT_EQ(RatioDropHandler::calls, QStringList({"drop c", "drop c", "undo c"}));
 }
 
+TEST_F(OverlayDrop, AnImageBlockTakesAGalleryImageOrAnotherBlocksPictureInItsMiddleWithUndoAndRedo) {
+    auto wide = board("com.pellory.image.ref", {"wide"});
+    // Off the middle ninth the section's zones take it instead.
+    EXPECT_TRUE(dragOver(wide.get(), frameOf("z").topLeft() + QPointF(20, 20)));
+    EXPECT_FALSE(overlay->hoverBlockAcceptsDrag());
+    ASSERT_TRUE(drop(wide.get(), centre("z")));
+    EXPECT_EQ(manager->blockForRef("z")->image().img_ref(), "wide");
+    EXPECT_EQ(post->inUseCountForImage("wide"), 2);
+    EXPECT_EQ(post->inUseCountForImage("square"), 1);
+    undo()->undo();
+    EXPECT_EQ(manager->blockForRef("z")->image().img_ref(), "square");
+    EXPECT_EQ(post->inUseCountForImage("wide"), 1);
+    EXPECT_EQ(post->inUseCountForImage("square"), 2);
+    undo()->redo();
+    EXPECT_EQ(manager->blockForRef("z")->image().img_ref(), "wide");
+    EXPECT_EQ(post->inUseCountForImage("square"), 1);
+    undo()->undo();
+
+    // The picture of a, dragged onto z: the two swap, and the shape of the section stays.
+    const std::string shapeBefore = shapeNow();
+    std::unique_ptr<QMimeData> fromA = dragBlocksFrom("a");
+    ASSERT_TRUE(drop(fromA.get(), centre("z")));
+    EXPECT_EQ(manager->blockForRef("z")->image().img_ref(), "wide");
+    EXPECT_EQ(manager->blockForRef("a")->image().img_ref(), "square");
+    EXPECT_EQ(shapeNow(), shapeBefore);
+    undo()->undo();
+    EXPECT_EQ(manager->blockForRef("a")->image().img_ref(), "wide");
+    EXPECT_EQ(post->inUseCountForImage("wide"), 1);
+}
+
 TEST_F(OverlayDrop, PointsBesideTheCanvasTargetItsEdgeAndADragNearTheViewsEdgeScrolls) {
     tab->setZoom(50);
     auto image = board("com.pellory.image.ref", {"square", "wide"});

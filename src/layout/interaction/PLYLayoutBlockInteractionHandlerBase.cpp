@@ -1,5 +1,6 @@
 #include "PLYLayoutBlockInteractionHandlerBase.h"
 
+#include "PLYBlockEditGeometry.h"
 #include "PLYBlockView.h"
 #include "PLYCallStack.h"
 #include "PLYColor.h"
@@ -98,6 +99,21 @@ bool PLYLayoutBlockInteractionHandlerBase::blockSitsSideBySide() const {
     return parent && parent->type_case() == PLYBlock::kContainer && !parent->container().vert();
 }
 
+PLYLayoutManager* PLYLayoutBlockInteractionHandlerBase::layoutManager() const {
+    PLYLayoutViewProxy* proxy = view() ? view()->layoutViewProxy() : nullptr;
+    return proxy ? proxy->layoutManager() : nullptr;
+}
+
+void PLYLayoutBlockInteractionHandlerBase::resizeBlockForHandleDrag(const PLYGrabHandle& handle,
+                                                                   const QRectF& originalBlockFrame,
+                                                                   const QPointF& mouseDown, const QPointF& point) {
+    PLYLayoutManager* manager = layoutManager();
+    if (!manager || !view()) return;
+    const double ratio =
+        PLYBlockEditGeometry::blockRatioForHandleDrag(handle.corner(), originalBlockFrame.size(), point - mouseDown);
+    manager->setAspectRatio(view()->blockId(), ratio, PLYLayoutManager::Notice::RelayoutOnly);
+}
+
 void PLYLayoutBlockInteractionHandlerBase::setSizeForHandle(PLYGrabHandle& handle, double m, bool isBlockHandle) const {
     QRectF frame = handle.frame();
     if (!isBlockHandle)
@@ -139,15 +155,9 @@ QRectF PLYLayoutBlockInteractionHandlerBase::blockFrame() const {
 
 void PLYLayoutBlockInteractionHandlerBase::layoutBlockHandles(double m) {
     const QRectF b = blockFrame();
-    const double inset = kBlockHandleInset * m;
     for (const auto& handle : blockHandles()) {
         setSizeForHandle(*handle, m, true);
-        switch (handle->corner()) {
-        case PLYGrabHandleCornerLeft: handle->setFrameCentredOnPoint({b.x() + inset, b.center().y()}); break;
-        case PLYGrabHandleCornerTop: handle->setFrameCentredOnPoint({b.center().x(), b.y() + inset}); break;
-        case PLYGrabHandleCornerRight: handle->setFrameCentredOnPoint({b.right() - inset, b.center().y()}); break;
-        default: handle->setFrameCentredOnPoint({b.center().x(), b.bottom() - inset}); break;
-        }
+        handle->setFrameCentredOnPoint(PLYBlockEditGeometry::blockHandleCentre(handle->corner(), b, kBlockHandleInset * m));
     }
 }
 

@@ -7,6 +7,8 @@
 #include <QRectF>
 #include <memory>
 
+class PLYLayoutManager;
+
 // What the editor's block handlers (image, blank, text) share. Every operation a kind must
 // supply logs "WARN: subclass should implement" with the call stack and answers NO; a drop is
 // taken in the middle ninth of the block. The handles are made on first use and kept; the
@@ -73,6 +75,13 @@ public:
 protected:
     // The block's parent container lays its children side by side.
     bool blockSitsSideBySide() const;
+    // The layout manager of the block's views, or nothing.
+    PLYLayoutManager* layoutManager() const;
+    // A block handle dragged from `mouseDown` to `point`, the block's frame having been
+    // `originalBlockFrame` at mouse-down: the block takes the ratio the drag gives it. The views
+    // relay out at once; the change is announced when edit mode ends.
+    void resizeBlockForHandleDrag(const PLYGrabHandle& handle, const QRectF& originalBlockFrame,
+                                  const QPointF& mouseDown, const QPointF& point);
 
 private:
     QList<std::shared_ptr<PLYGrabHandle>> m_editHandles;

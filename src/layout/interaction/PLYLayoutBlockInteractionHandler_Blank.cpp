@@ -29,18 +29,31 @@ bool PLYLayoutBlockInteractionHandler_Blank::updateCursorForPoint(const QPointF&
     return true;
 }
 
-// Resizing comes with blank editing; here a press takes the handle and a release lets it go.
+namespace {
+QPointF pointInOverlay(QGraphicsSceneMouseEvent* event, PLYLayoutInteractionView* overlay) {
+    return overlay ? overlay->mapFromScene(event->scenePos()) : event->scenePos();
+}
+}  // namespace
+
 void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDownEvent(QGraphicsSceneMouseEvent* event,
                                                                       PLYLayoutInteractionView* overlay) {
-    m_currentHandle = event ? handleAtPoint(blockHandles(), event->scenePos()) : nullptr;
+    const QPointF p = event ? pointInOverlay(event, overlay) : QPointF();
+    m_currentHandle = event ? handleAtPoint(blockHandles(), p) : nullptr;
+    m_mouseDownLoc = p;
+    m_originalDragBlockFrame = blockFrame();
     m_dragging = true;
     if (!m_currentHandle && overlay) overlay->setCursor(Qt::ClosedHandCursor);
 }
 
-void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDragEvent(QGraphicsSceneMouseEvent*, PLYLayoutInteractionView*) {}
+void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDragEvent(QGraphicsSceneMouseEvent* event,
+                                                                      PLYLayoutInteractionView* overlay) {
+    if (!m_dragging || !m_currentHandle || !event) return;
+    resizeBlockForHandleDrag(*m_currentHandle, m_originalDragBlockFrame, m_mouseDownLoc, pointInOverlay(event, overlay));
+    ensureEditFrames(overlay);
+}
 
 void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseUpEvent(QGraphicsSceneMouseEvent* event,
                                                                     PLYLayoutInteractionView* overlay) {
     m_dragging = false;
-    if (event) updateCursorForPoint(event->scenePos(), overlay);
+    if (event) updateCursorForPoint(pointInOverlay(event, overlay), overlay);
 }

@@ -3,7 +3,8 @@
 #include "PLYLayoutBlockInteractionHandlerBase.h"
 
 // The handler of a blank spacer block: in edit mode two block handles, through which the
-// spacer is made taller or shorter (wider or narrower beside other blocks). It takes no drops.
+// spacer is made taller or shorter (wider or narrower beside other blocks) by setting its
+// ratio. It takes no drops.
 class PLYLayoutBlockInteractionHandler_Blank : public PLYLayoutBlockInteractionHandlerBase {
 public:
     using PLYLayoutBlockInteractionHandlerBase::PLYLayoutBlockInteractionHandlerBase;
@@ -23,5 +24,7 @@ public:
 
 private:
     std::shared_ptr<PLYGrabHandle> m_currentHandle;
+    QPointF m_mouseDownLoc;
+    QRectF m_originalDragBlockFrame;
     bool m_dragging = false;
 };

@@ -8,6 +8,7 @@
 #include "PLYLayoutView.h"
 #include "PLYLayoutViewProxy.h"
 #include "PLYPostManager.h"
+#include "PLYWindowUndoManager.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QGraphicsScene>
@@ -52,6 +53,11 @@ void PLYLayoutViewController::setPostManager(std::shared_ptr<PLYPostManager> pos
     if (!manager) return;
     m_proxy = std::make_unique<PLYLayoutViewProxy>(manager);
     m_proxy->setContainingScrollView(m_scrollView);
+    // Text commits are steps of the window's undo history, like every other edit of the tab.
+    QPointer<PLYLayoutScrollView> scrollView = m_scrollView;
+    m_proxy->setUndoManagerProvider([scrollView]() -> PLYUndoManager* {
+        return scrollView ? PLYWindowUndoManager::undoManagerForWidget(scrollView) : nullptr;
+    });
     m_scrollView->setDocumentView(m_proxy->layoutView());
     m_interactionView->setLayoutProxy(m_proxy.get());
 }

@@ -1,19 +1,44 @@
-// The new-post sheet (as it opens, and filled in with a folder from the fixture's library), the
-// image-preparation card over the post window's backdrop, and the two onboarding popovers.
+// The post window whole (gallery, layout and inspector at a laptop's window size, at rest and
+// with a block selected), the new-post sheet on its own and over the window, the window while a
+// new post's photos are prepared, the image-preparation card, and the two onboarding popovers
+// alone and beside their panes. Windows are driven through their real roads and events.
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
+#include "PLYBlockView.h"
 #include "PLYColor.h"
+#include "PLYCoreManager.h"
 #include "PLYDefaults.h"
-#include "PLYImageProcessView.h"
-#include "PLYOnboardingPopover.h"
 #include "PLYFileDialogs.h"
+#include "PLYImageProcessView.h"
+#include "PLYInspectorViewController.h"
+#include "PLYLayoutManager.h"
+#include "PLYLayoutInteraction.h"
+#include "PLYLayoutInteractionView.h"
+#include "PLYLayoutScrollView.h"
+#include "PLYLayoutViewController.h"
+#include "PLYLayoutViewProxy.h"
+#include "PLYOnboardingPopover.h"
+#include "PLYOnboardingSequence.h"
+#include "PLYPostManager.h"
 #include "PLYPostViewController.h"
+#include "PLYPostWindowFactory.h"
 #include "PLYPrepProgress.h"
 #include "PLYPrepViewController.h"
+#include "PLYRecentContainer.h"
 #include "PLYScriptedFileDialogs.h"
+#include "PLYTestImages.h"
+#include "PLYUserDefaults.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -73,4 +98,192 @@ const bool inspectorOnboarding = PLYScreens::add(QStringLiteral("onboarding-insp
     return popover(PLYPostViewController::makeOnboardInspectorView(), PLYOnboardingPopover::Edge::MinX);
 });
 
+// ---- the window in context --------------------------------------------------------------------
+
+constexpr QSize kWindowSize(1440, 900);
+
+// A window's picture with its sheets and popovers (top-level windows of their own) laid over it
+// where a desktop shows them. The offscreen screen is smaller than the window, so their own
+// positions, kept on that screen, are not used.
+class Composite : public QWidget {
+public:
+    // Takes the window: it goes with the picture.
+    explicit Composite(QWidget* window) : m_base(window->grab()), m_window(window) { setFixedSize(window->size()); }
+    ~Composite() override { delete m_window; }
+    // A window (framed and shadowed as a desktop draws it) or a popover (which draws its own).
+    void addOverlay(QWidget* overlay, QPoint topLeft, bool framed = false) {
+        m_overlays.append({overlay->grab(), QRect(topLeft, overlay->size()), framed});
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_base);
+        for (const Overlay& overlay : std::as_const(m_overlays)) {
+            if (overlay.framed) {
+                painter.setPen(Qt::NoPen);
+                for (int i = 1; i <= 8; ++i) {
+                    painter.setBrush(QColor(0, 0, 0, 5));
+                    painter.drawRoundedRect(overlay.rect.adjusted(-i, -i + 4, i, i + 4), 6 + i, 6 + i);
+                }
+            }
+            painter.drawPixmap(overlay.rect.topLeft(), overlay.pixmap);
+            if (overlay.framed) {
+                painter.setPen(QColor(0, 0, 0, 60));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(QRectF(overlay.rect).adjusted(-0.5, -0.5, 0.5, 0.5));
+            }
+        }
+    }
+
+private:
+    struct Overlay {
+        QPixmap pixmap;
+        QRect rect;
+        bool framed;
+    };
+    QPixmap m_base;
+    QPointer<QWidget> m_window;
+    QList<Overlay> m_overlays;
+};
+
+// The editor of `manager` as the root navigation opens it: made from the storyboard, given the
+// post, shown, then presented.
+PLYPostViewController* openWindow(const std::shared_ptr<PLYPostManager>& manager, int onboardingState = 2) {
+    PLYLayoutInteraction::registerInteractionHandlers();
+    PLYPostWindowFactory::registerMissingScenes();
+    PLYDefaults::setOnBoardPresentationState(onboardingState);
+    // Scenes share the fixture's posts: each window starts with nothing edited, selected or hovered.
+    if (const auto layout = manager->layoutManager()) {
+        layout->setEditBlock(nullptr);
+        layout->deSelectAllBlocks();
+        layout->setHoverBlock(nullptr);
+    }
+    auto* window = PLYPostWindowFactory::makePostViewController();
+    window->setPostManager(manager);
+    window->resize(kWindowSize);
+    window->show();
+    PLYScreensFixture::settle(30);
+    window->presentInitialVisualState();
+    return window;
+}
+
+// Lets the layout's entrance (a fit, then a fade after half a second) finish: the overlay takes
+// the pointer again and the canvas is drawn without its fading effect.
+void settleEntrance(PLYPostViewController* window) {
+    auto* tab = window->findChild<PLYLayoutViewController*>();
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && (tab->interactionView()->opacity() < 1.0 || tab->scrollView()->graphicsEffect()))
+        PLYScreensFixture::settle(20);
+    PLYScreensFixture::settle(50);
+}
+
+void clickLayoutBlock(PLYPostViewController* window, const char* blockId) {
+    auto* tab = window->findChild<PLYLayoutViewController*>();
+    PLYBlockView* view = tab->layoutViewProxy()->blockViewForId(QString::fromLatin1(blockId));
+    if (!view) return;
+    // Scrolled into sight first: the fixture's photos are of several shapes, so the block may lie
+    // below the fold.
+    const QRectF frame = view->mapRectToScene(view->boundingRect());
+    tab->scrollView()->ensureVisible(frame, 40, 40);
+    PLYScreensFixture::settle(20);
+    QWidget* viewport = tab->scrollView()->viewport();
+    const QPointF local = tab->scrollView()->mapFromScene(frame.center());
+    for (const auto& [type, buttons] : {std::pair{QEvent::MouseMove, Qt::MouseButtons()},
+                                         std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
+                                         std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons()}}) {
+        QMouseEvent event(type, local, viewport->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          buttons, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    }
+}
+
+const bool postWindow = PLYScreens::add(QStringLiteral("post-window"), [](PLYScreensFixture& fixture) {
+    PLYPostViewController* window = openWindow(fixture.mainPostManager());
+    settleEntrance(window);
+    return window;
+});
+
+const bool postWindowSelection = PLYScreens::add(QStringLiteral("post-window-block-selected"), [](PLYScreensFixture& fixture) {
+    PLYPostViewController* window = openWindow(fixture.mainPostManager());
+    settleEntrance(window);
+    clickLayoutBlock(window, "i-a");
+    return window;
+});
+
+// A new post: the window opens empty with the set-up sheet over it.
+const bool newPostWindow = PLYScreens::add(QStringLiteral("post-window-new-post-sheet"), [](PLYScreensFixture&) {
+    PLYDefaults::setDefaultPadding(10);
+    auto manager = PLYCoreManager::globalManager()->postManagerEmpty();
+    PLYPostViewController* window = openWindow(manager);
+    PLYPrepViewController* sheet = window->prepViewController();
+    if (!sheet) return static_cast<QWidget*>(window);
+    sheet->findChild<QLineEdit*>(QStringLiteral("titleTextField"))->setText(QStringLiteral("A Weekend on Skye"));
+    PLYScreensFixture::settle(50);
+    auto* picture = new Composite(window);
+    // A dialog opens centred over its window.
+    picture->addOverlay(sheet, QPoint((window->width() - sheet->width()) / 2, (window->height() - sheet->height()) / 2),
+                        true);
+    window->hide();
+    return static_cast<QWidget*>(picture);
+});
+
+// The new post confirmed with a folder of photos that are not prepared yet.
+const bool preparingWindow = PLYScreens::add(QStringLiteral("post-window-preparing"), [](PLYScreensFixture& fixture) {
+    const QString folder = QDir(fixture.rootDirectory()).filePath(QStringLiteral("Photos/Skye"));
+    QDir().mkpath(folder);
+    for (int i = 0; i < 40; ++i)
+        PLYTestImages::writePhotoJpeg(QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(2200 + i)), 2400, 1600, 40 + i);
+    // The scenes after this one find the library as it was: no new post, the same current post
+    // and recent folders.
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    PLYUserDefaults& defaults = PLYUserDefaults::standardUserDefaults();
+    QVariantMap recents;
+    for (const char* key : {PLYRecentContainer::kRecentDirectories, PLYRecentContainer::kRecentBookmarks})
+        recents.insert(QLatin1String(key), defaults.objectForKey(QLatin1String(key)));
+    auto manager = core->postManagerEmpty();
+    const auto previous = core->currentPostManager();
+    core->setCurrentPostManager(manager);
+    PLYPostViewController* window = openWindow(manager);
+    QObject::connect(window, &QObject::destroyed, [manager, previous, recents] {
+        PLYCoreManager* core = PLYCoreManager::globalManager();
+        core->setCurrentPostManager(previous);
+        if (manager->representedPost()) core->deletePost(manager->representedPost());
+        PLYUserDefaults& defaults = PLYUserDefaults::standardUserDefaults();
+        for (auto it = recents.begin(); it != recents.end(); ++it) {
+            if (it.value().isValid()) defaults.setObject(it.value(), it.key());
+            else defaults.removeObjectForKey(it.key());
+        }
+    });
+    PLYPrepViewController* sheet = window->prepViewController();
+    if (!sheet) return window;
+    const auto dialogs = std::make_shared<PLYScriptedFileDialogs>();
+    dialogs->scriptFolder(folder);
+    PLYFileDialogs::setShared(dialogs);
+    sheet->setDirectoryAction();
+    PLYFileDialogs::setShared(nullptr);
+    sheet->findChild<QLineEdit*>(QStringLiteral("titleTextField"))->setText(QStringLiteral("A Weekend on Skye"));
+    sheet->findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
+    return window;
+});
+
+// The first-run hint beside the gallery, two seconds after the window opened.
+const bool onboardingWindow = PLYScreens::add(QStringLiteral("post-window-onboarding"), [](PLYScreensFixture& fixture) {
+    PLYOnboardingSequence::setPresentationDelaySeconds(0.1);
+    PLYPostViewController* window = openWindow(fixture.mainPostManager(), 0);
+    settleEntrance(window);
+    PLYOnboardingSequence::setPresentationDelaySeconds(PLYOnboardingSequence::DefaultPresentationDelaySeconds);
+    PLYOnboardingPopover* popover = window->onBoardPopOver();
+    if (!popover) return static_cast<QWidget*>(window);
+    auto* picture = new Composite(window);
+    // Beside the top of the gallery, pointing at it.
+    QWidget* gallery = window->gallerySplitViewItem();
+    const int top = popover->pos().y() - window->mapToGlobal(QPoint(0, 0)).y();
+    picture->addOverlay(popover, QPoint(gallery->mapTo(window, QPoint(gallery->width(), 0)).x(), top));
+    PLYDefaults::setOnBoardPresentationState(2);
+    window->hide();
+    return static_cast<QWidget*>(picture);
+});
+
 }  // namespace
+
