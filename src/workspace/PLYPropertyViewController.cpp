@@ -1,5 +1,6 @@
 #include "PLYPropertyViewController.h"
 
+#include "PLYBlockView.h"
 #include "PLYColourWell.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
@@ -8,6 +9,8 @@
 #include "PLYImageStackView.h"
 #include "PLYInspectorStyle.h"
 #include "PLYKeywordTokenField.h"
+#include "PLYLayoutBlockInteractionHandler_Text.h"
+#include "PLYLayoutViewProxy.h"
 #include "PLYLog.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
@@ -81,6 +84,16 @@ void registerRatioRestore(PLYUndoManager* undo, const std::weak_ptr<PLYLayoutMan
         },
         manager.lock().get());
     undo->setActionName(QString::fromLatin1(PLYPropertyViewController::AspectRatioUndoName));
+}
+
+// The text handler of a block view; nothing for a view of another kind or no view.
+PLYLayoutBlockInteractionHandler_Text* textHandlerOf(PLYBlockView* view) {
+    return view ? dynamic_cast<PLYLayoutBlockInteractionHandler_Text*>(view->interactionHandler()) : nullptr;
+}
+
+// The layout view the user works in, where the edit views are.
+PLYLayoutViewProxy* liveProxy(const std::shared_ptr<PLYLayoutManager>& manager) {
+    return manager ? dynamic_cast<PLYLayoutViewProxy*>(manager->liveLayoutViewProxy()) : nullptr;
 }
 
 // ---- Controls ----
@@ -190,7 +203,8 @@ QToolButton* formatButton(const QString& text, const char* name, const QString& 
     button->setToolTip(tip);
     button->setCheckable(true);
     button->setFixedSize(30, 24);
-    button->setFocusPolicy(Qt::TabFocus);
+    // A click must leave the keyboard, and the selection it acts on, with the words being edited.
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -633,6 +647,11 @@ void PLYPropertyViewController::ensureTextTab(const QList<PLYBlock*>& blocks) {
     const auto colour = common<QRgb>(blocks, [](const PLYBlock& b) { return PLYRichTextDocument::colourForText(b.text()).rgb(); });
     m_textColourWell->setColour(colour ? QColor::fromRgb(*colour) : QColor(Qt::black));
 
+    // The block's editor reports its selection here whenever it is edited.
+    if (blocks.size() == 1)
+        if (PLYLayoutViewProxy* proxy = liveProxy(m_layoutManager))
+            if (auto* handler = textHandlerOf(proxy->blockViewForBlock(blocks.first()))) handler->setTextViewDelegate(this);
+
     // Bold, italic and link act on the words being edited.
     PLYBlock* edit = m_layoutManager ? m_layoutManager->currentEditBlock() : nullptr;
     const bool editing = blocks.size() == 1 && edit && edit->id() == blocks.first()->id();
@@ -790,9 +809,22 @@ void PLYPropertyViewController::setTextColour() {
     for (const QString& blockId : targetIds({PLYBlock::kText})) m_layoutManager->setTextColour(blockId, colour);
 }
 
-void PLYPropertyViewController::setTextBold() {}
-void PLYPropertyViewController::setTextItalic() {}
-void PLYPropertyViewController::setTextLink() {}
+PLYLayoutBlockInteractionHandler_Text* PLYPropertyViewController::editingTextHandler() const {
+    PLYLayoutViewProxy* proxy = liveProxy(m_layoutManager);
+    return proxy ? textHandlerOf(proxy->currentEditBlockView()) : nullptr;
+}
+
+void PLYPropertyViewController::setTextBold() {
+    if (auto* handler = editingTextHandler()) handler->toggleCurrentSelectionBold();
+}
+
+void PLYPropertyViewController::setTextItalic() {
+    if (auto* handler = editingTextHandler()) handler->toggleCurrentSelectionItalic();
+}
+
+void PLYPropertyViewController::setTextLink() {
+    if (auto* handler = editingTextHandler()) handler->toggleCurrentSelectionLink();
+}
 
 void PLYPropertyViewController::selectionForEditor(PLYRichTextEditor*, const PLYRichTextSelection&, bool isBold,
                                                    bool isItalic, bool, bool isLinked, const QColor&, const QColor&) {

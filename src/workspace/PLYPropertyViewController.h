@@ -12,6 +12,7 @@
 class PLYColourWell;
 class PLYImageStackView;
 class PLYKeywordTokenField;
+class PLYLayoutBlockInteractionHandler_Text;
 class PLYPopUpButton;
 class PLYSegmentedControl;
 class PLYUndoManager;
@@ -105,6 +106,8 @@ private:
     QList<PLYBlock*> targetBlocks() const;
     QStringList targetIds(std::initializer_list<PLYBlock::TypeCase> kinds, bool selectionOnly = false) const;
     PLYUndoManager* undoManager();
+    // The handler of the text block being edited in the live layout view; nothing otherwise.
+    PLYLayoutBlockInteractionHandler_Text* editingTextHandler() const;
     void updateEditButtons();
 
     std::shared_ptr<PLYLayoutManager> m_layoutManager;

@@ -1,7 +1,7 @@
 // The Properties tab: the page decisions without widgets; then the tab inside the real
 // inspector, over a post of real images, driven by clicks on its pop-ups, segments, buttons and
 // fields: pages for one and several blocks, aspect ratios set and reverted with undo and redo,
-// and edits that keep to their own kind of block.
+// edits that keep to their own kind of block, and the formatting of words edited in the layout.
 #include "PLYColourWell.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
@@ -10,7 +10,12 @@
 #include "PLYInspectorViewController.h"
 #include "PLYInstantAnimator.h"
 #include "PLYKeywordTokenField.h"
+#include "PLYLayoutBlockInteractionHandler_Text.h"
 #include "PLYLayoutManager.h"
+#include "PLYLayoutViewController.h"
+#include "PLYLayoutViewProxy.h"
+#include "PLYBlockView.h"
+#include "PLYRichTextEditor.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
@@ -422,4 +427,55 @@ TEST_F(PropertyInspectorTest, EditsKeepToTheirKindAndKeywordsReachThePostAndTheM
     QTest::mouseClick(child<PLYSegmentedControl>("downloadSizeSegmentControl")->segment(2), Qt::LeftButton);
     EXPECT_EQ(block("d1")->download_button().position().width(), float(0.7));
     EXPECT_EQ(announced, before + 3);
+}
+
+TEST_F(PropertyInspectorTest, TheTextPageFormatsTheWordsBeingEditedInTheLayout) {
+    PLYLayoutViewController tab;
+    tab.resize(900, 700);
+    tab.setPostManager(postManager);
+    tab.show();
+    auto* bold = child<QToolButton>("textBoldButton");
+    auto* italic = child<QToolButton>("textItalicButton");
+    auto* link = child<QToolButton>("textLinkButton");
+    auto* handler = dynamic_cast<PLYLayoutBlockInteractionHandler_Text*>(
+        tab.layoutViewProxy()->blockViewForId("t1")->interactionHandler());
+    ASSERT_TRUE(handler);
+
+    select({"t1"});
+    EXPECT_EQ(handler->textViewDelegate(), pane);
+    EXPECT_FALSE(bold->isEnabled());
+    QTest::mouseClick(child<QPushButton>("textEditButton"), Qt::LeftButton);
+    ASSERT_EQ(layout->currentEditBlock(), block("t1"));
+    PLYRichTextEditor* editor = handler->editTextView();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->rteDelegate(), pane);
+    EXPECT_EQ(child<QPushButton>("textEditButton")->text(), "Done Editing");
+
+    // The buttons format the editor's selection, and show what it holds as it moves.
+    ASSERT_TRUE(bold->isEnabled());
+    editor->setSelection(0, 2);
+    QTest::mouseClick(bold, Qt::LeftButton);
+    QTest::mouseClick(italic, Qt::LeftButton);
+    EXPECT_TRUE(bold->isChecked());
+    EXPECT_TRUE(italic->isChecked());
+    PLYRichTextEditor::setLinkAddressPrompt([](const QString&) { return std::optional(QStringLiteral("example.org")); });
+    QTest::mouseClick(link, Qt::LeftButton);
+    PLYRichTextEditor::setLinkAddressPrompt({});
+    EXPECT_TRUE(link->isChecked());
+    editor->setSelection(4, 0);
+    EXPECT_FALSE(bold->isChecked()) << "past the formatted letters";
+    EXPECT_FALSE(link->isChecked());
+    ASSERT_TRUE(editor->commit());
+    const PLYBlock_Text& words = block("t1")->text();
+    ASSERT_EQ(words.runs_size(), 1);
+    EXPECT_EQ(words.runs(0).length(), 2);
+    EXPECT_EQ(words.runs(0).properties_size(), 3);
+    EXPECT_EQ(words.runs(0).link(), "https://example.org");
+
+    // Leaving edit mode from the tab disables them; the toggles then change nothing.
+    QTest::mouseClick(child<QPushButton>("textEditButton"), Qt::LeftButton);
+    EXPECT_FALSE(layout->currentEditBlock());
+    EXPECT_FALSE(bold->isEnabled());
+    pane->setTextBold();
+    EXPECT_EQ(block("t1")->text().runs_size(), 1);
 }
