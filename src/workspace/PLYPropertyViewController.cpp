@@ -27,7 +27,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -108,18 +108,26 @@ QWidget* page(const char* name, QStackedWidget* stack) {
 QVBoxLayout* pageColumn(QWidget* page, const QString& heading) {
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(16, 14, 16, 16);
-    column->setSpacing(8);
+    column->setSpacing(10);
     if (!heading.isEmpty()) column->addWidget(sectionHeading(heading, page));
     return column;
 }
 
-QGridLayout* formGrid() {
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(8);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnMinimumWidth(0, 64);
-    return grid;
+// A label over its control: the inspector is too narrow for both side by side.
+void addField(QVBoxLayout* column, QLabel* label, QWidget* control) {
+    auto* field = new QVBoxLayout;
+    field->setSpacing(4);
+    field->addWidget(label);
+    field->addWidget(control);
+    column->addLayout(field);
+}
+
+void addField(QVBoxLayout* column, QLabel* label, QLayout* controls) {
+    auto* field = new QVBoxLayout;
+    field->setSpacing(4);
+    field->addWidget(label);
+    field->addLayout(controls);
+    column->addLayout(field);
 }
 
 PLYPopUpButton* ratioPopUp(const char* name, QWidget* parent) {
@@ -314,11 +322,8 @@ void PLYPropertyViewController::buildImagePage() {
 
     column->addSpacing(8);
     column->addWidget(sectionHeading(tr("Crop"), p));
-    auto* grid = formGrid();
     m_aspectRatioPopUpButton = ratioPopUp("aspectRatioPopUpButton", p);
-    grid->addWidget(fieldLabel(tr("Aspect ratio"), p), 0, 0);
-    grid->addWidget(m_aspectRatioPopUpButton, 0, 1);
-    column->addLayout(grid);
+    addField(column, fieldLabel(tr("Aspect ratio"), p), m_aspectRatioPopUpButton);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     m_revertAspectRatioButton = pushButton(tr("Reset Crop"), "revertAspectRatioButton", p);
@@ -330,11 +335,10 @@ void PLYPropertyViewController::buildImagePage() {
 
     column->addSpacing(8);
     column->addWidget(sectionHeading(tr("Search engines"), p));
-    column->addWidget(fieldLabel(tr("Image keywords"), p));
     m_imageKeywordTokenField = new PLYKeywordTokenField(p);
     m_imageKeywordTokenField->setObjectName(QStringLiteral("imageKeywordTokenField"));
     m_imageKeywordTokenField->setPlaceholderText(tr("Words separated by spaces"));
-    column->addWidget(m_imageKeywordTokenField);
+    addField(column, fieldLabel(tr("Image keywords"), p), m_imageKeywordTokenField);
     auto* hint = detailLabel(tr("They name the picture's file when the post is published."), p);
     hint->setWordWrap(true);
     column->addWidget(hint);
@@ -351,11 +355,8 @@ void PLYPropertyViewController::buildImagePage() {
 void PLYPropertyViewController::buildBlankPage() {
     QWidget* p = m_blankTabViewItem = page("blankTabViewItem", m_tabView);
     auto* column = pageColumn(p, tr("Spacer"));
-    auto* grid = formGrid();
     m_blankAspectRatioPopUpButton = ratioPopUp("blankAspectRatioPopUpButton", p);
-    grid->addWidget(fieldLabel(tr("Aspect ratio"), p), 0, 0);
-    grid->addWidget(m_blankAspectRatioPopUpButton, 0, 1);
-    column->addLayout(grid);
+    addField(column, fieldLabel(tr("Aspect ratio"), p), m_blankAspectRatioPopUpButton);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     m_blankRevertAspectRatioButton = pushButton(tr("Reset to 3:2"), "blankRevertAspectRatioButton", p);
@@ -377,7 +378,6 @@ void PLYPropertyViewController::buildBlankPage() {
 void PLYPropertyViewController::buildTextPage() {
     QWidget* p = m_textTabViewItem = page("textTabViewItem", m_tabView);
     auto* column = pageColumn(p, tr("Text"));
-    auto* grid = formGrid();
 
     m_textStylePopUpButton = new PLYPopUpButton(p);
     m_textStylePopUpButton->setObjectName(QStringLiteral("textStylePopUpButton"));
@@ -387,8 +387,7 @@ void PLYPropertyViewController::buildTextPage() {
         {PLYTextStyle_Caption, tr("Caption")}, {PLYTextStyle_Quote, tr("Quote")},
     };
     for (const auto& [style, title] : styles) m_textStylePopUpButton->addItem(title, int(style));
-    grid->addWidget(fieldLabel(tr("Style"), p), 0, 0);
-    grid->addWidget(m_textStylePopUpButton, 0, 1);
+    addField(column, fieldLabel(tr("Style"), p), m_textStylePopUpButton);
 
     auto* format = new QHBoxLayout;
     format->setSpacing(4);
@@ -413,21 +412,15 @@ void PLYPropertyViewController::buildTextPage() {
     format->addSpacing(8);
     format->addWidget(m_textColourWell);
     format->addStretch(1);
-    grid->addWidget(fieldLabel(tr("Format"), p), 1, 0);
-    grid->addLayout(format, 1, 1);
+    addField(column, fieldLabel(tr("Format"), p), format);
 
     m_textAlignmentSegmentControl = alignmentSegments("textAlignmentSegmentControl", p);
-    grid->addWidget(fieldLabel(tr("Alignment"), p), 2, 0);
-    grid->addWidget(m_textAlignmentSegmentControl, 2, 1);
+    addField(column, fieldLabel(tr("Alignment"), p), m_textAlignmentSegmentControl);
     m_textWidthSegmentControl = widthSegments("textWidthSegmentControl", p);
-    grid->addWidget(fieldLabel(tr("Width"), p), 3, 0);
-    grid->addWidget(m_textWidthSegmentControl, 3, 1);
+    addField(column, fieldLabel(tr("Width"), p), m_textWidthSegmentControl);
     m_textEditButton = pushButton(tr("Edit Text"), "textEditButton", p);
-    auto* editRow = new QHBoxLayout;
-    editRow->addWidget(m_textEditButton);
-    editRow->addStretch(1);
-    grid->addLayout(editRow, 4, 1);
-    column->addLayout(grid);
+    column->addSpacing(4);
+    column->addWidget(m_textEditButton, 0, Qt::AlignLeft);
     column->addStretch(1);
 
     connect(m_textStylePopUpButton, &PLYPopUpButton::activated, this, &PLYPropertyViewController::setTextStyle);
@@ -444,24 +437,20 @@ void PLYPropertyViewController::buildTextPage() {
 void PLYPropertyViewController::buildDownloadPage() {
     QWidget* p = m_downloadButtonTabViewItem = page("downloadButtonTabViewItem", m_tabView);
     auto* column = pageColumn(p, tr("Download button"));
-    auto* grid = formGrid();
     m_downloadTitleTextField = new QLineEdit(p);
     m_downloadTitleTextField->setObjectName(QStringLiteral("downloadTitleTextField"));
     m_downloadTitleTextField->setMaxLength(PLYLayoutManager::MaximumButtonTitleLength);
-    grid->addWidget(fieldLabel(tr("Title"), p), 0, 0);
-    grid->addWidget(m_downloadTitleTextField, 0, 1);
+    addField(column, fieldLabel(tr("Title"), p), m_downloadTitleTextField);
     m_downloadPelloryStyleButton = new QCheckBox(tr("Pellory button style"), p);
     m_downloadPelloryStyleButton->setObjectName(QStringLiteral("downloadPelloryStyleButton"));
-    grid->addWidget(m_downloadPelloryStyleButton, 1, 1);
+    column->addWidget(m_downloadPelloryStyleButton);
     m_downloadAlignmentSegmentControl = alignmentSegments("downloadAlignmentSegmentControl", p);
-    grid->addWidget(fieldLabel(tr("Alignment"), p), 2, 0);
-    grid->addWidget(m_downloadAlignmentSegmentControl, 2, 1);
+    addField(column, fieldLabel(tr("Alignment"), p), m_downloadAlignmentSegmentControl);
     m_downloadSizeSegmentControl = widthSegments("downloadSizeSegmentControl", p);
-    grid->addWidget(fieldLabel(tr("Size"), p), 3, 0);
-    grid->addWidget(m_downloadSizeSegmentControl, 3, 1);
-    column->addLayout(grid);
+    addField(column, fieldLabel(tr("Size"), p), m_downloadSizeSegmentControl);
     auto* hint = detailLabel(tr("Readers download the post's pictures with this button."), p);
     hint->setWordWrap(true);
+    column->addSpacing(4);
     column->addWidget(hint);
     column->addStretch(1);
 

@@ -82,7 +82,8 @@ const bool seoTabWithoutKeywords =
     });
 
 // The Properties tab showing the blocks `ids` of the richer post's copy selected, on the
-// inspector's white. The stack of several images is shown as it ends, not mid-animation.
+// inspector's white, as wide as the post window has it. The stack of several images is shown as
+// it ends, not mid-animation.
 QWidget* propertiesTab(PLYScreensFixture& fixture, const QStringList& ids, int height,
                        const std::function<void(PLYPostManager&)>& prepare = {}) {
     auto manager = gradedPost(fixture, true);
@@ -100,7 +101,7 @@ QWidget* propertiesTab(PLYScreensFixture& fixture, const QStringList& ids, int h
     tab->setLayoutManager(layout);
     layout->selectBlocks(blocks);
     PLYAnimator::setShared(animator);
-    tab->resize(300, height);
+    tab->resize(250, height);
     return holding(tab, manager);
 }
 
@@ -140,7 +141,7 @@ const bool inspectorProperties = PLYScreens::add(QStringLiteral("inspector-prope
     auto* pane = new PLYInspectorViewController;
     pane->setPostManager(manager);
     manager->layoutManager()->selectBlock(manager->layoutManager()->blockForRef(QStringLiteral("i-wide")));
-    pane->resize(300, 900);
+    pane->resize(250, 900);
     return holding(pane, manager);
 });
 
