@@ -468,7 +468,7 @@ void PLYPropertyViewController::setLayoutManager(std::shared_ptr<PLYLayoutManage
     if (layoutManager != m_layoutManager) {
         if (m_layoutManager) m_layoutManager->removeInteractionProxy(this);
         m_layoutManager = std::move(layoutManager);
-        m_layoutObservers.clear();
+        m_layoutObservers.clear();  // the old manager's changes
         m_refreshTimer.stop();
     }
     if (!m_layoutManager) {
@@ -476,7 +476,7 @@ void PLYPropertyViewController::setLayoutManager(std::shared_ptr<PLYLayoutManage
         return;
     }
     m_layoutManager->addInteractionProxy(this);  // idempotent
-    m_layoutObservers.clear();
+    m_layoutObservers.clear();                   // and so is this observer
     m_layoutObservers.add(QString::fromLatin1(PLYLayoutManager::LayoutDidChangeNotification), m_layoutManager.get(),
                           [this](const PLYNotification&) { m_refreshTimer.start(); });
     refresh();
