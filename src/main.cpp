@@ -3,9 +3,11 @@
 
 #include "AppDelegate.h"
 #include "PLYDecodedImageCache.h"
+#include "PLYLaunchClock.h"
 #include "PLYLog.h"
 
 int main(int argc, char** argv) {
+    PLYLaunchClock::start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellory"));
     QApplication::setOrganizationName(QStringLiteral("Pellory"));

@@ -1,6 +1,9 @@
 #include "AppDelegate.h"
 
 #include "PLYAccountScenes.h"
+#include "PLYBaseViewController.h"
+#include "PLYHomeViewController.h"
+#include "PLYLaunchClock.h"
 #include "PLYWebServiceSessionPresenter_Windows.h"
 #include "PLYBaseWindowController.h"
 #include "PLYCoreManager.h"
@@ -19,7 +22,6 @@
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYLayoutInteraction.h"
-#include "PLYTemporaryPostEditorWindow.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPostWindowFactory.h"
@@ -91,6 +93,7 @@ AppDelegate::Options AppDelegate::defaultOptions() {
 }
 
 AppDelegate::AppDelegate(Options options, QObject* parent) : QObject(parent), m_options(std::move(options)) {
+    PLYLaunchClock::start();
     if (!m_options.quit) m_options.quit = [] { QCoreApplication::quit(); };
     if (!m_options.currentModifierFlags)
         m_options.currentModifierFlags = [] {
@@ -234,6 +237,14 @@ void AppDelegate::showBaseWindow() {
     }
     if (auto* main = qobject_cast<QMainWindow*>(m_baseWindowController.data()); main && m_menuBar)
         main->setMenuBar(m_menuBar);
+    if (auto* window = qobject_cast<PLYBaseWindowController*>(m_baseWindowController.data())) {
+        QPointer<AppDelegate> self(this);
+        window->baseViewController()->setOutOfDateActions({}, [self] {
+            if (self) self->m_options.quit();
+        });
+        connect(window, &PLYBaseWindowController::screenChanged, this, &AppDelegate::updateEditorActions);
+    }
+    updateEditorActions();
     m_baseWindowController->show();
     m_baseWindowController->raise();
     m_baseWindowController->activateWindow();
@@ -395,9 +406,6 @@ void AppDelegate::buildMenus() {
     QMenu* file = m_menuBar->addMenu(tr("File"));
     addMenuAction(file, tr("New Blog"), "newBlog", &AppDelegate::newBlog, QKeySequence::New);
     addMenuAction(file, tr("Save"), "saveApplication", &AppDelegate::saveApplication, QKeySequence::Save);
-    // Temporary, until the post window shows the editor.
-    addMenuAction(file, tr("Open Post in Editor…"), "openPostInEditor", &AppDelegate::openPostInEditor,
-                  QKeySequence(tr("Ctrl+Shift+O")));
     file->addSeparator();
     addMenuAction(file, tr("Export Layout…"), "exportLayout", &AppDelegate::exportLayout, QKeySequence(tr("Ctrl+E")));
     addMenuAction(file, tr("Export Selected Images…"), "exportSelectedImages", &AppDelegate::exportSelectedImages,
@@ -451,7 +459,11 @@ void AppDelegate::updateMenu() {
 
 // ---- menu actions -----------------------------------------------------------------------------
 
-void AppDelegate::newBlog() {}
+void AppDelegate::newBlog() {
+    auto* window = qobject_cast<PLYBaseWindowController*>(m_baseWindowController.data());
+    if (!m_libraryStarted || !window || window->baseViewController()->screen() == PLYRootNavigation::Screen::Login) return;
+    window->baseViewController()->homeViewController()->createNewBlog();
+}
 
 void AppDelegate::saveApplication() { performSave(SaveReasonQuit); }
 
@@ -506,14 +518,33 @@ void AppDelegate::goHome() {
 
 void AppDelegate::toggleGallery() { PLYVisualStateHandler::globalHandler()->toggleGalleryVisible(); }
 void AppDelegate::toggleInspector() { PLYVisualStateHandler::globalHandler()->toggleInspectorVisible(); }
-void AppDelegate::openPostInEditor() {
-    if (m_libraryStarted) PLYTemporaryPostEditorWindow::chooseAndOpen(m_baseWindowController);
+bool AppDelegate::isEditorShown() const {
+    const auto* window = qobject_cast<const PLYBaseWindowController*>(m_baseWindowController.data());
+    return window && window->isEditorShown();
 }
 
-void AppDelegate::zoomIn() { PLYVisualStateHandler::globalHandler()->incrementLayoutZoomFactorBy(ZoomStep); }
-void AppDelegate::zoomOut() { PLYVisualStateHandler::globalHandler()->decrementLayoutZoomFactorBy(ZoomStep); }
-void AppDelegate::zoomFitWidth() { PLYVisualStateHandler::globalHandler()->setLayoutZoomToFit(); }
-void AppDelegate::zoom100() { PLYVisualStateHandler::globalHandler()->setLayoutZoomFactor(1.0); }
+void AppDelegate::updateEditorActions() {
+    const bool editor = isEditorShown();
+    for (const char* name : {"zoomIn", "zoomOut", "zoomFitWidth", "zoom100", "exportLayout", "exportSelectedImages"})
+        if (QAction* action = menuAction(QString::fromLatin1(name))) action->setEnabled(editor);
+    const auto* window = qobject_cast<const PLYBaseWindowController*>(m_baseWindowController.data());
+    if (QAction* action = menuAction(QStringLiteral("newBlog")))
+        action->setEnabled(window && window->baseViewController()->screen() != PLYRootNavigation::Screen::Login);
+}
+
+// Zoom and export act on the layout of the editor on screen, and on nothing else.
+void AppDelegate::zoomIn() {
+    if (isEditorShown()) PLYVisualStateHandler::globalHandler()->incrementLayoutZoomFactorBy(ZoomStep);
+}
+void AppDelegate::zoomOut() {
+    if (isEditorShown()) PLYVisualStateHandler::globalHandler()->decrementLayoutZoomFactorBy(ZoomStep);
+}
+void AppDelegate::zoomFitWidth() {
+    if (isEditorShown()) PLYVisualStateHandler::globalHandler()->setLayoutZoomToFit();
+}
+void AppDelegate::zoom100() {
+    if (isEditorShown()) PLYVisualStateHandler::globalHandler()->setLayoutZoomFactor(1.0);
+}
 
 void AppDelegate::presentHelp() {
     PLYDesktopServices::shared()->openURL(
@@ -522,5 +553,9 @@ void AppDelegate::presentHelp() {
 
 void AppDelegate::togglePreviewPanel() { PLYPreviewPanel::toggle(); }
 
-void AppDelegate::exportLayout() { PLYCoreManager::exportManager()->exportCurrentVisibleLayout(); }
-void AppDelegate::exportSelectedImages() { PLYCoreManager::exportManager()->exportCurrentVisibleSelectedBlocks(); }
+void AppDelegate::exportLayout() {
+    if (isEditorShown()) PLYCoreManager::exportManager()->exportCurrentVisibleLayout();
+}
+void AppDelegate::exportSelectedImages() {
+    if (isEditorShown()) PLYCoreManager::exportManager()->exportCurrentVisibleSelectedBlocks();
+}

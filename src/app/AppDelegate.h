@@ -99,6 +99,8 @@ public:
     const QTimer& autosaveTimer() const { return m_autosaveTimer; }
     const QTimer& menuTimer() const { return m_menuTimer; }
     QWidget* baseWindowController() const { return m_baseWindowController; }
+    // The main window shows an editor: zoom and export have a layout to act on.
+    bool isEditorShown() const;
     QObject* settingsWindowController() const { return m_settingsWindowController; }
     QObject* serviceHostWindowController() const { return m_serviceHostWindowController; }
 
@@ -106,10 +108,9 @@ public:
     static void registerDefaultScenes();
 
 public slots:
+    // A new post, as home's "New Post" starts it (not while the login view is up).
     void newBlog();
     void saveApplication();
-    // Temporary way into the layout editor until the post window exists.
-    void openPostInEditor();
     void exportDB();
     void showPrefs();
     void presentHostOptionsWindow();
@@ -140,6 +141,8 @@ private:
     void connectEditingToLibrary();
     void renderPreviewsOfSavedPosts();
     void showBaseWindow();
+    // Zoom and export items are enabled only while an editor is the screen.
+    void updateEditorActions();
     QObject* showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier);
     void installTerminationSignalHandlers();
     void removeTerminationSignalHandlers();

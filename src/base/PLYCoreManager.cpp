@@ -108,30 +108,41 @@ void PLYCoreManager::removeLocalPost(const std::shared_ptr<PLYPersistantPost>& p
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PostsWereUpdatedNotification), this);
 }
 
-void PLYCoreManager::deletePost(const std::shared_ptr<PLYPersistantPost>& post) {
-    if (!post) return;
+void PLYCoreManager::deletePost(const std::shared_ptr<PLYPersistantPost>& post, std::function<void(bool)> completion) {
+    if (!post) {
+        if (completion) completion(false);
+        return;
+    }
     if (post->remoteIdentifier().isEmpty()) {
         removeLocalPost(post);
+        if (completion) completion(true);
         return;
     }
     if (!g_gateway) {
         PLY_LOG_ERROR(QStringLiteral("Cannot delete a published post with no web service registered"));
+        if (completion) completion(false);
         return;
     }
-    g_gateway->deleteRemotePost(post, [this, post](bool success) {
+    g_gateway->deleteRemotePost(post, [this, post, completion](bool success) {
         if (!success) {
             PLY_LOG_ERROR(QStringLiteral("The published post %1 could not be deleted; it is kept").arg(post->identifier()));
-            return;
+        } else if (globalSlot().get() == this) {
+            removeLocalPost(post);
         }
-        if (globalSlot().get() == this) removeLocalPost(post);
+        if (completion) completion(success);
     });
 }
 
-void PLYCoreManager::deleteRemotePost(const std::shared_ptr<PLYPersistantPost>& post) {
-    if (!post) return;
-    auto finished = [this](bool) {
+void PLYCoreManager::deleteRemotePost(const std::shared_ptr<PLYPersistantPost>& post,
+                                      std::function<void(bool)> completion) {
+    if (!post) {
+        if (completion) completion(false);
+        return;
+    }
+    auto finished = [this, completion](bool success) {
         if (globalSlot().get() == this)
             PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PostsWereUpdatedNotification), this);
+        if (completion) completion(success);
     };
     if (!g_gateway) {
         PLY_LOG_ERROR(QStringLiteral("Cannot delete a published post with no web service registered"));

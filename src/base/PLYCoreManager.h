@@ -61,9 +61,12 @@ public:
     QList<std::shared_ptr<PLYPostManager>> openPostManagers() const { return m_postManagers; }
 
     // A published post is deleted remotely first and removed only when that succeeds.
-    void deletePost(const std::shared_ptr<PLYPersistantPost>& post);
-    // The remote copy only; PostsWereUpdatedNotification follows whatever the result.
-    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>& post);
+    // `completion` (optional) hears whether the post is gone.
+    void deletePost(const std::shared_ptr<PLYPersistantPost>& post, std::function<void(bool success)> completion = {});
+    // The remote copy only; PostsWereUpdatedNotification follows whatever the result, then
+    // `completion` (optional) hears whether the remote copy is gone.
+    void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>& post,
+                          std::function<void(bool success)> completion = {});
 
 private:
     explicit PLYCoreManager(const QString& storeRoot);

@@ -306,7 +306,8 @@ bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost
     const QString key = post->folderPath();
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(layout.SerializeAsString()), QCryptographicHash::Sha1);
-    if (m_lastPreviewHash.value(key) == hash && !post->layoutPreview().isNull())
+    // Whether the preview is there, without decoding it on the main thread.
+    if (m_lastPreviewHash.value(key) == hash && QFileInfo(PLYPersistantPost::previewPathForFolder(key)).size() > 0)
         return false;
     if (!m_lastPreviewHash.contains(key)) {
         // First look at this post in this run: a preview written after the layout file already

@@ -54,6 +54,14 @@ inline constexpr const char* ImageLightGreen = "light-green";
 inline constexpr const char* ImageLightYellow = "light-yellow";
 inline constexpr const char* ImageLightRed = "light-red";
 inline constexpr const char* ImageBrokenImage = "broken-image";
+// The main window's title-bar controls.
+inline constexpr const char* ImageToolbarHome = "toolbar-home";
+inline constexpr const char* ImageToolbarPosts = "toolbar-posts";
+inline constexpr const char* ImageToolbarZoomOut = "toolbar-zoom-out";
+inline constexpr const char* ImageToolbarZoomIn = "toolbar-zoom-in";
+inline constexpr const char* ImageToolbarAddBlock = "toolbar-add-block";
+inline constexpr const char* ImageToolbarGallery = "toolbar-gallery";
+inline constexpr const char* ImageToolbarInspector = "toolbar-inspector";
 
 // Other resources.
 inline constexpr const char* ErrorMapResource = "error_map";       // of type "json"

@@ -42,7 +42,9 @@ QStringList PLYNamedImage::knownImageNames() {
     for (const char* name : {ImageBoltGreen, ImageBoltGrey, ImageEmptyPost, ImageStarWhite, ImageStarSelected,
                              ImageStarDeselected, ImageEqual, ImageLessThan, ImageGreaterThan,
                              ImageToolbarButtonBackground, ImageDocumentSwitcherArrow, ImageGreenLight, ImageRedLight,
-                             ImageLightGreen, ImageLightYellow, ImageLightRed, ImageBrokenImage})
+                             ImageLightGreen, ImageLightYellow, ImageLightRed, ImageBrokenImage, ImageToolbarHome,
+                             ImageToolbarPosts, ImageToolbarZoomOut, ImageToolbarZoomIn, ImageToolbarAddBlock,
+                             ImageToolbarGallery, ImageToolbarInspector})
         names << QString::fromLatin1(name);
     return names;
 }

@@ -2,6 +2,7 @@
 
 #include "PLYDispatch.h"
 #include "PLYImageManager.h"
+#include "PLYPersistantPost.h"
 #include "PLYSourceImage.h"
 
 #include <QCoreApplication>
@@ -48,12 +49,17 @@ PLYDecodedImageCache::PLYDecodedImageCache(qint64 previewBudgetBytes, qint64 exp
     : QObject(parent) {
     m_previews.setMaxCost(previewBudgetBytes);
     m_exports.setMaxCost(exportBudgetBytes);
+    m_postPreviews.setMaxCost(DefaultPostPreviewBudgetBytes);
     m_pool.setMaxThreadCount(MaxConcurrentDecodes);
     m_pool.setThreadPriority(QThread::LowPriority);
     m_pool.setObjectName(QStringLiteral("Decoded Images"));
     m_observers.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
                     [this](const PLYNotification& n) {
                         if (const auto* image = n.objectAs<PLYSourceImage>()) invalidate(image->identifier());
+                    });
+    m_observers.add(QString::fromLatin1(PLYPersistantPost::PreviewCreatedNotification), nullptr,
+                    [this](const PLYNotification& n) {
+                        if (const auto* post = n.objectAs<PLYPersistantPost>()) invalidate(post->folderPath());
                     });
 }
 
@@ -78,7 +84,8 @@ void PLYDecodedImageCache::waitForIdle(int timeoutMs) {
 
 QImage PLYDecodedImageCache::cachedImage(const QString& identifier, Rendition rendition) {
     if (identifier.isEmpty()) return {};
-    if (PLYImageManager::sharedManager()->isFailed(identifier)) return PLYImageManager::placeholderImage();
+    if (rendition != PostPreview && PLYImageManager::sharedManager()->isFailed(identifier))
+        return PLYImageManager::placeholderImage();
     if (const Entry* entry = cacheFor(rendition).object(identifier)) return entry->image;
     return {};
 }
@@ -106,7 +113,7 @@ void PLYDecodedImageCache::request(const QString& identifier, Rendition renditio
     if (m_stopped || identifier.isEmpty()) return;
     const Key key{identifier, rendition};
     if (cacheFor(rendition).contains(identifier) || m_missing.contains(key)) return;
-    if (PLYImageManager::sharedManager()->isFailed(identifier)) return;
+    if (rendition != PostPreview && PLYImageManager::sharedManager()->isFailed(identifier)) return;
     auto it = m_queue.find(key);
     if (it == m_queue.end()) {
         // A decode already running will deliver; a new request only needs to be remembered
@@ -142,13 +149,16 @@ void PLYDecodedImageCache::invalidate(const QString& identifier) {
     ++m_generation[identifier];
     m_previews.remove(identifier);
     m_exports.remove(identifier);
+    m_postPreviews.remove(identifier);
     m_missing.remove(Key{identifier, Preview});
     m_missing.remove(Key{identifier, Export});
+    m_missing.remove(Key{identifier, PostPreview});
 }
 
 void PLYDecodedImageCache::clear() {
     m_previews.clear();
     m_exports.clear();
+    m_postPreviews.clear();
     m_missing.clear();
 }
 
@@ -159,9 +169,7 @@ void PLYDecodedImageCache::pump() {
             if (it->priority > best->priority || (it->priority == best->priority && it->order < best->order)) best = it;
         const Key key = best->key;
         m_queue.erase(best);
-        PLYImageManager* images = PLYImageManager::sharedManager();
-        const QString path = key.rendition == Preview ? images->previewPathForIdentifier(key.identifier)
-                                                      : images->exportPathForIdentifier(key.identifier);
+        const QString path = pathFor(key);
         const quint64 generation = m_generation.value(key.identifier);
         m_inFlight.insert(key);
         ++m_running;
@@ -175,6 +183,15 @@ void PLYDecodedImageCache::pump() {
             });
         });
     }
+}
+
+QString PLYDecodedImageCache::pathFor(const Key& key) {
+    switch (key.rendition) {
+    case Preview: return PLYImageManager::sharedManager()->previewPathForIdentifier(key.identifier);
+    case Export: return PLYImageManager::sharedManager()->exportPathForIdentifier(key.identifier);
+    case PostPreview: return PLYPersistantPost::previewPathForFolder(key.identifier);
+    }
+    return {};
 }
 
 void PLYDecodedImageCache::finished(const Key& key, quint64 generation, const QImage& image, qint64 modified) {
@@ -191,6 +208,9 @@ void PLYDecodedImageCache::finished(const Key& key, quint64 generation, const QI
     // painting it does not decode it again and again.
     if (image.isNull() || image.sizeInBytes() > cacheFor(key.rendition).maxCost()) {
         m_missing.insert(key);
+        PLYNotificationCenter::defaultCenter().post(
+            QString::fromLatin1(MissingNotification), this,
+            {{QStringLiteral("identifier"), key.identifier}, {QStringLiteral("rendition"), int(key.rendition)}});
     } else {
         cacheFor(key.rendition).insert(key.identifier, new Entry{image, modified}, qMax<qsizetype>(1, image.sizeInBytes()));
         PLYNotificationCenter::defaultCenter().post(

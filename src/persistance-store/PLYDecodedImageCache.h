@@ -10,7 +10,8 @@
 #include <QString>
 #include <QThreadPool>
 
-// Decoded pictures of the image cache's renditions, for painting. A paint asks for a picture and
+// Decoded pictures of the image cache's renditions and of the posts' layout previews, for
+// painting. A paint asks for a picture and
 // gets it only when it is resident; otherwise its decode is queued and the paint shows what it
 // has. Decodes run on worker threads, visible work first; each finished one is announced with
 // DecodedNotification so views repaint. Nothing here reads a file on the main thread.
@@ -26,13 +27,19 @@
 class PLYDecodedImageCache : public QObject {
     Q_OBJECT
 public:
-    enum Rendition { Preview = 0, Export = 1 };
+    // An image's preview and export renditions are keyed by the image's identifier; a post's
+    // layout preview ("preview.jpg" of its folder) by the post's folder path.
+    enum Rendition { Preview = 0, Export = 1, PostPreview = 2 };
 
     // Object: the cache. User info: "identifier" and "rendition".
     static constexpr const char* DecodedNotification = "kPLY_NOTIFICATION_DECODED_IMAGE_READY";
+    // A decode found no file to decode (or one it could not read). Same object and user info.
+    static constexpr const char* MissingNotification = "kPLY_NOTIFICATION_DECODED_IMAGE_MISSING";
     // A 200-pixel preview is about 110 KiB decoded, an export rendition up to 9 MiB.
     static constexpr qint64 DefaultPreviewBudgetBytes = 48LL * 1024 * 1024;
     static constexpr qint64 DefaultExportBudgetBytes = 144LL * 1024 * 1024;
+    // A post's preview is 600 pixels wide and up to 2400 high: about 1.5 to 5.5 MiB decoded.
+    static constexpr qint64 DefaultPostPreviewBudgetBytes = 96LL * 1024 * 1024;
     static constexpr int MaxConcurrentDecodes = 2;
     // Priorities of requests; higher goes first.
     static constexpr int PriorityVisible = 10;
@@ -99,15 +106,19 @@ private:
         QSet<const void*> requesters;
     };
 
-    QCache<QString, Entry>& cacheFor(Rendition rendition) { return rendition == Preview ? m_previews : m_exports; }
-    const QCache<QString, Entry>& cacheFor(Rendition rendition) const {
-        return rendition == Preview ? m_previews : m_exports;
+    QCache<QString, Entry>& cacheFor(Rendition rendition) {
+        return rendition == Preview ? m_previews : rendition == Export ? m_exports : m_postPreviews;
     }
+    const QCache<QString, Entry>& cacheFor(Rendition rendition) const {
+        return rendition == Preview ? m_previews : rendition == Export ? m_exports : m_postPreviews;
+    }
+    static QString pathFor(const Key& key);
     void pump();
     void finished(const Key& key, quint64 generation, const QImage& image, qint64 modified);
 
     QCache<QString, Entry> m_previews;  // cost in bytes
     QCache<QString, Entry> m_exports;
+    QCache<QString, Entry> m_postPreviews;  // by post folder
     QHash<Key, Pending> m_queue;
     QSet<Key> m_inFlight;
     QSet<Key> m_missing;                  // no rendition file yet: asked again after invalidate()

@@ -391,7 +391,9 @@ bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
     return true;
 }
 
-QImage PLYPersistantPost::layoutPreview() const { return QImage(QDir(m_folder).filePath(kPreview)); }
+QImage PLYPersistantPost::layoutPreview() const { return QImage(previewPathForFolder(m_folder)); }
+
+QString PLYPersistantPost::previewPathForFolder(const QString& folder) { return QDir(folder).filePath(kPreview); }
 
 bool PLYPersistantPost::setLayoutPreview(const QImage& preview, PLYError* error) {
     if (refuseRemoved(*this, error)) return false;

@@ -94,7 +94,10 @@ public:
     // No when an image block anywhere refers to an image whose file is gone.
     bool doesLayoutHaveAllRequiredImagesToDraw() const;
 
+    // Reads "preview.jpg" from disk: not for painting on the main thread (the decoded-image
+    // cache decodes it on a worker, PLYDecodedImageCache::PostPreview).
     QImage layoutPreview() const;
+    static QString previewPathForFolder(const QString& folder);
     bool setLayoutPreview(const QImage& preview, PLYError* error = nullptr);
 
     // Set when the post is deleted from its account: from then on nothing of it is written,

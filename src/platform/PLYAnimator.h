@@ -8,7 +8,8 @@
 class QObject;
 
 // Eased property animations. The completion runs once the property holds its end value (not
-// at all when the target goes away first).
+// at all when the target goes away first, nor when a later animation of the same property of the
+// same target takes over).
 class PLYAnimator {
 public:
     virtual ~PLYAnimator() = default;

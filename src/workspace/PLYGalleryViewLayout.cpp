@@ -37,7 +37,9 @@ void PLYGalleryViewLayout::prepareLayout(const QVector<SectionInput>& sections, 
     }
     m_height = y;
     // A lone item in the only row is not spread; otherwise the fullest row sets the gap.
-    if (m_widestRow == 0 || (m_widestRow == 1 && rowsSoFar == 1))
+    if (m_gapFromColumns)
+        m_gap = std::max(0.0, (m_width - m_columns * w) / (m_columns + 1));
+    else if (m_widestRow == 0 || (m_widestRow == 1 && rowsSoFar == 1))
         m_gap = 0;
     else
         m_gap = std::max(0.0, (m_width - m_widestRow * w) / (m_widestRow + 1));

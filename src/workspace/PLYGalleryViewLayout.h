@@ -34,6 +34,9 @@ public:
     void setSectionInset(const QMarginsF& inset) { m_inset = inset; }
     void setHeaderReferenceSize(const QSizeF& size) { m_headerSize = size; }
     void setSectionHeadersPinToVisibleBounds(bool pin) { m_pinHeaders = pin; }
+    // Spread the gap over every column the width holds rather than over the fullest row, so a
+    // short gallery keeps its items at their spacing from the left (the home screen's posts).
+    void setGapFromColumns(bool fromColumns) { m_gapFromColumns = fromColumns; }
     bool sectionHeadersPinToVisibleBounds() const { return m_pinHeaders; }
 
     // Computes every frame for the sections across `width`.
@@ -82,6 +85,7 @@ private:
     QMarginsF m_inset{10, 10, 10, 10};
     QSizeF m_headerSize{28, 28};
     bool m_pinHeaders = true;
+    bool m_gapFromColumns = false;
 
     QVector<Section> m_sections;
     double m_width = 0;

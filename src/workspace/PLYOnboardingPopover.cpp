@@ -23,6 +23,10 @@ PLYOnboardingPopover::PLYOnboardingPopover(QWidget* content, QWidget* parent)
 QPoint PLYOnboardingPopover::originFor(const QRect& anchor, const QSize& size, Edge edge, const QRect& screen) {
     int x = edge == Edge::MaxX ? anchor.right() + 1 : anchor.left() - size.width();
     int y = anchor.center().y() - size.height() / 2;
+    if (edge == Edge::Below) {
+        x = anchor.center().x() - size.width() / 2;
+        y = anchor.bottom() + 1;
+    }
     if (screen.isValid()) {
         x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
         y = std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()));
@@ -34,13 +38,15 @@ void PLYOnboardingPopover::showRelativeToRect(const QRect& rect, QWidget* view, 
     m_edge = preferredEdge;
     auto* layout = this->layout();
     if (m_edge == Edge::MaxX) layout->setContentsMargins(ArrowLength + 16, 14, 16, 14);
-    else layout->setContentsMargins(16, 14, ArrowLength + 16, 14);
+    else if (m_edge == Edge::MinX) layout->setContentsMargins(16, 14, ArrowLength + 16, 14);
+    else layout->setContentsMargins(16, ArrowLength + 14, 16, 14);
     adjustSize();
     const QRect anchor(view->mapToGlobal(rect.topLeft()), rect.size());
     const QScreen* screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen();
     const QPoint origin = originFor(anchor, size(), m_edge, screen ? screen->availableGeometry() : QRect());
     const int inset = CornerRadius + ArrowHalfWidth;
     m_arrowY = std::clamp(anchor.center().y() - origin.y(), inset, std::max(inset, height() - inset));
+    m_arrowX = std::clamp(anchor.center().x() - origin.x(), inset, std::max(inset, width() - inset));
     move(origin);
     m_closingByProgram = false;
     show();
@@ -62,15 +68,24 @@ void PLYOnboardingPopover::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF all = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QRectF bubble = m_edge == Edge::MaxX ? all.adjusted(ArrowLength, 0, 0, 0) : all.adjusted(0, 0, -ArrowLength, 0);
+    const QRectF bubble = m_edge == Edge::MaxX   ? all.adjusted(ArrowLength, 0, 0, 0)
+                          : m_edge == Edge::MinX ? all.adjusted(0, 0, -ArrowLength, 0)
+                                                 : all.adjusted(0, ArrowLength, 0, 0);
     QPainterPath path;
     path.addRoundedRect(bubble, CornerRadius, CornerRadius);
     QPainterPath arrow;
-    const double tipX = m_edge == Edge::MaxX ? all.left() : all.right();
-    const double baseX = m_edge == Edge::MaxX ? bubble.left() + 1 : bubble.right() - 1;
-    arrow.moveTo(baseX, m_arrowY - ArrowHalfWidth);
-    arrow.lineTo(tipX, m_arrowY);
-    arrow.lineTo(baseX, m_arrowY + ArrowHalfWidth);
+    if (m_edge == Edge::Below) {
+        const double baseY = bubble.top() + 1;
+        arrow.moveTo(m_arrowX - ArrowHalfWidth, baseY);
+        arrow.lineTo(m_arrowX, all.top());
+        arrow.lineTo(m_arrowX + ArrowHalfWidth, baseY);
+    } else {
+        const double tipX = m_edge == Edge::MaxX ? all.left() : all.right();
+        const double baseX = m_edge == Edge::MaxX ? bubble.left() + 1 : bubble.right() - 1;
+        arrow.moveTo(baseX, m_arrowY - ArrowHalfWidth);
+        arrow.lineTo(tipX, m_arrowY);
+        arrow.lineTo(baseX, m_arrowY + ArrowHalfWidth);
+    }
     arrow.closeSubpath();
     path = path.united(arrow);
     painter.setPen(QPen(QColor(0, 0, 0, 50), 1.0));

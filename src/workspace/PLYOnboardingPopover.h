@@ -5,14 +5,14 @@
 
 class QPushButton;
 
-// A popover: a rounded bubble whose arrow points at a rectangle of the control it explains,
-// shown beside it as a Qt::Popup. The program closes it with closePopover(); a click elsewhere
+// A popover: a rounded bubble whose arrow points at a rectangle of the control it explains (or
+// belongs to), shown beside or below it as a Qt::Popup. The program closes it with closePopover(); a click elsewhere
 // closes it too, which is announced as closedByUser().
 class PLYOnboardingPopover : public QWidget {
     Q_OBJECT
 public:
-    // To the right of the anchor (its maximum x), or to its left (its minimum x).
-    enum class Edge { MaxX, MinX };
+    // To the right of the anchor (its maximum x), to its left (its minimum x), or under it.
+    enum class Edge { MaxX, MinX, Below };
     static constexpr int ArrowLength = 9;
     static constexpr int ArrowHalfWidth = 9;
     static constexpr int CornerRadius = 8;
@@ -29,7 +29,8 @@ public:
     void closePopover();
 
     // Where a popover of `size` goes beside `anchor` (both global), kept inside `screen` when
-    // that is valid; the arrow then points at the anchor's vertical centre.
+    // that is valid; the arrow then points at the anchor's vertical centre (its horizontal centre
+    // for a popover below it).
     static QPoint originFor(const QRect& anchor, const QSize& size, Edge edge, const QRect& screen = {});
 
     // The content of an onboarding popover: a heading, a line of explanation and a button
@@ -48,5 +49,6 @@ private:
     QWidget* m_content;
     Edge m_edge = Edge::MaxX;
     int m_arrowY = 0;
+    int m_arrowX = 0;
     bool m_closingByProgram = false;
 };

@@ -1,9 +1,11 @@
 #include "PLYAppTestSupport.h"
+#include "PLYMainWindowTestSupport.h"
 
 #include "PLYDefaults.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter.h"
 #include "PLYFileDialogs.h"
+#include "PLYInstantAnimator.h"
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
 #include "PLYPreviewPanel.h"
@@ -76,11 +78,38 @@ protected:
     std::shared_ptr<PLYScriptedFileDialogs> dialogs = std::make_shared<PLYScriptedFileDialogs>();
 };
 
-TEST_F(AppMenuTest, ZoomItemsStepFitAndResetTheSharedZoom) {
+TEST_F(AppMenuTest, ZoomAndExportItemsActOnlyOnTheEditorOnScreen) {
+    PLYRegisterMainWindowScenes();
+    PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
     ZoomRecorder recorder;
     PLYVisualStateHandler* handler = PLYVisualStateHandler::globalHandler();
     handler->addVisualDelegate(&recorder);
+    auto presenter = std::make_shared<RefusalRecorder>();
+    PLYExportManager::resetSharedManager();
+    PLYCoreManager::exportManager()->setPresenter(presenter);
 
+    // At home there is no layout: the items are off and do nothing when triggered anyway.
+    for (const char* name : {"zoomIn", "zoomOut", "zoomFitWidth", "zoom100", "exportLayout", "exportSelectedImages"}) {
+        EXPECT_FALSE(delegate->menuAction(QString::fromLatin1(name))->isEnabled()) << name;
+        trigger(name);
+    }
+    EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 1.0);
+    EXPECT_TRUE(recorder.zooms.isEmpty());
+    EXPECT_TRUE(presenter->refusals.isEmpty());
+
+    // With a post in the editor they step, fit and reset the shared zoom, and reach the export.
+    const auto account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+    const auto post = account->createNewPost(QStringLiteral("Lofoten"));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    core->setCurrentPostManager(core->postManagerForPostID(post->identifier()));
+    EXPECT_TRUE(delegate->isEditorShown());
+    EXPECT_TRUE(delegate->menuAction(QStringLiteral("zoomIn"))->isEnabled());
+    // The editor's entrance fits the layout; the steps start from actual size.
+    waitUntil([] { return false; }, 100);
+    trigger("zoom100");
+    recorder.zooms.clear();
     trigger("zoomIn");
     EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 1.1);
     trigger("zoomOut");
@@ -91,12 +120,35 @@ TEST_F(AppMenuTest, ZoomItemsStepFitAndResetTheSharedZoom) {
     trigger("zoom100");
     EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), 1.0);
     ASSERT_EQ(recorder.zooms.size(), 5);
-    EXPECT_DOUBLE_EQ(recorder.zooms.last(), 1.0);
-
-    // Stepping stops at the upper bound.
     for (int i = 0; i < 50; ++i) trigger("zoomIn");
     EXPECT_NEAR(handler->layoutZoomFactor(), PLYVisualStateHandler::MaximumSteppedZoom, 1e-9);
+    trigger("exportLayout");
+    trigger("exportSelectedImages");
+    EXPECT_EQ(presenter->refusals.size(), 2);
+
+    // Home again: off again.
+    trigger("goHome");
+    EXPECT_FALSE(delegate->menuAction(QStringLiteral("zoomIn"))->isEnabled());
     handler->removeVisualDelegate(&recorder);
+    PLYExportManager::resetSharedManager();
+    PLYAnimator::setShared(nullptr);
+}
+
+TEST_F(AppMenuTest, NewBlogStartsAPostUnlessNobodyCanMakeOne) {
+    PLYRegisterMainWindowScenes();
+    PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
+    trigger("newBlog");  // not started yet
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    trigger("newBlog");  // nobody signed in
+    EXPECT_EQ(core->currentPostManager(), nullptr);
+    PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+    trigger("newBlog");
+    ASSERT_NE(core->currentPostManager(), nullptr);
+    EXPECT_EQ(core->currentPostManager()->representedPost(), nullptr);
+    EXPECT_TRUE(delegate->isEditorShown());
+    PLYAnimator::setShared(nullptr);
 }
 
 TEST_F(AppMenuTest, PanelItemsToggleGalleryAndInspector) {
@@ -245,18 +297,6 @@ TEST_F(AppMenuTest, PreviewPanelTogglesBetweenShownAndHidden) {
     trigger("togglePreviewPanel");
     EXPECT_TRUE(panel->isVisible());
     panel->hide();
-}
-
-TEST_F(AppMenuTest, ExportItemsReachTheExportManager) {
-    auto presenter = std::make_shared<RefusalRecorder>();
-    PLYExportManager::resetSharedManager();
-    PLYCoreManager::exportManager()->setPresenter(presenter);
-    // No post is open, so both exports are refused with their own reason.
-    trigger("exportLayout");
-    trigger("exportSelectedImages");
-    EXPECT_EQ(presenter->refusals, (QStringList{QStringLiteral("Open a post to export its layout."),
-                                                QStringLiteral("Open a post to export its images.")}));
-    PLYExportManager::resetSharedManager();
 }
 
 TEST_F(AppMenuTest, DatabaseExportCopiesWhatExistsAndOverwritesNothing) {

@@ -5,7 +5,6 @@
 #include "PLYScreensFixture.h"
 
 #include "PLYAccountInfoViewController.h"
-#include "PLYAccountStatusView.h"
 #include "PLYAuthViewController.h"
 #include "PLYEmailVerificationViewController.h"
 #include "PLYPreferencesViewController.h"
@@ -185,17 +184,6 @@ const bool registered = [] {
         return panel;
     });
 
-    PLYScreens::add(QStringLiteral("account-status-verify"), [](PLYScreensFixture&) -> QWidget* {
-        PLYWebServiceHost::currentHost()->setEmail(QStringLiteral("ada.lovelace@highlands-journal.com"), false);
-        auto* view = new PLYAccountStatusView;
-        view->setAutoFillBackground(true);
-        QPalette p = view->palette();
-        p.setColor(QPalette::Window, QColor(0xE5, 0xE5, 0xE5));
-        view->setPalette(p);
-        view->resize(760, 420);
-        view->refresh(QString::fromLatin1(PLYWebServiceManager::StateNotVerified));
-        return view;
-    });
     return true;
 }();
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What the home screen's account header says of the session in each of its states, and the
+// account actions that state allows (verify the address, sign out).
+class PLYAccountStatus {
+public:
+    struct Status {
+        // A line about the session; empty while all is well (signed in and connected).
+        QString text;
+        bool signedIn = false;
+        bool offerVerification = false;
+        bool operator==(const Status&) const = default;
+    };
+    static Status statusForState(const QString& state);
+
+    // Saves and forgets the account here and on the service host, and has the session run its
+    // road again, which ends in "NO_ACCOUNT" (and the login view).
+    static void signOut();
+};

@@ -1,0 +1,390 @@
+// The main window on the roads a user takes, against the development service in this process:
+// deleting and unpublishing posts from their tiles (with the failures the service can answer),
+// and the whole road through the real windows: sign up, make a post from a folder of photos,
+// add photos by double-click, publish it, see it published at home, quit and start again signed
+// in with the post still there.
+
+#include "../app/PLYAppTestSupport.h"
+#include "../app/PLYMainWindowTestSupport.h"
+#include "../web-services/PLYSessionTestSupport.h"
+#include "../workspace/PLYGalleryEvents.h"
+
+#include "PLYAccountInfoViewController.h"
+#include "PLYAlertPresenter.h"
+#include "PLYAuthViewController.h"
+#include "PLYChooserImageView.h"
+#include "PLYExportManager.h"
+#include "PLYFileDialogs.h"
+#include "PLYGalleryCollectionView.h"
+#include "PLYInstantAnimator.h"
+#include "PLYGalleryView.h"
+#include "PLYGalleryViewController.h"
+#include "PLYGalleryViewItem.h"
+#include "PLYImageManager.h"
+#include "PLYInspectorViewController.h"
+#include "PLYLayoutManager.h"
+#include "PLYMigrator.h"
+#include "PLYModalRunner.h"
+#include "PLYPrepViewController.h"
+#include "PLYPublishButton.h"
+#include "PLYPublishViewController.h"
+#include "PLYScriptedAlertPresenter.h"
+#include "PLYScriptedDesktopServices.h"
+#include "PLYScriptedFileDialogs.h"
+#include "PLYScriptedModalRunner.h"
+#include "PLYSlidingButtonStack.h"
+#include "PLYSourceDirectory.h"
+#include "PLYTestImages.h"
+#include "PLYWebServiceAccount.h"
+#include "PLYWebServicePostPublisher.h"
+#include "PLYWebServicePostPublisherServices.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+#ifdef PELLORY_HAS_DEVSERVICE
+#include "PLYDevService.h"
+
+using PLYTestEnvironment::waitUntil;
+using Screen = PLYRootNavigation::Screen;
+
+namespace {
+
+using Manager = PLYWebServiceManager;
+using Publisher = PLYWebServicePostPublisher;
+
+int imageBlocks(const PLYLayout& layout) {
+    int count = 0;
+    std::function<void(const PLYBlock&)> visit = [&](const PLYBlock& block) {
+        if (block.has_image()) ++count;
+        if (block.has_container())
+            for (const PLYBlock& child : block.container().sub_blocks()) visit(child);
+    };
+    for (const PLYSection& section : layout.sections())
+        for (const PLYBlock& block : section.blocks()) visit(block);
+    return count;
+}
+
+template <class T = QWidget>
+T* child(QObject* root, const char* name) {
+    T* found = root ? root->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+void type(QWidget* root, const char* name, const QString& text, bool enter = false) {
+    auto* edit = child<QLineEdit>(root, name);
+    if (!edit) return;
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+    if (enter) QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void click(QWidget* root, const char* name) {
+    auto* button = child<QAbstractButton>(root, name);
+    if (!button) return;
+    if (qobject_cast<QCheckBox*>(button)) QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    else QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+}
+
+// The development service on a free port, the session pointed at it with short waits.
+class ServiceRoad : public AppDelegateFixture {
+protected:
+    void SetUp() override {
+        PLYResetWebServiceState();
+        AppDelegateFixture::SetUp();
+        PLYSourceDirectory::setDefaultLatencyMs(50);
+        cacheRoot = PLYTestEnvironment::makeTempDirectory("cache");
+        PLYImageManager::resetSharedManager(cacheRoot);
+        PLYDevService::Options options;
+        options.buildSeconds = 0.2;
+        options.verifyOnSignUp = true;  // new users may publish at once
+        dev = std::make_unique<PLYDevService>(options);
+        ASSERT_TRUE(dev->start(0));
+        PLYUseLocalService(dev->port());
+        PLYUseShortSessionTimings();
+        PLYAssumeReachableNetwork();
+        Publisher::setBuildPollIntervalForTesting(100);
+        Publisher::setFetchRetryIntervalForTesting(100);
+        PLYAlertPresenter::setShared(alerts);
+        PLYModalRunner::setShared(runner);
+        PLYFileDialogs::setShared(dialogs);
+        PLYDesktopServices::setShared(std::make_shared<PLYScriptedDesktopServices>());
+        PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
+        PLYRegisterMainWindowScenes();
+    }
+    void TearDown() override {
+        window.reset();
+        if (delegate) delegate->applicationWillTerminate();
+        AppDelegateFixture::TearDown();
+        AppDelegate::defaultOptions().shutdownWebService();
+        PLYRestoreSessionDefaults();
+        PLYWebServicePostPublisherServices::setShared(nullptr);
+        PLYCoreManager::setWebServiceGateway(nullptr);
+        PLYWebServiceChannel::setKeepAliveInterval(5.0);
+        Publisher::setBuildPollIntervalForTesting(-1);
+        Publisher::setFetchRetryIntervalForTesting(-1);
+        PLYAlertPresenter::setShared(nullptr);
+        PLYModalRunner::setShared(nullptr);
+        PLYFileDialogs::setShared(nullptr);
+        PLYDesktopServices::setShared(nullptr);
+        PLYAnimator::setShared(nullptr);
+        PLYDecodedImageCache::shutdownShared();
+        PLYImageManager::resetSharedManager();
+        dev.reset();
+        PLYWebServiceHost::resetForTesting();
+        PLYKeyChain::resetForTesting(true);
+    }
+
+    // The application as it starts: its own web-service installation, migration, library, window.
+    PLYBaseWindowController* launchApplication() {
+        AppDelegate::Options options = testOptions();
+        options.installWebService = AppDelegate::defaultOptions().installWebService;
+        options.shutdownWebService = AppDelegate::defaultOptions().shutdownWebService;
+        launch(std::move(options));
+        return qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    }
+    // Quit as the Quit item does (the save at quit), and the process ends.
+    void quitApplication() {
+        delegate->applicationWillTerminate();
+        delegate.reset();
+        PLYDecodedImageCache::shutdownShared();
+        PLYImageManager::resetSharedManager(cacheRoot);
+        PLYExportManager::resetSharedManager();
+        PLYCoreManager::resetGlobalManager(storeRoot);
+        PLYVisualStateHandler::resetGlobalHandler();
+    }
+
+    Manager* session() { return Manager::globalManager(); }
+    bool sessionIn(const char* state, int ms = 8000) {
+        return waitUntil([&] { return session()->currentStateName() == QLatin1String(state); }, ms);
+    }
+    PLYRecentCollectionViewItem* tileOf(PLYBaseWindowController* w, const std::shared_ptr<PLYPersistantPost>& post) {
+        for (PLYRecentCollectionViewItem* item : w->baseViewController()->homeViewController()->postCollectionView()->visibleItems())
+            if (item->representedPost() && item->representedPost()->identifier() == post->identifier()) return item;
+        return nullptr;
+    }
+    std::optional<int> remoteStatus(const QString& remoteId) {
+        PLYWebServiceModelObject::Request request;
+        request.method = "GET";
+        request.url = PLYWebServiceHost::currentHost()->serviceMeURLWithPaths({"posts", remoteId});
+        std::optional<PLYWebServiceModelObject::Response> response;
+        if (!PLYWebServiceModelObject::send(request, [&](const auto& r) { response = r; })) return std::nullopt;
+        if (!waitUntil([&] { return response.has_value(); })) return std::nullopt;
+        return response->status;
+    }
+
+    QString cacheRoot;
+    std::unique_ptr<PLYDevService> dev;
+    std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
+    std::shared_ptr<PLYScriptedModalRunner> runner = std::make_shared<PLYScriptedModalRunner>();
+    std::shared_ptr<PLYScriptedFileDialogs> dialogs = std::make_shared<PLYScriptedFileDialogs>();
+    std::unique_ptr<PLYBaseWindowController> window;
+};
+
+TEST_F(ServiceRoad, PostsAreDeletedAndUnpublishedFromTheirTilesAndAFailureKeepsThem) {
+    PLYBaseWindowController* main = launchApplication();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(sessionIn(Manager::StateNoAccount));
+    ASSERT_TRUE(session()->createUserAccountWithFirstName("Ada", "Lovelace", "ada@dev.example.org", "secret1"));
+    ASSERT_TRUE(sessionIn(Manager::StateIdle)) << session()->currentStateName().toStdString();
+    ASSERT_TRUE(session()->updateAccount("blog.example.org"));
+    ASSERT_TRUE(waitUntil([&] { return session()->remoteAccount()->host() == "blog.example.org"; }));
+    // The login view goes as the forms would end it.
+    if (PLYAuthViewController* login = main->authViewController()) login->finishCreation();
+    ASSERT_TRUE(waitUntil([&] { return main->baseViewController()->screen() == Screen::Home; }));
+
+    const auto account = PLYCoreManager::persistantStore()->currentAccount();
+    const auto draft = account->createNewPost("Draft");
+    const auto shared = account->createNewPost("Shared");
+    ASSERT_TRUE(draft->save() && shared->save());
+    const auto publish = [&] {
+        const auto publisher = session()->publisherForPostAs<Publisher>(shared);
+        ASSERT_TRUE(publisher);
+        ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateNotPublished; }));
+        ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+        ASSERT_TRUE(waitUntil([&] { return !shared->remoteIdentifier().isEmpty() && publisher->currentStateName() == Publisher::StateIdle; }, 10000))
+            << publisher->currentStateName().toStdString();
+        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+    };
+    publish();
+    PLYHomeViewController* home = main->baseViewController()->homeViewController();
+    ASSERT_EQ(home->postCollectionView()->posts().size(), 2);
+    EXPECT_EQ(tileOf(main, shared)->publishedImageView()->toolTip(), "Published");
+
+    // A local post: "No" keeps it; "Yes" deletes it and its folder.
+    const QString draftFolder = draft->folderPath();
+    alerts->scriptButtonIndex(1);
+    tileOf(main, draft)->deleteMenuItem()->trigger();
+    EXPECT_TRUE(account->postForIdentifier(draft->identifier()));
+    alerts->scriptButtonIndex(0);
+    tileOf(main, draft)->deleteMenuItem()->trigger();
+    EXPECT_FALSE(account->postForIdentifier(draft->identifier()));
+    EXPECT_FALSE(QDir(draftFolder).exists());
+    EXPECT_EQ(home->postCollectionView()->posts().size(), 1);
+    ASSERT_EQ(alerts->presented().size(), 2);
+    EXPECT_EQ(alerts->presented().at(0).messageText, "Delete Blog?");
+    EXPECT_EQ(alerts->presented().at(0).buttonTitles, (QStringList{"Yes, delete this blog", "No, don't delete"}));
+
+    // Unpublishing while the service fails: said so, and still published.
+    const QString firstRemote = shared->remoteIdentifier();
+    dev->fakeService().enqueueReply("DELETE", "/api/me/posts/*", PLYErrorReply(500, 500, "The service is down."));
+    alerts->scriptButtonIndex(0);
+    tileOf(main, shared)->deletePublishedMenuItem()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return alerts->presented().size() == 4; }));
+    EXPECT_EQ(alerts->presented().at(2).messageText, "Delete Published Blog?");
+    EXPECT_EQ(alerts->presented().at(3).messageText, "The Blog Could Not Be Unpublished");
+    EXPECT_EQ(alerts->presented().at(3).style, PLYAlertRequest::Style::Critical);
+    EXPECT_EQ(shared->remoteIdentifier(), firstRemote);
+    EXPECT_EQ(remoteStatus(firstRemote), 200);
+
+    // Unpublished: gone from the service, kept here, listed with the unpublished posts.
+    alerts->scriptButtonIndex(0);
+    tileOf(main, shared)->deletePublishedMenuItem()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return shared->remoteIdentifier().isEmpty(); }));
+    EXPECT_EQ(remoteStatus(firstRemote), 404);
+    ASSERT_TRUE(waitUntil([&] { return tileOf(main, shared)->publishedImageView()->toolTip() == "Not published"; }));
+    EXPECT_FALSE(tileOf(main, shared)->deletePublishedMenuItem()->isEnabled());
+    EXPECT_TRUE(home->model().activePosts().isEmpty());
+    EXPECT_EQ(home->model().nonActivePosts().size(), 1);
+
+    // Published again, then deleted: a failing service keeps it; then it goes from both places.
+    publish();
+    const QString secondRemote = shared->remoteIdentifier();
+    const int shown = int(alerts->presented().size());
+    dev->fakeService().enqueueReply("DELETE", "/api/me/posts/*", PLYErrorReply(500, 500, "The service is down."));
+    alerts->scriptButtonIndex(0);
+    tileOf(main, shared)->deleteMenuItem()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return alerts->presented().size() == shown + 2; }));
+    EXPECT_EQ(alerts->presented().last().messageText, "The Blog Could Not Be Deleted");
+    EXPECT_TRUE(account->postForIdentifier(shared->identifier()));
+    alerts->scriptButtonIndex(0);
+    tileOf(main, shared)->deleteMenuItem()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !account->postForIdentifier(shared->identifier()); }));
+    EXPECT_EQ(remoteStatus(secondRemote), 404);
+    EXPECT_TRUE(home->emptyPostsContainer()->isVisible());
+}
+
+TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
+    const QString photos = PLYTestEnvironment::makeTempDirectory("photos");
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(PLYTestImages::writePhotoJpeg(QDir(photos).filePath(QString("DSC_%1.jpg").arg(100 + i)), 640, 427, i + 1, 80));
+
+    // Nobody signed in: the login view. Sign up there.
+    PLYBaseWindowController* main = launchApplication();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return main->authViewController() != nullptr; }, 8000));
+    PLYAuthViewController* login = main->authViewController();
+    click(login, "switchToCreateButton");
+    type(login, "firstNameTextField", "Ada");
+    type(login, "lastNameTextField", "Lovelace");
+    type(login, "emailTextField", "ada@dev.example.org");
+    type(login, "createPasswordTextField", "correct horse");
+    type(login, "confirmPasswordTextField", "correct horse");
+    click(login, "termsAndConditionsButton");
+    click(login, "createAccountButton");
+    ASSERT_TRUE(waitUntil([&] { return child<QStackedWidget>(login, "tabView")->currentIndex() == PLYAuthViewController::CreatedTab; }, 8000));
+    click(login, "finishCreationButton");
+    ASSERT_TRUE(waitUntil([&] { return main->baseViewController()->screen() == Screen::Home; }));
+    ASSERT_TRUE(sessionIn(Manager::StateIdle));
+    PLYHomeViewController* home = main->baseViewController()->homeViewController();
+    ASSERT_TRUE(waitUntil([&] { return child<QLabel>(home, "accountNameLabel")->text() == "Ada Lovelace"; }));
+    ASSERT_TRUE(home->emptyPostsContainer()->isVisible());
+
+    // A new post from the folder of photos, through the set-up sheet.
+    click(home, "createFirstPostButton");
+    PLYPostViewController* editor = main->baseViewController()->currentPostController();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return editor->prepViewController() && editor->prepViewController()->isVisible(); }));
+    PLYPrepViewController* sheet = editor->prepViewController();
+    dialogs->scriptFolder(photos);
+    click(sheet, "chooseDirectoryButton");
+    QTest::keyClicks(child<QLineEdit>(sheet, "titleTextField"), "Harbour Mornings");
+    click(sheet, "doneButton");
+    ASSERT_TRUE(waitUntil([&] { return editor->prepHasClosed(); }, 20000));
+    const auto post = editor->postManager()->representedPost();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->name(), "Harbour Mornings");
+    ASSERT_TRUE(waitUntil([&] { return main->headerState() == 0 && main->currentPostButton()->text() == "Harbour Mornings"; }));
+
+    // Three photos into the layout by double-click in the gallery.
+    auto* gallery = editor->findChild<PLYGalleryViewController*>();
+    ASSERT_NE(gallery, nullptr) << "the post window has no gallery pane";
+    ASSERT_TRUE(waitUntil([&] { return gallery->galleryView()->itemAtIndexPath({0, 4}) != nullptr; }, 10000));
+    for (int i = 0; i < 3; ++i) {
+        PLYGalleryViewItem* cell = gallery->galleryView()->itemAtIndexPath({0, i});
+        ASSERT_TRUE(cell && cell->view());
+        PLYGalleryEvents::doubleClick(cell->view(), QPointF(30, 30));
+    }
+    ASSERT_EQ(imageBlocks(post->constLayout()), 3);
+
+    // Publish from the inspector. The blog's address is asked for first, in the account window.
+    runner->setWhileRunning([&](QWidget* shown) {
+        auto* wizard = qobject_cast<PLYAccountInfoViewController*>(shown);
+        ASSERT_NE(wizard, nullptr);
+        shown->show();
+        type(wizard, "hostTextField", "harbour.example.org");
+        auto* platform = child<QComboBox>(wizard, "publisherPopUpButton");
+        platform->setFocus();
+        QTest::keyClick(platform, Qt::Key_Down);
+        click(wizard, "primaryActionButton");
+        ASSERT_TRUE(waitUntil([&] { return wizard->currentPage() == PLYAccountInfoViewController::WordpressPage; }));
+        type(wizard, "wordpressUsernameTextField", "ada");
+        type(wizard, "wordpressPasswordTextField", "wp-secret", true);
+        ASSERT_TRUE(waitUntil([&] { return child(wizard, "wordpressSettingsView")->isVisible(); }));
+        click(wizard, "primaryActionButton");
+        ASSERT_TRUE(waitUntil([&] { return wizard->actionResponse() == PLYModalRunner::Continue; }));
+    });
+    auto* inspector = editor->findChild<PLYInspectorViewController*>();
+    ASSERT_NE(inspector, nullptr);
+    PLYPublishViewController* panel = inspector->publishViewController();
+    const auto publisher = panel->postPublisher();
+    ASSERT_TRUE(publisher);
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateNotPublished; }));
+    auto* publishButton = child<PLYPublishButton>(panel, "PLYPublishButton");
+    ASSERT_TRUE(waitUntil([&] { return publishButton->isVisible(); }));
+    QTest::mouseClick(publishButton, Qt::LeftButton, {}, publishButton->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateIdle && !post->remoteIdentifier().isEmpty(); }, 20000))
+        << publisher->currentStateName().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return child(panel, "statusViewBlogButton")->isVisible(); }));
+
+    // Home: the post's tile says it is published, with its layout's preview.
+    main->homeButton()->click();
+    ASSERT_EQ(main->baseViewController()->screen(), Screen::Home);
+    ASSERT_TRUE(waitUntil([&] { return tileOf(main, post) != nullptr; }));
+    EXPECT_EQ(tileOf(main, post)->publishedImageView()->toolTip(), "Published");
+    QTest::mouseClick(home->selectionStack()->buttonAt(1), Qt::LeftButton);
+    EXPECT_EQ(home->postCollectionView()->posts().size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return !tileOf(main, post)->showsEmptyPostImage() &&
+                                       !tileOf(main, post)->imageContainerView()->representedImage().isNull(); }, 10000));
+    const QString postId = post->identifier();
+    const QString remoteId = post->remoteIdentifier();
+
+    // Quit, and start again: signed in without a word, on home, with the post still published.
+    quitApplication();
+    main = launchApplication();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(sessionIn(Manager::StateIdle));
+    EXPECT_EQ(main->authViewController(), nullptr) << "the stored sign-in is used";
+    EXPECT_EQ(main->baseViewController()->screen(), Screen::Home);
+    const auto again = PLYCoreManager::persistantStore()->currentAccount()->postForIdentifier(postId);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->remoteIdentifier(), remoteId);
+    EXPECT_EQ(imageBlocks(again->constLayout()), 3);
+    ASSERT_TRUE(waitUntil([&] { return tileOf(main, again) != nullptr; }));
+    EXPECT_EQ(tileOf(main, again)->publishedImageView()->toolTip(), "Published");
+    EXPECT_EQ(remoteStatus(remoteId), 200);
+}
+
+}  // namespace
+
+#endif
