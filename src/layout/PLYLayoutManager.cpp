@@ -1414,3 +1414,31 @@ bool PLYLayoutManager::setTextContent(const QString& blockId, const PLYBlock_Tex
     announceChange();
     return true;
 }
+
+bool PLYLayoutManager::setTextColour(const QString& blockId, const PLYColour& colour) {
+    for (float v : {colour.r(), colour.g(), colour.b()}) {
+        if (!std::isfinite(v) || v < 0.0f || v > 255.0f) {
+            PLY_LOG_WARN(QStringLiteral("Refused the text colour (%1, %2, %3) for block %4: each component must lie on 0..255")
+                             .arg(colour.r()).arg(colour.g()).arg(colour.b()).arg(blockId));
+            return false;
+        }
+    }
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kText}, "text colour");
+    if (!block) return false;
+    const PLYBlock_Text& text = block->text();
+    if (text.has_colour() && text.colour().r() == colour.r() && text.colour().g() == colour.g() &&
+        text.colour().b() == colour.b())
+        return true;
+    *block->mutable_text()->mutable_colour() = colour;
+    announceChange();
+    return true;
+}
+
+bool PLYLayoutManager::setUsePelloryStyling(const QString& blockId, bool use) {
+    PLYBlock* block = blockForPropertyEdit(blockId, {PLYBlock::kDownloadButton}, "button style");
+    if (!block) return false;
+    if (block->download_button().use_pellory_styling() == use) return true;
+    block->mutable_download_button()->set_use_pellory_styling(use);
+    announceChange();
+    return true;
+}

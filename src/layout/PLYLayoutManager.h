@@ -283,6 +283,10 @@ public:
     // Runs must lie inside the words (UTF-16 units); the words are at most MaximumTextLength.
     static constexpr int MaximumTextLength = 200000;
     bool setTextContent(const QString& blockId, const PLYBlock_Text& text);
+    // Text blocks: the colour of the whole text, r, g and b finite and on 0..255.
+    bool setTextColour(const QString& blockId, const PLYColour& colour);
+    // Download-button blocks: whether the button is drawn in the Pellory style.
+    bool setUsePelloryStyling(const QString& blockId, bool use);
 
 private:
     // Announces a property change, or with RelayoutOnly has every view proxy relay out.

@@ -4,6 +4,7 @@
 #include "PLYDocumentViewController.h"
 #include "PLYInspectorStyle.h"
 #include "PLYPostManager.h"
+#include "PLYPropertyViewController.h"
 #include "PLYPublishViewController.h"
 #include "PLYSeoViewController.h"
 
@@ -149,9 +150,13 @@ PLYInspectorViewController::PLYInspectorViewController(QWidget* parent) : QWidge
     m_tabView->addWidget(m_seoTabViewItem);
     root->addWidget(m_tabView, 1);
 
-    // The children the interface embeds; Properties starts as an empty page.
+    // The children the interface embeds.
     embedDocumentViewController(new PLYDocumentViewController);
-    embedPropertyViewController(new QWidget);
+    embedPropertyViewController(new PLYPropertyViewController,
+                                [](QWidget* page, const std::shared_ptr<PLYLayoutManager>& layoutManager) {
+                                    if (auto* properties = qobject_cast<PLYPropertyViewController*>(page))
+                                        properties->setLayoutManager(layoutManager);
+                                });
     embedSeoViewController(new PLYSeoViewController);
     embedPublishViewController(new PLYPublishViewController);
 

@@ -17,6 +17,14 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+PLYColour rgb(float r, float g, float b) {
+    PLYColour c;
+    c.set_r(r);
+    c.set_g(g);
+    c.set_b(b);
+    return c;
+}
+
 class BlockProperties : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,6 +58,8 @@ TEST_F(BlockProperties, EachEditWritesItsBlockAndAnnouncesOnceAndAnUnchangedValu
         [&] { return manager->setContentAlignment("btn", PLYAlignment_Right); },
         [&] { return manager->setDownloadButtonTitle("btn", QStringLiteral("  Get the photos  ")); },
         [&] { return manager->setTextContent("txt", words); },
+        [&] { return manager->setTextColour("txt", rgb(200, 30, 10)); },
+        [&] { return manager->setUsePelloryStyling("btn", true); },
         [&] { return manager->clearCropPosition("img"); },
     };
     for (size_t i = 0; i < edits.size(); ++i) {
@@ -68,6 +78,8 @@ TEST_F(BlockProperties, EachEditWritesItsBlockAndAnnouncesOnceAndAnUnchangedValu
     EXPECT_EQ(block("txt").text().position().width(), 0.5f);
     EXPECT_EQ(block("btn").download_button().position().alignment(), PLYAlignment_Right);
     EXPECT_EQ(block("btn").download_button().title(), "Get the photos");
+    EXPECT_TRUE(block("btn").download_button().use_pellory_styling());
+    EXPECT_EQ(block("txt").text().colour().g(), 30.0f);
     EXPECT_FALSE(block("img").image().has_position());
 }
 
@@ -85,6 +97,8 @@ TEST_F(BlockProperties, RefusedEditsChangeAndAnnounceNothingAndNeverSwitchABlock
         {"width of an image", [&] { return manager->setContentWidth("img", 0.5); }},
         {"alignment of a blank", [&] { return manager->setContentAlignment("gap", PLYAlignment_Centre); }},
         {"words of a button", [&] { return manager->setTextContent("btn", PLYBlock_Text()); }},
+        {"colour of an image", [&] { return manager->setTextColour("img", rgb(1, 2, 3)); }},
+        {"styling of a text", [&] { return manager->setUsePelloryStyling("txt", true); }},
         {"ratio of a container", [&] { return manager->setAspectRatio("row", 2.0); }},
         {"unknown block", [&] { return manager->setAspectRatio("nope", 2.0); }},
         // Values out of range.
@@ -103,6 +117,8 @@ TEST_F(BlockProperties, RefusedEditsChangeAndAnnounceNothingAndNeverSwitchABlock
         {"long title", [&] { return manager->setDownloadButtonTitle("btn", QString(61, QLatin1Char('x'))); }},
         {"two-line title", [&] { return manager->setDownloadButtonTitle("btn", QStringLiteral("Get\nit")); }},
         {"run outside the words", [&] { return manager->setTextContent("txt", outside); }},
+        {"NaN colour", [&] { return manager->setTextColour("txt", rgb(float(kNaN), 0, 0)); }},
+        {"colour above 255", [&] { return manager->setTextColour("txt", rgb(0, 256, 0)); }},
     };
     const std::string before = bytes();
     for (const auto& [name, apply] : refused) {
