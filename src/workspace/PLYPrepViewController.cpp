@@ -1,5 +1,7 @@
 #include "PLYPrepViewController.h"
 
+#include "PLYElidedLabel.h"
+
 #include "PLYAlertPresenter.h"
 #include "PLYColourWell.h"
 #include "PLYDefaults.h"
@@ -37,24 +39,6 @@ QLabel* secondaryLabel(QWidget* parent) {
     return label;
 }
 
-// A one-line label that keeps its whole text but shows what fits, eliding in the middle, so a
-// long folder path neither widens the sheet nor loses its ends.
-class ElidedLabel : public QLabel {
-public:
-    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        const QRect area = contentsRect();
-        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
-    }
-};
 
 }  // namespace
 
@@ -100,12 +84,12 @@ PLYPrepViewController::PLYPrepViewController(QWidget* parent) : QDialog(parent) 
     // The folder: its name, then the folder holding it, then the buttons that choose it.
     auto* folderBox = new QVBoxLayout;
     folderBox->setSpacing(2);
-    auto* folderName = new ElidedLabel(this);
+    auto* folderName = new PLYElidedLabel(this, Qt::ElideMiddle);
     folderName->setObjectName(QStringLiteral("directoryNameLabel"));
     QFont nameFont = folderName->font();
     nameFont.setWeight(QFont::DemiBold);
     folderName->setFont(nameFont);
-    m_directoryLabel = new ElidedLabel(this);
+    m_directoryLabel = new PLYElidedLabel(this, Qt::ElideMiddle);
     m_directoryLabel->setForegroundRole(QPalette::PlaceholderText);
     m_directoryLabel->setObjectName(QStringLiteral("directoryLabel"));
     folderBox->addWidget(folderName);

@@ -1,5 +1,7 @@
 #include "PLYPublishViewController.h"
 
+#include "PLYElidedLabel.h"
+
 #include "InspectorBGView.h"
 #include "PLYAlertPresenter.h"
 #include "PLYColor.h"
@@ -95,24 +97,9 @@ QToolButton* linkButton(const QString& title, const char* name, QWidget* parent)
     return button;
 }
 
-// A one-line label that ends its text with an ellipsis where it does not fit (long hosts).
-class ElidedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    QSize minimumSizeHint() const override { return QSize(40, QLabel::minimumSizeHint().height()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
-        const QRect area = contentsRect();
-        painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
-    }
-};
 
 QLabel* hostLabel(const char* name, QWidget* parent) {
-    auto* label = new ElidedLabel(parent);
+    auto* label = new PLYElidedLabel(parent);
     label->setObjectName(QLatin1String(name));
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
