@@ -309,3 +309,20 @@ TEST(BlockInteractionHandlerBase, AnOperationAKindLacksWarnsWithTheCallStack) {
 }
 
 }  // namespace
+
+// An editor closed while a block was in edit mode leaves nothing behind: the next editor of the
+// post starts outside edit mode, so its first click selects instead of only ending an edit.
+TEST_F(LayoutTab, ANewEditorOfThePostStartsOutsideEditMode) {
+    doubleClick(centre("t"));
+    ASSERT_NE(manager->currentEditBlock(), nullptr);
+    tab.reset();
+    tab = std::make_unique<PLYLayoutViewController>();
+    tab->resize(1250, 800);
+    tab->setPostManager(postManager);
+    tab->show();
+    QApplication::processEvents();
+    view = tab->scrollView();
+    EXPECT_EQ(manager->currentEditBlock(), nullptr);
+    click(centre("b"));
+    EXPECT_EQ(selection(), "b");
+}

@@ -65,6 +65,9 @@ void PLYLayoutInteractionView::setLayoutProxy(PLYLayoutViewProxy* proxy) {
     if (PLYLayoutManager* manager = proxy->layoutManager()) {
         m_manager = manager->weak_from_this();
         manager->addInteractionProxy(this);
+        // A new canvas starts outside edit mode: an edit block left by an earlier editor of this
+        // post has no edit views here, and the first click would only end it.
+        if (manager->currentEditBlock()) manager->setEditBlock(nullptr);
         m_observers.add(QString::fromLatin1(PLYLayoutManager::LayoutDidChangeNotification), manager,
                         [this](const PLYNotification&) { layoutDidChange(); });
     }
