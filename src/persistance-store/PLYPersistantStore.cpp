@@ -4,6 +4,7 @@
 #include "PLYDefaults.h"
 #include "PLYLibraryFiles.h"
 #include "PLYLog.h"
+#include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYSourceDirectory.h"
@@ -121,7 +122,7 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantStore::signInUser(const QStri
     if (wanted.isEmpty()) return nullptr;
     for (const auto& account : std::as_const(m_accounts)) {
         if (account->email().trimmed().compare(wanted, Qt::CaseInsensitive) == 0) {
-            m_currentAccount = account;
+            setCurrentAccount(account);
             return account;
         }
     }
@@ -130,7 +131,7 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantStore::signInUser(const QStri
     for (const auto& account : std::as_const(m_accounts)) {
         if (!account->email().isEmpty()) continue;
         account->claim(wanted);
-        m_currentAccount = account;
+        setCurrentAccount(account);
         return account;
     }
     auto account = PLYPersistantAccount::create(wanted, accountsDirectory(), weak_from_this());
@@ -138,12 +139,19 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantStore::signInUser(const QStri
     if (!account->save(&error))
         PLY_LOG_ERROR(QStringLiteral("Could not save the new account of %1: %2").arg(wanted, error.toString()));
     m_accounts.append(account);
-    m_currentAccount = account;
+    setCurrentAccount(account);
     return account;
 }
 
+// Whoever lists posts (home) hears of another account's posts, whichever road signed it in.
+void PLYPersistantStore::setCurrentAccount(const std::shared_ptr<PLYPersistantAccount>& account) {
+    if (m_currentAccount == account) return;
+    m_currentAccount = account;
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+}
+
 void PLYPersistantStore::signOut() {
-    m_currentAccount.reset();
+    setCurrentAccount(nullptr);
     if (auto* gateway = PLYCoreManager::webServiceGateway()) gateway->clearStoredKeys();
     else PLY_LOG_INFO(QStringLiteral("Signed out with no web service to clear the stored keys"));
 }

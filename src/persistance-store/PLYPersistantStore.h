@@ -57,6 +57,7 @@ public:
 
 private:
     explicit PLYPersistantStore(QString root) : m_root(std::move(root)) {}
+    void setCurrentAccount(const std::shared_ptr<PLYPersistantAccount>& account);
     void adopt(const std::shared_ptr<PLYSourceDirectory>& location);
 
     QString m_root;

@@ -606,9 +606,8 @@ void PLYWebServiceManager::adoptFetchedUser(const std::shared_ptr<PLYWebServiceU
         else if (publisher) publisher->detach();
     }
     m_publishers = kept;
-    // Also when no account was open: the signed-in user's earlier posts are now there to list.
-    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification),
-                                                PLYCoreManager::globalManager());
+    if (current) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification),
+                                                             PLYCoreManager::globalManager());
 }
 
 void PLYWebServiceManager::fetchPublisher(quint64 ticket) {

@@ -102,6 +102,7 @@ TEST_F(CoreManagerTest, PostManagersAreFoundByPostAndKeptOpen) {
 TEST_F(CoreManagerTest, LocalPostIsDeletedAtOnce) {
     core()->startManager();
     auto account = core()->store()->signInUser(QStringLiteral("a@b.c"));
+    postsUpdated = 0;  // the sign-in announced the account's posts
     auto post = account->createNewPost(QStringLiteral("P"));
     ASSERT_TRUE(core()->store()->save());
     const QString folder = post->folderPath();
@@ -115,6 +116,7 @@ TEST_F(CoreManagerTest, LocalPostIsDeletedAtOnce) {
 TEST_F(CoreManagerTest, ADeletedPostStillHeldByItsEditorIsNeverWrittenBack) {
     core()->startManager();
     auto account = core()->store()->signInUser(QStringLiteral("a@b.c"));
+    postsUpdated = 0;  // the sign-in announced the account's posts
     auto manager = core()->postManagerEmpty();
     ASSERT_TRUE(manager->createNewPostWithTtitle(QStringLiteral("Doomed")));
     core()->setCurrentPostManager(manager);
@@ -143,6 +145,7 @@ TEST_F(CoreManagerTest, ADeletedPostStillHeldByItsEditorIsNeverWrittenBack) {
 TEST_F(CoreManagerTest, PublishedPostGoesOnlyWhenTheRemoteDeletionSucceeds) {
     core()->startManager();
     auto account = core()->store()->signInUser(QStringLiteral("a@b.c"));
+    postsUpdated = 0;  // the sign-in announced the account's posts
     auto post = account->createNewPost(QStringLiteral("P"));
     post->setRemoteIdentifier(QStringLiteral("r1"));
 
@@ -160,6 +163,7 @@ TEST_F(CoreManagerTest, PublishedPostGoesOnlyWhenTheRemoteDeletionSucceeds) {
 
 TEST_F(CoreManagerTest, RemoteDeletionAnnouncesWhateverTheResult) {
     auto post = core()->store()->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("P"));
+    postsUpdated = 0;  // the sign-in announced the account's posts
     gateway.remoteDeletionSucceeds = false;
     core()->deleteRemotePost(post);
     EXPECT_EQ(postsUpdated, 1);
