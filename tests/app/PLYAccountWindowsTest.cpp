@@ -18,6 +18,7 @@
 #include "PLYScriptedDesktopServices.h"
 #include "PLYScriptedModalRunner.h"
 #include "PLYSignInViewController.h"
+#include "PLYTestWidgets.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServiceHostViewController.h"
 #include "PLYWebServiceSessionPresenter_Windows.h"
@@ -35,6 +36,9 @@ namespace {
 
 using M = PLYWebServiceManager;
 using PLYTestEnvironment::waitUntil;
+using PLYTestWidgets::child;
+using PLYTestWidgets::click;
+using PLYTestWidgets::type;
 
 class AccountWindows : public PLYWebServiceManagerTest {
 protected:
@@ -56,33 +60,6 @@ protected:
         PLYWebServiceManagerTest::TearDown();
     }
 
-    template <class T = QWidget>
-    static T* child(QWidget* root, const char* name) {
-        T* found = root->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    static void click(QWidget* root, const char* name) {
-        auto* widget = child<QAbstractButton>(root, name);
-        if (!widget) return;
-        // A check box takes clicks on its box and title only, at its left, however wide it is laid out.
-        if (qobject_cast<QCheckBox*>(widget)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
-        else QTest::mouseClick(widget, Qt::LeftButton);
-    }
-    // Replaces the field's text as a person would: select all, type, press Return.
-    static void type(QWidget* root, const char* name, const QString& text, bool enter = false) {
-        auto* edit = child<QLineEdit>(root, name);
-        if (!edit) return;
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        for (const QChar c : text) {
-            // QTest maps only ASCII to keys; other letters arrive as the text of a key event.
-            if (c.unicode() < 128) QTest::keyClick(edit, char(c.unicode()));
-            else QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-        if (enter) QTest::keyClick(edit, Qt::Key_Return);
-    }
     static bool inError(QWidget* root, const char* box) {
         auto* found = child<PLYErrorBox>(root, box);
         return found && found->errorState();
@@ -494,7 +471,7 @@ TEST_F(AccountWindows, SwitchingHostsInThePanelTakesTheSignedInSessionAlong) {
     EXPECT_EQ(child<QLineEdit>(&panel, "currentURLTextField")->text(), QString("http://127.0.0.1:%1").arg(service.port()));
     EXPECT_TRUE(panel.refreshTimer().isActive());
 
-    AccountWindows::type(&panel, "customPortTextField", QString::number(other.port()), true);
+    PLYTestWidgets::type(&panel, "customPortTextField", QString::number(other.port()), true);
     EXPECT_EQ(child<QLineEdit>(&panel, "currentURLTextField")->text(), QString("http://127.0.0.1:%1").arg(other.port()))
         << "at once, not at the next refresh";
     ASSERT_TRUE(waitUntil([&] {
@@ -503,7 +480,7 @@ TEST_F(AccountWindows, SwitchingHostsInThePanelTakesTheSignedInSessionAlong) {
     }));
     EXPECT_FALSE(other.requestsMatching("GET", "/api/me").isEmpty());
 
-    AccountWindows::type(&panel, "customPortTextField", "70000", true);
+    PLYTestWidgets::type(&panel, "customPortTextField", "70000", true);
     EXPECT_TRUE(child<QLabel>(&panel, "customPortErrorLabel")->isVisible());
     EXPECT_EQ(PLYWebServiceHost::currentHost()->port(), QString::number(other.port())) << "a bad port is not stored";
 

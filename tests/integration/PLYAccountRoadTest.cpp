@@ -20,6 +20,7 @@
 #include "PLYScriptedDesktopServices.h"
 #include "PLYScriptedModalRunner.h"
 #include "PLYSignInViewController.h"
+#include "PLYTestWidgets.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServiceHostViewController.h"
 #include "PLYWebServicePublisher.h"
@@ -35,13 +36,16 @@
 #include <QTest>
 
 #ifdef PELLORY_HAS_DEVSERVICE
-#include "PLYDevService.h"
+#include "../web-services/PLYDevServiceRoad.h"
 
 using PLYTestEnvironment::waitUntil;
 
 namespace {
 
 using Manager = PLYWebServiceManager;
+using PLYTestWidgets::child;
+using PLYTestWidgets::click;
+using PLYTestWidgets::type;
 
 class AccountRoad : public ::testing::Test {
 protected:
@@ -51,11 +55,7 @@ protected:
         PLYCoreManager::resetGlobalManager(PLYTestEnvironment::makeTempDirectory("library"));
         PLYDevService::Options options;
         options.verifyOnSignUp = false;  // as scripts/run starts it
-        dev = std::make_unique<PLYDevService>(options);
-        ASSERT_TRUE(dev->start(0));
-        PLYUseLocalService(dev->port());
-        PLYUseShortSessionTimings();
-        PLYAssumeReachableNetwork();
+        ASSERT_TRUE(dev.start(options));
         PLYAlertPresenter::setShared(alerts);
         PLYModalRunner::setShared(runner);
         PLYDesktopServices::setShared(std::make_shared<PLYScriptedDesktopServices>());
@@ -68,43 +68,17 @@ protected:
     void TearDown() override {
         window.reset();
         AppDelegate::defaultOptions().shutdownWebService();
-        PLYRestoreSessionDefaults();
-        PLYWebServicePostPublisherServices::setShared(nullptr);
-        PLYCoreManager::setWebServiceGateway(nullptr);
-        PLYWebServiceChannel::setKeepAliveInterval(5.0);
+        PLYDevServiceRoad::restoreSession();
         PLYAlertPresenter::setShared(nullptr);
         PLYModalRunner::setShared(nullptr);
         PLYDesktopServices::setShared(nullptr);
         PLYCoreManager::resetGlobalManager();
-        dev.reset();
-        PLYWebServiceHost::resetForTesting();
-        PLYKeyChain::resetForTesting(true);
+        dev.stop();
     }
 
     Manager* manager() { return Manager::globalManager(); }
     bool reach(const char* state) {
         return waitUntil([&] { return manager()->currentStateName() == QLatin1String(state); }, 8000);
-    }
-    template <class T = QWidget>
-    static T* child(QWidget* root, const char* name) {
-        T* found = root ? root->findChild<T*>(QString::fromLatin1(name)) : nullptr;
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    static void click(QWidget* root, const char* name) {
-        auto* widget = child<QAbstractButton>(root, name);
-        if (!widget) return;
-        if (qobject_cast<QCheckBox*>(widget)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
-        else QTest::mouseClick(widget, Qt::LeftButton);
-    }
-    static void type(QWidget* root, const char* name, const QString& text, bool enter = false) {
-        auto* edit = child<QLineEdit>(root, name);
-        if (!edit) return;
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-        if (enter) QTest::keyClick(edit, Qt::Key_Return);
     }
     void signIn(const QString& email, const QString& password) {
         PLYAuthViewController* login = window->authViewController();
@@ -115,7 +89,7 @@ protected:
         ASSERT_TRUE(reach(Manager::StateIdle));
     }
 
-    std::unique_ptr<PLYDevService> dev;
+    PLYDevServiceRoad dev;
     std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
     std::shared_ptr<PLYScriptedModalRunner> runner = std::make_shared<PLYScriptedModalRunner>();
     std::unique_ptr<PLYBaseWindowController> window;

@@ -35,6 +35,8 @@
 #include "PLYSlidingButtonStack.h"
 #include "PLYSourceDirectory.h"
 #include "PLYTestImages.h"
+#include "PLYTestLayouts.h"
+#include "PLYTestWidgets.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServicePostPublisher.h"
 #include "PLYWebServicePostPublisherServices.h"
@@ -50,7 +52,7 @@
 #include <QToolButton>
 
 #ifdef PELLORY_HAS_DEVSERVICE
-#include "PLYDevService.h"
+#include "../web-services/PLYDevServiceRoad.h"
 
 using PLYTestEnvironment::waitUntil;
 using Screen = PLYRootNavigation::Screen;
@@ -60,41 +62,9 @@ namespace {
 using Manager = PLYWebServiceManager;
 using Publisher = PLYWebServicePostPublisher;
 
-int imageBlocks(const PLYLayout& layout) {
-    int count = 0;
-    std::function<void(const PLYBlock&)> visit = [&](const PLYBlock& block) {
-        if (block.has_image()) ++count;
-        if (block.has_container())
-            for (const PLYBlock& child : block.container().sub_blocks()) visit(child);
-    };
-    for (const PLYSection& section : layout.sections())
-        for (const PLYBlock& block : section.blocks()) visit(block);
-    return count;
-}
-
-template <class T = QWidget>
-T* child(QObject* root, const char* name) {
-    T* found = root ? root->findChild<T*>(QString::fromLatin1(name)) : nullptr;
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-void type(QWidget* root, const char* name, const QString& text, bool enter = false) {
-    auto* edit = child<QLineEdit>(root, name);
-    if (!edit) return;
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-    if (enter) QTest::keyClick(edit, Qt::Key_Return);
-}
-
-void click(QWidget* root, const char* name) {
-    auto* button = child<QAbstractButton>(root, name);
-    if (!button) return;
-    if (qobject_cast<QCheckBox*>(button)) QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-    else QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-}
+using PLYTestWidgets::child;
+using PLYTestWidgets::click;
+using PLYTestWidgets::type;
 
 // The development service on a free port, the session pointed at it with short waits.
 class ServiceRoad : public AppDelegateFixture {
@@ -108,13 +78,7 @@ protected:
         PLYDevService::Options options;
         options.buildSeconds = 0.2;
         options.verifyOnSignUp = true;  // new users may publish at once
-        dev = std::make_unique<PLYDevService>(options);
-        ASSERT_TRUE(dev->start(0));
-        PLYUseLocalService(dev->port());
-        PLYUseShortSessionTimings();
-        PLYAssumeReachableNetwork();
-        Publisher::setBuildPollIntervalForTesting(100);
-        Publisher::setFetchRetryIntervalForTesting(100);
+        ASSERT_TRUE(dev.start(options, {.buildPollMs = 100, .fetchRetryMs = 100}));
         PLYAlertPresenter::setShared(alerts);
         PLYModalRunner::setShared(runner);
         PLYFileDialogs::setShared(dialogs);
@@ -127,12 +91,7 @@ protected:
         if (delegate) delegate->applicationWillTerminate();
         AppDelegateFixture::TearDown();
         AppDelegate::defaultOptions().shutdownWebService();
-        PLYRestoreSessionDefaults();
-        PLYWebServicePostPublisherServices::setShared(nullptr);
-        PLYCoreManager::setWebServiceGateway(nullptr);
-        PLYWebServiceChannel::setKeepAliveInterval(5.0);
-        Publisher::setBuildPollIntervalForTesting(-1);
-        Publisher::setFetchRetryIntervalForTesting(-1);
+        PLYDevServiceRoad::restoreSession();
         PLYAlertPresenter::setShared(nullptr);
         PLYModalRunner::setShared(nullptr);
         PLYFileDialogs::setShared(nullptr);
@@ -140,9 +99,7 @@ protected:
         PLYAnimator::setShared(nullptr);
         PLYDecodedImageCache::shutdownShared();
         PLYImageManager::resetSharedManager();
-        dev.reset();
-        PLYWebServiceHost::resetForTesting();
-        PLYKeyChain::resetForTesting(true);
+        dev.stop();
     }
 
     // The application as it starts: its own web-service installation, migration, library, window.
@@ -184,7 +141,7 @@ protected:
     }
 
     QString cacheRoot;
-    std::unique_ptr<PLYDevService> dev;
+    PLYDevServiceRoad dev;
     std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
     std::shared_ptr<PLYScriptedModalRunner> runner = std::make_shared<PLYScriptedModalRunner>();
     std::shared_ptr<PLYScriptedFileDialogs> dialogs = std::make_shared<PLYScriptedFileDialogs>();
@@ -325,7 +282,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
         ASSERT_TRUE(cell && cell->view());
         PLYGalleryEvents::doubleClick(cell->view(), QPointF(30, 30));
     }
-    ASSERT_EQ(imageBlocks(post->constLayout()), 3);
+    ASSERT_EQ(PLYTestLayouts::imageBlockCount(post->constLayout()), 3);
 
     // Publish from the inspector. The blog's address is asked for first, in the account window.
     runner->setWhileRunning([&](QWidget* shown) {
@@ -379,7 +336,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     const auto again = PLYCoreManager::persistantStore()->currentAccount()->postForIdentifier(postId);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->remoteIdentifier(), remoteId);
-    EXPECT_EQ(imageBlocks(again->constLayout()), 3);
+    EXPECT_EQ(PLYTestLayouts::imageBlockCount(again->constLayout()), 3);
     ASSERT_TRUE(waitUntil([&] { return tileOf(main, again) != nullptr; }));
     EXPECT_EQ(tileOf(main, again)->publishedImageView()->toolTip(), "Published");
     EXPECT_EQ(remoteStatus(remoteId), 200);

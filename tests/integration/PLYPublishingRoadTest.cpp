@@ -23,7 +23,7 @@
 #include <QDir>
 
 #ifdef PELLORY_HAS_DEVSERVICE
-#include "PLYDevService.h"
+#include "../web-services/PLYDevServiceRoad.h"
 
 using PLYTestEnvironment::waitUntil;
 
@@ -48,16 +48,8 @@ protected:
         PLYDevService::Options options;
         // Long enough that the check on entering SERVER_BUILDING finds the build still running.
         options.buildSeconds = 0.3;
-        dev = std::make_unique<PLYDevService>(options);
-        ASSERT_TRUE(dev->start(0));
-        PLYUseLocalService(dev->port());
-
-        PLYUseShortSessionTimings();
-        PLYAssumeReachableNetwork();
         // Only the channel's "revision_active" can end a build here.
-        Publisher::setBuildPollIntervalForTesting(60000);
-        Publisher::setFetchRetryIntervalForTesting(100);
-        Publisher::setUploadRetryDelayForTesting(20);
+        ASSERT_TRUE(dev.start(options, {.buildPollMs = 60000, .fetchRetryMs = 100, .uploadRetryMs = 20}));
     }
 
     void TearDown() override {
@@ -68,19 +60,11 @@ protected:
         post.reset();
         delegate.reset();
         Manager::shutdown();
-        PLYRestoreSessionDefaults();
-        PLYWebServicePostPublisherServices::setShared(nullptr);
-        PLYCoreManager::setWebServiceGateway(nullptr);
-        PLYWebServiceChannel::setKeepAliveInterval(5.0);
-        Publisher::setBuildPollIntervalForTesting(-1);
-        Publisher::setFetchRetryIntervalForTesting(-1);
-        Publisher::setUploadRetryDelayForTesting(-1);
+        PLYDevServiceRoad::restoreSession();
         PLYCoreManager::resetGlobalManager();
         PLYImageManager::resetSharedManager();
         PLYMigrator::clearRegisteredSteps();
-        dev.reset();
-        PLYWebServiceHost::resetForTesting();
-        PLYKeyChain::resetForTesting(true);
+        dev.stop();
     }
 
     static void installWebServiceAsTheApplicationDoes() { AppDelegate::defaultOptions().installWebService(); }
@@ -187,7 +171,7 @@ protected:
     int logToken = 0;
     QStringList logLines;
     QString storeRoot;
-    std::unique_ptr<PLYDevService> dev;
+    PLYDevServiceRoad dev;
     std::unique_ptr<AppDelegate> delegate;
     std::shared_ptr<PLYPostManager> postManager;
     std::shared_ptr<PLYPersistantPost> post;

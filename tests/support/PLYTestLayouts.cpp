@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace PLYTestLayouts {
 
 PLYBlock image(const std::string& id, const std::string& imageRef, float aspectRatio) {
@@ -84,4 +86,18 @@ QString shapeOf(const google::protobuf::RepeatedPtrField<PLYBlock>& blocks) {
 }  // namespace
 
 QString shape(const PLYSection& section) { return shapeOf(section.blocks()); }
+}  // namespace PLYTestLayouts
+
+namespace PLYTestLayouts {
+int imageBlockCount(const PLYLayout& layout) {
+    int count = 0;
+    std::function<void(const PLYBlock&)> visit = [&](const PLYBlock& block) {
+        if (block.has_image()) ++count;
+        if (block.has_container())
+            for (const PLYBlock& child : block.container().sub_blocks()) visit(child);
+    };
+    for (const PLYSection& section : layout.sections())
+        for (const PLYBlock& block : section.blocks()) visit(block);
+    return count;
+}
 }  // namespace PLYTestLayouts

@@ -24,3 +24,8 @@ namespace PLYTestLayouts {
 // side by side.
 QString shape(const PLYSection& section);
 }  // namespace PLYTestLayouts
+
+namespace PLYTestLayouts {
+// How many image blocks the layout holds, inside containers too.
+int imageBlockCount(const PLYLayout& layout);
+}  // namespace PLYTestLayouts

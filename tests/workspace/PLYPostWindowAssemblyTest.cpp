@@ -61,7 +61,7 @@
 
 #ifdef PELLORY_HAS_DEVSERVICE
 #include "../web-services/PLYSessionTestSupport.h"
-#include "PLYDevService.h"
+#include "../web-services/PLYDevServiceRoad.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServicePostPublisher.h"
 #include "PLYWebServicePostPublisherManagerServices.h"
@@ -70,18 +70,6 @@
 using PLYTestEnvironment::waitUntil;
 
 namespace {
-
-int imageBlocks(const PLYLayout& layout) {
-    int count = 0;
-    std::function<void(const PLYBlock&)> visit = [&](const PLYBlock& block) {
-        if (block.has_image()) ++count;
-        if (block.has_container())
-            for (const PLYBlock& child : block.container().sub_blocks()) visit(child);
-    };
-    for (const PLYSection& section : layout.sections())
-        for (const PLYBlock& block : section.blocks()) visit(block);
-    return count;
-}
 
 QString firstImageBlockId(const PLYLayout& layout) {
     for (const PLYSection& section : layout.sections())
@@ -195,7 +183,7 @@ TEST_F(PostWindowAssembly, EditsFlowBetweenThePanesAndAnEditorShownAgainRegister
 
     // The gallery adds to the layout; the layout shows it and the SEO tab grades it.
     doubleClickGalleryItem(0);
-    ASSERT_EQ(imageBlocks(post()->constLayout()), 1);
+    ASSERT_EQ(PLYTestLayouts::imageBlockCount(post()->constLayout()), 1);
     const QString blockId = firstImageBlockId(post()->constLayout());
     ASSERT_TRUE(layoutTab->layoutViewProxy()->blockViewForId(blockId));
     ASSERT_TRUE(waitUntil([&] { return seoImageKeywords() == QStringLiteral("All your images have keywords. Perfect!"); }))
@@ -205,7 +193,7 @@ TEST_F(PostWindowAssembly, EditsFlowBetweenThePanesAndAnEditorShownAgainRegister
     PLYUndoManager* undo = PLYWindowUndoManager::undoManagerForWidget(layoutTab->scrollView());
     ASSERT_TRUE(undo->canUndo());
     undo->undo();
-    EXPECT_EQ(imageBlocks(post()->constLayout()), 0);
+    EXPECT_EQ(PLYTestLayouts::imageBlockCount(post()->constLayout()), 0);
     EXPECT_FALSE(layoutTab->layoutViewProxy()->blockViewForId(blockId));
     EXPECT_TRUE(waitUntil([&] { return seoImageKeywords() == gradedEmpty; }));
 
@@ -233,7 +221,7 @@ TEST_F(PostWindowAssembly, EditsFlowBetweenThePanesAndAnEditorShownAgainRegister
     EXPECT_EQ(folder->delegates().size(), folderDelegates);
     ASSERT_TRUE(waitUntil([&] { return entranceDone(); }));
     doubleClickGalleryItem(2);
-    EXPECT_EQ(imageBlocks(post()->constLayout()), 2) << "one double-click, one image";
+    EXPECT_EQ(PLYTestLayouts::imageBlockCount(post()->constLayout()), 2) << "one double-click, one image";
 
     // Gone with its window: nothing of it stays registered.
     delete window;
@@ -255,13 +243,7 @@ protected:
         PostWindowAssembly::SetUp();
         PLYDevService::Options options;
         options.buildSeconds = 0.2;
-        dev = std::make_unique<PLYDevService>(options);
-        ASSERT_TRUE(dev->start(0));
-        PLYUseLocalService(dev->port());
-        PLYUseShortSessionTimings();
-        PLYAssumeReachableNetwork();
-        Publisher::setBuildPollIntervalForTesting(100);
-        Publisher::setFetchRetryIntervalForTesting(100);
+        ASSERT_TRUE(dev.start(options, {.buildPollMs = 100, .fetchRetryMs = 100}));
         Manager::install();
         PLYWebServicePostPublisherManagerServices::install();
     }
@@ -270,19 +252,12 @@ protected:
         window = nullptr;
         manager.reset();
         Manager::shutdown();
-        PLYRestoreSessionDefaults();
-        PLYWebServicePostPublisherServices::setShared(nullptr);
-        PLYCoreManager::setWebServiceGateway(nullptr);
-        PLYWebServiceChannel::setKeepAliveInterval(5.0);
-        Publisher::setBuildPollIntervalForTesting(-1);
-        Publisher::setFetchRetryIntervalForTesting(-1);
+        PLYDevServiceRoad::restoreSession();
         PostWindowAssembly::TearDown();
-        dev.reset();
-        PLYWebServiceHost::resetForTesting();
-        PLYKeyChain::resetForTesting(true);
+        dev.stop();
     }
 
-    std::unique_ptr<PLYDevService> dev;
+    PLYDevServiceRoad dev;
 };
 
 }  // namespace
@@ -330,7 +305,7 @@ TEST_F(PostWindowPublishing, ANewPostIsSetUpPreparedEditedAndPublishedFromItsWin
 
     // An edit in the window, then the post published from its inspector.
     doubleClickGalleryItem(0);
-    ASSERT_EQ(imageBlocks(post()->constLayout()), 1);
+    ASSERT_EQ(PLYTestLayouts::imageBlockCount(post()->constLayout()), 1);
     auto* panel = inspector->publishViewController();
     const auto publisher = panel->postPublisher();
     ASSERT_TRUE(publisher);

@@ -34,7 +34,7 @@
 #include <QTest>
 
 #ifdef PELLORY_HAS_DEVSERVICE
-#include "PLYDevService.h"
+#include "../web-services/PLYDevServiceRoad.h"
 
 using PLYTestEnvironment::waitUntil;
 
@@ -52,14 +52,7 @@ protected:
         PLYCoreManager::resetGlobalManager(PLYTestEnvironment::makeTempDirectory("library"));
         PLYDevService::Options options;
         options.buildSeconds = 0.2;
-        dev = std::make_unique<PLYDevService>(options);
-        ASSERT_TRUE(dev->start(0));
-        PLYUseLocalService(dev->port());
-        PLYUseShortSessionTimings();
-        PLYAssumeReachableNetwork();
-        Publisher::setBuildPollIntervalForTesting(100);
-        Publisher::setFetchRetryIntervalForTesting(100);
-        Publisher::setUploadRetryDelayForTesting(20);
+        ASSERT_TRUE(dev.start(options, {.buildPollMs = 100, .fetchRetryMs = 100, .uploadRetryMs = 20}));
         PLYAlertPresenter::setShared(alerts);
         PLYDesktopServices::setShared(desktop);
         PLYUserNotifier::setShared(notifier);
@@ -73,21 +66,13 @@ protected:
         postManager.reset();
         post.reset();
         Manager::shutdown();
-        PLYRestoreSessionDefaults();
-        PLYWebServicePostPublisherServices::setShared(nullptr);
-        PLYCoreManager::setWebServiceGateway(nullptr);
-        PLYWebServiceChannel::setKeepAliveInterval(5.0);
-        Publisher::setBuildPollIntervalForTesting(-1);
-        Publisher::setFetchRetryIntervalForTesting(-1);
-        Publisher::setUploadRetryDelayForTesting(-1);
+        PLYDevServiceRoad::restoreSession();
         PLYAlertPresenter::setShared(nullptr);
         PLYDesktopServices::setShared(nullptr);
         PLYUserNotifier::setShared(nullptr);
         PLYCoreManager::resetGlobalManager();
         PLYImageManager::resetSharedManager();
-        dev.reset();
-        PLYWebServiceHost::resetForTesting();
-        PLYKeyChain::resetForTesting(true);
+        dev.stop();
     }
 
     Manager* manager() { return Manager::globalManager(); }
@@ -172,7 +157,7 @@ protected:
     }
     static void pickTitle(QComboBox* popUp, const QString& title) { popUp->setCurrentIndex(popUp->findText(title)); }
 
-    std::unique_ptr<PLYDevService> dev;
+    PLYDevServiceRoad dev;
     std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
     std::shared_ptr<PLYScriptedDesktopServices> desktop = std::make_shared<PLYScriptedDesktopServices>();
     std::shared_ptr<PLYScriptedUserNotifier> notifier = std::make_shared<PLYScriptedUserNotifier>();
