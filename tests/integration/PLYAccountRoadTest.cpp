@@ -4,6 +4,7 @@
 // and in again, and switch the service host in the panel.
 
 #include "../web-services/PLYSessionTestSupport.h"
+#include "PLYAccountWizardScript.h"
 
 #include "AppDelegate.h"
 #include "PLYAccountInfoViewController.h"
@@ -143,22 +144,7 @@ TEST_F(AccountRoad, ANewcomerSignsUpVerifiesSetsUpTheBlogSignsOutAndInAndSwitche
     prefs.show();
     prefs.changeTab(child<QAction>(&prefs, PLYPreferencesViewController::AccountTab));
     EXPECT_EQ(child<QLabel>(&prefs, "domainNameLabel")->text(), "Not Configured");
-    runner->setWhileRunning([&](QWidget* shown) {
-        auto* wizard = qobject_cast<PLYAccountInfoViewController*>(shown);
-        ASSERT_NE(wizard, nullptr);
-        shown->show();
-        type(wizard, "hostTextField", "ada.example.org");
-        auto* platform = child<QComboBox>(wizard, "publisherPopUpButton");
-        platform->setFocus();
-        QTest::keyClick(platform, Qt::Key_Down);
-        click(wizard, "primaryActionButton");
-        ASSERT_TRUE(waitUntil([&] { return wizard->currentPage() == PLYAccountInfoViewController::WordpressPage; }));
-        type(wizard, "wordpressUsernameTextField", "ada");
-        type(wizard, "wordpressPasswordTextField", "wp-secret", true);
-        ASSERT_TRUE(waitUntil([&] { return child(wizard, "wordpressSettingsView")->isVisible(); }));
-        click(wizard, "primaryActionButton");
-        ASSERT_TRUE(waitUntil([&] { return wizard->actionResponse() == PLYModalRunner::Continue; }));
-    });
+    runner->setWhileRunning([&](QWidget* shown) { PLYCompleteAccountWizardWithWordpress(shown, "ada.example.org"); });
     click(&prefs, "showDomainDetailsButton");
     ASSERT_TRUE(reach(Manager::StateIdle));
     EXPECT_EQ(child<QLabel>(&prefs, "domainNameLabel")->text(), "ada.example.org");

@@ -7,6 +7,7 @@
 #include "../app/PLYAppTestSupport.h"
 #include "../app/PLYMainWindowTestSupport.h"
 #include "../web-services/PLYSessionTestSupport.h"
+#include "PLYAccountWizardScript.h"
 #include "../workspace/PLYGalleryEvents.h"
 
 #include "PLYAccountInfoViewController.h"
@@ -285,22 +286,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     ASSERT_EQ(PLYTestLayouts::imageBlockCount(post->constLayout()), 3);
 
     // Publish from the inspector. The blog's address is asked for first, in the account window.
-    runner->setWhileRunning([&](QWidget* shown) {
-        auto* wizard = qobject_cast<PLYAccountInfoViewController*>(shown);
-        ASSERT_NE(wizard, nullptr);
-        shown->show();
-        type(wizard, "hostTextField", "harbour.example.org");
-        auto* platform = child<QComboBox>(wizard, "publisherPopUpButton");
-        platform->setFocus();
-        QTest::keyClick(platform, Qt::Key_Down);
-        click(wizard, "primaryActionButton");
-        ASSERT_TRUE(waitUntil([&] { return wizard->currentPage() == PLYAccountInfoViewController::WordpressPage; }));
-        type(wizard, "wordpressUsernameTextField", "ada");
-        type(wizard, "wordpressPasswordTextField", "wp-secret", true);
-        ASSERT_TRUE(waitUntil([&] { return child(wizard, "wordpressSettingsView")->isVisible(); }));
-        click(wizard, "primaryActionButton");
-        ASSERT_TRUE(waitUntil([&] { return wizard->actionResponse() == PLYModalRunner::Continue; }));
-    });
+    runner->setWhileRunning([&](QWidget* shown) { PLYCompleteAccountWizardWithWordpress(shown, "harbour.example.org"); });
     auto* inspector = editor->findChild<PLYInspectorViewController*>();
     ASSERT_NE(inspector, nullptr);
     PLYPublishViewController* panel = inspector->publishViewController();

@@ -7,6 +7,7 @@
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestPostLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,15 +18,10 @@ using PLYTestEnvironment::waitUntil;
 
 namespace {
 
-class PostTest : public ::testing::Test {
+class PostTest : public PLYPostLibraryTest {
 protected:
     void SetUp() override {
-        PLYSourceDirectory::setDefaultLatencyMs(50);
-        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
-        store = PLYPersistantStore::create(PLYTestEnvironment::makeTempDirectory(QStringLiteral("library")));
-        store->setUp(false);
-        post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("Post"));
-        folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        setUpLibrary(QStringLiteral("Post"));
     }
     void TearDown() override {
         store.reset();
@@ -50,9 +46,6 @@ protected:
         block->mutable_image()->set_img_ref(ref.toStdString());
     }
 
-    std::shared_ptr<PLYPersistantStore> store;
-    std::shared_ptr<PLYPersistantPost> post;
-    QString folder;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "PLYSourceDirectory.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestPostLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,15 +22,10 @@ using PLYTestEnvironment::waitUntil;
 
 namespace {
 
-class ImagePreparationTest : public ::testing::Test {
+class ImagePreparationTest : public PLYPostLibraryTest {
 protected:
     void SetUp() override {
-        PLYSourceDirectory::setDefaultLatencyMs(50);
-        PLYImageManager::resetSharedManager(PLYTestEnvironment::makeTempDirectory(QStringLiteral("cache")));
-        store = PLYPersistantStore::create(PLYTestEnvironment::makeTempDirectory(QStringLiteral("library")));
-        store->setUp(false);
-        post = store->signInUser(QStringLiteral("a@b.c"))->createNewPost(QStringLiteral("Trip"));
-        folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        setUpLibrary(QStringLiteral("Trip"));
     }
     void TearDown() override {
         preparation.reset();
@@ -60,10 +56,7 @@ protected:
         PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYImageManager::CacheCreatedNotification));
     }
 
-    std::shared_ptr<PLYPersistantStore> store;
-    std::shared_ptr<PLYPersistantPost> post;
     std::shared_ptr<PLYSourceDirectory> location;
-    QString folder;
     std::unique_ptr<PLYImagePreparation> preparation;
     QList<PLYPrepProgress> reports;
     int finishes = 0;
