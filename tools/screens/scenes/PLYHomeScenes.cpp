@@ -23,8 +23,20 @@
 #include "PLYVisualStateHandler.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
+
+// Signs the fixture's account in again and makes `previous` current once `window` is wholly
+// gone: its panes still listen to the library while it is being deleted.
+void restoreLibraryAfter(QWidget* window, const QString& email, const std::shared_ptr<PLYPostManager>& previous) {
+    QObject::connect(window, &QObject::destroyed, [email, previous] {
+        QTimer::singleShot(0, [email, previous] {
+            if (const auto store = PLYCoreManager::persistantStore()) store->signInUser(email);
+            if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
+        });
+    });
+}
 
 struct SamplePost {
     const char* name;
@@ -103,10 +115,7 @@ QWidget* homeWithPosts(PLYScreensFixture& fixture) {
     PLYHomeViewController* home = window->baseViewController()->homeViewController();
     if (!home->postCollectionView()->posts().isEmpty())
         home->postCollectionView()->selectPost(home->postCollectionView()->posts().at(1)->identifier());
-    QObject::connect(window, &QObject::destroyed, [fixtureEmail, previous] {
-        if (const auto store = PLYCoreManager::persistantStore()) store->signInUser(fixtureEmail);
-        if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
-    });
+    restoreLibraryAfter(window, fixtureEmail, previous);
     return window;
 }
 
@@ -123,10 +132,7 @@ const bool registered = [] {
         PLYCoreManager::globalManager()->setCurrentPostManager(nullptr);
         auto* window = new PLYBaseWindowController;
         window->resize(1000, 680);
-        QObject::connect(window, &QObject::destroyed, [fixtureEmail, previous] {
-            if (const auto store = PLYCoreManager::persistantStore()) store->signInUser(fixtureEmail);
-            if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(previous);
-        });
+        restoreLibraryAfter(window, fixtureEmail, previous);
         return window;
     });
 
