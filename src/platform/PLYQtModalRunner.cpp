@@ -1,8 +1,11 @@
 #include "PLYQtModalRunner.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 // Ends the run when the user closes the window.
@@ -17,6 +20,22 @@ public:
 private:
     QEventLoop* m_loop;
 };
+// A window run modally without a parent appears over the window the user was working in (or
+// the middle of the screen), kept inside the screen's available area.
+void centreOverFrontWindow(QWidget* window, QWidget* front) {
+    if (window->parentWidget()) return;
+    QScreen* screen = front ? front->screen() : window->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QRect over = front ? front->frameGeometry() : available;
+    if (over.isEmpty()) return;
+    QRect frame(QPoint(0, 0), window->frameGeometry().size());
+    frame.moveCenter(over.center());
+    if (!available.isEmpty()) {
+        frame.moveLeft(std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width() + 1)));
+        frame.moveTop(std::clamp(frame.top(), available.top(), std::max(available.top(), available.bottom() - frame.height() + 1)));
+    }
+    window->move(frame.topLeft());
+}
 }  // namespace
 
 qint64 PLYQtModalRunner::runModalForWindow(QWidget* window) {
@@ -24,11 +43,13 @@ qint64 PLYQtModalRunner::runModalForWindow(QWidget* window) {
     QEventLoop loop;
     CloseWatcher watcher(&loop);
     QPointer<QWidget> guard(window);
+    QWidget* front = QApplication::activeWindow();
     window->setWindowModality(Qt::ApplicationModal);
     window->installEventFilter(&watcher);
     // A window deleted without being closed first would otherwise leave the run going forever.
     QObject::connect(window, &QObject::destroyed, &loop, [&loop] { loop.exit(int(Stop)); });
     window->show();
+    centreOverFrontWindow(window, front != window ? front : nullptr);
     window->raise();
     m_loops.append(&loop);
     const int code = loop.exec();

@@ -12,6 +12,7 @@
 #include "PLYScriptedUserNotifier.h"
 #include "PLYUserNotifier.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -45,6 +46,24 @@ TEST(Presentation, QtModalRunEndsWithTheStopCode) {
 
     QTimer::singleShot(0, [&] { window.close(); });  // the user closes it: stop
     EXPECT_EQ(runner.runModalForWindow(&window), -1000);
+}
+
+// A parentless window run modally appears over the window in front, not at the screen's corner.
+TEST(Presentation, AModalWindowAppearsOverTheWindowInFront) {
+    QWidget main;
+    main.setGeometry(100, 50, 600, 500);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    PLYQtModalRunner runner;
+    QWidget sheet;
+    sheet.resize(300, 200);
+    QPoint centre;
+    QTimer::singleShot(0, [&] {
+        centre = sheet.frameGeometry().center();
+        runner.stopModalWithCode(PLYModalRunner::Continue);
+    });
+    runner.runModalForWindow(&sheet);
+    EXPECT_LE((centre - main.frameGeometry().center()).manhattanLength(), 2);
 }
 
 TEST(Presentation, ScriptedModalRunnerAndOtherDoubles) {
