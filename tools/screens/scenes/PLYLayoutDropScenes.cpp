@@ -3,6 +3,7 @@
 // the pointer; the same with Command held; the overlay's context menus; the block palette's tiles.
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
+#include "PLYLayoutTabSceneSupport.h"
 
 #include "PLYBlockView.h"
 #include "PLYDragBlockImageView.h"
@@ -25,26 +26,12 @@
 
 namespace {
 
-PLYLayoutViewController* makeTab(PLYScreensFixture& fixture, double zoom) {
-    PLYLayoutInteraction::registerInteractionHandlers();
-    auto* tab = new PLYLayoutViewController;
-    tab->resize(1280, 800);
-    tab->setPostManager(fixture.mainPostManager());
-    tab->show();
-    PLYScreensFixture::settle(50);
-    tab->setZoom(qint64(zoom * 100));
-    return tab;
-}
-
-QRectF frameOf(PLYLayoutViewController* tab, const char* blockId) {
-    PLYBlockView* view = tab->layoutViewProxy()->blockViewForId(QString::fromLatin1(blockId));
-    return view ? view->mapRectToScene(view->boundingRect()) : QRectF();
-}
+QRectF frameOf(PLYLayoutViewController* tab, const char* blockId) { return layoutFrameOf(tab, blockId); }
 
 // Two gallery pictures dragged to just below the seam above the row of three, over its middle
 // picture: the slot beside that picture is the active one.
 QWidget* dragScene(PLYScreensFixture& fixture, bool command) {
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     const QRectF trio = frameOf(tab, "c-trio");
     const QRectF middle = frameOf(tab, "i-d");
     tab->scrollView()->centerOn(QPointF(trio.center().x(), trio.top() + 120));
@@ -74,7 +61,7 @@ const bool dragZonesCommand = PLYScreens::add(QStringLiteral("layout-tab-drag-zo
 
 // The tab with the menu a right click opens drawn where it opens.
 QWidget* menuScene(PLYScreensFixture& fixture, const char* overBlock) {
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     PLYLayoutScrollView* view = tab->scrollView();
     view->centerOn(frameOf(tab, "c-row").center());
     PLYScreensFixture::settle(20);

@@ -3,6 +3,7 @@
 // canvas, as a user would make them.
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
+#include "PLYLayoutTabSceneSupport.h"
 
 #include "PLYBlockView.h"
 #include "PLYLayoutBlockInteractionHandler_Text.h"
@@ -22,21 +23,7 @@
 
 namespace {
 
-PLYLayoutViewController* makeTab(PLYScreensFixture& fixture, double zoom) {
-    PLYLayoutInteraction::registerInteractionHandlers();
-    auto* tab = new PLYLayoutViewController;
-    tab->resize(1280, 800);
-    tab->setPostManager(fixture.mainPostManager());
-    tab->show();
-    PLYScreensFixture::settle(50);
-    tab->setZoom(qint64(zoom * 100));
-    return tab;
-}
-
-QPointF centreOf(PLYLayoutViewController* tab, const char* blockId) {
-    PLYBlockView* view = tab->layoutViewProxy()->blockViewForId(QString::fromLatin1(blockId));
-    return view ? view->mapRectToScene(view->boundingRect()).center() : QPointF();
-}
+QPointF centreOf(PLYLayoutViewController* tab, const char* blockId) { return layoutFrameOf(tab, blockId).center(); }
 
 // Sends a pointer event to the canvas at a point of the layout.
 void send(PLYLayoutViewController* tab, QEvent::Type type, const QPointF& layoutPoint, Qt::MouseButton button,
@@ -74,7 +61,7 @@ void centreOn(PLYLayoutViewController* tab, const char* blockId) {
 }  // namespace
 
 static const bool fullSize = PLYScreens::add(QStringLiteral("layout-tab"), [](PLYScreensFixture& fixture) {
-    PLYLayoutViewController* tab = makeTab(fixture, 1.0);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 1.0);
     centreOn(tab, "c-row");
     click(tab, centreOf(tab, "i-a"));
     hover(tab, centreOf(tab, "i-b"));
@@ -82,7 +69,7 @@ static const bool fullSize = PLYScreens::add(QStringLiteral("layout-tab"), [](PL
 });
 
 static const bool halfSize = PLYScreens::add(QStringLiteral("layout-tab-zoom-50"), [](PLYScreensFixture& fixture) {
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     centreOn(tab, "t-head");
     click(tab, centreOf(tab, "i-c"));
     click(tab, centreOf(tab, "i-e"), Qt::ShiftModifier);
@@ -91,7 +78,7 @@ static const bool halfSize = PLYScreens::add(QStringLiteral("layout-tab-zoom-50"
 });
 
 static const bool rubberBand = PLYScreens::add(QStringLiteral("layout-tab-rubber-band"), [](PLYScreensFixture& fixture) {
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     centreOn(tab, "c-trio");
     // From the empty room beside the canvas across the corners of two pictures.
     const QPointF start = centreOf(tab, "c-row") + QPointF(-820, 0);
@@ -104,14 +91,14 @@ static const bool rubberBand = PLYScreens::add(QStringLiteral("layout-tab-rubber
 });
 
 static const bool editImage = PLYScreens::add(QStringLiteral("layout-tab-edit-image"), [](PLYScreensFixture& fixture) {
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     centreOn(tab, "c-row");
     doubleClick(tab, centreOf(tab, "i-a"));
     return tab;
 });
 
 static const bool editText = PLYScreens::add(QStringLiteral("layout-tab-edit-text"), [](PLYScreensFixture& fixture) {
-    PLYLayoutViewController* tab = makeTab(fixture, 1.0);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 1.0);
     centreOn(tab, "t-intro");
     doubleClick(tab, centreOf(tab, "t-intro"));
     // A double click into the editable text selects a word there.
@@ -142,7 +129,7 @@ static void restoreOnClose(PLYLayoutViewController* tab, PLYScreensFixture& fixt
 // lines; the dimmed overhang, the handles and the two snap lines show.
 static const bool cropImage = PLYScreens::add(QStringLiteral("layout-tab-crop-image"), [](PLYScreensFixture& fixture) {
     fixture.mainPostManager()->layoutManager()->setEditBlock(nullptr);
-    PLYLayoutViewController* tab = makeTab(fixture, 0.5);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.5);
     restoreOnClose(tab, fixture, "i-hero");
     PLYBlockView* hero = tab->layoutViewProxy()->blockViewForId(QStringLiteral("i-hero"));
     QRectF block = hero->mapRectToScene(hero->boundingRect());
@@ -168,7 +155,7 @@ static const bool cropImage = PLYScreens::add(QStringLiteral("layout-tab-crop-im
 // twin has the keyboard, with words added at the end and one made bold.
 static const bool typeText = PLYScreens::add(QStringLiteral("layout-tab-type-text"), [](PLYScreensFixture& fixture) {
     fixture.mainPostManager()->layoutManager()->setEditBlock(nullptr);
-    PLYLayoutViewController* tab = makeTab(fixture, 0.75);
+    PLYLayoutViewController* tab = makeLayoutTab(fixture, 0.75);
     restoreOnClose(tab, fixture, "t-intro");
     centreOn(tab, "t-intro");
     PLYBlockView* intro = tab->layoutViewProxy()->blockViewForId(QStringLiteral("t-intro"));
