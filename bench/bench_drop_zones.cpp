@@ -12,30 +12,9 @@ namespace {
 
 QSize imageSize(const QString& ref) { return ref == "portrait" ? QSize(2000, 3000) : QSize(3000, 2000); }
 
-// 300 blocks (containers included): single pictures, rows of three, and rows holding a column.
-PLYLayout threeHundredBlocks() {
-    PLYSection s = section("s", {});
-    int n = 0;
-    auto id = [&n] { return "b" + std::to_string(n++); };
-    while (n < 300) {
-        switch (s.blocks_size() % 3) {
-        case 0:
-            *s.add_blocks() = image(id(), "landscape");
-            break;
-        case 1:
-            *s.add_blocks() = container(id(), false, {image(id(), "portrait"), image(id(), "landscape"), blank(id())});
-            break;
-        default:
-            *s.add_blocks() = container(
-                id(), false, {image(id(), "landscape"), container(id(), true, {image(id(), "portrait"), blank(id(), 2.0f)})});
-            break;
-        }
-    }
-    return layout(10, {s});
-}
 
 struct Section {
-    PLYLayout layout = threeHundredBlocks();
+    PLYLayout layout = PLYTestLayouts::picturesInRows(300);
     PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(layout, imageSize);
     PLYInteractionFrames frames() const { return PLYInteractionFrames::fromSection(layout.sections(0), geometry, 10); }
 };

@@ -111,16 +111,7 @@ struct Library {
     }
 };
 
-// Made on first use; gone, with its threads, before the application object (see main).
-std::unique_ptr<Library>& librarySlot() {
-    static std::unique_ptr<Library> slot;
-    return slot;
-}
-
-Library& library() {
-    if (!librarySlot()) librarySlot() = std::make_unique<Library>();
-    return *librarySlot();
-}
+Library& library() { return plyBenchFixture<Library>(); }
 
 void BM_GalleryRebuild(benchmark::State& state) {
     Library& l = library();
@@ -194,15 +185,4 @@ BENCHMARK(BM_GalleryRerateOneImage)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    librarySlot().reset();
-    PLYDecodedImageCache::shutdownShared();
-    PLYCoreManager::resetGlobalManager();
-    PLYImageManager::resetSharedManager();
-    return 0;
-}
+PLY_BENCHMARK_MAIN_WITH_LIBRARY(Library)

@@ -22,25 +22,6 @@ using namespace PLYTestLayouts;
 
 namespace {
 
-// 300 blocks: single pictures, rows of three, and rows holding a column.
-PLYLayout threeHundredBlocks() {
-    PLYSection s = section("s", {});
-    int n = 0;
-    auto id = [&n] { return "b" + std::to_string(n++); };
-    while (n < 300) {
-        switch (s.blocks_size() % 3) {
-        case 0: *s.add_blocks() = image(id(), "landscape"); break;
-        case 1:
-            *s.add_blocks() = container(id(), false, {image(id(), "portrait"), image(id(), "landscape"), blank(id())});
-            break;
-        default:
-            *s.add_blocks() = container(
-                id(), false, {image(id(), "landscape"), container(id(), true, {image(id(), "portrait"), blank(id(), 2.0f)})});
-            break;
-        }
-    }
-    return layout(10, {s});
-}
 
 struct Canvas {
     Canvas() {
@@ -48,7 +29,7 @@ struct Canvas {
         images->addImage("portrait", QSize(2000, 3000), Qt::darkBlue);
         PLYLayoutImageSource::setDefaultSource(images);
         PLYLayoutInteraction::registerInteractionHandlers();
-        manager = PLYLayoutManager::managerWithOwner(std::make_shared<PLYTestLayoutOwner>(threeHundredBlocks()));
+        manager = PLYLayoutManager::managerWithOwner(std::make_shared<PLYTestLayoutOwner>(PLYTestLayouts::picturesInRows(300)));
         proxy = std::make_unique<PLYLayoutViewProxy>(manager);
         view.resize(1250, 800);
         proxy->setContainingScrollView(&view);

@@ -140,15 +140,7 @@ struct Library {
     }
 };
 
-std::unique_ptr<Library>& librarySlot() {
-    static std::unique_ptr<Library> slot;
-    return slot;
-}
-
-Library& library() {
-    if (!librarySlot()) librarySlot() = std::make_unique<Library>();
-    return *librarySlot();
-}
+Library& library() { return plyBenchFixture<Library>(); }
 
 void BM_OpenPostWindow(benchmark::State& state) {
     Library& l = library();
@@ -258,15 +250,4 @@ BENCHMARK(BM_ShowCachedPostWindowAgain)->Arg(60)->Arg(kImages)->UseManualTime()-
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    librarySlot().reset();
-    PLYDecodedImageCache::shutdownShared();
-    PLYCoreManager::resetGlobalManager();
-    PLYImageManager::resetSharedManager();
-    return 0;
-}
+PLY_BENCHMARK_MAIN_WITH_LIBRARY(Library)

@@ -100,4 +100,23 @@ int imageBlockCount(const PLYLayout& layout) {
         for (const PLYBlock& block : section.blocks()) visit(block);
     return count;
 }
+PLYLayout picturesInRows(int count) {
+    PLYSection s = section("s", {});
+    int n = 0;
+    auto id = [&n] { return "b" + std::to_string(n++); };
+    while (n < count) {
+        switch (s.blocks_size() % 3) {
+        case 0: *s.add_blocks() = image(id(), "landscape"); break;
+        case 1:
+            *s.add_blocks() = container(id(), false, {image(id(), "portrait"), image(id(), "landscape"), blank(id())});
+            break;
+        default:
+            *s.add_blocks() = container(
+                id(), false, {image(id(), "landscape"), container(id(), true, {image(id(), "portrait"), blank(id(), 2.0f)})});
+            break;
+        }
+    }
+    return layout(10, {s});
+}
+
 }  // namespace PLYTestLayouts

@@ -28,4 +28,8 @@ QString shape(const PLYSection& section);
 namespace PLYTestLayouts {
 // How many image blocks the layout holds, inside containers too.
 int imageBlockCount(const PLYLayout& layout);
+// A layout of one section holding `count` blocks (containers included) in a repeating pattern:
+// a single picture, a row of three (two pictures and a blank), a row holding a column; the
+// pictures refer to "landscape" and "portrait".
+PLYLayout picturesInRows(int count);
 }  // namespace PLYTestLayouts
