@@ -11,6 +11,9 @@ namespace {
 constexpr const char* kTimedOutProperty = "PLYTimedOut";
 // Marks a reply ended because its body grew past the size bound.
 constexpr const char* kTooLargeProperty = "PLYTooLarge";
+// The body's bytes that arrived, and the length the answer announced (-1 when none).
+constexpr const char* kReceivedProperty = "PLYReceived";
+constexpr const char* kAnnouncedProperty = "PLYAnnounced";
 }  // namespace
 
 QNetworkRequest PelloryServices::requestWithAuthentication(const QString& token, const QUrl& url) {
@@ -86,6 +89,12 @@ PLYError PelloryServices::transportErrorForReply(const QNetworkReply* reply) {
     if (reply->property(kTimedOutProperty).toBool())
         return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorTimedOut, QStringLiteral("The request timed out."), {}, info);
     const QNetworkReply::NetworkError error = reply->error();
+    // A connection closed before the announced length arrived cut the body off, also where the
+    // network layer reports no error for it.
+    const qint64 announced = reply->property(kAnnouncedProperty).isValid() ? reply->property(kAnnouncedProperty).toLongLong() : -1;
+    if (error == QNetworkReply::NoError && announced > 0 && reply->property(kReceivedProperty).toLongLong() < announced)
+        return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorNetworkConnectionLost,
+                        QStringLiteral("The connection was lost before the whole answer arrived."), {}, info);
     if (error == QNetworkReply::NoError) return {};
     // Content (2xx codes of Qt) and server (4xx codes of Qt) errors describe an HTTP status that
     // arrived whole (404, 500...): the status is the caller's business. Network, proxy and
@@ -145,6 +154,8 @@ protected:
                 }
                 return;
             }
+            reply->setProperty(kReceivedProperty, received);
+            reply->setProperty(kAnnouncedProperty, total);
             progressed(received, total);
         });
         QObject::connect(reply, &QNetworkReply::uploadProgress, timer, progressed);
