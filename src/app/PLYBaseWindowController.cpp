@@ -13,6 +13,7 @@
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
 #include "PLYPostSelecorPopUpButton.h"
+#include "PLYSafeText.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
@@ -238,9 +239,11 @@ void PLYBaseWindowController::updateCurrentPostTitle() {
     const auto manager = core ? core->currentPostManager() : nullptr;
     const auto post = manager ? manager->representedPost() : nullptr;
     if (!post || post->name().isEmpty()) return;
-    m_currentPostButton->setText(m_currentPostButton->fontMetrics().elidedText(post->name(), Qt::ElideRight, 330));
-    m_currentPostButton->setToolTip(post->name());
-    setWindowTitle(tr("%1 — Pellory").arg(post->name()));
+    // The name is shortened as typed, then its "&" kept from turning into an accelerator.
+    m_currentPostButton->setText(
+        PLYSafeText::escapedMnemonic(m_currentPostButton->fontMetrics().elidedText(post->name(), Qt::ElideRight, 330)));
+    m_currentPostButton->setToolTip(PLYSafeText::toolTip(post->name()));
+    setWindowTitle(tr("%1 — Pellory").arg(PLYSafeText::escapedWindowTitle(post->name())));
 }
 
 void PLYBaseWindowController::setHeaderState(int state, bool animate) {

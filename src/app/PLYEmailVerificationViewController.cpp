@@ -5,6 +5,7 @@
 #include "PLYFormWidgets.h"
 #include "PLYModalRunner.h"
 #include "PLYProgressIndicator.h"
+#include "PLYSafeText.h"
 #include "PLYWebServiceHost.h"
 #include "PLYWebServiceManager.h"
 #include "PLYWebServiceUser.h"
@@ -27,6 +28,7 @@ PLYEmailVerificationViewController::PLYEmailVerificationViewController(QWidget* 
     m_message->setObjectName(QStringLiteral("messageLabel"));
     layout->addWidget(m_message);
     m_status = new QLabel(this);
+    PLYSafeText::makePlain(m_status);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->setWordWrap(true);
     m_status->hide();

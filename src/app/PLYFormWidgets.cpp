@@ -2,6 +2,7 @@
 
 #include "PLYColor.h"
 #include "PLYErrorBox.h"
+#include "PLYSafeText.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -11,8 +12,17 @@
 
 namespace PLYFormWidgets {
 
+namespace {
+// The forms show names, addresses and the service's messages: as typed, never as markup.
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    PLYSafeText::setLabelText(label, text);
+    return label;
+}
+}  // namespace
+
 QLabel* heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 1.45);
     font.setWeight(QFont::DemiBold);
@@ -21,7 +31,7 @@ QLabel* heading(const QString& text, QWidget* parent) {
 }
 
 QLabel* note(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     label->setWordWrap(true);
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, QColor(0x5F, 0x63, 0x68));
@@ -30,7 +40,7 @@ QLabel* note(const QString& text, QWidget* parent) {
 }
 
 QLabel* caption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = plainLabel(text, parent);
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, QColor(0x5F, 0x63, 0x68));
     label->setPalette(p);
@@ -38,7 +48,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
 }
 
 QLabel* errorLine(const QString& objectName, QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = plainLabel(QString(), parent);
     label->setObjectName(objectName);
     label->setWordWrap(true);
     QPalette p = label->palette();

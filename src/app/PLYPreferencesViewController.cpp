@@ -4,6 +4,7 @@
 #include "PLYDefaults.h"
 #include "PLYFormWidgets.h"
 #include "PLYLayoutManager.h"
+#include "PLYSafeText.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServiceManager.h"
 #include "PLYWebServicePublisher.h"
@@ -109,6 +110,8 @@ QWidget* PLYPreferencesViewController::buildAccountTab() {
             grid->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
             auto* value = new QLabel(page);
             value->setObjectName(name);
+            // Names and addresses from the account, as typed.
+            PLYSafeText::makePlain(value);
             value->setTextInteractionFlags(Qt::TextSelectableByMouse);
             grid->addWidget(value, row++, 1);
         }

@@ -10,6 +10,7 @@
 #include "PLYLog.h"
 #include "PLYNamedImage.h"
 #include "PLYPersistantPost.h"
+#include "PLYSafeText.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -58,6 +59,8 @@ PLYRecentCollectionViewItem::PLYRecentCollectionViewItem(QWidget* parent) : QWid
 
     m_titleLabel = new QLabel(this);
     m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    // The post's name as typed, shortened by characters.
+    PLYSafeText::makePlain(m_titleLabel);
     QFont font = m_titleLabel->font();
     font.setWeight(QFont::Medium);
     m_titleLabel->setFont(font);
@@ -99,7 +102,7 @@ void PLYRecentCollectionViewItem::setRepresentedPost(const std::shared_ptr<PLYPe
     const auto previous = m_post.lock();
     if (previous == post && post) {
         // The same post: its name or published state may have changed.
-        m_titleLabel->setToolTip(post->name());
+        m_titleLabel->setToolTip(PLYSafeText::toolTip(post->name()));
         updatePublishedState();
         layoutChildren();
         ensurePreview();
@@ -122,7 +125,7 @@ void PLYRecentCollectionViewItem::setRepresentedPost(const std::shared_ptr<PLYPe
                                 }, self);
                             });
     }
-    m_titleLabel->setToolTip(post ? post->name() : QString());
+    m_titleLabel->setToolTip(PLYSafeText::toolTip(post ? post->name() : QString()));
     updatePublishedState();
     m_imageContainer->setRepresentedImage(QImage());
     m_showsEmptyPost = false;

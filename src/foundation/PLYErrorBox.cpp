@@ -1,6 +1,7 @@
 #include "PLYErrorBox.h"
 
 #include "PLYColor.h"
+#include "PLYSafeText.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -14,6 +15,8 @@ PLYErrorBox::PLYErrorBox(QWidget* parent) : QFrame(parent) {
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("errorLabel"));
     m_label->setWordWrap(true);
+    // It shows the service's messages, as they are written.
+    PLYSafeText::makePlain(m_label);
     QPalette p = m_label->palette();
     p.setColor(QPalette::WindowText, PLYColor::kro_errorRedColour());
     m_label->setPalette(p);

@@ -2,6 +2,7 @@
 
 #include "PLYKeyCodes.h"
 #include "PLYPreviewPresenter.h"
+#include "PLYSafeText.h"
 
 #include <QImageReader>
 #include <QKeyEvent>
@@ -30,6 +31,8 @@ PLYPreviewPanel::PLYPreviewPanel() : QWidget(nullptr, Qt::Tool) {
     m_titleLabel = new QLabel(this);
     m_titleLabel->setObjectName(QStringLiteral("previewTitleLabel"));
     m_titleLabel->setAlignment(Qt::AlignCenter);
+    // An image's file name, shown as it is spelled.
+    PLYSafeText::makePlain(m_titleLabel);
     m_titleLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_imageLabel, 1);
     layout->addWidget(m_titleLabel);

@@ -1,5 +1,7 @@
 #include "PLYQtAlertPresenter.h"
 
+#include "PLYSafeText.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -19,8 +21,16 @@ QMessageBox* PLYQtAlertPresenter::makeMessageBox(const PLYAlertRequest& alert, Q
     case PLYAlertRequest::Style::Informational: box->setIcon(QMessageBox::Information); break;
     case PLYAlertRequest::Style::Critical: box->setIcon(QMessageBox::Critical); break;
     }
+    // The texts often carry a post's name or the service's own words: shown as typed.
+    box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);
     box->setInformativeText(alert.informativeText);
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        if (auto* label = box->findChild<QLabel*>(QLatin1String(name))) {
+            PLYSafeText::makePlain(label);
+            label->setWordWrap(true);
+        }
+    }
     // The message reads as the alert's title over its text.
     if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         QFont font = label->font();
@@ -29,7 +39,7 @@ QMessageBox* PLYQtAlertPresenter::makeMessageBox(const PLYAlertRequest& alert, Q
     }
     const QStringList titles = alert.buttonTitles.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttonTitles;
     QList<QAbstractButton*> buttons;
-    for (const auto& title : titles) buttons << box->addButton(title, QMessageBox::ActionRole);
+    for (const auto& title : titles) buttons << box->addButton(PLYSafeText::escapedMnemonic(title), QMessageBox::ActionRole);
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
     // Escape picks "Cancel" when there is one, else the last button.
     const qsizetype cancel = titles.indexOf(QStringLiteral("Cancel"));

@@ -1,5 +1,9 @@
 #include "PLYRichTextDocument.h"
 
+#include "PLYSafeText.h"
+
+#include <algorithm>
+
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -154,6 +158,48 @@ void PLYRichTextDocument::writeBack(const QTextDocument& document, PLYBlock_Text
             *previous = run;
         }
     }
+}
+
+int PLYRichTextDocument::dropLinksNotAllowed(PLYBlock_Text* text) {
+    int dropped = 0;
+    auto* runs = text->mutable_runs();
+    for (int i = runs->size() - 1; i >= 0; --i) {
+        PLYTextRun* run = runs->Mutable(i);
+        auto* properties = run->mutable_properties();
+        const auto link = std::find(properties->begin(), properties->end(), PLYTextProperty_Link);
+        if (link == properties->end() && run->link().empty())
+            continue;
+        if (link != properties->end() && PLYSafeText::isAllowedLinkAddress(QString::fromStdString(run->link())))
+            continue;
+        if (link != properties->end()) {
+            properties->erase(link);
+            ++dropped;
+        }
+        run->clear_link();
+        if (run->properties_size() == 0)
+            runs->DeleteSubrange(i, 1);
+    }
+    return dropped;
+}
+
+namespace {
+int dropLinksNotAllowedInBlock(PLYBlock* block) {
+    if (block->has_text())
+        return PLYRichTextDocument::dropLinksNotAllowed(block->mutable_text());
+    int dropped = 0;
+    if (block->has_container())
+        for (PLYBlock& sub : *block->mutable_container()->mutable_sub_blocks())
+            dropped += dropLinksNotAllowedInBlock(&sub);
+    return dropped;
+}
+}  // namespace
+
+int PLYRichTextDocument::dropLinksNotAllowed(PLYLayout* layout) {
+    int dropped = 0;
+    for (PLYSection& section : *layout->mutable_sections())
+        for (PLYBlock& block : *section.mutable_blocks())
+            dropped += dropLinksNotAllowedInBlock(&block);
+    return dropped;
 }
 
 double PLYRichTextDocument::widthFraction(const PLYBlock_Text& text) {

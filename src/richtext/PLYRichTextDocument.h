@@ -25,6 +25,12 @@ public:
     // Writes the document's plain text and styled runs back into the block.
     static void writeBack(const QTextDocument& document, PLYBlock_Text* text);
 
+    // Takes the link off every run whose address is not a web or mail address (the run keeps
+    // its other styles; a run left with none goes). Answers how many links went.
+    static int dropLinksNotAllowed(PLYBlock_Text* text);
+    // The same for every text block of the layout, inside containers too.
+    static int dropLinksNotAllowed(PLYLayout* layout);
+
     // The fraction of the block's width given to the text: the position's width when it lies
     // in (0, 1], the full width otherwise (0 and -1 both mean full).
     static double widthFraction(const PLYBlock_Text& text);

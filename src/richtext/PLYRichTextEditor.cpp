@@ -3,6 +3,7 @@
 #include "PLYDefaults.h"
 #include "PLYLog.h"
 #include "PLYRichTextDocument.h"
+#include "PLYSafeText.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -242,14 +243,7 @@ QString PLYRichTextEditor::normalisedLinkAddress(const QString& input) {
     QUrl url(trimmed, QUrl::StrictMode);
     if (url.scheme().isEmpty())
         url = QUrl(QStringLiteral("https://") + trimmed, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid())
-        return {};
-    if (scheme == QLatin1String("mailto"))
-        return url.path().contains(QLatin1Char('@')) ? url.toString() : QString();
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
-        return {};
-    return url.toString();
+    return PLYSafeText::isAllowedLinkURL(url) ? url.toString() : QString();
 }
 
 void PLYRichTextEditor::setLinkAddressPrompt(LinkAddressPrompt prompt) { linkPrompt() = std::move(prompt); }
@@ -347,6 +341,10 @@ void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
     } else {
         return;
     }
+    // Our own format may come from anywhere that writes it: its links pass the same rule as
+    // links given by hand, and the words of a refused one stay without it.
+    if (PLYRichTextDocument::dropLinksNotAllowed(&text) > 0)
+        PLY_LOG_WARN(QStringLiteral("Pasted text lost links that are not web or mail addresses"));
     announce(PLYRichTextChangeType::Paste);
     QTextCursor cursor = textCursor();
     QTextCharFormat plain = cursor.charFormat();

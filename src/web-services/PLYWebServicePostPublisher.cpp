@@ -12,6 +12,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYRichTextDocument.h"
 #include "PLYSourceImage.h"
 #include "PLYWebServiceHost.h"
 #include "PLYWebServicePost.h"
@@ -283,13 +284,16 @@ bool PLYWebServicePostPublisher::fire(const QString& event, const QVariantMap& u
 }
 
 namespace {
-// The layout as the post's layout manager holds it, else as the post holds it.
+// The layout as the post's layout manager holds it, else as the post holds it. A link the file
+// keeps from older versions that is not a web or mail address goes out as plain words.
 QString layoutBlob(const std::shared_ptr<PLYPersistantPost>& post) {
+    PLYLayout published = post->constLayout();
     if (PLYCoreManager* core = PLYCoreManager::globalManager())
         if (auto manager = core->postManagerForPostID(post->identifier()))
             if (auto layoutManager = manager->layoutManager())
-                if (PLYLayout* layout = layoutManager->representedLayout()) return PLYLayoutSerialization::base64(*layout);
-    return PLYLayoutSerialization::base64(post->constLayout());
+                if (PLYLayout* layout = layoutManager->representedLayout()) published = *layout;
+    PLYRichTextDocument::dropLinksNotAllowed(&published);
+    return PLYLayoutSerialization::base64(published);
 }
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 PLYElidedLabel::PLYElidedLabel(QWidget* parent, Qt::TextElideMode mode) : QLabel(parent), m_mode(mode) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // It shows names and addresses as typed, and elides characters, never markup.
+    setTextFormat(Qt::PlainText);
 }
 
 QSize PLYElidedLabel::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }

@@ -16,6 +16,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYSafeText.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
 #include "PLYStarFilterView.h"
@@ -131,6 +132,8 @@ void PLYGalleryViewController::buildInterface() {
     m_imageErrorInfoLabel->setObjectName(QStringLiteral("imageErrorInfoLabel"));
     m_imageErrorInfoLabel->setAlignment(Qt::AlignCenter);
     m_imageErrorInfoLabel->setWordWrap(true);
+    // It names a folder on disk, which may hold any characters.
+    PLYSafeText::makePlain(m_imageErrorInfoLabel);
     m_imageErrorInfoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_imageSourceButton = new QPushButton(message);
     m_imageSourceButton->setObjectName(QStringLiteral("imageSourceButton"));

@@ -7,6 +7,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYSafeText.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -58,7 +59,8 @@ QList<PLYPostSwitcherEntry> PLYPostSelecorPopUpButton::menuEntries(const QList<s
     for (int i = 0; i < posts.size(); ++i) {
         const auto& post = posts[i];
         PLYPostSwitcherEntry entry;
-        entry.title = post->name();
+        // A menu would take "&" in a name for an accelerator.
+        entry.title = PLYSafeText::escapedMnemonic(post->name());
         entry.tag = i;
         entry.checked = !currentPostIdentifier.isEmpty() && post->identifier() == currentPostIdentifier;
         (post->remoteIdentifier().isEmpty() ? unpublished : published) << entry;

@@ -12,6 +12,7 @@ class PLYPostManager;
 // One line of the post switcher's menu.
 struct PLYPostSwitcherEntry {
     bool separator = false;
+    // The post's name as a menu item's text ("&" doubled).
     QString title;
     // The post's index in the list the menu was made from.
     int tag = -1;

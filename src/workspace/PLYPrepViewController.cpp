@@ -8,6 +8,7 @@
 #include "PLYFileDialogs.h"
 #include "PLYPaddingInput.h"
 #include "PLYRecentContainer.h"
+#include "PLYSafeText.h"
 #include "PLYStepper.h"
 
 #include <QDir>
@@ -220,7 +221,7 @@ void PLYPrepViewController::fillRecentMenu() {
     menu->clear();
     for (const QString& path : PLYRecentContainer::recentPaths()) {
         const bool reachable = !PLYRecentContainer::resolveBookmarkData(PLYRecentContainer::bookmarkForPath(path)).isEmpty();
-        QAction* action = menu->addAction(path, this, [this, path] { setRecentDirectoryAction(path); });
+        QAction* action = menu->addAction(PLYSafeText::escapedMnemonic(path), this, [this, path] { setRecentDirectoryAction(path); });
         action->setEnabled(reachable);
         if (!reachable) action->setToolTip(tr("This folder can no longer be found"));
     }
@@ -272,7 +273,7 @@ void PLYPrepViewController::ensureUI() {
     name->setText(m_directoryWatch.isEmpty() ? QString() : QFileInfo(m_directoryWatch.toLocalFile()).fileName());
     name->setVisible(!m_directoryWatch.isEmpty());
     m_directoryLabel->setText(directoryLabelText(m_directoryWatch));
-    m_directoryLabel->setToolTip(m_directoryWatch.isLocalFile() ? m_directoryWatch.toLocalFile() : QString());
+    m_directoryLabel->setToolTip(PLYSafeText::toolTip(m_directoryWatch.isLocalFile() ? m_directoryWatch.toLocalFile() : QString()));
     m_recentDirectoriesButton->setEnabled(!PLYRecentContainer::recentPaths().isEmpty());
 }
 

@@ -18,6 +18,7 @@
 #include "PLYPostManager.h"
 #include "PLYRichTextDocument.h"
 #include "PLYRichTextEditor.h"
+#include "PLYSafeText.h"
 #include "PLYSegmentedControl.h"
 #include "PLYSeoManager.h"
 #include "PLYSourceImage.h"
@@ -582,7 +583,7 @@ void PLYPropertyViewController::ensureImageTab(const QList<PLYBlock*>& blocks) {
     QList<PLYAspectRatio> ratios;
     if (blocks.size() == 1) {
         m_imageNameTextField->setText(QFileInfo(source->path()).completeBaseName());
-        m_imageNameTextField->setToolTip(QFileInfo(source->path()).fileName());
+        m_imageNameTextField->setToolTip(PLYSafeText::toolTip(QFileInfo(source->path()).fileName()));
         if (const auto ratio = PLYPropertyPages::shownRatio(*blocks.first(), source->aspectRatio())) ratios << *ratio;
         m_imageStack->showSingle();
         fillField(m_imageKeywordTokenField, post ? post->focusKeywordsForImage(ref).join(QLatin1Char(' ')) : QString());

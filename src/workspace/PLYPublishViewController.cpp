@@ -14,6 +14,7 @@
 #include "PLYNamedImage.h"
 #include "PLYPersistantPost.h"
 #include "PLYPostManager.h"
+#include "PLYSafeText.h"
 #include "PLYUserNotifier.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServiceManager.h"
@@ -212,6 +213,7 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : QWidget(pa
         errorRow->setContentsMargins(0, 0, 0, 0);
         errorRow->setSpacing(6);
         m_wordpressErrorLabel = new QLabel(m_wordpressErrorView);
+        PLYSafeText::makePlain(m_wordpressErrorLabel);
         m_wordpressErrorLabel->setObjectName(QStringLiteral("wordpressErrorLabel"));
         m_wordpressErrorLabel->setWordWrap(true);
         m_wordpressErrorLabel->setStyleSheet(QStringLiteral("color: %1;").arg(PLYColor::kro_errorRedColour().name()));
@@ -232,6 +234,7 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : QWidget(pa
         grid->setVerticalSpacing(8);
         grid->setColumnStretch(1, 1);
         m_infoPublishedDateLabel = new QLabel(m_infoContainerView);
+        PLYSafeText::makePlain(m_infoPublishedDateLabel);
         m_infoPublishedDateLabel->setObjectName(QStringLiteral("infoPublishedDateLabel"));
         m_infoPublishedDateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(fieldLabel(tr("Published"), m_infoContainerView), 0, 0);
@@ -242,6 +245,7 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : QWidget(pa
         m_infoProgressIndicator = busyIndicator("infoProgressIndicator", m_infoContainerView);
         m_infoProgressIndicator->setFixedWidth(60);
         m_infoStatusLabel = new QLabel(m_infoContainerView);
+        PLYSafeText::makePlain(m_infoStatusLabel);
         m_infoStatusLabel->setObjectName(QStringLiteral("infoStatusLabel"));
         m_infoStatusPopUpButton = new QComboBox(m_infoContainerView);
         m_infoStatusPopUpButton->setObjectName(QStringLiteral("infoStatusPopUpButton"));
@@ -267,12 +271,14 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : QWidget(pa
         auto* dateRow = new QHBoxLayout;
         dateRow->addWidget(fieldLabel(tr("Updated"), m_stateContainerView));
         m_statusUpdatedDateLabel = new QLabel(m_stateContainerView);
+        PLYSafeText::makePlain(m_statusUpdatedDateLabel);
         m_statusUpdatedDateLabel->setObjectName(QStringLiteral("statusUpdatedDateLabel"));
         m_statusUpdatedDateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         dateRow->addWidget(m_statusUpdatedDateLabel, 1);
         layout->addLayout(dateRow);
 
         m_statusInfoLabel = new QLabel(m_stateContainerView);
+        PLYSafeText::makePlain(m_statusInfoLabel);
         m_statusInfoLabel->setObjectName(QStringLiteral("statusInfoLabel"));
         m_statusInfoLabel->setWordWrap(true);
         layout->addWidget(m_statusInfoLabel);
@@ -483,7 +489,7 @@ void PLYPublishViewController::present(const PLYPublishPanelInputs& inputs, cons
     if (view.wordpressVisible) {
         const auto& w = view.wordpress;
         m_wordpressInfoHostLabel->setText(w.host);
-        m_wordpressInfoHostLabel->setToolTip(w.host);
+        m_wordpressInfoHostLabel->setToolTip(PLYSafeText::toolTip(w.host));
         applyCategoryMenu(m_wordpressInfoCategoryPopUpButton, w.menu);
         m_wordpressInfoCategoryPopUpButton->setEnabled(w.popUpEnabled);
         if (w.draftChecked) m_wordpressDraftButton->setChecked(*w.draftChecked);
@@ -528,8 +534,8 @@ void PLYPublishViewController::present(const PLYPublishPanelInputs& inputs, cons
         m_publishGeneralHostView->setVisible(p.generalHostVisible);
         m_publishWordpressHostLabel->setText(p.host);
         m_publishGeneralHostLabel->setText(p.host);
-        m_publishWordpressHostLabel->setToolTip(p.host);
-        m_publishGeneralHostLabel->setToolTip(p.host);
+        m_publishWordpressHostLabel->setToolTip(PLYSafeText::toolTip(p.host));
+        m_publishGeneralHostLabel->setToolTip(PLYSafeText::toolTip(p.host));
         if (p.menu) applyCategoryMenu(m_publishWordpressCategoryPopUpButton, *p.menu);
         m_publishWordpressCategoryPopUpButton->setEnabled(p.popUpEnabled);
         if (p.draftChecked) m_publishWordpressDraftButton->setChecked(*p.draftChecked);
@@ -635,7 +641,7 @@ void PLYPublishViewController::copyLinkToClipboard() {
             if (!self || !ok) return;
             // Only a web address is opened, whatever the service answers.
             const QUrl url(object.toString(), QUrl::StrictMode);
-            if (!url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http"))) {
+            if (!PLYSafeText::isWebURL(url)) {
                 PLY_LOG_WARN(QStringLiteral("The post's link is not a web address: %1").arg(object.toString()));
                 return;
             }

@@ -2,8 +2,11 @@
 #include "PLYRichTextEditor.h"
 #include "PLYTestLayouts.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QMimeData>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -249,3 +252,149 @@ TEST(RichTextDocument, RunsRoundTripThroughADocument) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text in the editor's own clipboard format, as another program (or a crafted clipboard)
+// could write it: each word carries a link with `addresses[i]` and, for even i, bold too.
+std::unique_ptr<QMimeData> privateFormatWithLinks(const QStringList& addresses, QString* value) {
+    PLYBlock_Text text;
+    QString words;
+    for (int i = 0; i < addresses.size(); ++i) {
+        const QString word = QStringLiteral("w%1 ").arg(i);
+        PLYTextRun* run = text.add_runs();
+        run->set_location(int(words.size()));
+        run->set_length(int(word.size()) - 1);
+        if (i % 2 == 0)
+            run->add_properties(PLYTextProperty_Bold);
+        run->add_properties(PLYTextProperty_Link);
+        run->set_link(addresses[i].toStdString());
+        words += word;
+    }
+    text.set_value(words.toStdString());
+    *value = words;
+    auto data = std::make_unique<QMimeData>();
+    data->setText(words);
+    data->setData(QString::fromLatin1(PLYRichTextEditor::kPasteboardType), QByteArray::fromStdString(text.SerializeAsString()));
+    return data;
+}
+
+const QStringList kRefusedAddresses{
+    QStringLiteral("javascript:alert(1)"),
+    QStringLiteral("JavaScript:alert(document.cookie)"),
+    QStringLiteral("data:text/html,<script>alert(1)</script>"),
+    QStringLiteral("file:///etc/hostname"),
+    QStringLiteral("vbscript:msgbox(1)"),
+    QStringLiteral("ftp://example.invalid/file"),
+    QStringLiteral("smb://example.invalid/share"),
+    QStringLiteral("http:///no-host"),
+    QStringLiteral("mailto:no-at-sign"),
+    QString(),
+};
+const QStringList kAllowedAddresses{
+    QStringLiteral("https://example.invalid/story"),
+    QStringLiteral("http://example.invalid/"),
+    QStringLiteral("mailto:someone@example.invalid"),
+};
+
+}  // namespace
+
+TEST_F(RichTextEditor, LinksGivenByHandAreOnlyWebOrMailAddresses) {
+    for (const QString& address : kRefusedAddresses) {
+        linkAnswer = address;
+        editor.setSelection(0, 5);
+        editor.userSelectedLink();
+        EXPECT_EQ(block.text().runs_size(), 0) << address.toStdString();
+        EXPECT_TRUE(PLYRichTextEditor::normalisedLinkAddress(address).isEmpty()) << address.toStdString();
+    }
+    for (const QString& address : kAllowedAddresses) {
+        linkAnswer = address;
+        editor.setSelection(0, 5);
+        editor.userSelectedLink();
+        ASSERT_EQ(block.text().runs_size(), 1) << address.toStdString();
+        EXPECT_EQ(QString::fromStdString(block.text().runs(0).link()), address);
+        editor.userSelectedLink();  // off again
+        EXPECT_EQ(block.text().runs_size(), 0);
+    }
+}
+
+TEST_F(RichTextEditor, PastedLinksPassTheSameRuleAndRefusedOnesLeaveTheirWordsAndStyles) {
+    const QStringList addresses = kRefusedAddresses + kAllowedAddresses;
+    QString words;
+    const auto data = privateFormatWithLinks(addresses, &words);
+    PLYBlock target = PLYTestLayouts::text("x", "");
+    PLYRichTextEditor other;
+    bind(other, target);
+    other.setEditable(true);
+    other.setSelection(0, 0);
+    other.insertFromMimeData(data.get());
+
+    ASSERT_EQ(QString::fromStdString(target.text().value()), words);
+    QStringList kept;
+    for (const PLYTextRun& run : target.text().runs()) {
+        const bool linked = std::find(run.properties().begin(), run.properties().end(), PLYTextProperty_Link) !=
+                            run.properties().end();
+        EXPECT_EQ(linked, !run.link().empty());
+        if (linked)
+            kept << QString::fromStdString(run.link());
+    }
+    EXPECT_EQ(kept, kAllowedAddresses);
+    for (int i = 0; i < addresses.size(); ++i) {
+        const int inside = int(words.indexOf(QStringLiteral("w%1 ").arg(i)));
+        std::set<int> expected;
+        if (i % 2 == 0)
+            expected.insert(PLYTextProperty_Bold);
+        if (i >= kRefusedAddresses.size())
+            expected.insert(PLYTextProperty_Link);
+        EXPECT_EQ(propertiesAt(target.text(), inside), expected) << addresses[i].toStdString();
+    }
+}
+
+TEST_F(RichTextEditor, ThePasteCommandTakesTheClipboardThroughTheSameRule) {
+    QString words;
+    auto data = privateFormatWithLinks({QStringLiteral("javascript:alert(1)"), QStringLiteral("https://example.invalid/")},
+                                       &words);
+    QApplication::clipboard()->setMimeData(data.release());
+    editor.setSelection(0, 0);
+    editor.paste();
+    EXPECT_EQ(QString::fromStdString(block.text().value()), words + QStringLiteral("Hello brave new world"));
+    ASSERT_EQ(block.text().runs_size(), 2);
+    EXPECT_EQ(propertiesAt(block.text(), 0), std::set<int>{PLYTextProperty_Bold});
+    EXPECT_EQ(block.text().runs(0).link(), "");
+    EXPECT_EQ(block.text().runs(1).link(), "https://example.invalid/");
+}
+
+TEST(RichTextDocument, AStoredLayoutLosesOnlyItsNonWebLinksWhenCleaned) {
+    PLYBlock outer = PLYTestLayouts::text("a", "outer words");
+    PLYTextRun* bad = outer.mutable_text()->add_runs();
+    bad->set_location(0);
+    bad->set_length(5);
+    bad->add_properties(PLYTextProperty_Link);
+    bad->set_link("javascript:alert(1)");
+    PLYBlock inner = PLYTestLayouts::text("b", "inner words");
+    PLYTextRun* good = inner.mutable_text()->add_runs();
+    good->set_location(0);
+    good->set_length(5);
+    good->add_properties(PLYTextProperty_Italic);
+    good->add_properties(PLYTextProperty_Link);
+    good->set_link("https://example.invalid/");
+    PLYTextRun* data = inner.mutable_text()->add_runs();
+    data->set_location(6);
+    data->set_length(5);
+    data->add_properties(PLYTextProperty_Italic);
+    data->add_properties(PLYTextProperty_Link);
+    data->set_link("data:text/html,x");
+    PLYLayout layout = PLYTestLayouts::layout(
+        10, {PLYTestLayouts::section("s", {outer, PLYTestLayouts::container("c", false, {inner, PLYTestLayouts::blank("z")})})});
+
+    EXPECT_EQ(PLYRichTextDocument::dropLinksNotAllowed(&layout), 2);
+    const PLYBlock_Text& cleanOuter = layout.sections(0).blocks(0).text();
+    EXPECT_EQ(cleanOuter.runs_size(), 0) << "a run left with no style goes";
+    EXPECT_EQ(cleanOuter.value(), "outer words");
+    const PLYBlock_Text& cleanInner = layout.sections(0).blocks(1).container().sub_blocks(0).text();
+    ASSERT_EQ(cleanInner.runs_size(), 2);
+    EXPECT_EQ(cleanInner.runs(0).link(), "https://example.invalid/");
+    EXPECT_EQ(propertiesAt(cleanInner, 7), std::set<int>{PLYTextProperty_Italic});
+    EXPECT_EQ(cleanInner.runs(1).link(), "");
+    EXPECT_EQ(PLYRichTextDocument::dropLinksNotAllowed(&layout), 0) << "nothing more to take";
+}

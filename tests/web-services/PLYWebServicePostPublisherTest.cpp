@@ -320,6 +320,57 @@ TEST_F(PostPublisherTest, EditMakesAnUpdateAvailableAndUndoingItTakesItBack) {
     EXPECT_EQ(publisher->currentStateName(), "IDLE");
 }
 
+TEST_F(PostPublisherTest, ThePublishedLayoutCarriesOnlyWebAndMailLinksWhileTheFileKeepsItsOwn) {
+    makePost(1);
+    // Links the file may hold from elsewhere: only the web and mail ones go out as links.
+    PLYBlock block = PLYLayoutManager::newBlock_Text();
+    block.mutable_text()->set_value("one two three four");
+    const std::vector<std::pair<int, std::string>> links{
+        {0, "javascript:alert(1)"}, {4, "https://example.invalid/a"}, {8, "file:///etc/hostname"}, {14, "mailto:a@example.invalid"}};
+    for (const auto& [at, link] : links) {
+        PLYTextRun* run = block.mutable_text()->add_runs();
+        run->set_location(at);
+        run->set_length(3);
+        run->add_properties(PLYTextProperty_Underline);
+        run->add_properties(PLYTextProperty_Link);
+        run->set_link(link);
+    }
+    ASSERT_TRUE(postManager->layoutManager()->addBlock(block, nullptr, post->layout()->mutable_sections(0)));
+    ASSERT_TRUE(post->save());
+    startPublisher();
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled()) << states.join(",").toStdString();
+
+    const QVariantMap created = requests("POST", "/api/me/posts").value(0).json().toMap();
+    PLYLayout sent;
+    ASSERT_TRUE(PLYLayoutSerialization::parseBase64(created.value("post_revision").toMap().value("blob").toString(), sent));
+    QStringList sentLinks;
+    int underlined = 0;
+    for (const PLYSection& section : sent.sections())
+        for (const PLYBlock& b : section.blocks())
+            for (const PLYTextRun& run : b.text().runs()) {
+                if (!run.link().empty()) sentLinks << QString::fromStdString(run.link());
+                for (int property : run.properties()) {
+                    if (property == PLYTextProperty_Underline) ++underlined;
+                    if (property == PLYTextProperty_Link) {
+                        EXPECT_FALSE(run.link().empty());
+                    }
+                }
+            }
+    EXPECT_EQ(sentLinks, (QStringList{"https://example.invalid/a", "mailto:a@example.invalid"}));
+    EXPECT_EQ(underlined, 4) << "a refused link leaves its words and other styles";
+    EXPECT_FALSE(publisher->isPublishedBlobBehindCurrent()) << "what was sent is what is compared";
+
+    auto reloaded = PLYPersistantPost::load(post->folderPath(), store);
+    ASSERT_TRUE(reloaded);
+    QStringList stored;
+    for (const PLYSection& section : reloaded->constLayout().sections())
+        for (const PLYBlock& b : section.blocks())
+            for (const PLYTextRun& run : b.text().runs()) stored << QString::fromStdString(run.link());
+    EXPECT_EQ(stored.size(), 4) << "the file keeps every link it had";
+    EXPECT_TRUE(stored.contains("javascript:alert(1)"));
+}
+
 TEST_F(PostPublisherTest, UpdateSendsANewRevisionAndBuildsByPolling) {
     makePost(2);
     startPublisher();
