@@ -39,6 +39,12 @@ PLYRichTextEditor::PLYRichTextEditor(QGraphicsItem* parent) : QGraphicsTextItem(
     // One undo history: the window's. A second stack in the document would undo words the
     // window's history has already put back, or the reverse.
     document()->setUndoRedoEnabled(false);
+    // Drops and the text's own context menu insert through the item's text control, which would
+    // take markup as it comes, links of any kind included: they bring the words only, as a
+    // foreign paste does. (Our own format is pasted by paste(), which checks every link.)
+    for (QObject* child : children())
+        if (child->inherits("QWidgetTextControl"))
+            child->setProperty("acceptRichText", false);
     connect(document(), &QTextDocument::contentsChanged, this, &PLYRichTextEditor::documentChanged);
     m_commitTimer.setSingleShot(true);
     m_commitTimer.setInterval(kCommitPauseMs);

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QMimeData>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -397,4 +400,34 @@ TEST(RichTextDocument, AStoredLayoutLosesOnlyItsNonWebLinksWhenCleaned) {
     EXPECT_EQ(propertiesAt(cleanInner, 7), std::set<int>{PLYTextProperty_Italic});
     EXPECT_EQ(cleanInner.runs(1).link(), "");
     EXPECT_EQ(PLYRichTextDocument::dropLinksNotAllowed(&layout), 0) << "nothing more to take";
+}
+
+TEST_F(RichTextEditor, TextDroppedOnTheEditorBringsItsWordsButNoLink) {
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    view.resize(900, 300);
+    scene.setSceneRect(0, 0, 850, 250);
+    scene.addItem(&editor);
+    view.show();
+    editor.setFocus();
+    QMimeData data;
+    data.setHtml(QStringLiteral("<a href=\"javascript:alert(1)\">evil</a> <b>loud</b>"));
+    data.setText(QStringLiteral("evil loud"));
+    const QPoint at = view.mapFromScene(QPointF(2, 5));
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    PLYRichTextEditor::commitLiveEditors();
+    scene.removeItem(&editor);
+
+    EXPECT_TRUE(QString::fromStdString(block.text().value()).contains(QStringLiteral("evil loud")))
+        << block.text().value();
+    for (const PLYTextRun& run : block.text().runs()) {
+        EXPECT_EQ(run.link(), "");
+        for (int property : run.properties())
+            EXPECT_NE(property, PLYTextProperty_Link);
+    }
 }
