@@ -12,14 +12,18 @@
 #include "PLYInspectorViewController.h"
 #include "PLYPostManager.h"
 #include "PLYPostSelecorPopUpButton.h"
+#include "PLYPrepViewController.h"
 #include "PLYPublishViewController.h"
 #include "PLYQtAlertPresenter.h"
+#include "PLYRecentContainer.h"
 #include "PLYTestWidgets.h"
+#include "PLYUserDefaults.h"
 #include "PLYWebServiceAccount.h"
 #include "PLYWebServicePostPublisher.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -188,6 +192,27 @@ TEST_P(ShownText, EveryPlaceShowsTheStringAsItsCharacters) {
         std::unique_ptr<QMessageBox> box(PLYQtAlertPresenter::makeMessageBox(serviceAlert, nullptr, &buttons));
         read("alert button", shownAsMnemonic(buttons.value(0)->text()), hostile);
     }
+
+    // The new-post sheet: the folder taken from the recent list, its name, its path and the list.
+    PLYRecentContainer::addPathToRecents(folder);
+    {
+        PLYPrepViewController sheet;
+        sheet.open();
+        auto* menu = child<QMenu>(&sheet, "recentDirectoriesMenu");
+        ASSERT_TRUE(menu);
+        emit menu->aboutToShow();
+        QStringList recents;
+        for (QAction* action : menu->actions()) recents << shownAsMnemonic(action->text());
+        read("recent folders menu", recents.contains(folder) ? folder : recents.join(" | "), folder);
+        ASSERT_TRUE(sheet.setRecentDirectoryAction(folder));
+        read("new post folder name", shownBy(child<QLabel>(&sheet, "directoryNameLabel")), QFileInfo(folder).fileName());
+        auto* path = child<QLabel>(&sheet, "directoryLabel");
+        read("new post folder path", shownBy(path), PLYPrepViewController::directoryLabelText(QUrl::fromLocalFile(folder)));
+        read("new post folder tooltip", shownAsToolTip(path->toolTip()), folder);
+        sheet.reject();
+    }
+    for (const char* key : {PLYRecentContainer::kRecentDirectories, PLYRecentContainer::kRecentBookmarks})
+        PLYUserDefaults::standardUserDefaults().removeObjectForKey(QLatin1String(key));
 
     // The gallery, once the watched folder is gone: its path as it is spelled.
     ASSERT_TRUE(QDir(folder).removeRecursively());
