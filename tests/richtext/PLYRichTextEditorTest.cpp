@@ -63,6 +63,15 @@ protected:
             800);
     }
 
+    // Pastes `data` at the start of a new editor of `target`.
+    void pasteIntoFreshEditor(PLYBlock& target, const QMimeData* data) {
+        PLYRichTextEditor other;
+        bind(other, target);
+        other.setEditable(true);
+        other.setSelection(0, 0);
+        other.insertFromMimeData(data);
+    }
+
     PLYBlock block;
     PLYRichTextEditor editor;
     int changes = 0;
@@ -199,11 +208,7 @@ TEST_F(RichTextEditor, PastingThePrivateFormatKeepsStylesAndForeignTextArrivesPl
     EXPECT_EQ(copied->text(), QStringLiteral("Hello brave"));
 
     PLYBlock target = PLYTestLayouts::text("x", "End");
-    PLYRichTextEditor other;
-    bind(other, target);
-    other.setEditable(true);
-    other.setSelection(0, 0);
-    other.insertFromMimeData(copied.get());
+    pasteIntoFreshEditor(target, copied.get());
     EXPECT_EQ(target.text().value(), "Hello braveEnd");
     EXPECT_EQ(propertiesAt(target.text(), 7), std::set<int>{PLYTextProperty_Bold});
     EXPECT_TRUE(propertiesAt(target.text(), 12).empty());
@@ -211,8 +216,7 @@ TEST_F(RichTextEditor, PastingThePrivateFormatKeepsStylesAndForeignTextArrivesPl
     QMimeData foreign;
     foreign.setHtml(QStringLiteral("<b>Loud</b>"));
     foreign.setText(QStringLiteral("Loud"));
-    other.setSelection(0, 0);
-    other.insertFromMimeData(&foreign);
+    pasteIntoFreshEditor(target, &foreign);
     EXPECT_EQ(target.text().value(), "LoudHello braveEnd");
     EXPECT_TRUE(propertiesAt(target.text(), 1).empty());
     EXPECT_EQ(propertiesAt(target.text(), 11), std::set<int>{PLYTextProperty_Bold});
@@ -326,11 +330,7 @@ TEST_F(RichTextEditor, PastedLinksPassTheSameRuleAndRefusedOnesLeaveTheirWordsAn
     QString words;
     const auto data = privateFormatWithLinks(addresses, &words);
     PLYBlock target = PLYTestLayouts::text("x", "");
-    PLYRichTextEditor other;
-    bind(other, target);
-    other.setEditable(true);
-    other.setSelection(0, 0);
-    other.insertFromMimeData(data.get());
+    pasteIntoFreshEditor(target, data.get());
 
     ASSERT_EQ(QString::fromStdString(target.text().value()), words);
     QStringList kept;
