@@ -17,8 +17,9 @@ void setLabelText(QLabel* label, const QString& text) {
 
 QString toolTip(const QString& text) {
     // Text that Qt would not take for markup is shown as it is; anything else is escaped
-    // into markup that shows the same characters.
-    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
+    // into markup that shows the same characters, on one line as a plain tooltip would be.
+    if (!Qt::mightBeRichText(text)) return text;
+    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
 }
 
 QString escapedMnemonic(const QString& text) {
