@@ -169,6 +169,15 @@ TEST_P(ShownText, EveryPlaceShowsTheStringAsItsCharacters) {
     read("post switcher menu", switcherEntries.contains(hostile) ? hostile : switcherEntries.join(" | "), hostile);
     switcher.postMenu()->close();
 
+    // The search-engine sentences quote the keywords inside their own bold and italic.
+    post->setFocusKeywords(QStringList{hostile, QStringLiteral("lake")});
+    post->setSeoTitle(QStringLiteral("A morning by the lake, calm and grey"));
+    auto* seoTitle = main->findChild<QLabel*>("seoTitleLabel");
+    ASSERT_TRUE(seoTitle);
+    ASSERT_TRUE(waitUntil([&] { return shownBy(seoTitle).contains(QStringLiteral("missing")); }));
+    const QString sentence = shownBy(seoTitle);
+    read("search-engine title sentence", sentence.contains("'" + hostile + "'") ? hostile : sentence, hostile);
+
     // The publish panel's "Delete the Published Post?" alert, as the application presents it.
     auto* inspector = main->findChild<PLYInspectorViewController*>();
     ASSERT_TRUE(inspector && inspector->publishViewController());
