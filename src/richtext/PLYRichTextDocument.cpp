@@ -2,13 +2,12 @@
 
 #include "PLYSafeText.h"
 
-#include <algorithm>
-
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 QFont PLYRichTextDocument::fontForStyle(PLYTextStyle style) {
     QFont font(QStringLiteral("Sans Serif"));
