@@ -189,8 +189,10 @@ void write(Level level, const QString& message, const char* file, int line, cons
             s.syncLogger->log(loc, toSpd(level), "{}", text);
             s.syncLogger->flush();
         } else {
-            if (s.fileLogger) s.fileLogger->log(loc, toSpd(level), "{}", text);
-            s.asyncLogger->log(loc, toSpd(level), "{}", text);
+            // One time for both, so that the file and the terminal show the same line.
+            const auto now = spdlog::log_clock::now();
+            if (s.fileLogger) s.fileLogger->log(now, loc, toSpd(level), text);
+            s.asyncLogger->log(now, loc, toSpd(level), text);
         }
         observers = s.observers;
     }

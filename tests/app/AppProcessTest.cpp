@@ -13,6 +13,20 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+// The real executable, offscreen, with its data, settings and caches under `home`; the
+// terminal's lines and Qt's messages come merged on its output.
+void startPellory(QProcess& pellory, const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
+        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pellory.setProcessEnvironment(env);
+    pellory.setProcessChannelMode(QProcess::MergedChannels);
+    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+}
+}  // namespace
+
 // Hundreds of renditions are queued when SIGTERM comes: the queue is dropped, the running ones
 // finish, the library is saved and the process is gone well inside the bound.
 TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromptly) {
@@ -39,13 +53,7 @@ TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromp
     };
 
     QProcess pellory;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
-        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pellory.setProcessEnvironment(env);
-    pellory.setProcessChannelMode(QProcess::MergedChannels);
-    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+    startPellory(pellory, home);
     QByteArray log;
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (log += pellory.readAll()).contains("main window is up"); }, 30000))
         << log.toStdString();
@@ -72,13 +80,7 @@ TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromp
 TEST(AppProcessTest, AKilledProcessLeavesEveryLogLineItWroteInTheFile) {
     const QString home = PLYTestEnvironment::makeTempDirectory(QStringLiteral("killed"));
     QProcess pellory;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
-        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pellory.setProcessEnvironment(env);
-    pellory.setProcessChannelMode(QProcess::MergedChannels);
-    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+    startPellory(pellory, home);
     QByteArray terminal;
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (terminal += pellory.readAll()).contains("main window is up"); }, 30000))
         << terminal.toStdString();

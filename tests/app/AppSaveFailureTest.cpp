@@ -54,6 +54,12 @@ protected:
         return disk->setFolderReadOnly(storeRoot + QStringLiteral("/Accounts"), readOnly) &&
                disk->setFolderReadOnly(storeRoot + QStringLiteral("/Locations"), readOnly);
     }
+    // The library turns read-only, then the post is renamed: an edit that cannot be saved.
+    bool editOnReadOnlyLibrary(const QString& name) {
+        if (!libraryReadOnly(true)) return false;
+        post->setName(name);
+        return true;
+    }
     QString nameOnDisk() const {
         QVariantMap map;
         PLYPropertyList::readFile(QDir(post->folderPath()).filePath(QStringLiteral("info.plist")), &map);
@@ -118,8 +124,7 @@ TEST_F(AppSaveFailureTest, AFailingAutosaveAlertsOnceKeepsTheEditsAndSavesThemOn
 
 TEST_F(AppSaveFailureTest, QuittingWithAnUnsavedFailureAsksFirstAndStaysWhenTold) {
     AppDelegate& d = launchWithSavedPost(AppDelegate::AutosaveIntervalMs);
-    ASSERT_TRUE(libraryReadOnly(true));
-    post->setName(QStringLiteral("Edited"));
+    ASSERT_TRUE(editOnReadOnlyLibrary(QStringLiteral("Edited")));
 
     // The Quit item: "Don't Quit" keeps Pellory running with the edit.
     alerts->scriptButtonIndex(0);
@@ -151,8 +156,7 @@ TEST_F(AppSaveFailureTest, QuittingWithAnUnsavedFailureAsksFirstAndStaysWhenTold
 
 TEST_F(AppSaveFailureTest, QuitAnywayQuitsAndTheSaveAtQuitShowsNothingMore) {
     AppDelegate& d = launchWithSavedPost(AppDelegate::AutosaveIntervalMs);
-    ASSERT_TRUE(libraryReadOnly(true));
-    post->setName(QStringLiteral("Lost"));
+    ASSERT_TRUE(editOnReadOnlyLibrary(QStringLiteral("Lost")));
     alerts->scriptButtonIndex(1);
     d.menuAction(QStringLiteral("quit"))->trigger();
     EXPECT_EQ(quitRequests, 1);
