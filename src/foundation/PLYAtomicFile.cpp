@@ -1,10 +1,24 @@
 #include "PLYAtomicFile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
+
+namespace {
+// QSaveFile's words for a file it may not replace ("Existing file ... is not writable") name the
+// file, not the cause; the system says why (a read-only file system, no permission).
+QString openFailure(const QString& path, const QString& qtReason) {
+    const QFileInfo info(path);
+    if (info.exists() && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return QString::fromLocal8Bit(strerror(errno));
+    if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
+        return QString::fromLocal8Bit(strerror(errno));
+    return qtReason;
+}
+}  // namespace
 
 bool PLYAtomicFile::write(const QString& path, const QByteArray& bytes, QString* reason) {
     QSaveFile file(path);
@@ -17,7 +31,7 @@ bool PLYAtomicFile::write(const QString& path, const QByteArray& bytes, QString*
     // Unbuffered, so that every write reaches the system here and its failure (a full disk) is
     // seen: a buffered QSaveFile whose last flush fails still replaces the old file with what
     // reached the disk, nothing at all for a small file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(openFailure(path, file.errorString()));
     for (qint64 done = 0; done < bytes.size();) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) return fail(file.errorString());

@@ -97,8 +97,7 @@ TEST_F(AppSaveFailureTest, AFailingAutosaveAlertsOnceKeepsTheEditsAndSavesThemOn
     EXPECT_TRUE(alert.informativeText.contains(QDir::toNativeSeparators(storeRoot))) << alert.informativeText.toStdString();
     EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Could not write ") + storeRoot + QStringLiteral("/Accounts/")))
         << "what failed is named: " << alert.informativeText.toStdString();
-    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("not writable")) ||
-                alert.informativeText.contains(QStringLiteral("Read-only"), Qt::CaseInsensitive))
+    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Reason: Read-only file system")))
         << "why is said: " << alert.informativeText.toStdString();
     EXPECT_TRUE(d.saveOutcome().hasUnsavedFailure());
     EXPECT_EQ(post->name(), QStringLiteral("Edited")) << "the edit is kept in memory";

@@ -62,6 +62,8 @@ TEST(AtomicFile, AReadOnlyFileSystemFailsTheWriteAndSaysWhy) {
     ASSERT_TRUE(disk.setReadOnly(true));
     QString reason;
     EXPECT_FALSE(PLYAtomicFile::write(path, "new", &reason));
-    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_TRUE(reason.contains(QStringLiteral("Read-only"))) << "the cause is not said: " << reason.toStdString();
     EXPECT_EQ(readAll(path), QByteArray("old"));
+    EXPECT_FALSE(PLYAtomicFile::write(QDir(disk.path()).filePath(QStringLiteral("new")), "new", &reason));
+    EXPECT_TRUE(reason.contains(QStringLiteral("Read-only"))) << "the cause is not said: " << reason.toStdString();
 }

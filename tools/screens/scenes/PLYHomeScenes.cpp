@@ -174,7 +174,7 @@ const bool registered = [] {
     // A save that failed on a read-only library, and the question before a quit would lose it.
     const auto failedSave = [] {
         PLYSaveOutcome::Failure failure;
-        failure.what = QStringLiteral("Could not write /home/ann/.local/share/Pellory/Accounts/A1.plyaccount/P1.plypost/layout.next");
+        failure.what = QStringLiteral("Could not write /home/ann/.local/share/Pellory/Accounts/A1.plyuser/P1.plypost/layout.next");
         failure.folder = QStringLiteral("/home/ann/.local/share/Pellory");
         failure.why = QStringLiteral("Read-only file system");
         return failure;
