@@ -346,9 +346,8 @@ void AppDelegate::showSaveFailure(const PLYError& error, PLYSaveOutcome::Trigger
     const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
     PLY_LOG_ERROR(QStringLiteral("Saving failed: %1 (library %2): %3. %4")
                       .arg(failure.what, failure.folder, failure.why,
-                           trigger == PLYSaveOutcome::Trigger::Quit && m_quitConfirmed
-                               ? QStringLiteral("Quitting anyway, as the user chose: the unsaved changes are lost")
-                               : QStringLiteral("The changes stay in memory; the next autosave tries again")));
+                           m_terminating ? QStringLiteral("Pellory is quitting: the changes that could not be saved are lost")
+                                         : QStringLiteral("The changes stay in memory; the next autosave tries again")));
     if (!m_saveOutcome.recordFailure(failure, trigger)) return;
     if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
         presenter->runModal(PLYSaveOutcome::failureAlert(failure), m_baseWindowController);
