@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -60,10 +61,18 @@ bool makeFolder(const QString& path, PLYError* error) {
 }
 
 namespace {
-// Damaged files that could not be moved aside: nothing may be written over them.
-QSet<QString>& unmovedDamage() {
-    static QSet<QString> paths;
-    return paths;
+// Damaged files that could not be moved aside: nothing may be written over them. Locations and
+// accounts may be read and saved from more than one thread.
+QMutex g_unmovedMutex;
+QSet<QString> g_unmoved;
+void setUnmoved(const QString& path, bool unmoved) {
+    const QMutexLocker lock(&g_unmovedMutex);
+    if (unmoved) g_unmoved.insert(path);
+    else g_unmoved.remove(path);
+}
+bool isUnmoved(const QString& path) {
+    const QMutexLocker lock(&g_unmovedMutex);
+    return g_unmoved.contains(path);
 }
 bool standsThere(const QString& path) {
     const QFileInfo info(path);
@@ -73,7 +82,7 @@ bool standsThere(const QString& path) {
 
 QString keepAside(const QString& path) {
     if (!standsThere(path)) {
-        unmovedDamage().remove(path);
+        setUnmoved(path, false);
         return {};
     }
     // The name says what it is and since when; a second one kept the same second gets a number.
@@ -90,10 +99,10 @@ QString keepAside(const QString& path) {
     if (moved != 0) {
         PLY_LOG_ERROR(QStringLiteral("Could not keep the damaged %1 aside as %2: %3; it stays where it is and nothing is written over it")
                           .arg(path, target, QString::fromLocal8Bit(strerror(errno))));
-        unmovedDamage().insert(path);
+        setUnmoved(path, true);
         return {};
     }
-    unmovedDamage().remove(path);
+    setUnmoved(path, false);
     PLY_LOG_WARN(QStringLiteral("The damaged %1 is kept aside as %2").arg(path, target));
     return target;
 }
@@ -103,9 +112,9 @@ QString lastGoodPath(const QString& path) { return path + QStringLiteral(".last-
 bool writeWithLastGood(const QString& path, const QByteArray& bytes, PLYError* error) {
     // A damaged file that could not be moved aside when it was read is tried again; while it
     // stays, it is not written over.
-    if (unmovedDamage().contains(path)) {
+    if (isUnmoved(path)) {
         keepAside(path);
-        if (unmovedDamage().contains(path)) {
+        if (isUnmoved(path)) {
             PLYError::set(error, fileError(44, path, QStringLiteral("the damaged file there could not be moved aside")));
             return false;
         }
@@ -149,7 +158,7 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
     // The damaged file (or whatever stands in its place) goes aside first: only then does the
     // good copy go back, so that nothing a user or an earlier version left there is lost.
     const QString aside = keepAside(path);
-    if (unmovedDamage().contains(path)) {
+    if (isUnmoved(path)) {
         PLY_LOG_ERROR(QStringLiteral("Recovered %1 from its last good copy, in memory only: the damaged file stays in place").arg(path));
         return true;
     }
