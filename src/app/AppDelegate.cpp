@@ -242,11 +242,13 @@ void AppDelegate::showBaseWindow() {
     if (auto* window = qobject_cast<PLYBaseWindowController*>(m_baseWindowController.data())) {
         QPointer<AppDelegate> self(this);
         window->baseViewController()->setOutOfDateActions({}, [self] {
-            if (self) self->m_options.quit();
+            if (self) self->requestQuit();
         });
         connect(window, &PLYBaseWindowController::screenChanged, this, &AppDelegate::updateEditorActions);
     }
     updateEditorActions();
+    // Closing the main window quits: it asks first when the library cannot be saved.
+    m_baseWindowController->installEventFilter(this);
     m_baseWindowController->show();
     m_baseWindowController->raise();
     m_baseWindowController->activateWindow();
@@ -286,6 +288,7 @@ void AppDelegate::renderPreviewsOfSavedPosts() {
 }
 
 void AppDelegate::applicationWillTerminate() {
+    m_terminating = true;
     saveApplication();
     stopBackgroundWork();
 }
@@ -312,20 +315,70 @@ void AppDelegate::registerDefaultScenes() {
 
 // ---- autosave and quit ------------------------------------------------------------------------
 
-void AppDelegate::performSave(int reason) {
+bool AppDelegate::performSave(int reason) {
     m_autosaveTimer.stop();
     // Saving a library that was never loaded would write an empty one over the user's files.
     if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) {
         PLY_LOG_INFO(QStringLiteral("Not saving: the library is not loaded"));
-        return;
+        return false;
     }
     // Words typed since the last pause are part of what is saved.
     PLYRichTextEditor::commitLiveEditors();
     if (reason == SaveReasonQuit) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(WillSaveNotification));
-    PLYCoreManager::persistantStore()->save();
+    PLYError error;
+    const bool saved = PLYCoreManager::persistantStore()->save(&error);
+    // Re-armed first: while a failure is shown the next autosave still tries again.
+    m_autosaveTimer.start();
+    if (!saved) {
+        const PLYSaveOutcome::Trigger trigger = m_terminating            ? PLYSaveOutcome::Trigger::Quit
+                                                : reason == SaveReasonQuit ? PLYSaveOutcome::Trigger::User
+                                                                           : PLYSaveOutcome::Trigger::Autosave;
+        showSaveFailure(error, trigger);
+        return false;
+    }
+    m_saveOutcome.recordSuccess();
     PLY_LOG_INFO(QStringLiteral("saving now"));
     if (reason != SaveReasonQuit) renderPreviewsOfSavedPosts();
-    m_autosaveTimer.start();
+    return true;
+}
+
+void AppDelegate::showSaveFailure(const PLYError& error, PLYSaveOutcome::Trigger trigger) {
+    const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
+    PLY_LOG_ERROR(QStringLiteral("Saving failed: %1 (library %2): %3. %4")
+                      .arg(failure.what, failure.folder, failure.why,
+                           m_terminating ? QStringLiteral("Pellory is quitting: the changes that could not be saved are lost")
+                                         : QStringLiteral("The changes stay in memory; the next autosave tries again")));
+    if (!m_saveOutcome.recordFailure(failure, trigger)) return;
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(PLYSaveOutcome::failureAlert(failure), m_baseWindowController);
+}
+
+bool AppDelegate::confirmQuit() {
+    if (m_quitConfirmed || m_terminating) return true;
+    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) return true;
+    // The save at quit follows once the quit is under way; this one only finds out whether
+    // anything would be lost, and says nothing when all is well.
+    PLYRichTextEditor::commitLiveEditors();
+    PLYError error;
+    if (PLYCoreManager::persistantStore()->save(&error)) {
+        m_saveOutcome.recordSuccess();
+        return true;
+    }
+    showSaveFailure(error, PLYSaveOutcome::Trigger::Quit);
+    const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared();
+    const qint64 answer = presenter ? presenter->runModal(PLYSaveOutcome::quitAnywayAlert(m_saveOutcome.lastFailure()),
+                                                          m_baseWindowController)
+                                    : PLYAlertPresenter::FirstButtonReturn;
+    if (answer != PLYSaveOutcome::QuitAnywayReturn) {
+        PLY_LOG_INFO(QStringLiteral("Not quitting: the library could not be saved and the user keeps Pellory running"));
+        return false;
+    }
+    m_quitConfirmed = true;
+    return true;
+}
+
+void AppDelegate::requestQuit() {
+    if (confirmQuit()) m_options.quit();
 }
 
 void AppDelegate::installTerminationSignalHandlers() {
@@ -359,6 +412,8 @@ void AppDelegate::terminationSignalReceived() {
     while (::read(g_signalFds[1], buffer, sizeof buffer) > 0) {
     }
     PLY_LOG_INFO(QStringLiteral("Termination requested; quitting"));
+    // No question here: a signal comes from the system or a script, and nobody may be there to
+    // answer. A failed save at quit is logged with what is lost.
     m_options.quit();
 }
 
@@ -391,7 +446,7 @@ void AppDelegate::buildMenus() {
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::ApplicationShortcut);
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, this, [this] { m_options.quit(); });
+    connect(quit, &QAction::triggered, this, &AppDelegate::requestQuit);
 
     m_hostOptionMenuItem = new QAction(tr("Service Host Options…"), this);
     m_hostOptionMenuItem->setObjectName(QStringLiteral("presentHostOptionsWindow"));
@@ -444,6 +499,10 @@ QAction* AppDelegate::menuAction(const QString& name) const {
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_baseWindowController && event->type() == QEvent::Close && !confirmQuit()) {
+        event->ignore();
+        return true;
+    }
     if (watched == m_applicationMenu && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) {
         updateMenu();

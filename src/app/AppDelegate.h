@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PLYLog.h"
+#include "PLYSaveOutcome.h"
 
 #include <QAction>
 #include <QMenu>
@@ -82,8 +83,13 @@ public:
 
     // Saves the store; live text editors commit their words first and a quit (reason 1)
     // announces it. Re-arms the autosave, so at most one is pending. Nothing is saved while
-    // the library is not loaded or a migration holds it.
-    void performSave(int reason);
+    // the library is not loaded or a migration holds it. A failure is logged and shown (an
+    // autosave's once, until a save succeeds again; File > Save's every time; none at quit),
+    // and the edits stay in memory for the next autosave to try again. Answers whether the
+    // library is saved.
+    bool performSave(int reason);
+    // What became of the saves so far.
+    const PLYSaveOutcome& saveOutcome() const { return m_saveOutcome; }
     // Shows the host-options item while Option is held, hides it when released.
     void updateMenu();
 
@@ -109,6 +115,9 @@ public:
     static void registerDefaultScenes();
 
 public slots:
+    // The Quit item, the main window's close and the out-of-date alert's quit: saves first and,
+    // when the save fails, asks "Quit anyway?"; quits unless the answer keeps Pellory running.
+    void requestQuit();
     // A new post, as home's "New Post" starts it (not while the login view is up).
     void newBlog();
     void saveApplication();
@@ -154,6 +163,10 @@ private:
     void removeTerminationSignalHandlers();
     void terminationSignalReceived();
     void refuseSecondInstance();
+    // Before a quit the user asked for: true when the library is saved or the user accepts to
+    // lose what could not be saved.
+    bool confirmQuit();
+    void showSaveFailure(const PLYError& error, PLYSaveOutcome::Trigger trigger);
 
     Options m_options;
     QPointer<QMenuBar> m_menuBar;
@@ -171,4 +184,7 @@ private:
     QSocketNotifier* m_signalNotifier = nullptr;
     std::unique_ptr<PLYLibraryLock> m_libraryLock;
     bool m_refused = false;
+    PLYSaveOutcome m_saveOutcome;
+    bool m_quitConfirmed = false;
+    bool m_terminating = false;
 };

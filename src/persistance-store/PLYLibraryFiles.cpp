@@ -3,10 +3,18 @@
 #include "PLYLog.h"
 #include "PLYPropertyList.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 
 #include <filesystem>
 #include <system_error>
@@ -52,20 +60,65 @@ bool makeFolder(const QString& path, PLYError* error) {
     return false;
 }
 
+namespace {
+// Damaged files that could not be moved aside: nothing may be written over them. Locations and
+// accounts may be read and saved from more than one thread.
+QMutex g_unmovedMutex;
+QSet<QString> g_unmoved;
+void setUnmoved(const QString& path, bool unmoved) {
+    const QMutexLocker lock(&g_unmovedMutex);
+    if (unmoved) g_unmoved.insert(path);
+    else g_unmoved.remove(path);
+}
+bool isUnmoved(const QString& path) {
+    const QMutexLocker lock(&g_unmovedMutex);
+    return g_unmoved.contains(path);
+}
+bool standsThere(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+}  // namespace
+
 QString keepAside(const QString& path) {
-    if (!QFileInfo::exists(path)) return {};
-    QString target = path + QStringLiteral(".damaged");
-    for (int n = 2; QFileInfo::exists(target); ++n) target = path + QStringLiteral(".damaged-%1").arg(n);
-    if (!QFile::rename(path, target)) {
-        PLY_LOG_ERROR(QStringLiteral("Could not keep the damaged file %1 aside as %2").arg(path, target));
+    if (!standsThere(path)) {
+        setUnmoved(path, false);
         return {};
     }
+    // The name says what it is and since when; a second one kept the same second gets a number.
+    const QString stem = path + QStringLiteral(".damaged-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QString target = stem;
+    for (int n = 2; standsThere(target); ++n) target = stem + QStringLiteral("-%1").arg(n);
+    // rename(2) moves a file, a folder with everything in it or a link alike, within the folder
+    // and without copying; renameat2 with RENAME_NOREPLACE never replaces what is at the target.
+    const QByteArray from = QFile::encodeName(path), to = QFile::encodeName(target);
+    int moved = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    // File systems without the flag: the target was checked to be free just above.
+    if (moved != 0 && errno == EINVAL) moved = ::rename(from.constData(), to.constData());
+    if (moved != 0) {
+        PLY_LOG_ERROR(QStringLiteral("Could not keep the damaged %1 aside as %2: %3; it stays where it is and nothing is written over it")
+                          .arg(path, target, QString::fromLocal8Bit(strerror(errno))));
+        setUnmoved(path, true);
+        return {};
+    }
+    setUnmoved(path, false);
+    PLY_LOG_WARN(QStringLiteral("The damaged %1 is kept aside as %2").arg(path, target));
     return target;
 }
 
 QString lastGoodPath(const QString& path) { return path + QStringLiteral(".last-good"); }
 
 bool writeWithLastGood(const QString& path, const QByteArray& bytes, PLYError* error) {
+    // A damaged file that could not be moved aside when it was read is tried again; while it
+    // stays, it is not written over.
+    if (isUnmoved(path)) {
+        keepAside(path);
+        if (isUnmoved(path)) {
+            PLYError::set(error, fileError(44, path, QStringLiteral("the damaged file there could not be moved aside")));
+            return false;
+        }
+    }
     return PLYPropertyList::writeBytesAtomically(path, bytes, error) &&
            PLYPropertyList::writeBytesAtomically(lastGoodPath(path), bytes, error);
 }
@@ -102,7 +155,13 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
         PLY_LOG_ERROR(QStringLiteral("The last good copy is unusable too: %1").arg(copyError.toString()));
         return false;
     }
+    // The damaged file (or whatever stands in its place) goes aside first: only then does the
+    // good copy go back, so that nothing a user or an earlier version left there is lost.
     const QString aside = keepAside(path);
+    if (isUnmoved(path)) {
+        PLY_LOG_ERROR(QStringLiteral("Recovered %1 from its last good copy, in memory only: the damaged file stays in place").arg(path));
+        return true;
+    }
     PLYError writeError;
     if (!PLYPropertyList::writeBytesAtomically(path, bytes, &writeError))
         PLY_LOG_ERROR(QStringLiteral("Could not put the last good copy back: %1").arg(writeError.toString()));

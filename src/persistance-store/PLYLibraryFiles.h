@@ -25,13 +25,17 @@ bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError*
 // Makes the folder and its parents; the error names the path and the system's reason.
 bool makeFolder(const QString& path, PLYError* error = nullptr);
 
-// Renames a damaged file to "<path>.damaged" (or "<path>.damaged-2"...), so that it is kept for
-// the user but never read or written again. Answers the new path, empty when nothing was moved.
+// Renames a damaged file, or a folder or link standing where the file should be, to
+// "<path>.damaged-<local date and time>" (a number added when that is taken), so that it is
+// kept for the user but never read or written again, and logs the new name. Answers the new
+// path, empty when nothing was moved. What cannot be moved is logged, left in place and never
+// written over by writeWithLastGood.
 QString keepAside(const QString& path);
 
 QString lastGoodPath(const QString& path);
 
-// Writes the file atomically, then its last good copy (also atomically).
+// Writes the file atomically, then its last good copy (also atomically). Refused while a damaged
+// file that could not be kept aside stands at `path`.
 bool writeWithLastGood(const QString& path, const QByteArray& bytes, PLYError* error = nullptr);
 
 // Reads a property list; when it is missing, damaged or fails `isComplete`, reads its last good

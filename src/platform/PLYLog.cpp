@@ -19,7 +19,8 @@ namespace {
 struct State {
     std::mutex mutex;
     std::shared_ptr<spdlog::logger> syncLogger;   // errors: written and flushed at once
-    std::shared_ptr<spdlog::logger> asyncLogger;  // everything else
+    std::shared_ptr<spdlog::logger> asyncLogger;  // everything else, to the terminal and the system log
+    std::shared_ptr<spdlog::logger> fileLogger;   // everything else, to the file: each line flushed
     std::shared_ptr<spdlog::details::thread_pool> pool;
     QString directory;
     QString fileProblem;
@@ -64,6 +65,8 @@ void buildLoggers(State& s, const Options& options) {
     if (options.systemLog || (!file && !options.fileDirectory.isEmpty())) {
         sinks.push_back(std::make_shared<spdlog::sinks::syslog_sink_mt>("pellory", 0, LOG_USER, true));
     }
+    // Lines that reach the terminal and the system log in the background.
+    const std::vector<spdlog::sink_ptr> asyncSinks = sinks;
     if (file) sinks.push_back(file);
     for (auto& sink : sinks) sink->set_pattern(kPattern);
 
@@ -71,8 +74,18 @@ void buildLoggers(State& s, const Options& options) {
     s.syncLogger->set_level(spdlog::level::trace);
     s.syncLogger->flush_on(spdlog::level::err);
 
+    // The file gets every line written and flushed before the call returns, so that a crash
+    // or a kill leaves the log whole up to its last line: a background queue or a buffer
+    // would lose the lines that explain it.
+    s.fileLogger.reset();
+    if (file) {
+        s.fileLogger = std::make_shared<spdlog::logger>("pellory-file", file);
+        s.fileLogger->set_level(spdlog::level::trace);
+        s.fileLogger->flush_on(spdlog::level::trace);
+    }
+
     if (!s.pool) s.pool = std::make_shared<spdlog::details::thread_pool>(8192, 1);
-    s.asyncLogger = std::make_shared<spdlog::async_logger>("pellory-async", sinks.begin(), sinks.end(), s.pool,
+    s.asyncLogger = std::make_shared<spdlog::async_logger>("pellory-async", asyncSinks.begin(), asyncSinks.end(), s.pool,
                                                            spdlog::async_overflow_policy::block);
     s.asyncLogger->set_level(spdlog::level::trace);
     s.directory = file ? options.fileDirectory : QString();
@@ -176,7 +189,10 @@ void write(Level level, const QString& message, const char* file, int line, cons
             s.syncLogger->log(loc, toSpd(level), "{}", text);
             s.syncLogger->flush();
         } else {
-            s.asyncLogger->log(loc, toSpd(level), "{}", text);
+            // One time for both, so that the file and the terminal show the same line.
+            const auto now = spdlog::log_clock::now();
+            if (s.fileLogger) s.fileLogger->log(now, loc, toSpd(level), text);
+            s.asyncLogger->log(now, loc, toSpd(level), text);
         }
         observers = s.observers;
     }

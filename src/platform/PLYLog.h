@@ -4,8 +4,9 @@
 #include <functional>
 
 // The logging facade: the system log, the terminal and a daily-rolling file (7 kept).
-// Every line carries file, function and line. Errors are written and flushed at once;
-// other levels are written asynchronously. Secrets are redacted before any sink sees them.
+// Every line carries file, function and line. Every line is in the file, flushed, when the call
+// returns; errors reach the terminal and the system log at once too, other levels in the
+// background. Secrets are redacted before any sink sees them.
 namespace PLYLog {
 
 enum class Level { Debug, Info, Warn, Error };

@@ -13,6 +13,20 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+// The real executable, offscreen, with its data, settings and caches under `home`; the
+// terminal's lines and Qt's messages come merged on its output.
+void startPellory(QProcess& pellory, const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
+        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    pellory.setProcessEnvironment(env);
+    pellory.setProcessChannelMode(QProcess::MergedChannels);
+    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+}
+}  // namespace
+
 // Hundreds of renditions are queued when SIGTERM comes: the queue is dropped, the running ones
 // finish, the library is saved and the process is gone well inside the bound.
 TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromptly) {
@@ -39,13 +53,7 @@ TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromp
     };
 
     QProcess pellory;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* folder : {"DATA", "CONFIG", "CACHE"})
-        env.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home + QLatin1Char('/') + QString::fromLatin1(folder).toLower());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    pellory.setProcessEnvironment(env);
-    pellory.setProcessChannelMode(QProcess::MergedChannels);
-    pellory.start(QStringLiteral(PELLORY_EXECUTABLE), {});
+    startPellory(pellory, home);
     QByteArray log;
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (log += pellory.readAll()).contains("main window is up"); }, 30000))
         << log.toStdString();
@@ -65,4 +73,37 @@ TEST(AppProcessTest, SigtermWithHundredsOfQueuedRenditionsSavesAndExitsZeroPromp
     EXPECT_LT(elapsed, 5000) << "generous against a busy machine; the application's own goal is 2 s";
     EXPECT_LT(renditions(), kPhotos) << "the quit did not cut the queue short";
     RecordProperty("exit_ms", int(elapsed));
+}
+
+// A process killed outright (as a crash ends it) leaves its log file whole: every line it had
+// written to the terminal before the kill is in the file, the last one included.
+TEST(AppProcessTest, AKilledProcessLeavesEveryLogLineItWroteInTheFile) {
+    const QString home = PLYTestEnvironment::makeTempDirectory(QStringLiteral("killed"));
+    QProcess pellory;
+    startPellory(pellory, home);
+    QByteArray terminal;
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (terminal += pellory.readAll()).contains("main window is up"); }, 30000))
+        << terminal.toStdString();
+    pellory.kill();
+    ASSERT_TRUE(pellory.waitForFinished(10000));
+    ASSERT_EQ(pellory.exitStatus(), QProcess::CrashExit);
+
+    QByteArray file;
+    const QDir logs(home + QStringLiteral("/data/Pellory/logs"));
+    for (const QString& name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile f(logs.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        file += f.readAll();
+    }
+    ASSERT_FALSE(file.isEmpty()) << "no log line on disk in " << logs.path().toStdString();
+    int compared = 0;
+    for (const QByteArray& line : terminal.split('\n')) {
+        // The logger's own lines (Qt's messages go to the terminal only).
+        if (!(line.contains("[info]") || line.contains("[warning]") || line.contains("[error]")) || !line.contains(" | "))
+            continue;
+        ++compared;
+        EXPECT_TRUE(file.contains(line)) << "missing from the file after the kill: " << line.toStdString();
+    }
+    EXPECT_GE(compared, 1) << terminal.toStdString();
+    EXPECT_TRUE(file.contains("main window is up")) << "the last line before the kill is lost";
 }

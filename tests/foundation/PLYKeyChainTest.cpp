@@ -21,6 +21,9 @@ protected:
             // The test script provides a keyring; outside it the real backend may be absent.
             if (qEnvironmentVariable("PELLORY_TEST_KEYRING") == QLatin1String("1"))
                 FAIL() << "a test keyring is running but the keychain fell back to memory";
+            // CI must exercise the real keychain: a skip there would pass unnoticed.
+            if (qEnvironmentVariable("CI") == QLatin1String("true"))
+                FAIL() << "CI=true, but no Secret Service answers on this bus (run the tests through scripts/with-test-keyring)";
             service.clear();
             GTEST_SKIP() << "no Secret Service on this bus";
         }

@@ -3,9 +3,12 @@
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
+#include "PLYSourceDirectory.h"
 #include "PLYPropertyList.h"
 #include "PLYTestEnvironment.h"
+#include "PLYTestMount.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +28,16 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
+}
+
+// What was kept aside of the damaged `path`, oldest name first.
+QStringList keptAside(const QString& path) {
+    const QDir dir(QFileInfo(path).path());
+    QStringList paths;
+    for (const QString& name : dir.entryList({QFileInfo(path).fileName() + QStringLiteral(".damaged-*")},
+                                             QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name))
+        paths << dir.filePath(name);
+    return paths;
 }
 
 // Collects the log lines written while it lives.
@@ -145,8 +158,159 @@ TEST_F(LibraryDamage, AnAccountInfoFileIsRecoveredFromItsLastGoodCopy) {
     EXPECT_EQ(store->accounts().first()->email(), QStringLiteral("writer@example.com"));
     EXPECT_EQ(store->accounts().first()->firstName(), QStringLiteral("Ada"));
     EXPECT_EQ(store->accounts().first()->currentPosts().size(), 1);
-    EXPECT_EQ(readAll(info + QStringLiteral(".damaged")), QByteArray(300, '\0'));
+    const QStringList aside = keptAside(info);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(readAll(aside.first()), QByteArray(300, '\0'));
     EXPECT_TRUE(PLYPropertyList::readFile(info, nullptr)) << "the good copy is back in place";
+}
+
+// On a real full disk a save fails and says so, every file of the library stays as it was, the
+// next start reads the last save, and once there is room the same edits are saved after all.
+TEST_F(LibraryDamage, ASaveOnAFullDiskFailsAndLeavesEveryFileAsItWas) {
+    PLYTestMount disk(1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no full file system can be made: " << disk.problem().toStdString();
+    root = disk.path() + QStringLiteral("/library");
+    const QString photos = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    auto store = open();
+    auto account = store->signInUser(QStringLiteral("full@example.com"));
+    auto post = account->createNewPost(QStringLiteral("before"));
+    post->layout()->add_sections()->set_id("before");
+    auto location = store->startWatchingPath(photos, {});
+    post->addSourceLocation(location->identifier());
+    ASSERT_TRUE(store->save());
+    QMap<QString, QByteArray> files;
+    const QStringList folders{account->folderPath(), post->folderPath(), store->locationsDirectory()};
+    for (const QString& folder : folders)
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            files.insert(QDir(folder).filePath(name), readAll(QDir(folder).filePath(name)));
+    ASSERT_GE(files.size(), 6);
+
+    const QString filler = disk.fill();
+    ASSERT_FALSE(filler.isEmpty());
+    account->setFirstName(QStringLiteral("Changed"));
+    post->setName(QStringLiteral("after"));
+    post->layout()->mutable_sections(0)->set_id("after");
+    location->setIncludeSubFolders(!location->includeSubFolders());
+    LogLines log;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        PLYError error;
+        EXPECT_FALSE(store->save(&error)) << "a save on a full disk was called a success (attempt " << attempt << ")";
+        EXPECT_FALSE(error.failureReason.isEmpty());
+    }
+    EXPECT_TRUE(log.mention(QStringLiteral("Could not save")));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        EXPECT_EQ(readAll(it.key()), it.value()) << it.key().toStdString() << " changed on a full disk";
+    for (const QString& folder : folders)
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
+                  std::count_if(files.keyBegin(), files.keyEnd(), [&](const QString& f) { return QFileInfo(f).path() == folder; }))
+            << "a file was left behind in " << folder.toStdString();
+    {
+        LogLines loading;
+        auto earlier = open();
+        ASSERT_EQ(earlier->accounts().size(), 1) << loading.lines.join(QLatin1Char('\n')).toStdString();
+        const auto posts = earlier->accounts().first()->currentPosts();
+        ASSERT_EQ(posts.size(), 1) << "the last save no longer loads: " << loading.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(posts.first()->name(), QStringLiteral("before"));
+    }
+
+    ASSERT_TRUE(QFile::remove(filler));
+    ASSERT_TRUE(store->save()) << "the edits kept in memory were not saved once there was room";
+    auto reloaded = open();
+    ASSERT_EQ(reloaded->accounts().size(), 1);
+    const auto posts = reloaded->accounts().first()->currentPosts();
+    ASSERT_EQ(posts.size(), 1);
+    EXPECT_EQ(posts.first()->name(), QStringLiteral("after"));
+    EXPECT_EQ(posts.first()->constLayout().sections(0).id(), "after");
+    EXPECT_EQ(reloaded->accounts().first()->firstName(), QStringLiteral("Changed"));
+    EXPECT_EQ(reloaded->sourceLocations().first()->includeSubFolders(), location->includeSubFolders());
+}
+
+// A damaged info or location file, or a folder standing where the file should be, is moved
+// aside under a dated name that says so, whole, and logged by that name; only then is the last
+// good copy put back. A second damage later keeps the first one's remains too.
+TEST_F(LibraryDamage, WhatStandsWhereADamagedFileShouldBeIsKeptAsideUnderADatedName) {
+    const QString photos = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    QString info, locationFile;
+    {
+        auto store = open();
+        auto account = store->signInUser(QStringLiteral("keep@example.com"));
+        auto post = account->createNewPost(QStringLiteral("P"));
+        post->layout()->add_sections();
+        auto location = store->startWatchingPath(photos, {});
+        ASSERT_TRUE(location);
+        post->addSourceLocation(location->identifier());
+        ASSERT_TRUE(store->save());
+        info = QDir(account->folderPath()).filePath(QStringLiteral("info.plist"));
+        locationFile = location->filePath();
+    }
+    // A folder with a user's file in it where the account's info file should be, and a cut
+    // location file.
+    ASSERT_TRUE(QFile::remove(info));
+    ASSERT_TRUE(QDir().mkpath(info + QStringLiteral("/kept")));
+    writeAll(info + QStringLiteral("/kept/notes.txt"), "the user's notes");
+    writeAll(locationFile, "<?xml version=\"1.0\"?><plist><dict><key>identifier</key><str");
+
+    for (int round = 1; round <= 2; ++round) {
+        LogLines log;
+        auto store = open();
+        ASSERT_EQ(store->accounts().size(), 1) << "round " << round;
+        EXPECT_EQ(store->accounts().first()->email(), QStringLiteral("keep@example.com"));
+        EXPECT_EQ(store->sourceLocations().size(), 1) << "the location was not recovered in round " << round;
+        EXPECT_TRUE(PLYPropertyList::readFile(info, nullptr)) << "the good copy is back in place";
+        EXPECT_TRUE(PLYPropertyList::readFile(locationFile, nullptr)) << "the good copy is back in place";
+        const QStringList infoAside = keptAside(info), locationAside = keptAside(locationFile);
+        ASSERT_EQ(infoAside.size(), round);
+        ASSERT_EQ(locationAside.size(), round);
+        EXPECT_EQ(readAll(infoAside.first() + QStringLiteral("/kept/notes.txt")), QByteArray("the user's notes"))
+            << "the folder went aside with everything in it";
+        EXPECT_TRUE(readAll(locationAside.first()).endsWith("<key>identifier</key><str"));
+        for (const QString& aside : {infoAside.last(), locationAside.last()}) {
+            EXPECT_TRUE(QFileInfo(aside).fileName().contains(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))))
+                << aside.toStdString() << " does not say when";
+            EXPECT_TRUE(log.mention(aside)) << "no log line names " << aside.toStdString();
+        }
+        // The next damage, to be kept beside the first.
+        writeAll(info, "garbage " + QByteArray::number(round));
+        writeAll(locationFile, "");
+    }
+    EXPECT_EQ(readAll(keptAside(info).last()), QByteArray("garbage 1"));
+}
+
+// Where the damaged file cannot be moved aside (a read-only library here), it stays as it is:
+// the good copy is used in memory, nothing is written over the damage, and once the library can
+// be written again the damage goes aside before the save.
+TEST_F(LibraryDamage, ADamagedFileThatCannotBeMovedAsideIsNeverWrittenOver) {
+    PLYTestMount disk(8 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no read-only library can be made: " << disk.problem().toStdString();
+    root = disk.path() + QStringLiteral("/library");
+    QString info;
+    {
+        auto store = open();
+        auto account = store->signInUser(QStringLiteral("ro@example.com"));
+        account->createNewPost(QStringLiteral("P"))->layout()->add_sections();
+        ASSERT_TRUE(store->save());
+        info = QDir(account->folderPath()).filePath(QStringLiteral("info.plist"));
+    }
+    writeAll(info, "damaged bytes");
+    ASSERT_TRUE(disk.setReadOnly(true));
+    {
+        auto store = open();
+        ASSERT_EQ(store->accounts().size(), 1);
+        auto account = store->signInUser(QStringLiteral("ro@example.com"));
+        EXPECT_EQ(account->currentPosts().size(), 1);
+        EXPECT_FALSE(store->save());
+        EXPECT_EQ(readAll(info), QByteArray("damaged bytes"));
+        EXPECT_TRUE(keptAside(info).isEmpty());
+
+        ASSERT_TRUE(disk.setReadOnly(false));
+        account->setFirstName(QStringLiteral("Writable"));
+        EXPECT_TRUE(store->save());
+        ASSERT_EQ(keptAside(info).size(), 1);
+        EXPECT_EQ(readAll(keptAside(info).first()), QByteArray("damaged bytes"));
+    }
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(info, &map));
+    EXPECT_EQ(map.value(QStringLiteral("first_name")).toString(), QStringLiteral("Writable"));
 }
 
 // Each decoder of the library's files over a fixed corpus of malformed input: every one is

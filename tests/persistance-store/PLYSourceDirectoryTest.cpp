@@ -405,7 +405,7 @@ TEST_F(SourceDirectoryTest, ADamagedLocationFileIsRecoveredAndAFolderWatchedAgai
     location = store->sourceForIdentifier(locationId);
     ASSERT_TRUE(location) << "the last good copy was not used";
     EXPECT_TRUE(location->imageForIdentifier(id));
-    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral(".damaged")));
+    EXPECT_EQ(QDir(QFileInfo(file).path()).entryList({QFileInfo(file).fileName() + QStringLiteral(".damaged-*")}).size(), 1);
     EXPECT_TRUE(PLYPropertyList::readFile(file, nullptr));
 
     // The same folder watched again, by a new location, keeps the identifiers layouts use.

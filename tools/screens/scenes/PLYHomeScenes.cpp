@@ -19,6 +19,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYQtAlertPresenter.h"
+#include "PLYSaveOutcome.h"
 #include "PLYTestLayouts.h"
 #include "PLYVisualStateHandler.h"
 
@@ -168,6 +169,21 @@ const bool registered = [] {
 
     PLYScreens::add(QStringLiteral("out-of-date-alert"), [](PLYScreensFixture&) -> QWidget* {
         return PLYQtAlertPresenter::makeMessageBox(PLYBaseViewController::outOfDateAlert());
+    });
+
+    // A save that failed on a read-only library, and the question before a quit would lose it.
+    const auto failedSave = [] {
+        PLYSaveOutcome::Failure failure;
+        failure.what = QStringLiteral("Could not write /home/ann/.local/share/Pellory/Accounts/A1.plyuser/P1.plypost/layout.next");
+        failure.folder = QStringLiteral("/home/ann/.local/share/Pellory");
+        failure.why = QStringLiteral("Read-only file system");
+        return failure;
+    };
+    PLYScreens::add(QStringLiteral("save-failed-alert"), [failedSave](PLYScreensFixture&) -> QWidget* {
+        return PLYQtAlertPresenter::makeMessageBox(PLYSaveOutcome::failureAlert(failedSave()));
+    });
+    PLYScreens::add(QStringLiteral("quit-anyway-alert"), [failedSave](PLYScreensFixture&) -> QWidget* {
+        return PLYQtAlertPresenter::makeMessageBox(PLYSaveOutcome::quitAnywayAlert(failedSave()));
     });
     return true;
 }();
