@@ -195,6 +195,38 @@ TEST_F(PostWindowTest, AFolderOfPhotosShowsPreparingUntilCachedThenHandsThePanes
     EXPECT_EQ(log, kHandOver);
 }
 
+TEST_F(PostWindowTest, CancelOnThePreparingCardKeepsThePostAndPreparesOnInTheBackground) {
+    const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 1600, 1200));
+    openNewPost();
+    dialogs->scriptFolder(folder);
+    QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
+                      Qt::LeftButton);
+    confirmSheet(QStringLiteral("Lochs"));
+    ASSERT_TRUE(window->imageProcessView()->isVisible());
+    ASSERT_FALSE(window->prepHasClosed());
+
+    auto* cancel = window->imageProcessView()->findChild<QPushButton*>(QStringLiteral("imageProcessCancelButton"));
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+
+    // The card goes at once, the post is saved and handed to the panes as at the end.
+    EXPECT_TRUE(window->prepHasClosed());
+    EXPECT_FALSE(window->imageProcessView()->isVisible());
+    EXPECT_EQ(log, kHandOver);
+    const auto post = manager->representedPost();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->name(), QStringLiteral("Lochs"));
+    EXPECT_TRUE(QFileInfo::exists(QDir(post->folderPath()).filePath(QStringLiteral("info.plist")))) << "saved";
+
+    // Every photo still gets its renditions; the late news changes nothing in the window.
+    ASSERT_TRUE(waitUntil([&] { return post->images().size() == 40 && post->imagesCountWithCachePercent(false).first == 0; }));
+    window->checkPrepFinished();
+    EXPECT_EQ(log.count(QStringLiteral("layout:post")), 1);
+    EXPECT_FALSE(window->imageProcessView()->isVisible());
+}
+
 TEST_F(PostWindowTest, ACachedEditorShownAgainRegistersOnceAndFollowsTheVisualState) {
     PLYVisualStateHandler* handler = PLYVisualStateHandler::globalHandler();
     handler->setGalleryVisible(true);  // a set flag collapses its pane
