@@ -341,16 +341,26 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     QStringList reappeared;
     QHash<QString, QString> known;
     bool knownLoaded = false;
+    // The images by device and inode, made at the first file not known by its path: looking
+    // through every image for each new file made a first scan of a large folder quadratic.
+    QMultiHash<QPair<quint64, quint64>, std::shared_ptr<PLYSourceImage>> byIdentity;
+    bool byIdentityMade = false;
     for (const QString& file : std::as_const(found)) {
         const FileIdentity fid = identityOf(file);
         if (!fid.exists) continue;
         std::shared_ptr<PLYSourceImage> image = byPath.value(file);
         bool moved = false;
         if (!image) {
+            if (!byIdentityMade) {
+                for (const auto& candidate : std::as_const(m_images))
+                    byIdentity.insert({candidate->device(), candidate->inode()}, candidate);
+                byIdentityMade = true;
+            }
             // A rename or move keeps the file's device, inode and modification time. The
             // time tells a moved file from a new one that got a deleted file's inode, which
             // would otherwise take over that image's place in every layout.
-            for (const auto& candidate : std::as_const(m_images)) {
+            for (auto it = byIdentity.constFind({fid.device, fid.inode}); it != byIdentity.cend() && it.key() == qMakePair(fid.device, fid.inode); ++it) {
+                const auto& candidate = it.value();
                 const bool sameTime = candidate->scannedModifiedTime() == 0 || candidate->scannedModifiedTime() == fid.modifiedMs;
                 if (candidate->device() == fid.device && candidate->inode() == fid.inode && sameTime &&
                     !foundSet.contains(candidate->path()) && !QFileInfo::exists(candidate->path())) {
