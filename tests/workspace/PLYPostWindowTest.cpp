@@ -104,6 +104,17 @@ protected:
         QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("titleTextField")), title);
         QTest::mouseClick(sheet->findChild<QPushButton*>(QStringLiteral("doneButton")), Qt::LeftButton);
     }
+    // The sheet answered with a folder of `count` photos of `size` and a title: preparation starts.
+    void makeNewPostOfPhotos(const QString& title, int count, const QSize& size) {
+        const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), size.width(), size.height()));
+        openNewPost();
+        dialogs->scriptFolder(folder);
+        QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
+                          Qt::LeftButton);
+        confirmSheet(title);
+    }
     std::shared_ptr<PLYPostManager> openPost() {
         auto post = account->createNewPost(QStringLiteral("Existing"));
         post->layout()->add_sections()->mutable_stacked();
@@ -173,14 +184,7 @@ TEST_F(PostWindowTest, NoWatchFolderMakesThePostAndEndsPreparationAtOnce) {
 }
 
 TEST_F(PostWindowTest, AFolderOfPhotosShowsPreparingUntilCachedThenHandsThePanesOnce) {
-    const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 640, 480));
-    openNewPost();
-    dialogs->scriptFolder(folder);
-    QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
-                      Qt::LeftButton);
-    confirmSheet(QStringLiteral("Highlands"));
+    ASSERT_NO_FATAL_FAILURE(makeNewPostOfPhotos(QStringLiteral("Highlands"), 4, QSize(640, 480)));
     EXPECT_TRUE(alerts->presented().isEmpty());
 
     auto* label = window->imageProcessView()->findChild<QLabel*>(QStringLiteral("imageProcessLabel"));
@@ -196,14 +200,7 @@ TEST_F(PostWindowTest, AFolderOfPhotosShowsPreparingUntilCachedThenHandsThePanes
 }
 
 TEST_F(PostWindowTest, CancelOnThePreparingCardKeepsThePostAndPreparesOnInTheBackground) {
-    const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
-    for (int i = 0; i < 40; ++i)
-        ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 1600, 1200));
-    openNewPost();
-    dialogs->scriptFolder(folder);
-    QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
-                      Qt::LeftButton);
-    confirmSheet(QStringLiteral("Lochs"));
+    ASSERT_NO_FATAL_FAILURE(makeNewPostOfPhotos(QStringLiteral("Lochs"), 40, QSize(1600, 1200)));
     ASSERT_TRUE(window->imageProcessView()->isVisible());
     ASSERT_FALSE(window->prepHasClosed());
 
