@@ -124,7 +124,7 @@ bool PLYImageManager::hasRenditions(const QString& identifier) const {
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
-                                       PLYError* error, PLYMemoryBudget* budget) {
+                                       PLYError* error, PLYMemoryBudget* budget, qint64 singleDecodeLimit) {
     // The size comes from the header alone, so what the decode needs is known before it starts.
     const PLYImageHeader header = PLYImageHeader::read(sourcePath);
     QImageReader reader(sourcePath);
@@ -138,21 +138,18 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     // The widths refer to the picture as shown, after its orientation is applied.
     const bool rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const qint64 needed = header.decodeBytes(ExportWidth, rotated);
-    std::optional<PLYMemoryBudget::Hold> hold;
-    if (budget) {
-        hold.emplace(*budget, needed);
-        if (!hold->isHeld()) {
-            constexpr double MiB = 1024.0 * 1024.0;
-            PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 4,
-                                          QStringLiteral("Refused %1 as unusable").arg(sourcePath),
-                                          QStringLiteral("decoding its %1 x %2 pixels would take about %3 MiB, more than the %4 MiB allowed")
-                                              .arg(header.size.width())
-                                              .arg(header.size.height())
-                                              .arg(qRound64(needed / MiB))
-                                              .arg(qRound64(budget->capacity() / MiB))));
-            return false;
-        }
+    if (budget && needed > singleDecodeLimit) {
+        constexpr double MiB = 1024.0 * 1024.0;
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 4, QStringLiteral("Refused %1 as unusable").arg(sourcePath),
+                                      QStringLiteral("decoding its %1 x %2 pixels would take about %3 MiB, more than the %4 MiB allowed")
+                                          .arg(header.size.width())
+                                          .arg(header.size.height())
+                                          .arg(qRound64(needed / MiB))
+                                          .arg(qRound64(singleDecodeLimit / MiB))));
+        return false;
     }
+    std::optional<PLYMemoryBudget::Hold> hold;
+    if (budget) hold.emplace(*budget, needed, true);
     const int shownWidth = rotated ? raw.height() : raw.width();
     if (shownWidth > ExportWidth) {
         const double scale = double(ExportWidth) / double(shownWidth);
@@ -222,9 +219,10 @@ void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
     QPointer<PLYImageManager> self(this);
     // The manager waits for its jobs before it goes, so the budget outlives them.
     PLYMemoryBudget* budget = &m_budget;
+    const qint64 singleDecodeLimit = m_singleDecodeLimit;
     m_pool.start([=]() {
         PLYError error;
-        const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget);
+        const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget, singleDecodeLimit);
         if (!ok) PLY_LOG_WARN(error.toString());
         PLYDispatch::mainAsync([=]() {
             if (self) self->finished(id, weak, ok, generation);

@@ -28,8 +28,10 @@ public:
     static constexpr int ExportWidth = 1500;
     static constexpr int JpegQuality = 70;
     static constexpr int MaxConcurrentRenditions = 5;
-    // As much as Qt lets one decoded picture take.
+    // As much as Qt lets one decoded picture take. A picture that needs more is decoded alone,
+    // up to the single-picture limit; beyond that it is refused.
     static constexpr qint64 DefaultRenditionMemoryBudget = qint64(256) * 1024 * 1024;
+    static constexpr qint64 DefaultSingleDecodeLimit = qint64(1024) * 1024 * 1024;
 
     // The singleton, made on first use with its cache under the application-support folder.
     static PLYImageManager* sharedManager();
@@ -64,12 +66,15 @@ public:
     static QImage placeholderImage();
 
     // Writes both renditions of one file from a single reduced-scale decode (any thread). With a
-    // budget, the decode waits for its share of it, and a picture that needs more than all of it
-    // is refused.
+    // budget, the decode waits for its share of it (a picture that needs more than all of it
+    // waits to run alone), and a picture that needs more than `singleDecodeLimit` is refused.
     static bool renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
-                                 PLYError* error = nullptr, PLYMemoryBudget* budget = nullptr);
+                                 PLYError* error = nullptr, PLYMemoryBudget* budget = nullptr,
+                                 qint64 singleDecodeLimit = DefaultSingleDecodeLimit);
     // The memory the rendition jobs share.
     PLYMemoryBudget& renditionBudget() { return m_budget; }
+    // The most one picture may take to decode; more is refused as unusable. For jobs from now on.
+    void setSingleDecodeLimit(qint64 bytes) { m_singleDecodeLimit = bytes; }
 
     // Blocks until the queued renditions are written (tests, benchmarks).
     void waitForDone();
@@ -84,6 +89,7 @@ private:
     QString m_cacheDirectory;
     QThreadPool m_pool;
     PLYMemoryBudget m_budget{DefaultRenditionMemoryBudget};
+    qint64 m_singleDecodeLimit = DefaultSingleDecodeLimit;
     QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
     QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
     QSet<QString> m_failed;

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -30,7 +32,9 @@ public:
     // Holds bytes for one scope.
     class Hold {
     public:
-        Hold(PLYMemoryBudget& budget, qint64 bytes) : m_budget(budget), m_bytes(bytes), m_held(budget.acquire(bytes)) {}
+        // With `alone`, more than the capacity is held alone rather than refused.
+        Hold(PLYMemoryBudget& budget, qint64 bytes, bool alone = false)
+            : m_budget(budget), m_bytes(alone ? std::min(bytes, budget.capacity()) : bytes), m_held(budget.acquire(m_bytes)) {}
         ~Hold() {
             if (m_held) m_budget.release(m_bytes);
         }
