@@ -11,6 +11,7 @@
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantPost.h"
 #include "PLYPostManager.h"
+#include "PLYTextLimits.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <QPointer>
 #include <QThread>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -41,7 +44,9 @@ QString safeBaseName(const QString& name) {
     cleaned = cleaned.trimmed();
     while (cleaned.startsWith(QLatin1Char('.')))
         cleaned.remove(0, 1);
-    return cleaned.isEmpty() ? QStringLiteral("Layout") : cleaned.left(120);
+    // In bytes, leaving room for the image number, a " 2" and the extension within the 255 bytes
+    // a file name may take.
+    return cleaned.isEmpty() ? QStringLiteral("Layout") : PLYTextLimits::truncatedToUtf8Bytes(cleaned, 200);
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
@@ -280,9 +285,14 @@ QString PLYExportManager::reserveFilePath(const QString& folder, const QString& 
     // Creating the file exclusively claims the name, so a file another program makes meanwhile
     // is never replaced; the atomic write then goes over our own empty file.
     const QDir dir(folder);
+    // A file name may take only so many bytes (255 on most file systems), and a name of
+    // three-byte characters reaches that long before its length in characters does.
+    const long nameMax = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    const qsizetype maxNameBytes = nameMax > 0 ? qsizetype(nameMax) : 255;
     for (int n = 1; n < 100000; ++n) {
-        const QString path = n == 1 ? dir.filePath(baseName + QLatin1Char('.') + extension)
-                                    : dir.filePath(QStringLiteral("%1 %2.%3").arg(baseName).arg(n).arg(extension));
+        const QString suffix = (n == 1 ? QString() : QStringLiteral(" %1").arg(n)) + QLatin1Char('.') + extension;
+        const QString base = PLYTextLimits::truncatedToUtf8Bytes(baseName, maxNameBytes - QFile::encodeName(suffix).size());
+        const QString path = dir.filePath(base + suffix);
         if (QFileInfo::exists(path))
             continue;
         QFile file(path);

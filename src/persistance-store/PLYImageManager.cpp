@@ -1,5 +1,6 @@
 #include "PLYImageManager.h"
 #include "PLYImageEncoding.h"
+#include "PLYImageHeader.h"
 
 #include "PLYDefaults.h"
 #include "PLYDispatch.h"
@@ -19,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -122,17 +124,32 @@ bool PLYImageManager::hasRenditions(const QString& identifier) const {
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
-                                       PLYError* error) {
+                                       PLYError* error, PLYMemoryBudget* budget, qint64 singleDecodeLimit) {
+    // The size comes from the header alone, so what the decode needs is known before it starts.
+    const PLYImageHeader header = PLYImageHeader::read(sourcePath);
     QImageReader reader(sourcePath);
     reader.setAutoTransform(true);
     const QSize raw = reader.size();
-    if (!raw.isValid()) {
-        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 1,
-                                      QStringLiteral("Cannot read %1").arg(sourcePath), reader.errorString()));
+    if (!header.isValid() || !raw.isValid()) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 1, QStringLiteral("Cannot read %1").arg(sourcePath),
+                                      header.isValid() ? reader.errorString() : header.reason));
         return false;
     }
     // The widths refer to the picture as shown, after its orientation is applied.
     const bool rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const qint64 needed = header.decodeBytes(ExportWidth, rotated);
+    if (budget && needed > singleDecodeLimit) {
+        constexpr double MiB = 1024.0 * 1024.0;
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 4, QStringLiteral("Refused %1 as unusable").arg(sourcePath),
+                                      QStringLiteral("decoding its %1 x %2 pixels would take about %3 MiB, more than the %4 MiB allowed")
+                                          .arg(header.size.width())
+                                          .arg(header.size.height())
+                                          .arg(qRound64(needed / MiB))
+                                          .arg(qRound64(singleDecodeLimit / MiB))));
+        return false;
+    }
+    std::optional<PLYMemoryBudget::Hold> hold;
+    if (budget) hold.emplace(*budget, needed, true);
     const int shownWidth = rotated ? raw.height() : raw.width();
     if (shownWidth > ExportWidth) {
         const double scale = double(ExportWidth) / double(shownWidth);
@@ -200,9 +217,12 @@ void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
     const QString exportPath = exportPathForIdentifier(id);
     std::weak_ptr<PLYSourceImage> weak = image;
     QPointer<PLYImageManager> self(this);
+    // The manager waits for its jobs before it goes, so the budget outlives them.
+    PLYMemoryBudget* budget = &m_budget;
+    const qint64 singleDecodeLimit = m_singleDecodeLimit;
     m_pool.start([=]() {
         PLYError error;
-        const bool ok = renderRenditions(source, previewPath, exportPath, &error);
+        const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget, singleDecodeLimit);
         if (!ok) PLY_LOG_WARN(error.toString());
         PLYDispatch::mainAsync([=]() {
             if (self) self->finished(id, weak, ok, generation);

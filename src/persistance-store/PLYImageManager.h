@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PLYError.h"
+#include "PLYMemoryBudget.h"
 
 #include <QCache>
 #include <QHash>
@@ -16,7 +17,9 @@ class PLYSourceImage;
 // The image cache: for each image identifier a preview JPEG 200 pixels wide and an export
 // JPEG at most 1500 pixels wide, both made from one reduced-scale decode of the file, in
 // "<cache folder>/<identifier>/preview.jpg" and "export.jpg". Renditions are made five at a
-// time on low-priority threads; everything else runs on the main thread.
+// time on low-priority threads; everything else runs on the main thread. The jobs share one
+// memory budget: each holds, while it decodes, what its picture's header says the decode needs,
+// and a picture that alone needs more is refused as unusable.
 class PLYImageManager : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +28,10 @@ public:
     static constexpr int ExportWidth = 1500;
     static constexpr int JpegQuality = 70;
     static constexpr int MaxConcurrentRenditions = 5;
+    // As much as Qt lets one decoded picture take. A picture that needs more is decoded alone,
+    // up to the single-picture limit; beyond that it is refused.
+    static constexpr qint64 DefaultRenditionMemoryBudget = qint64(256) * 1024 * 1024;
+    static constexpr qint64 DefaultSingleDecodeLimit = qint64(1024) * 1024 * 1024;
 
     // The singleton, made on first use with its cache under the application-support folder.
     static PLYImageManager* sharedManager();
@@ -58,9 +65,16 @@ public:
     QImage exportImageForIdentifier(const QString& identifier) const;
     static QImage placeholderImage();
 
-    // Writes both renditions of one file from a single reduced-scale decode (any thread).
+    // Writes both renditions of one file from a single reduced-scale decode (any thread). With a
+    // budget, the decode waits for its share of it (a picture that needs more than all of it
+    // waits to run alone), and a picture that needs more than `singleDecodeLimit` is refused.
     static bool renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
-                                 PLYError* error = nullptr);
+                                 PLYError* error = nullptr, PLYMemoryBudget* budget = nullptr,
+                                 qint64 singleDecodeLimit = DefaultSingleDecodeLimit);
+    // The memory the rendition jobs share.
+    PLYMemoryBudget& renditionBudget() { return m_budget; }
+    // The most one picture may take to decode; more is refused as unusable. For jobs from now on.
+    void setSingleDecodeLimit(qint64 bytes) { m_singleDecodeLimit = bytes; }
 
     // Blocks until the queued renditions are written (tests, benchmarks).
     void waitForDone();
@@ -74,6 +88,8 @@ private:
 
     QString m_cacheDirectory;
     QThreadPool m_pool;
+    PLYMemoryBudget m_budget{DefaultRenditionMemoryBudget};
+    qint64 m_singleDecodeLimit = DefaultSingleDecodeLimit;
     QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
     QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
     QSet<QString> m_failed;

@@ -11,6 +11,7 @@
 #include "PLYPropertyList.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
+#include "PLYTextLimits.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -58,7 +59,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
     post->m_store = std::move(store);
     post->m_identifier = newIdentifier();
     post->m_folder = QDir(accountFolder).filePath(post->m_identifier + QLatin1Char('.') + QLatin1String(FolderExtension));
-    post->m_name = name;
+    post->m_name = PLYTextLimits::withoutControlCharacters(name);
     post->m_creationDate = QDateTime::currentDateTimeUtc();
     post->m_updatedDate = post->m_creationDate;
     post->m_layout.set_id(newIdentifier().toStdString());
@@ -211,6 +212,22 @@ bool PLYPersistantPost::save(PLYError* error) {
     }
     const QByteArray info = PLYPropertyList::toXml(toPropertyList(false));
     const std::string layoutBytes = m_layout.SerializeAsString();
+    // A layout the next load would refuse is not written: the save fails and says why, and the
+    // last good save stays on disk.
+    if (qint64(layoutBytes.size()) > PLYLibraryFiles::MaxLayoutBytes) {
+        constexpr double MiB = 1024.0 * 1024.0;
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 44,
+                                      QObject::tr("The post \"%1\" is too large to save").arg(m_name),
+                                      QObject::tr("its layout takes %1 MB, more than the %2 MB a post may have; "
+                                                  "remove some of its text or blocks")
+                                          .arg(QString::number(layoutBytes.size() / MiB, 'f', 1))
+                                          .arg(qRound64(PLYLibraryFiles::MaxLayoutBytes / MiB))));
+        PLY_LOG_ERROR(QStringLiteral("Not saving the post in %1: its layout takes %2 bytes, over the %3 a load accepts")
+                          .arg(m_folder)
+                          .arg(layoutBytes.size())
+                          .arg(PLYLibraryFiles::MaxLayoutBytes));
+        return false;
+    }
     const QDir dir(m_folder);
     const bool onDisk = dir.exists(kInfo) && dir.exists(kLayout);
     if (onDisk && info == m_savedInfo && layoutBytes == m_savedLayout) return true;
@@ -252,19 +269,28 @@ bool PLYPersistantPost::save(PLYError* error) {
     return true;
 }
 
-void PLYPersistantPost::setSeoTitle(const QString& title) {
+void PLYPersistantPost::setName(const QString& name) { m_name = PLYTextLimits::withoutControlCharacters(name); }
+
+void PLYPersistantPost::setSeoTitle(const QString& text) {
+    const QString title = PLYTextLimits::withoutControlCharacters(text);
     if (title == m_seoTitle) return;
     m_seoTitle = title;
     notifyChange(QStringLiteral("seoTitle"));
 }
 
-void PLYPersistantPost::setMetaDescription(const QString& description) {
+void PLYPersistantPost::setMetaDescription(const QString& text) {
+    const QString description = PLYTextLimits::withoutControlCharacters(text, true);
     if (description == m_metaDescription) return;
     m_metaDescription = description;
     notifyChange(QStringLiteral("metaDescription"));
 }
 
-void PLYPersistantPost::setFocusKeywords(const std::optional<QStringList>& keywords) {
+void PLYPersistantPost::setFocusKeywords(const std::optional<QStringList>& words) {
+    std::optional<QStringList> keywords;
+    if (words) {
+        keywords.emplace();
+        for (const QString& word : *words) keywords->append(PLYTextLimits::withoutControlCharacters(word));
+    }
     if (keywords == m_focusKeywords) return;
     m_focusKeywords = keywords;
     notifyChange(QStringLiteral("focusKeywords"));
@@ -364,11 +390,15 @@ QPair<qint64, qint64> PLYPersistantPost::imagesCountWithCachePercent(bool exclud
     PLYImageManager* cache = PLYImageManager::sharedManager();
     for (const auto& image : images()) {
         ++total;
-        if (image->fileDeleted() || cache->isFailed(image->identifier())) continue;
-        if (excludeMissing && image->sourceDirectory() && !image->sourceDirectory()->locationExisits()) continue;
+        if (!isImageAwaitingRenditions(*image, excludeMissing)) continue;
         if (cache->isPending(image->identifier()) || !cache->hasRenditions(image->identifier())) ++pending;
     }
     return {pending, total};
+}
+
+bool PLYPersistantPost::isImageAwaitingRenditions(const PLYSourceImage& image, bool excludeMissing) {
+    if (image.fileDeleted() || PLYImageManager::sharedManager()->isFailed(image.identifier())) return false;
+    return !(excludeMissing && image.sourceDirectory() && !image.sourceDirectory()->locationExisits());
 }
 
 void PLYPersistantPost::refreshSourceLocations() {

@@ -46,7 +46,9 @@ public:
     QString folderPath() const { return m_folder; }
 
     QString name() const { return m_name; }
-    void setName(const QString& name) { m_name = name; }
+    // Control characters (a pasted NUL would cut the saved name) are left out of the name and of
+    // the SEO fields below.
+    void setName(const QString& name);
     QString seoTitle() const { return m_seoTitle; }
     void setSeoTitle(const QString& title);
     QString metaDescription() const { return m_metaDescription; }
@@ -89,6 +91,9 @@ public:
     // images whose file is gone are never pending; with `excludeMissing`, neither are the
     // images of a missing location.
     QPair<qint64, qint64> imagesCountWithCachePercent(bool excludeMissing) const;
+    // Whether the image's renditions are worth waiting for at all (the rule of the count above);
+    // reads no file.
+    static bool isImageAwaitingRenditions(const PLYSourceImage& image, bool excludeMissing);
     // Recounts every use count from the layout, then has each location look again.
     void refreshSourceLocations();
     // No when an image block anywhere refers to an image whose file is gone.

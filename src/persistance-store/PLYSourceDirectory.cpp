@@ -17,9 +17,38 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <QStringDecoder>
+
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace {
+
+// The entries under `folder` (and its visible sub-folders when `recursive`) whose names are not
+// UTF-8. Qt's directory listing leaves such names out without a word, so they are looked for in
+// the bytes themselves; each comes back with its undecodable bytes shown as replacement characters.
+void collectUndecodableNames(const QByteArray& folder, bool recursive, QStringList* names, int depth = 0) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.')) continue;  // ".", ".." and hidden entries are never listed
+        const QByteArray path = folder + '/' + name;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        [[maybe_unused]] const QString decoded = decoder(name);
+        if (decoder.hasError()) {
+            names->append(QFile::decodeName(path));
+            continue;
+        }
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            isFolder = ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (recursive && isFolder && depth < 64) collectUndecodableNames(path, recursive, names, depth + 1);
+    }
+    ::closedir(dir);
+}
 
 int g_latencyMs = 3000;
 
@@ -250,7 +279,23 @@ QStringList PLYSourceDirectory::listImageFiles() const {
         const QString f = QDir::cleanPath(it.next());
         if (PLYImageFormats::isSupportedImagePath(f)) files.append(f);
     }
+    QStringList undecodable;
+    collectUndecodableNames(QFile::encodeName(root), m_includeSubFolders, &undecodable);
+    for (const QString& name : std::as_const(undecodable)) skipsUnreadableName(QDir::cleanPath(name));
     return files;
+}
+
+bool PLYSourceDirectory::skipsUnreadableName(const QString& path) const {
+    if (!path.contains(QChar::ReplacementCharacter) || !PLYImageFormats::isSupportedImagePath(path) ||
+        QFileInfo::exists(path))
+        return false;
+    if (!m_unreadableNamesLogged.contains(path)) {
+        m_unreadableNamesLogged.insert(path);
+        PLY_LOG_WARN(QStringLiteral("Skipped the photo \"%1\": its file name is not valid UTF-8, so it cannot be opened "
+                                    "by name; rename it to show it")
+                         .arg(path));
+    }
+    return true;
 }
 
 bool PLYSourceDirectory::volumeIsGone(quint64 device) const {
@@ -283,7 +328,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     } else {
         for (const QString& p : paths) {
             const QString clean = QDir::cleanPath(p);
-            if (QFileInfo(clean).isFile() && isCandidate(clean)) found.append(clean);
+            if (isCandidate(clean) && !skipsUnreadableName(clean) && QFileInfo(clean).isFile()) found.append(clean);
         }
     }
 
@@ -296,16 +341,26 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     QStringList reappeared;
     QHash<QString, QString> known;
     bool knownLoaded = false;
+    // The images by device and inode, made at the first file not known by its path: looking
+    // through every image for each new file made a first scan of a large folder quadratic.
+    QMultiHash<QPair<quint64, quint64>, std::shared_ptr<PLYSourceImage>> byIdentity;
+    bool byIdentityMade = false;
     for (const QString& file : std::as_const(found)) {
         const FileIdentity fid = identityOf(file);
         if (!fid.exists) continue;
         std::shared_ptr<PLYSourceImage> image = byPath.value(file);
         bool moved = false;
         if (!image) {
+            if (!byIdentityMade) {
+                for (const auto& candidate : std::as_const(m_images))
+                    byIdentity.insert({candidate->device(), candidate->inode()}, candidate);
+                byIdentityMade = true;
+            }
             // A rename or move keeps the file's device, inode and modification time. The
             // time tells a moved file from a new one that got a deleted file's inode, which
             // would otherwise take over that image's place in every layout.
-            for (const auto& candidate : std::as_const(m_images)) {
+            for (auto it = byIdentity.constFind({fid.device, fid.inode}); it != byIdentity.cend() && it.key() == qMakePair(fid.device, fid.inode); ++it) {
+                const auto& candidate = it.value();
                 const bool sameTime = candidate->scannedModifiedTime() == 0 || candidate->scannedModifiedTime() == fid.modifiedMs;
                 if (candidate->device() == fid.device && candidate->inode() == fid.inode && sameTime &&
                     !foundSet.contains(candidate->path()) && !QFileInfo::exists(candidate->path())) {

@@ -97,6 +97,10 @@ private:
     void reconcile(bool full, const QSet<QString>& paths);
     QStringList listImageFiles() const;
     bool isCandidate(const QString& path) const;
+    // A name the file system holds in bytes that are not UTF-8 comes back with replacement
+    // characters and cannot be opened by that name: it is logged (once per name) and skipped,
+    // never dropped in silence.
+    bool skipsUnreadableName(const QString& path) const;
     bool volumeIsGone(quint64 device) const;
     void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew);
     void imageFileGone(const std::shared_ptr<PLYSourceImage>& image);
@@ -116,4 +120,5 @@ private:
     bool m_dirty = false;
     quint64 m_rootDevice = 0;  // of the folder when last seen, to tell an unmounted volume
     KnownIdentifiers m_knownIdentifiers;
+    mutable QSet<QString> m_unreadableNamesLogged;
 };

@@ -16,8 +16,8 @@ void PLYWebServiceAccount::initFromJSON(const QVariantMap& json) {
 }
 
 void PLYWebServiceAccount::takeFields(const QVariantMap& json) {
-    m_name = sanitiseJSONString(json.value(QStringLiteral("name")));
-    m_host = sanitiseJSONString(json.value(QStringLiteral("host")));
+    m_name = sanitiseJSONDisplayString(json, QStringLiteral("name"));
+    m_host = sanitiseJSONDisplayString(json, QStringLiteral("host"));
     m_active = boolFromJSON(json.value(QStringLiteral("active")));
     m_status = integerFromJSON(json.value(QStringLiteral("status")));
 }

@@ -3,6 +3,7 @@
 #include "PLYDispatch.h"
 #include "PLYJSONSerialization.h"
 #include "PLYLog.h"
+#include "PLYTextLimits.h"
 #include "PLYWebServiceHost.h"
 #include "PelloryServices.h"
 
@@ -85,6 +86,40 @@ bool PLYWebServiceModelObject::isUsablePathComponent(const QString& text) {
 QString PLYWebServiceModelObject::sanitiseJSONString(const QVariant& value) {
     if (!value.isValid() || PLYJSONSerialization::isNull(value)) return {};
     return value.toString();
+}
+
+namespace {
+
+QString boundedDisplayText(const QString& text, const QString& key) {
+    const QString bounded = PLYTextLimits::truncatedToLength(PLYTextLimits::withoutControlCharacters(text),
+                                                             PLYWebServiceModelObject::MaxDisplayFieldLength);
+    if (bounded.size() < text.size() && text.size() > PLYWebServiceModelObject::MaxDisplayFieldLength)
+        PLY_LOG_WARN(QStringLiteral("The service sent \"%1\" of %2 characters; only the first %3 are kept")
+                         .arg(key)
+                         .arg(text.size())
+                         .arg(bounded.size()));
+    return bounded;
+}
+
+}  // namespace
+
+QString PLYWebServiceModelObject::sanitiseJSONDisplayString(const QVariantMap& json, const QString& key) {
+    const QVariant value = json.value(key);
+    if (!value.isValid() || PLYJSONSerialization::isNull(value)) return {};
+    return boundedDisplayText(value.toString(), key);
+}
+
+QVariantList PLYWebServiceModelObject::sanitiseJSONDisplayList(const QVariantMap& json, const QString& key) {
+    const QVariantList list = sanitiseJSONArray(json.value(key));
+    if (list.size() > MaxDisplayListLength)
+        PLY_LOG_WARN(QStringLiteral("The service sent %1 entries in \"%2\"; only the first %3 are kept")
+                         .arg(list.size())
+                         .arg(key)
+                         .arg(MaxDisplayListLength));
+    QVariantList bounded;
+    for (const QVariant& entry : list.mid(0, MaxDisplayListLength))
+        bounded.append(entry.typeId() == QMetaType::QString ? QVariant(boundedDisplayText(entry.toString(), key)) : entry);
+    return bounded;
 }
 
 QVariantList PLYWebServiceModelObject::sanitiseJSONArray(const QVariant& value) {

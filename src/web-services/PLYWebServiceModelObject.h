@@ -56,6 +56,14 @@ public:
     static QString sanitiseJSONString(const QVariant& value);
     static QVariantList sanitiseJSONArray(const QVariant& value);
     static QVariantMap sanitiseJSONDictionary(const QVariant& value);
+    // A text the program shows or keeps (names, titles, categories): as sanitiseJSONString, then
+    // without control characters and cut to MaxDisplayFieldLength, with a warning naming `key`.
+    // A service that sends megabytes in a name must not stall the interface or swell every save.
+    static constexpr qsizetype MaxDisplayFieldLength = 1024;
+    static QString sanitiseJSONDisplayString(const QVariantMap& json, const QString& key);
+    // A list of such texts, at most MaxDisplayListLength of them, each bounded as above.
+    static constexpr qsizetype MaxDisplayListLength = 1000;
+    static QVariantList sanitiseJSONDisplayList(const QVariantMap& json, const QString& key);
     static bool boolFromJSON(const QVariant& value);
     static qint64 integerFromJSON(const QVariant& value);
     // "yyyy-MM-dd'T'HH:mm:ssZ" (zone "Z", "+hhmm" or "+hh:mm"), read the same in every locale;

@@ -7,7 +7,7 @@
 
 void PLYWebServicePost::initFromJSON(const QVariantMap& json) {
     PLYWebServiceModelObject::initFromJSON(json);
-    m_name = sanitiseJSONString(json.value(QStringLiteral("name")));
+    m_name = sanitiseJSONDisplayString(json, QStringLiteral("name"));
     m_live = boolFromJSON(json.value(QStringLiteral("live")));
     m_status = integerFromJSON(json.value(QStringLiteral("status")));
 }

@@ -8,8 +8,8 @@ void PLYWebServicePostRevision::initFromJSON(const QVariantMap& json) {
     PLYWebServiceModelObject::initFromJSON(json);
     m_status = integerFromJSON(json.value(QStringLiteral("status")));
     m_blobHash = sanitiseJSONString(json.value(QStringLiteral("blob_hash")));
-    m_seoTitle = sanitiseJSONString(json.value(QStringLiteral("seo_title")));
-    m_meta = sanitiseJSONString(json.value(QStringLiteral("meta")));
+    m_seoTitle = sanitiseJSONDisplayString(json, QStringLiteral("seo_title"));
+    m_meta = sanitiseJSONDisplayString(json, QStringLiteral("meta"));
     m_keywords = sanitiseJSONArray(json.value(QStringLiteral("keywords")));
     m_requiredImgRefs = sanitiseJSONDictionary(json.value(QStringLiteral("required_ref_ids")));
     const QVariant pending = json.value(QStringLiteral("pending"));

@@ -9,7 +9,7 @@ void PLYWebServicePublishRevision::initFromJSON(const QVariantMap& json) {
     m_status = integerFromJSON(json.value(QStringLiteral("status")));
     m_successful = boolFromJSON(json.value(QStringLiteral("successful")));
     m_autoPublish = boolFromJSON(json.value(QStringLiteral("auto_publish")));
-    m_category = sanitiseJSONString(json.value(QStringLiteral("category")));
+    m_category = sanitiseJSONDisplayString(json, QStringLiteral("category"));
     m_tags = sanitiseJSONArray(json.value(QStringLiteral("tags")));
 }
 

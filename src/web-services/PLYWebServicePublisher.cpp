@@ -12,14 +12,14 @@ void PLYWebServicePublisher::initFromJSON(const QVariantMap& json) {
     PLYWebServiceModelObject::initFromJSON(json);
     takeUpdatedFields(json);
     m_type = integerFromJSON(json.value(QStringLiteral("type")));
-    m_tags = sanitiseJSONArray(json.value(QStringLiteral("tags")));
+    m_tags = sanitiseJSONDisplayList(json, QStringLiteral("tags"));
 }
 
 void PLYWebServicePublisher::takeUpdatedFields(const QVariantMap& json) {
-    m_username = sanitiseJSONString(json.value(QStringLiteral("username")));
+    m_username = sanitiseJSONDisplayString(json, QStringLiteral("username"));
     m_status = integerFromJSON(json.value(QStringLiteral("status")));
-    m_categories = sanitiseJSONArray(json.value(QStringLiteral("categories")));
-    m_defaultCategory = sanitiseJSONString(json.value(QStringLiteral("default_category")));
+    m_categories = sanitiseJSONDisplayList(json, QStringLiteral("categories"));
+    m_defaultCategory = sanitiseJSONDisplayString(json, QStringLiteral("default_category"));
     m_autoPublish = boolFromJSON(json.value(QStringLiteral("auto_publish")));
 }
 

@@ -47,9 +47,9 @@ void PLYWebServiceUser::initFromJSON(const QVariantMap& json) {
 }
 
 void PLYWebServiceUser::takeFields(const QVariantMap& json) {
-    m_firstName = sanitiseJSONString(json.value(QStringLiteral("f_name")));
-    m_lastName = sanitiseJSONString(json.value(QStringLiteral("l_name")));
-    m_email = sanitiseJSONString(json.value(QStringLiteral("email")));
+    m_firstName = sanitiseJSONDisplayString(json, QStringLiteral("f_name"));
+    m_lastName = sanitiseJSONDisplayString(json, QStringLiteral("l_name"));
+    m_email = sanitiseJSONDisplayString(json, QStringLiteral("email"));
     m_verified = boolFromJSON(json.value(QStringLiteral("verified")));
     m_usage = sanitiseJSONDictionary(json.value(QStringLiteral("app_usage")));
 }

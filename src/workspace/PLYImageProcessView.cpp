@@ -5,11 +5,12 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
 
 PLYImageProcessView::PLYImageProcessView(QWidget* parent)
-    : QFrame(parent), m_label(new QLabel(this)), m_progress(new QProgressBar(this)) {
+    : QFrame(parent), m_label(new QLabel(this)), m_progress(new QProgressBar(this)), m_cancel(new QPushButton(tr("Cancel"), this)) {
     setObjectName(QStringLiteral("imageProcessView"));
     setAttribute(Qt::WA_TranslucentBackground);
     auto* layout = new QVBoxLayout(this);
@@ -31,6 +32,11 @@ PLYImageProcessView::PLYImageProcessView(QWidget* parent)
     m_progress->setTextVisible(false);
     m_progress->setFixedHeight(8);
     layout->addWidget(m_progress);
+
+    m_cancel->setObjectName(QStringLiteral("imageProcessCancelButton"));
+    m_cancel->setToolTip(tr("Close this and go on preparing the images in the background"));
+    layout->addWidget(m_cancel, 0, Qt::AlignHCenter);
+    connect(m_cancel, &QPushButton::clicked, this, &PLYImageProcessView::cancelRequested);
     setFixedSize(sizeHint());
 }
 

@@ -78,6 +78,7 @@ PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) 
 
     m_imageProcessView = new PLYImageProcessView(this);
     m_imageProcessView->hide();
+    connect(m_imageProcessView, &PLYImageProcessView::cancelRequested, this, &PLYPostViewController::cancelPreparation);
 
     const int delayMs = int(PLYOnboardingSequence::presentationDelaySeconds() * 1000);
     m_galleryOnboardTimer.setSingleShot(true);
@@ -236,6 +237,14 @@ void PLYPostViewController::updatePrepProgress(const PLYPrepProgress& progress) 
 
 void PLYPostViewController::checkPrepFinished() {
     if (m_preparation) m_preparation->checkPrepFinished();
+}
+
+void PLYPostViewController::cancelPreparation() {
+    if (m_prepHasClosed) return;
+    // The post is kept and opened as it is; the cache goes on making the renditions, and the
+    // gallery shows each as it comes.
+    if (m_preparation) m_preparation->cancel();
+    closePrepDisplay();
 }
 
 void PLYPostViewController::closePrepDisplay() {

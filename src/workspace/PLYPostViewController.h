@@ -51,6 +51,9 @@ public:
     void checkPrepFinished();
     // Ends the preparation: saves the post, hands it to the panes and shows them. Once.
     void closePrepDisplay();
+    // The card's Cancel: the display closes as at the end, while the images go on being
+    // prepared in the background.
+    void cancelPreparation();
 
     // Onboarding.
     void checkOnBoard();

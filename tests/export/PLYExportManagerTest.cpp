@@ -10,6 +10,7 @@
 #include "PLYTestLayouts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
 #include <QFile>
 #include <QImage>
@@ -190,6 +191,34 @@ TEST_F(Export, NamesAreClaimedSoNoFileIsEverReplaced) {
     QString error;
     EXPECT_TRUE(PLYExportManager::reserveFilePath(QDir(dir).filePath("missing"), "a", "jpg", &error).isEmpty());
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(Export, ALongNameOfThreeByteCharactersIsCutToWhatAFileNameMayTake) {
+    // 120 characters of three bytes each: 360 bytes, over the 255 a file name may take.
+    const QString name = QString(120, QChar(0x5C71));
+    exporter->setSourceProvider([this, name] { return PLYExportSource{manager, name}; });
+    exporter->exportCurrentVisibleLayout();
+    ASSERT_TRUE(waitForFinish());
+    EXPECT_TRUE(presenter->finishedError.isEmpty()) << presenter->finishedError.toStdString();
+    const QStringList files = filesInFolder();
+    ASSERT_EQ(files.size(), 2);
+    for (const QString& file : files) {
+        EXPECT_LE(QFile::encodeName(file).size(), 255) << file.toStdString();
+        EXPECT_TRUE(file.startsWith(QString(40, QChar(0x5C71)))) << "the name is cut, not replaced";
+        EXPECT_FALSE(file.contains(QChar::ReplacementCharacter)) << "no character is split";
+    }
+    EXPECT_TRUE(files.at(0).endsWith(QStringLiteral(" 1.jpg")));
+    EXPECT_TRUE(files.at(1).endsWith(QStringLiteral(" 2.jpg")));
+
+    // A claimed name of the full length still leaves room for the number that makes it unique.
+    const QString dir = PLYTestEnvironment::makeTempDirectory(QStringLiteral("long"));
+    const QString first = PLYExportManager::reserveFilePath(dir, name, "jpg");
+    const QString second = PLYExportManager::reserveFilePath(dir, name, "jpg");
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(second.isEmpty());
+    EXPECT_NE(first, second);
+    EXPECT_LE(QFile::encodeName(QFileInfo(second).fileName()).size(), 255);
+    EXPECT_TRUE(second.endsWith(QStringLiteral(" 2.jpg")));
 }
 
 TEST_F(Export, APostPreviewIsWrittenInTheBackgroundAndAnnounced) {

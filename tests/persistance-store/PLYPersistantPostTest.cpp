@@ -168,3 +168,54 @@ TEST_F(PostTest, APostWithoutSectionsSavesInAFormItCanLoad) {
     EXPECT_EQ(loaded->constLayout().sections_size(), 1);
     EXPECT_EQ(loaded->constLayout().sections(0).blocks_size(), 0);
 }
+
+// A layout the load would refuse (over 64 MB) is not saved as if it were fine: the save fails
+// with a message and the last good save stays on disk, readable.
+TEST_F(PostTest, ALayoutOverTheLoadLimitIsRefusedAtSaveAndTheLastSaveKept) {
+    ASSERT_TRUE(post->save());
+    const QString layoutPath = QDir(post->folderPath()).filePath(QStringLiteral("layout"));
+    QFile before(layoutPath);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray saved = before.readAll();
+    before.close();
+
+    PLYSection* section = post->layout()->mutable_sections(0);
+    PLYBlock* block = section->add_blocks();
+    block->set_id("huge");
+    block->mutable_text()->set_value(std::string(65 * 1024 * 1024, 'a'));
+    PLYError error;
+    EXPECT_FALSE(post->save(&error));
+    EXPECT_TRUE(error.description.contains(QStringLiteral("too large"))) << error.description.toStdString();
+    EXPECT_TRUE(error.failureReason.contains(QStringLiteral("64 MB"))) << error.failureReason.toStdString();
+    QFile after(layoutPath);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), saved);
+    EXPECT_FALSE(QFile::exists(QDir(post->folderPath()).filePath(QStringLiteral("layout.next"))));
+    PLYError loadError;
+    EXPECT_TRUE(PLYPersistantPost::load(post->folderPath(), store, &loadError)) << loadError.description.toStdString();
+
+    // Once the text is gone again the post saves.
+    section->mutable_blocks()->RemoveLast();
+    EXPECT_TRUE(post->save(&error)) << error.description.toStdString();
+}
+
+// A NUL (or another control character) typed or pasted into the name or an SEO field used to cut
+// it at save; they are left out as they come in, so what is saved reads back whole.
+TEST_F(PostTest, ControlCharactersAreLeftOutOfTheNameAndSeoFields) {
+    post->setName(QStringLiteral("Isle") + QChar(0) + QStringLiteral(" of\x01 Skye"));
+    post->setSeoTitle(QStringLiteral("Walks") + QChar(0) + QStringLiteral(" on\x1b Skye"));
+    post->setMetaDescription(QStringLiteral("Ridges") + QChar(0) + QStringLiteral("\nand\tlochs\x7f"));
+    post->setFocusKeywords(QStringList{QStringLiteral("sk") + QChar(0) + QStringLiteral("ye"), QStringLiteral("cuillin")});
+    EXPECT_EQ(post->name(), QStringLiteral("Isle of Skye"));
+    EXPECT_EQ(post->seoTitle(), QStringLiteral("Walks on Skye"));
+    EXPECT_EQ(post->metaDescription(), QStringLiteral("Ridges\nand\tlochs")) << "line breaks and tabs stay";
+    EXPECT_EQ(post->focusKeywords(), QStringList({QStringLiteral("skye"), QStringLiteral("cuillin")}));
+
+    PLYError error;
+    ASSERT_TRUE(post->save(&error)) << error.description.toStdString();
+    const auto loaded = PLYPersistantPost::load(post->folderPath(), store, &error);
+    ASSERT_TRUE(loaded) << error.description.toStdString();
+    EXPECT_EQ(loaded->name(), QStringLiteral("Isle of Skye"));
+    EXPECT_EQ(loaded->seoTitle(), QStringLiteral("Walks on Skye"));
+    EXPECT_EQ(loaded->metaDescription(), QStringLiteral("Ridges\nand\tlochs"));
+}

@@ -1,5 +1,6 @@
 #include "PLYImageManager.h"
 #include "PLYImageMetaReader.h"
+#include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
@@ -20,7 +21,9 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -481,4 +484,42 @@ TEST_F(SourceDirectoryTest, AnUnmountedVolumeIsMissingAndPickedUpWhenMountedAgai
     EXPECT_EQ(sub->watchedImages().size(), 1);
     cache->waitForDone();
     EXPECT_EQ(inodeOf(cache->exportPathForIdentifier(id)), rendition) << "the returning photos were decoded again";
+}
+
+// A name in bytes that are not UTF-8 cannot be opened by the name Qt gives it: such a photo was
+// missing from the gallery without a word. Each one is now named in the log with the reason,
+// once, whether the full scan or an event finds it; the other photos are listed as ever.
+TEST_F(SourceDirectoryTest, PhotosWhoseNamesAreNotUtf8AreLoggedOnceEachWithTheReason) {
+    QStringList lines;
+    std::mutex linesMutex;
+    const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) {
+        std::lock_guard lock(linesMutex);
+        lines << line;
+    });
+    const auto writeRawName = [&](const QByteArray& name) {
+        const QString staged = QDir(staging).filePath(QStringLiteral("raw.jpg"));
+        ASSERT_TRUE(PLYTestImages::writeJpeg(staged, 32, 24));
+        const QByteArray target = QFile::encodeName(watched) + '/' + name;
+        ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), target.constData()), 0) << strerror(errno);
+    };
+    const auto countMentions = [&](const QString& part) {
+        std::lock_guard lock(linesMutex);
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.contains(part); });
+    };
+    writeRawName(QByteArray("caf\xE9.jpg"));  // Latin-1 bytes
+    const QString fine = addJpeg(QStringLiteral("fine.jpg"));
+    startWatching();
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    EXPECT_TRUE(imageAt(fine));
+    EXPECT_EQ(countMentions(QStringLiteral("not valid UTF-8")), 1);
+    EXPECT_EQ(countMentions(QStringLiteral("caf")), 1) << "the log names the file";
+
+    // Another arrives by an event; a full scan again names neither a second time.
+    writeRawName(QByteArray("\xFF\xFE-night.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return countMentions(QStringLiteral("-night.jpg")) == 1; }));
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    EXPECT_EQ(countMentions(QStringLiteral("not valid UTF-8")), 2);
+    EXPECT_EQ(location->watchedImages().size(), 1);
+    PLYLog::removeObserver(token);
 }

@@ -8,6 +8,7 @@
 #include "PelloryServices.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -288,6 +289,51 @@ TEST_F(WebServiceModelTest, FetchesAreLoggedWithSecretsRedacted) {
     EXPECT_FALSE(all.contains("leaked-jwt-value"));
     EXPECT_FALSE(all.contains("pw-value"));
     EXPECT_FALSE(all.contains("tok-123"));
+}
+
+// A user name of megabytes froze the interface and swelled every save of the account: names and
+// other texts shown from the service are cut (and cleaned of control characters), with a warning.
+TEST_F(WebServiceModelTest, HugeNamesAndListsFromTheServiceAreCutAndLogged) {
+    signIn();
+    QStringList lines;
+    const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) { lines << line; });
+    const QString huge(10 * 1024 * 1024, QLatin1Char('n'));
+    service.enqueueReply("GET", "/api/me", PLYFakeReply::json(200, data({
+        {"id", 7}, {"f_name", huge}, {"l_name", QStringLiteral("Love") + QChar(0) + QStringLiteral("lace")},
+        {"email", "ada@example.org"}})));
+    PLYCompletionRecord record;
+    ASSERT_TRUE(PLYWebServiceUser::getObjectFromServerRequest(record.block()));
+    ASSERT_TRUE(record.wait(30000));
+    const auto user = PLYWebServiceModelObject::unwrap<PLYWebServiceUser>(record.object);
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->firstName().size(), PLYWebServiceModelObject::MaxDisplayFieldLength);
+    EXPECT_EQ(user->lastName(), "Lovelace") << "a NUL from the service is left out too";
+    EXPECT_EQ(user->email(), "ada@example.org");
+
+    QVariantList manyCategories;
+    for (int i = 0; i < 5000; ++i) manyCategories << QStringLiteral("c%1").arg(i);
+    service.enqueueReply("GET", "/api/me/publisher", PLYFakeReply::json(200, data({
+        {"id", 3}, {"username", huge}, {"categories", manyCategories}, {"tags", QVariantList{QString(5000, QLatin1Char('t'))}}})));
+    PLYCompletionRecord fetched;
+    ASSERT_TRUE(PLYWebServicePublisher::getObjectFromServerRequest(fetched.block()));
+    ASSERT_TRUE(fetched.wait(30000));
+    ASSERT_TRUE(fetched.success) << (fetched.transportError ? fetched.transportError->toString().toStdString() : "");
+    const auto publisher = PLYWebServiceModelObject::unwrap<PLYWebServicePublisher>(fetched.object);
+    ASSERT_TRUE(publisher);
+    EXPECT_EQ(publisher->username().size(), PLYWebServiceModelObject::MaxDisplayFieldLength);
+    EXPECT_EQ(publisher->categories().size(), PLYWebServiceModelObject::MaxDisplayListLength);
+    EXPECT_EQ(publisher->categories().value(0).toString(), "c0");
+    ASSERT_EQ(publisher->tags().size(), 1);
+    EXPECT_EQ(publisher->tags().value(0).toString().size(), PLYWebServiceModelObject::MaxDisplayFieldLength);
+    PLYLog::removeObserver(token);
+
+    const auto mentions = [&](const QString& part) {
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.contains(part); });
+    };
+    EXPECT_EQ(mentions(QStringLiteral("\"f_name\" of 10485760 characters")), 1);
+    EXPECT_EQ(mentions(QStringLiteral("\"username\" of 10485760 characters")), 1);
+    EXPECT_EQ(mentions(QStringLiteral("5000 entries in \"categories\"")), 1);
+    for (const QString& line : std::as_const(lines)) EXPECT_LT(line.size(), 100000) << "no line carries the whole name";
 }
 
 TEST_F(WebServiceModelTest, TheManagerCanTakeOverThePayloadLog) {

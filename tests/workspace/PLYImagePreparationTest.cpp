@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -136,4 +137,58 @@ TEST_F(ImagePreparationTest, AFolderThatGoesAwayIsNotWaitedFor) {
     EXPECT_EQ(location->state(), PLYSourceDirectory::Missing);
     EXPECT_EQ(finishes, 1) << "the change of state recounts, and a missing folder's images are not pending";
     EXPECT_EQ(reports.last().total(), 2);
+}
+
+TEST_F(ImagePreparationTest, ThousandsOfSmallPhotosEndWithEveryOneCounted) {
+    // Every rendition made used to count all images again, reading two files each: a few
+    // thousand photos then took minutes. The count now follows each piece of news.
+    constexpr int kPhotos = 2500;
+    for (int i = 0; i < kPhotos; ++i)
+        ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("s%1.jpg").arg(i)), 8, 8));
+    watch();
+    prepare();
+    ASSERT_TRUE(waitUntil([&] { return finishes > 0; }, 240000)) << reports.value(reports.size() - 1).labelText().toStdString();
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(0, kPhotos));
+    EXPECT_TRUE(allCached()) << "the end agrees with a full count";
+    for (int i = 1; i < reports.size(); ++i)
+        ASSERT_GE(reports[i].prepared(), reports[i - 1].prepared()) << "the count only goes up, at report " << i;
+}
+
+TEST_F(ImagePreparationTest, CancelStopsReportingWhileTheCacheGoesOn) {
+    writePhotos(0, 12);
+    watch();
+    prepare();
+    ASSERT_FALSE(preparation->isFinished());
+    const qsizetype before = reports.size();
+    preparation->cancel();
+    EXPECT_TRUE(preparation->isCancelled());
+    EXPECT_FALSE(preparation->isFinished());
+
+    // The renditions are still made, but the preparation hears of none of them.
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && allCached(); }));
+    postStrayCacheNews();
+    location->rescan();
+    preparation->checkPrepFinished();
+    EXPECT_EQ(reports.size(), before);
+    EXPECT_EQ(finishes, 0);
+    preparation->cancel();  // twice is harmless
+    EXPECT_EQ(finishes, 0);
+}
+
+TEST_F(ImagePreparationTest, AnImageAddedOrDeletedDuringPreparationIsCountedOnce) {
+    writePhotos(0, 3);
+    watch();
+    prepare();
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_EQ(reports.last().total(), 3);
+    // A photo arriving while the others are prepared joins the count; one deleted leaves the
+    // pending ones without ever being waited for.
+    writePhotos(3, 2);
+    location->rescan();
+    ASSERT_TRUE(QFile::remove(QDir(folder).filePath(QStringLiteral("p0.jpg"))));
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return finishes > 0; }));
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(0, 5));
 }

@@ -104,6 +104,17 @@ protected:
         QTest::keyClicks(sheet->findChild<QLineEdit*>(QStringLiteral("titleTextField")), title);
         QTest::mouseClick(sheet->findChild<QPushButton*>(QStringLiteral("doneButton")), Qt::LeftButton);
     }
+    // The sheet answered with a folder of `count` photos of `size` and a title: preparation starts.
+    void makeNewPostOfPhotos(const QString& title, int count, const QSize& size) {
+        const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), size.width(), size.height()));
+        openNewPost();
+        dialogs->scriptFolder(folder);
+        QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
+                          Qt::LeftButton);
+        confirmSheet(title);
+    }
     std::shared_ptr<PLYPostManager> openPost() {
         auto post = account->createNewPost(QStringLiteral("Existing"));
         post->layout()->add_sections()->mutable_stacked();
@@ -173,14 +184,7 @@ TEST_F(PostWindowTest, NoWatchFolderMakesThePostAndEndsPreparationAtOnce) {
 }
 
 TEST_F(PostWindowTest, AFolderOfPhotosShowsPreparingUntilCachedThenHandsThePanesOnce) {
-    const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 640, 480));
-    openNewPost();
-    dialogs->scriptFolder(folder);
-    QTest::mouseClick(window->prepViewController()->findChild<QPushButton*>(QStringLiteral("chooseDirectoryButton")),
-                      Qt::LeftButton);
-    confirmSheet(QStringLiteral("Highlands"));
+    ASSERT_NO_FATAL_FAILURE(makeNewPostOfPhotos(QStringLiteral("Highlands"), 4, QSize(640, 480)));
     EXPECT_TRUE(alerts->presented().isEmpty());
 
     auto* label = window->imageProcessView()->findChild<QLabel*>(QStringLiteral("imageProcessLabel"));
@@ -193,6 +197,31 @@ TEST_F(PostWindowTest, AFolderOfPhotosShowsPreparingUntilCachedThenHandsThePanes
     EXPECT_EQ(label->text(), QStringLiteral("Preparing Images (4/4)"));
     EXPECT_FALSE(window->imageProcessView()->isVisible());
     EXPECT_EQ(log, kHandOver);
+}
+
+TEST_F(PostWindowTest, CancelOnThePreparingCardKeepsThePostAndPreparesOnInTheBackground) {
+    ASSERT_NO_FATAL_FAILURE(makeNewPostOfPhotos(QStringLiteral("Lochs"), 40, QSize(1600, 1200)));
+    ASSERT_TRUE(window->imageProcessView()->isVisible());
+    ASSERT_FALSE(window->prepHasClosed());
+
+    auto* cancel = window->imageProcessView()->findChild<QPushButton*>(QStringLiteral("imageProcessCancelButton"));
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+
+    // The card goes at once, the post is saved and handed to the panes as at the end.
+    EXPECT_TRUE(window->prepHasClosed());
+    EXPECT_FALSE(window->imageProcessView()->isVisible());
+    EXPECT_EQ(log, kHandOver);
+    const auto post = manager->representedPost();
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->name(), QStringLiteral("Lochs"));
+    EXPECT_TRUE(QFileInfo::exists(QDir(post->folderPath()).filePath(QStringLiteral("info.plist")))) << "saved";
+
+    // Every photo still gets its renditions; the late news changes nothing in the window.
+    ASSERT_TRUE(waitUntil([&] { return post->images().size() == 40 && post->imagesCountWithCachePercent(false).first == 0; }));
+    window->checkPrepFinished();
+    EXPECT_EQ(log.count(QStringLiteral("layout:post")), 1);
+    EXPECT_FALSE(window->imageProcessView()->isVisible());
 }
 
 TEST_F(PostWindowTest, ACachedEditorShownAgainRegistersOnceAndFollowsTheVisualState) {
