@@ -3,53 +3,23 @@
 // feedback bookkeeping. It runs on every pointer move of a drag (goal: under 50 µs at 3,000
 // blocks, growing no faster than the log of the count).
 #include "PLYBenchMain.h"
-#include "PLYBlockView.h"
-#include "PLYInteractionHandlerFactory.h"
-#include "PLYLayoutImageSource.h"
-#include "PLYLayoutInteraction.h"
-#include "PLYLayoutInteractionView.h"
-#include "PLYLayoutScrollView.h"
-#include "PLYLayoutView.h"
-#include "PLYLayoutViewProxy.h"
 #include "PLYPasteboard.h"
-#include "PLYTestImageSource.h"
-#include "PLYTestLayoutOwner.h"
 #include "PLYTestLayouts.h"
+#include "PLYTestOverlayCanvas.h"
 
-#include <QGraphicsScene>
 #include <QMimeData>
 
 using namespace PLYTestLayouts;
 
 namespace {
 
-
-struct Canvas {
-    explicit Canvas(int blocks) {
-        images->addImage("landscape", QSize(3000, 2000), Qt::darkGreen);
-        images->addImage("portrait", QSize(2000, 3000), Qt::darkBlue);
-        PLYLayoutImageSource::setDefaultSource(images);
-        PLYLayoutInteraction::registerInteractionHandlers();
-        manager = PLYLayoutManager::managerWithOwner(std::make_shared<PLYTestLayoutOwner>(PLYTestLayouts::picturesInRows(blocks)));
-        proxy = std::make_unique<PLYLayoutViewProxy>(manager);
-        view.resize(1250, 800);
-        proxy->setContainingScrollView(&view);
-        view.setDocumentView(proxy->layoutView());
-        overlay = new PLYLayoutInteractionView;
-        view.scene()->addItem(overlay);
-        overlay->setLayoutProxy(proxy.get());
+// The overlay over a section of `blocks` picture blocks in rows, and a drag of two images.
+struct Canvas : PLYTestOverlayCanvas {
+    explicit Canvas(int blocks) : PLYTestOverlayCanvas(PLYTestLayouts::picturesInRows(blocks)) {
         PLYPasteboard board({PLYPasteboardItem("com.pellory.image.ref", "landscape"),
                              PLYPasteboardItem("com.pellory.image.ref", "portrait")},
                             PLYPasteboard::nextSequenceNumber());
         board.writeTo(&data);
-    }
-    ~Canvas() {
-        overlay->setLayoutProxy(nullptr);
-        delete overlay;
-        view.setDocumentView(nullptr);
-        proxy.reset();
-        PLYInteractionHandlerFactory::unregisterAll();
-        PLYLayoutImageSource::setDefaultSource(nullptr);
     }
     int topLevelBlocks() const { return manager->representedLayout()->sections(0).blocks_size(); }
     // The top of top-level block `index`, with the view scrolled there.
@@ -62,11 +32,6 @@ struct Canvas {
         return p;
     }
 
-    std::shared_ptr<PLYTestImageSource> images = std::make_shared<PLYTestImageSource>();
-    std::shared_ptr<PLYLayoutManager> manager;
-    std::unique_ptr<PLYLayoutViewProxy> proxy;
-    PLYLayoutScrollView view;
-    PLYLayoutInteractionView* overlay = nullptr;
     QMimeData data;
 };
 

@@ -4,25 +4,17 @@
 // each index answers what a linear search of the model and the view tree answers.
 #include "PLYBlockView.h"
 #include "PLYGeometry.h"
-#include "PLYInteractionHandlerFactory.h"
-#include "PLYLayoutImageSource.h"
-#include "PLYLayoutInteraction.h"
-#include "PLYLayoutInteractionView.h"
-#include "PLYLayoutManager.h"
-#include "PLYLayoutScrollView.h"
 #include "PLYLayoutView.h"
-#include "PLYLayoutViewProxy.h"
 #include "PLYSectionView.h"
-#include "PLYTestImageSource.h"
-#include "PLYTestLayoutOwner.h"
+#include "PLYTestOverlayCanvas.h"
 #include "PLYUndoManager.h"
 
-#include <QGraphicsScene>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <set>
 
 namespace {
 
@@ -52,40 +44,17 @@ QList<PLYBlockView*> viewTree(PLYLayoutView* layoutView) {
     return out;
 }
 
-class Canvas {
+// The walk's random numbers, made before the canvas that is built from them.
+struct Seeded {
+    std::mt19937 rng;
+};
+
+class Canvas : private Seeded, public PLYTestOverlayCanvas {
 public:
-    explicit Canvas(unsigned seed) : rng(seed) {
-        images->addImage("wide", QSize(3000, 2000), Qt::darkGreen);
-        images->addImage("tall", QSize(2000, 3000), Qt::darkBlue);
-        PLYLayoutImageSource::setDefaultSource(images);
-        PLYLayoutInteraction::registerInteractionHandlers();
-        PLYLayout layout;
-        layout.set_padding(pick(0, 30));
-        for (int s = pick(1, 3); s > 0; --s) {
-            PLYSection* section = layout.add_sections();
-            *section = PLYLayoutManager::newSection_Stacked();
-            for (int b = pick(0, 25); b > 0; --b) *section->add_blocks() = randomBlock(0, false);
-        }
-        owner = std::make_shared<PLYTestLayoutOwner>(layout);
-        manager = PLYLayoutManager::managerWithOwner(owner);
-        proxy = std::make_unique<PLYLayoutViewProxy>(manager);
-        view.resize(1250, 800);
-        proxy->setContainingScrollView(&view);
-        view.setDocumentView(proxy->layoutView());
-        overlay = new PLYLayoutInteractionView;
-        view.scene()->addItem(overlay);
-        overlay->setLayoutProxy(proxy.get());
+    explicit Canvas(unsigned seed) : Seeded{std::mt19937(seed)}, PLYTestOverlayCanvas(randomLayout()) {
         view.setMagnification(0.1);
         overlay->syncWithScrollView();
         noteIds();
-    }
-    ~Canvas() {
-        overlay->setLayoutProxy(nullptr);
-        delete overlay;
-        view.setDocumentView(nullptr);
-        proxy.reset();
-        PLYInteractionHandlerFactory::unregisterAll();
-        PLYLayoutImageSource::setDefaultSource(nullptr);
     }
 
     std::string step() {
@@ -166,11 +135,21 @@ public:
 private:
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
+    PLYLayout randomLayout() {
+        PLYLayout layout;
+        layout.set_padding(pick(0, 30));
+        for (int s = pick(1, 3); s > 0; --s) {
+            PLYSection* section = layout.add_sections();
+            *section = PLYLayoutManager::newSection_Stacked();
+            for (int b = pick(0, 25); b > 0; --b) *section->add_blocks() = randomBlock(0, false);
+        }
+        return layout;
+    }
     PLYBlock randomLeaf() {
         const int kind = pick(0, 4);
         if (kind == 0) return PLYLayoutManager::newBlock_Blank();
         if (kind == 1) return PLYLayoutManager::newBlock_Text();
-        return PLYLayoutManager::newBlock_ImageForIdentifier(kind == 2 ? "tall" : "wide");
+        return PLYLayoutManager::newBlock_ImageForIdentifier(kind == 2 ? "portrait" : "landscape");
     }
     PLYBlock randomBlock(int depth, bool vert) {
         if (depth >= 3 || pick(0, 2) > 0) return randomLeaf();
@@ -261,13 +240,6 @@ private:
         return "reshape";
     }
 
-    std::mt19937 rng;
-    std::shared_ptr<PLYTestImageSource> images = std::make_shared<PLYTestImageSource>();
-    std::shared_ptr<PLYTestLayoutOwner> owner;
-    std::shared_ptr<PLYLayoutManager> manager;
-    std::unique_ptr<PLYLayoutViewProxy> proxy;
-    PLYLayoutScrollView view;
-    PLYLayoutInteractionView* overlay = nullptr;
     PLYUndoManager undoManager;
     std::set<std::string> everyId;
 };
