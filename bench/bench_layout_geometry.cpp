@@ -1,5 +1,5 @@
-// Layout of a 1,000-block post: runs on every pointer move while dragging, so it must stay
-// well inside a frame.
+// Layout of a 1,000-block post: runs on every layout change (an edit, a live resize step of edit
+// mode), not on pointer moves, so it must stay well inside a frame.
 #include "PLYBenchMain.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYTestImageSource.h"

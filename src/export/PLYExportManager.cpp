@@ -208,6 +208,7 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
     }
 
     m_exporting = true;
+    const quint64 run = ++m_exportRun;
     const int pixelWidth = *width;
     const QString baseName = safeBaseName(name);
     const std::shared_ptr<PLYLayoutImageSource> images = sourceForWorker(imageSource(), layout);
@@ -217,7 +218,7 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
     emit exportProgressed(0, total);
     QPointer<PLYExportManager> self(this);
     const std::shared_ptr<std::atomic<bool>> cancel = m_cancel;
-    m_exportQueue.start([self, copy, blockIds, pixelWidth, folder, baseName, images, total, cancel] {
+    m_exportQueue.start([self, run, copy, blockIds, pixelWidth, folder, baseName, images, total, cancel] {
         QStringList written;
         QStringList failures;  // one line per image not written
         const PLYLayoutGeometry geometry = PLYLayoutGeometry::layoutGeometry(*copy, images.get());
@@ -253,9 +254,9 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
             }
             QMetaObject::invokeMethod(
                 self.data(),
-                [self, i, total] {
-                    if (!self)
-                        return;
+                [self, run, i, total] {
+                    if (!self || !self->m_exporting || self->m_exportRun != run)
+                        return;  // the export has ended: its late progress means nothing now
                     if (self->m_presenter)
                         self->m_presenter->exportProgress(i + 1, total);
                     emit self->exportProgressed(i + 1, total);
@@ -264,7 +265,11 @@ void PLYExportManager::exportBlocks(const PLYLayout& layout, const QStringList& 
         }
         const QString error = failures.join(QLatin1Char('\n'));
         QMetaObject::invokeMethod(
-            self.data(), [self, written, error] { if (self) self->finishExport(written, error); },
+            self.data(),
+            [self, run, written, error] {
+                if (self && self->m_exporting && self->m_exportRun == run)
+                    self->finishExport(written, error);
+            },
             Qt::QueuedConnection);
     });
 }
@@ -356,3 +361,5 @@ bool PLYExportManager::createPostPreview(const std::shared_ptr<PLYPersistantPost
 }
 
 void PLYExportManager::waitForPreviews() { m_previewQueue.waitForDone(); }
+
+void PLYExportManager::waitForExportWork() { m_exportQueue.waitForDone(); }

@@ -82,6 +82,9 @@ public:
     bool createPostPreview(const std::shared_ptr<PLYPersistantPost>& post);
     // Blocks until queued previews are written (quit, tests).
     void waitForPreviews();
+    // Blocks, without running the event loop, until the running export's background work is
+    // done: its last progress and its end are then queued on the main thread (tests).
+    void waitForExportWork();
 
 signals:
     void exportProgressed(int done, int total);
@@ -95,6 +98,8 @@ private:
     std::function<PLYExportSource()> m_sourceProvider;
     std::shared_ptr<PLYLayoutImageSource> m_imageSource;
     std::atomic<bool> m_exporting{false};
+    // Numbers the exports: progress and ends queued by an export that has ended are dropped.
+    quint64 m_exportRun = 0;
     bool m_shutDown = false;
     // Read by the export worker between images.
     std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);

@@ -10,7 +10,7 @@
 
 PLYExportPresenter_Dialogs::PLYExportPresenter_Dialogs(QWidget* parent) : m_parent(parent) {}
 
-PLYExportPresenter_Dialogs::~PLYExportPresenter_Dialogs() { delete m_progress; }
+PLYExportPresenter_Dialogs::~PLYExportPresenter_Dialogs() { closeProgress(); }
 
 std::optional<int> PLYExportPresenter_Dialogs::chooseExportWidth(int proposed) {
     bool ok = false;
@@ -31,17 +31,31 @@ QString PLYExportPresenter_Dialogs::chooseExportFolder() {
 }
 
 void PLYExportPresenter_Dialogs::exportProgress(int done, int total) {
+    // An export begins at 0 and its end closes the dialog: later progress of it is stale.
+    if (!m_progress && done > 0)
+        return;
     if (!m_progress) {
         m_progress = new QProgressDialog(QObject::tr("Exporting images…"), QString(), 0, total, m_parent);
         m_progress->setWindowModality(Qt::WindowModal);
         m_progress->setMinimumDuration(0);
     }
     m_progress->setMaximum(total);
+    // A window-modal dialog runs the event loop inside setValue, where the export's end may
+    // arrive: that end closes the dialog but leaves deleting it until this call has returned.
     m_progress->setValue(done);
 }
 
+void PLYExportPresenter_Dialogs::closeProgress() {
+    QProgressDialog* dialog = m_progress.data();
+    m_progress = nullptr;
+    if (!dialog)
+        return;
+    dialog->hide();
+    dialog->deleteLater();
+}
+
 void PLYExportPresenter_Dialogs::exportFinished(const QStringList& files, const QString& error) {
-    delete m_progress;
+    closeProgress();
     if (error.isEmpty())
         return;
     PLYAlertRequest alert;

@@ -20,6 +20,10 @@ public:
     void exportRefused(const QString& message) override;
 
 private:
+    // Hides the progress dialog now and deletes it from the event loop, never inside one of its
+    // own calls.
+    void closeProgress();
+
     QPointer<QWidget> m_parent;
     QPointer<QProgressDialog> m_progress;
 };

@@ -83,7 +83,9 @@ PLYError PelloryServices::transportErrorForReply(const QNetworkReply* reply) {
     if (!reply) return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorUnknown, QStringLiteral("No reply"));
     QVariantMap info;
     info.insert(QStringLiteral("url"), reply->url().toString(QUrl::RemoveQuery));
-    if (reply->property(kTooLargeProperty).toBool())
+    // An answer past the bound is refused, even where the transfer ended before the progress
+    // that would have stopped it was seen.
+    if (reply->property(kTooLargeProperty).toBool() || reply->bytesAvailable() > maximumResponseBodySize())
         return PLYError(QString::fromLatin1(URLErrorDomain), URLErrorDataLengthExceedsMaximum,
                         QStringLiteral("The response is larger than %1 bytes.").arg(maximumResponseBodySize()), {}, info);
     if (reply->property(kTimedOutProperty).toBool())
@@ -184,5 +186,10 @@ void PelloryServices::setRequestTimeout(double seconds) {
 double PelloryServices::requestTimeout() { return requestTimeoutMs() / 1000.0; }
 
 void PelloryServices::setMaximumResponseBodySize(qint64 bytes) { maximumBodyBytes() = qMax<qint64>(1, bytes); }
+
+QByteArray PelloryServices::bodyOfReply(QNetworkReply* reply, const PLYError& transportError) {
+    if (!reply || !transportError.isNull()) return {};
+    return reply->read(maximumResponseBodySize());
+}
 
 qint64 PelloryServices::maximumResponseBodySize() { return maximumBodyBytes(); }

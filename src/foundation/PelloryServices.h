@@ -56,4 +56,8 @@ public:
     // and an endless or huge one must not fill the memory. 16 MiB unless set.
     static void setMaximumResponseBodySize(qint64 bytes);
     static qint64 maximumResponseBodySize();
+    // The body of a finished reply, to be parsed: empty when `transportError` is set (the
+    // exchange failed, or the answer was refused past the size bound), so that nothing of such
+    // an answer is ever read out or parsed.
+    static QByteArray bodyOfReply(QNetworkReply* reply, const PLYError& transportError);
 };

@@ -32,8 +32,10 @@ struct PLYLayoutManager::EditScope {
     PLYLayoutEdit* out;
     explicit EditScope(PLYLayoutManager* m, PLYLayoutEdit* o = nullptr) : manager(m), out(o) {
         if (manager->m_editDepth++ == 0) manager->m_record = PLYLayoutEdit();
+        manager->m_indexStale = true;
     }
     ~EditScope() {
+        manager->m_indexStale = true;
         if (--manager->m_editDepth > 0) return;
         for (PLYLayoutEdit::SectionState& state : manager->m_record.sections) {
             const PLYSection* section = manager->sectionForId(state.sectionId);
@@ -286,12 +288,67 @@ bool PLYLayoutManager::locateById(const QString& identifier, Place& out) const {
     PLYLayout* layout = representedLayout();
     if (!layout || identifier.isEmpty()) return false;
     const std::string id = identifier.toStdString();
+    // In the middle of an edit the model changes between lookups: search it as it stands.
+    if (m_editDepth == 0) {
+        if (m_indexStale) rebuildIndex();
+        if (placeFromIndex(id, out)) return true;
+        if (!m_indexStale) return false;
+    }
     return search([&id](const PLYBlock& b) { return b.id() == id; }, out);
+}
+
+void PLYLayoutManager::rebuildIndex() const {
+    m_index.clear();
+    m_indexStale = false;
+    PLYLayout* layout = representedLayout();
+    if (!layout) return;
+    std::vector<int> path;
+    std::function<void(const BlockList&, int)> walk = [&](const BlockList& list, int section) {
+        for (int i = 0; i < list.size(); ++i) {
+            const PLYBlock& block = list.Get(i);
+            path.push_back(i);
+            // The first of two blocks sharing an identifier wins, as in a search in layout order.
+            if (!block.id().empty()) m_index.try_emplace(block.id(), IndexEntry{section, path});
+            if (isContainer(block)) walk(block.container().sub_blocks(), section);
+            path.pop_back();
+        }
+    };
+    for (int s = 0; s < layout->sections_size(); ++s) walk(layout->sections(s).blocks(), s);
+}
+
+bool PLYLayoutManager::placeFromIndex(const std::string& identifier, Place& out) const {
+    const auto it = m_index.find(identifier);
+    PLYLayout* layout = representedLayout();
+    if (it == m_index.end() || !layout) return false;
+    const IndexEntry& entry = it->second;
+    if (entry.section < 0 || entry.section >= layout->sections_size() || entry.path.empty()) return false;
+    Place place;
+    place.section = layout->mutable_sections(entry.section);
+    place.list = place.section->mutable_blocks();
+    for (size_t depth = 0;; ++depth) {
+        const int slot = entry.path[depth];
+        if (slot < 0 || slot >= place.list->size()) break;
+        if (depth + 1 == entry.path.size()) {
+            place.index = slot;
+            if (place.block()->id() != identifier) break;
+            out = place;
+            return true;
+        }
+        PLYBlock* container = place.list->Mutable(slot);
+        if (!isContainer(*container)) break;
+        place.parent = container;
+        place.list = container->mutable_container()->mutable_sub_blocks();
+    }
+    // The layout changed under the index: it is built again on the next lookup.
+    m_indexStale = true;
+    return false;
 }
 
 bool PLYLayoutManager::resolve(const PLYBlock* block, Place& out) const {
     if (!block) return false;
-    return locate(block, out) || locateById(idOf(*block), out);
+    // Identifiers are unique in the layout: the block found by the given block's identifier is
+    // that block when it is in the layout. A block outside it resolves to its namesake inside.
+    return locateById(idOf(*block), out) || locate(block, out);
 }
 
 PLYSection* PLYLayoutManager::resolveSection(const PLYSection* section) const {

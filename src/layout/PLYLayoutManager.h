@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 class PLYLayoutManager;
@@ -304,6 +305,19 @@ private:
     bool locate(const PLYBlock* block, Place& out) const;
     bool locateById(const QString& identifier, Place& out) const;
     bool resolve(const PLYBlock* block, Place& out) const;
+    // Where each block sits, by identifier, so that a lookup costs the depth of the block rather
+    // than the size of the layout: its section's slot and the slots down to it. Every structural
+    // edit opens an edit scope, which marks the index stale; it is built again on the first
+    // lookup after the edit. A slot path is checked against the identifier found there before
+    // it is trusted, so that an index behind the model never answers a wrong block.
+    struct IndexEntry {
+        int section = -1;
+        std::vector<int> path;
+    };
+    void rebuildIndex() const;
+    bool placeFromIndex(const std::string& identifier, Place& out) const;
+    mutable std::unordered_map<std::string, IndexEntry> m_index;
+    mutable bool m_indexStale = true;
     PLYSection* resolveSection(const PLYSection* section) const;
     QList<PLYBlock*> insertCopies(const std::vector<PLYBlock>& blocks, PLYBlock* inBlock, PLYSection* section,
                                   qint64 atIndex);

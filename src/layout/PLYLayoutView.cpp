@@ -15,15 +15,35 @@ PLYLayoutView::~PLYLayoutView() { clearSectionViews(); }
 PLYLayoutViewProxy* PLYLayoutView::layoutViewProxy() const { return m_proxy; }
 
 PLYSectionView* PLYLayoutView::sectionViewForId(const QString& sectionId) const {
-    for (PLYSectionView* view : m_sectionViews)
-        if (view->sectionId() == sectionId)
-            return view;
-    return nullptr;
+    ensureSectionIndex();
+    return m_sectionsById.value(sectionId);
+}
+
+QList<PLYSectionView*> PLYLayoutView::sectionViewsNear(const QPointF& point) const {
+    ensureSectionIndex();
+    QList<PLYSectionView*> views;
+    // A point of margin covers the rounding of the caller's own mapping.
+    for (int position : m_sectionFrames.candidatesAt(point, 1.0)) views << m_sectionViews.at(position);
+    return views;
+}
+
+void PLYLayoutView::ensureSectionIndex() const {
+    if (m_sectionIndexValid) return;
+    m_sectionsById.clear();
+    std::vector<QRectF> frames;
+    for (PLYSectionView* view : m_sectionViews) {
+        // The first of two views of one section wins, as in a walk of the list.
+        if (!m_sectionsById.contains(view->sectionId())) m_sectionsById.insert(view->sectionId(), view);
+        frames.push_back(view->mapRectToItem(this, view->boundingRect()));
+    }
+    m_sectionFrames = PLYRectIndex(std::move(frames));
+    m_sectionIndexValid = true;
 }
 
 void PLYLayoutView::clearSectionViews() {
     const QList<PLYSectionView*> views = m_sectionViews;
     m_sectionViews.clear();
+    m_sectionIndexValid = false;
     for (PLYSectionView* view : views) {
         view->teardownEditViews();
         delete view;
@@ -42,14 +62,18 @@ void PLYLayoutView::reloadLayout() {
         setSize(QSizeF());
         return;
     }
-    for (const PLYSection& section : layout->sections())
+    for (const PLYSection& section : layout->sections()) {
         m_sectionViews.append(new PLYSectionView(section, m_proxy, this));
+        m_sectionIndexValid = false;
+    }
     applyGeometry(m_proxy->geometry());
 }
 
 void PLYLayoutView::rebuildSection(const QString& sectionId) {
-    if (PLYSectionView* view = sectionViewForId(sectionId))
+    if (PLYSectionView* view = sectionViewForId(sectionId)) {
         view->rebuildBlockViews();
+        m_sectionIndexValid = false;  // the rebuild placed the section again
+    }
 }
 
 bool PLYLayoutView::sectionsMatchModel() const {
@@ -68,6 +92,7 @@ void PLYLayoutView::applyGeometry(const PLYLayoutGeometry& geometry) {
         return;
     }
     setSize(QSizeF(geometry.canvasWidth, geometry.totalHeight));
+    m_sectionIndexValid = false;
     for (PLYSectionView* view : m_sectionViews) {
         if (!view->matchesModel())
             view->rebuildBlockViews();

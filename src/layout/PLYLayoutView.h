@@ -1,6 +1,9 @@
 #pragma once
 
+#include "PLYRectIndex.h"
+
 #include <QGraphicsObject>
+#include <QHash>
 #include <QPointer>
 
 class PLYLayoutViewProxy;
@@ -18,6 +21,9 @@ public:
     PLYLayoutViewProxy* layoutViewProxy() const;
     const QList<PLYSectionView*>& sectionViews() const { return m_sectionViews; }
     PLYSectionView* sectionViewForId(const QString& sectionId) const;
+    // The section views whose frames may hold `point`, in this view's coordinates, in section
+    // order: a short list for the caller's exact test.
+    QList<PLYSectionView*> sectionViewsNear(const QPointF& point) const;
 
     // Removes every section view (edit views first) and builds them again from the layout.
     void reloadLayout();
@@ -42,5 +48,10 @@ private:
 
     QPointer<PLYLayoutViewProxy> m_proxy;
     QList<PLYSectionView*> m_sectionViews;
+    // By identifier, and by frame: made on first use after the sections were rebuilt or moved.
+    void ensureSectionIndex() const;
+    mutable QHash<QString, PLYSectionView*> m_sectionsById;
+    mutable PLYRectIndex m_sectionFrames;
+    mutable bool m_sectionIndexValid = false;
     QSizeF m_size;
 };

@@ -110,7 +110,12 @@ PLYBlock* PLYLayoutViewProxy::findBlock(PLYLayout* layout, const QString& blockI
     return nullptr;
 }
 
-PLYBlock* PLYLayoutViewProxy::blockForId(const QString& blockId) const { return findBlock(layout(), blockId); }
+PLYBlock* PLYLayoutViewProxy::blockForId(const QString& blockId) const {
+    // The manager's layout is looked up through its index of identifiers.
+    if (!m_fixedLayout && m_manager)
+        return m_manager->blockForRef(blockId);
+    return findBlock(layout(), blockId);
+}
 
 PLYSection* PLYLayoutViewProxy::sectionForId(const QString& sectionId) const {
     PLYLayout* current = layout();
@@ -126,6 +131,13 @@ PLYSection* PLYLayoutViewProxy::sectionForId(const QString& sectionId) const {
 PLYBlockView* PLYLayoutViewProxy::blockViewForId(const QString& blockId) const {
     if (!m_layoutView || blockId.isEmpty())
         return nullptr;
+    // The model says which section holds the block; the other sections are asked only when the
+    // views are not (yet) what the model says.
+    if (PLYLayoutManager* manager = m_fixedLayout ? nullptr : m_manager.get())
+        if (PLYSection* section = manager->sectionForBlock(manager->blockForRef(blockId)))
+            if (PLYSectionView* view = m_layoutView->sectionViewForId(QString::fromStdString(section->id())))
+                if (PLYBlockView* found = view->viewForBlockId(blockId))
+                    return found;
     for (PLYSectionView* section : m_layoutView->sectionViews())
         if (PLYBlockView* view = section->viewForBlockId(blockId))
             return view;

@@ -43,6 +43,7 @@ PLYLayoutViewProxy* PLYSectionView::layoutViewProxy() const { return m_proxy; }
 void PLYSectionView::clearBlockViews() {
     const QList<PLYBlockView*> views = m_subBlocks;
     m_subBlocks.clear();
+    indexBlockViews();
     for (PLYBlockView* view : views) {
         view->teardownEditViews();
         delete view;
@@ -64,6 +65,7 @@ void PLYSectionView::rebuildBlockViews() {
         pool.insert(view->blockId(), view);
     };
     for (PLYBlockView* view : std::exchange(m_subBlocks, {})) collect(view);
+    indexBlockViews();
 
     QList<PLYBlockView*> unused;
     std::function<PLYBlockView*(const PLYBlock&)> build = [&](const PLYBlock& block) {
@@ -85,6 +87,8 @@ void PLYSectionView::rebuildBlockViews() {
         view->setParentItem(this);
         m_subBlocks.append(view);
     }
+
+    indexBlockViews();
 
     // The rest go, each on its own (their child lists are already empty), edit views first.
     unused += pool.values();
@@ -116,6 +120,42 @@ void PLYSectionView::applyGeometry(const PLYLayoutGeometry& geometry) {
     }
     for (PLYBlockView* view : m_subBlocks)
         view->applyGeometry(geometry, true);
+    m_leafFramesValid = false;
+}
+
+void PLYSectionView::indexBlockViews() {
+    m_viewsById.clear();
+    m_leafViews.clear();
+    m_leafFrames = PLYRectIndex();
+    m_leafFramesValid = false;
+    std::function<void(PLYBlockView*)> add = [&](PLYBlockView* view) {
+        // The first of two views of one block wins, as in a walk of the tree.
+        if (!m_viewsById.contains(view->blockId())) m_viewsById.insert(view->blockId(), view);
+        for (PLYBlockView* child : view->subBlocks()) add(child);
+    };
+    for (PLYBlockView* view : m_subBlocks) add(view);
+}
+
+QList<PLYBlockView*> PLYSectionView::leafViewsNear(const QPointF& point) const {
+    if (!m_leafFramesValid) {
+        m_leafViews.clear();
+        std::vector<QRectF> frames;
+        std::function<void(PLYBlockView*)> add = [&](PLYBlockView* view) {
+            if (view->kind() == PLYBlock::kContainer) {
+                for (PLYBlockView* child : view->subBlocks()) add(child);
+                return;
+            }
+            m_leafViews << view;
+            frames.push_back(view->mapRectToItem(this, view->boundingRect()));
+        };
+        for (PLYBlockView* view : m_subBlocks) add(view);
+        m_leafFrames = PLYRectIndex(std::move(frames));
+        m_leafFramesValid = true;
+    }
+    QList<PLYBlockView*> views;
+    // A point of margin covers the rounding of the caller's own mapping.
+    for (int position : m_leafFrames.candidatesAt(point, 1.0)) views << m_leafViews.at(position);
+    return views;
 }
 
 void PLYSectionView::teardownEditViews() {
@@ -123,12 +163,7 @@ void PLYSectionView::teardownEditViews() {
         view->teardownEditViews();
 }
 
-PLYBlockView* PLYSectionView::viewForBlockId(const QString& blockId) const {
-    for (PLYBlockView* view : m_subBlocks)
-        if (PLYBlockView* found = view->viewForBlockId(blockId))
-            return found;
-    return nullptr;
-}
+PLYBlockView* PLYSectionView::viewForBlockId(const QString& blockId) const { return m_viewsById.value(blockId); }
 
 QRectF PLYSectionView::boundingRect() const { return QRectF(QPointF(0, 0), m_size); }
 

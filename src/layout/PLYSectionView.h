@@ -1,8 +1,10 @@
 #pragma once
 
 #include "PLYLayout.pb.h"
+#include "PLYRectIndex.h"
 
 #include <QGraphicsObject>
+#include <QHash>
 #include <QPointer>
 #include <memory>
 
@@ -32,6 +34,9 @@ public:
     bool matchesModel() const;
     void teardownEditViews();
     PLYBlockView* viewForBlockId(const QString& blockId) const;
+    // The views of plain (not container) blocks whose frames may hold `point`, in section
+    // coordinates, in the order of the block tree: a short list for the caller's exact test.
+    QList<PLYBlockView*> leafViewsNear(const QPointF& point) const;
 
     QSizeF size() const { return m_size; }
     QRectF boundingRect() const override;
@@ -39,10 +44,19 @@ public:
 
 private:
     void clearBlockViews();
+    void indexBlockViews();
+
 
     QString m_sectionId;
     QPointer<PLYLayoutViewProxy> m_proxy;
     QSizeF m_size;
     QList<PLYBlockView*> m_subBlocks;
+    // Every view of the tree by its block's identifier, made again with the tree.
+    QHash<QString, PLYBlockView*> m_viewsById;
+    // The plain blocks' views in tree order and their frames, made on the first hit-test after
+    // the views were moved or rebuilt.
+    mutable QList<PLYBlockView*> m_leafViews;
+    mutable PLYRectIndex m_leafFrames;
+    mutable bool m_leafFramesValid = false;
     std::unique_ptr<PLYLayoutSectionInteractionHandler> m_interactionHandler;
 };

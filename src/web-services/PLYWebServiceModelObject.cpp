@@ -218,7 +218,8 @@ bool PLYWebServiceModelObject::send(const Request& request, ResponseHandler hand
                                      QStringLiteral("The request timed out."), {}, transport.userInfo);
             if (!transport.isNull()) response.transportError = transport;
             response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            response.data = reply->readAll();
+            // A failed or refused answer is never read out or parsed.
+            response.data = PelloryServices::bodyOfReply(reply, transport);
             const QVariant parsed = PLYJSONSerialization::JSONObjectWithData(
                 response.data.isEmpty() ? QByteArray() : response.data, PLYJSONSerialization::ReadingAllowFragments);
             if (parsed.typeId() == QMetaType::QVariantMap) response.body = parsed;

@@ -823,7 +823,7 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
     if (!m_uploadReplies.remove(reply) || batch != m_uploadBatch || !m_uploadActive || m_detached) return;
     const PLYError transport = PelloryServices::transportErrorForReply(reply);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray data = reply->readAll();
+    const QByteArray data = PelloryServices::bodyOfReply(reply, transport);
     const QVariant parsed = PLYJSONSerialization::JSONObjectWithData(data, PLYJSONSerialization::ReadingAllowFragments);
     PLYWebServiceModelObject::logPayloadResponse(QStringLiteral("PLYWebServicePostPublisher::pushImage"),
                                                  QStringLiteral("<POST %1> status %2")

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+#include <cstdio>
+#include <functional>
+#include <random>
+
 #include "PLYInteractionEdge.h"
 #include "PLYLayoutGeometry.h"
 #include "PLYLayoutManager.h"
@@ -210,4 +215,88 @@ TEST(StackedDropZones, DegenerateContainersAndDepthLimit) {
     EXPECT_FALSE(columnZones.placementForRegion(PLYInteractionRegion("", 3, Edge::Right, 0, 200, 0)));
     EXPECT_FALSE(columnZones.placementForRegion(PLYInteractionRegion("S", 5, Edge::Left, 0, 200, 1)));
     EXPECT_FALSE(columnZones.placementForRegion(PLYInteractionRegion("s1", 0, Edge::Top, 0, 200, 1)));
+}
+
+namespace {
+
+// A section of random blocks by hand: rows and columns nested up to three deep, and, when
+// `scattered`, top-level blocks out of order and overlapping, which a stacked layout never makes
+// but which the walk must still take as they come.
+PLYInteractionFrames randomFrames(std::mt19937& rng, bool scattered) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    PLYInteractionFrames frames;
+    frames.sectionId = "s";
+    frames.padding = pick(0, 30);
+    int next = 0;
+    std::function<void(int, const QRectF&, int)> add = [&](int parent, const QRectF& r, int depth) {
+        const QString id = QStringLiteral("b%1").arg(next++);
+        if (depth >= 3 || pick(0, 2) > 0) {
+            frames.addBlock(parent, id, pick(0, 1) ? PLYBlock::kImage : PLYBlock::kBlank, r);
+            return;
+        }
+        const bool vert = pick(0, 1);
+        const int self = frames.addBlock(parent, id, PLYBlock::kContainer, r, vert);
+        const int count = pick(2, 3);
+        const double gap = frames.padding;
+        const double share = ((vert ? r.height() : r.width()) - gap * (count - 1)) / count;
+        for (int k = 0; k < count; ++k)
+            add(self,
+                vert ? QRectF(r.x(), r.y() + k * (share + gap), r.width(), share)
+                     : QRectF(r.x() + k * (share + gap), r.y(), share, r.height()),
+                depth + 1);
+    };
+    double y = 0;
+    for (int b = pick(1, 25); b > 0; --b) {
+        const double height = pick(20, 400);
+        const double top = scattered ? pick(0, 3000) : y;
+        add(-1, QRectF(pick(0, 200), top, pick(200, 1500), height), 0);
+        y += height + frames.padding;
+    }
+    return frames;
+}
+
+std::string describe(const PLYInteractionZoneRef& zone) {
+    if (!zone) return "none";
+    const QRectF r = zone->activationRect();
+    return majorOf(zone) + " " + std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
+           "x" + std::to_string(r.height()) + " active " +
+           (zone->currentActiveRegion()
+                ? zone->currentActiveRegion()->description().remove(QRegularExpression("0x[0-9a-f]+")).toStdString()
+                : "-");
+}
+
+}  // namespace
+
+// The walk visits only the blocks whose band of heights holds the point; at every point it
+// finds the zone that a walk over every block, in order, finds first.
+TEST(StackedDropZones, TheIndexedWalkFindsWhatAWalkOverEveryBlockFinds) {
+    const unsigned seed = 20261207;
+    std::printf("seed %u\n", seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int zonesFound = 0;
+    for (int round = 0; round < 80; ++round) {
+        const PLYInteractionFrames frames = randomFrames(rng, round % 4 == 3);
+        PLYDropRefs refs;
+        for (int i = 0; i < frames.size(); ++i)
+            if (pick(0, 9) == 0) refs.named.insert(frames.node(i).blockId);
+        refs.horizontalOnly = pick(0, 7) == 0;
+        const PLYStackedDropZones zones(frames);
+        for (int k = 0; k < 150; ++k) {
+            // Anywhere, or on and beside the edges of a block's frame, where strips begin and end.
+            const QRectF f = frames.node(pick(0, frames.size() - 1)).frame;
+            const double edgeY[] = {f.top(), f.bottom(), f.top() - 0.5, f.bottom() - 1e-9, f.center().y(),
+                                    f.top() + f.height() / 3, double(pick(-50, 3500))};
+            const double edgeX[] = {f.left(), f.right(), f.center().x(), f.left() + f.width() / 3, double(pick(-50, 1800))};
+            const QPointF p(edgeX[pick(0, 4)], edgeY[pick(0, 6)]);
+            PLYInteractionZoneRef expected;
+            for (int i = 0; i < int(frames.topLevel().size()) && !expected; ++i)
+                expected = zones.zoneForTopLevelBlock(i, p, refs);
+            const PLYInteractionZoneRef found = zones.zoneAtPoint(p, refs);
+            ASSERT_EQ(describe(found), describe(expected))
+                << "seed " << seed << " round " << round << " at " << p.x() << "," << p.y();
+            zonesFound += expected ? 1 : 0;
+        }
+    }
+    EXPECT_GT(zonesFound, 80 * 150 / 4) << "most points lie in some zone";
 }

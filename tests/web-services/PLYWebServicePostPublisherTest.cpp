@@ -3,6 +3,7 @@
 #include "PLYCoreManager.h"
 #include "PLYImageManager.h"
 #include "PLYLog.h"
+#include "PLYOversizedAnswers.h"
 #include "PelloryServices.h"
 #include "PLYLayoutManager.h"
 #include "PLYLayoutSerialization.h"
@@ -665,6 +666,27 @@ TEST_F(PostPublisherTest, FailedImagesEndInUploadIncompleteAndARetrySendsOnlyWha
     EXPECT_FALSE(publisher->retryFailedImages());
     ASSERT_TRUE(publisher->liveRevision());
     EXPECT_EQ(publisher->liveRevision()->blobHash(), layoutBlob());
+}
+
+// An upload answered past the size bound (20 MB of small objects) is refused before it is read
+// out or parsed, and the image is sent again.
+TEST_F(PostPublisherTest, AnUploadAnswerPastTheBoundIsRefusedUnreadAndTheImageSentAgain) {
+    const qint64 bound = PelloryServices::maximumResponseBodySize();
+    makePost(2);
+    dev->fakeService().enqueueReply(
+        "POST", "/api/me/images",
+        PLYFakeReply::text(201, PLYOversizedJSON("\"data\": {},", 20 * 1000 * 1000, true), "application/json"));
+    startPublisher();
+    PLYResetPeakMemory();
+    const qint64 before = PLYProcessStatusBytes("VmRSS");
+    ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
+    ASSERT_TRUE(publishedAndSettled()) << states.join(",").toStdString();
+    const qint64 peak = PLYProcessStatusBytes("VmHWM");
+    EXPECT_TRUE(logged("The response is larger than " + QString::number(bound) + " bytes"));
+    EXPECT_EQ(requests("POST", "/api/me/images").size(), 3) << "the refused upload is sent again";
+    EXPECT_EQ(publisher->imageUploadFailed(), 0);
+    // The fake service on loopback holds and sends its own copies of the answer in this process.
+    EXPECT_LT(peak - before, 6 * bound) << "peak grew by " << (peak - before) / (1024 * 1024) << " MiB";
 }
 
 TEST_F(PostPublisherTest, ABuildWaitingForImagesNobodyUploadsGivesUpAndTheWaitTakesCancelAndDelete) {

@@ -181,10 +181,12 @@ void PLYLayoutInteractionView::layoutDidChange() {
 
 // ---- Hit-testing -------------------------------------------------------------------------------
 
+// The views keep their frames indexed: each hit-test exactly tests only the few views near the
+// point, so a pointer move costs the same over a long layout as over a short one.
 PLYSectionView* PLYLayoutInteractionView::sectionViewUnderPoint(const QPointF& point) const {
     PLYLayoutView* layoutView = m_proxy ? m_proxy->layoutView() : nullptr;
     if (!layoutView) return nullptr;
-    for (PLYSectionView* section : layoutView->sectionViews())
+    for (PLYSectionView* section : layoutView->sectionViewsNear(layoutView->mapFromItem(this, point)))
         if (PLYGeometry::pointInRect(point, section->mapRectToItem(this, section->boundingRect()))) return section;
     return nullptr;
 }
@@ -192,20 +194,9 @@ PLYSectionView* PLYLayoutInteractionView::sectionViewUnderPoint(const QPointF& p
 PLYBlockView* PLYLayoutInteractionView::blockViewUnderPoint(const QPointF& point) const {
     PLYSectionView* section = sectionViewUnderPoint(point);
     if (!section) return nullptr;
-    for (PLYBlockView* view : section->subBlocks())
-        if (PLYBlockView* found = blockViewUnderPoint(point, view)) return found;
+    for (PLYBlockView* view : section->leafViewsNear(section->mapFromItem(this, point)))
+        if (PLYGeometry::pointInRect(point, view->mapRectToItem(this, view->boundingRect()))) return view;
     return nullptr;
-}
-
-PLYBlockView* PLYLayoutInteractionView::blockViewUnderPoint(const QPointF& point, PLYBlockView* inBlockView) const {
-    if (!inBlockView) return nullptr;
-    if (inBlockView->kind() == PLYBlock::kContainer) {
-        for (PLYBlockView* child : inBlockView->subBlocks())
-            if (PLYBlockView* found = blockViewUnderPoint(point, child)) return found;
-        return nullptr;
-    }
-    return PLYGeometry::pointInRect(point, inBlockView->mapRectToItem(this, inBlockView->boundingRect())) ? inBlockView
-                                                                                                      : nullptr;
 }
 
 QList<PLYBlock*> PLYLayoutInteractionView::allBlocksInsideRect(const QRectF& rect) const {

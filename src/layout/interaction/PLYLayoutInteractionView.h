@@ -72,7 +72,6 @@ public:
     // deepest block is.
     PLYSectionView* sectionViewUnderPoint(const QPointF& point) const;
     PLYBlockView* blockViewUnderPoint(const QPointF& point) const;
-    PLYBlockView* blockViewUnderPoint(const QPointF& point, PLYBlockView* inBlockView) const;
     // Leaf blocks whose views overlap `rect` with a non-zero area, in layout order. The blocks
     // are valid until the next edit of the layout.
     QList<PLYBlock*> allBlocksInsideRect(const QRectF& rect) const;

@@ -3,11 +3,53 @@
 #include "PLYInteractionEdge.h"
 #include "PLYGeometry.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 using Edge = PLYInteractionEdge;
 
 void PLYStackedDropZones::setFrames(PLYInteractionFrames frames) {
     m_frames = std::move(frames);
     m_currentZone.reset();
+    m_walkBandsValid = false;
+}
+
+const PLYRectIndex& PLYStackedDropZones::walkBands() const {
+    if (m_walkBandsValid) return m_walkBands;
+    const std::vector<int>& blocks = m_frames.topLevel();
+    // A block's own band: its subtree's frames, grown by the deepest strip of any of them (strips
+    // lie inside their frames, so this is generous).
+    std::vector<std::pair<double, double>> own;
+    own.reserve(blocks.size());
+    for (int top : blocks) {
+        double low = std::numeric_limits<double>::infinity();
+        double high = -std::numeric_limits<double>::infinity();
+        double reach = 0.0;
+        std::vector<int> pending{top};
+        while (!pending.empty()) {
+            const int b = pending.back();
+            pending.pop_back();
+            const QRectF f = m_frames.node(b).frame.normalized();
+            low = std::min(low, f.top());
+            high = std::max(high, f.bottom());
+            for (qint64 edge : {Edge::Left, Edge::Right, Edge::Top, Edge::Bottom})
+                reach = std::max(reach, std::abs(m_frames.activationDimension(edge, b)));
+            for (int child : m_frames.node(b).children) pending.push_back(child);
+        }
+        own.emplace_back(low - reach, high + reach);
+    }
+    std::vector<QRectF> bands;
+    bands.reserve(own.size());
+    for (size_t i = 0; i < own.size(); ++i) {
+        // The seam zone above a block reaches into the block before it.
+        const double low = i > 0 ? std::min(own[i].first, own[i - 1].first) : own[i].first;
+        const double high = i > 0 ? std::max(own[i].second, own[i - 1].second) : own[i].second;
+        bands.emplace_back(0.0, low, 1.0, high - low);
+    }
+    m_walkBands = PLYRectIndex(std::move(bands));
+    m_walkBandsValid = true;
+    return m_walkBands;
 }
 
 bool PLYStackedDropZones::isDragged(int block, const PLYDropRefs& refs) const {
@@ -47,67 +89,72 @@ PLYInteractionZoneRef PLYStackedDropZones::interactionZoneAtPoint(const QPointF&
 }
 
 PLYInteractionZoneRef PLYStackedDropZones::zoneAtPoint(const QPointF& p, const PLYDropRefs& refs) const {
+    // The walk in block order, over only the blocks that can offer a zone at this height: every
+    // other block would find none.
+    for (int i : walkBands().candidatesAtHeight(p.y()))
+        if (PLYInteractionZoneRef zone = zoneForTopLevelBlock(i, p, refs)) return zone;
+    return nullptr;
+}
+
+PLYInteractionZoneRef PLYStackedDropZones::zoneForTopLevelBlock(int i, const QPointF& p, const PLYDropRefs& refs) const {
     const std::vector<int>& blocks = m_frames.topLevel();
     const int n = int(blocks.size());
-    for (int i = 0; i < n; ++i) {
-        const int c = blocks[size_t(i)];
-        const bool last = i == n - 1;
-        PLYInteractionZoneRef zone;
-        if (i == 0) {
-            const QRectF t = topStrip(c);
-            if (PLYGeometry::pointInRect(p, t)) {
-                zone = std::make_shared<PLYInteractionZone>();
-                zone->setVertical(false);
-                zone->setActivationRect(t);
-                zone->setCentreValue(t.y());
-                auto major = PLYInteractionRegion::regionWithBlock({}, 0, Edge::Top, t.x(), t.x() + t.width(), 0);
-                major->setCanActivate(!refs.names(m_frames.node(c).blockId));
-                zone->setMajorRegion(major);
-                interactionRegionsForBlock(c, Edge::Top, 1, *zone, refs);
-            } else {
-                zone = sideZoneForBlock(c, p, refs);
-            }
-        }
-        if (!zone && last) {
-            const QRectF b = bottomStrip(c);
-            if (PLYGeometry::pointInRect(p, b)) {
-                zone = std::make_shared<PLYInteractionZone>();
-                zone->setVertical(false);
-                zone->setActivationRect(b);
-                zone->setCentreValue(b.y() + b.height());
-                zone->setMajorRegion(PLYInteractionRegion::regionWithBlock({}, n + 1, Edge::Bottom, b.x(),
-                                                                           b.x() + b.width(), 0));
-                interactionRegionsForBlock(c, Edge::Bottom, 1, *zone, refs);
-            }
-        }
-        if (!zone && i > 0) {
-            const int previous = blocks[size_t(i - 1)];
-            const QRectF pb = bottomStrip(previous);
-            const QRectF q = topStrip(c);
-            const QRectF area(pb.x(), pb.y(), pb.width(), q.y() + q.height() - pb.y());
-            if (PLYGeometry::pointInRect(p, area)) {
-                zone = std::make_shared<PLYInteractionZone>();
-                zone->setVertical(false);
-                zone->setActivationRect(area);
-                zone->setCentreValue(q.y() - m_frames.padding / 2.0);
-                auto major = PLYInteractionRegion::regionWithBlock({}, i, Edge::SeamStacked, q.x(), q.x() + q.width(), 0);
-                major->setCanActivate(!refs.names(m_frames.node(c).blockId) &&
-                                      !refs.names(m_frames.node(previous).blockId));
-                zone->setMajorRegion(major);
-                interactionRegionsForBlock(c, Edge::Top, 1, *zone, refs);
-                interactionRegionsForBlock(previous, Edge::Bottom, 1, *zone, refs);
-            } else {
-                zone = sideZoneForBlock(c, p, refs);
-            }
-        }
-        if (!zone)
-            zone = centreZoneForBlock(c, p, refs);
-        if (zone) {
-            finishZone(*zone, p);
-            return zone;
+    if (i < 0 || i >= n) return nullptr;
+    const int c = blocks[size_t(i)];
+    const bool last = i == n - 1;
+    PLYInteractionZoneRef zone;
+    if (i == 0) {
+        const QRectF t = topStrip(c);
+        if (PLYGeometry::pointInRect(p, t)) {
+            zone = std::make_shared<PLYInteractionZone>();
+            zone->setVertical(false);
+            zone->setActivationRect(t);
+            zone->setCentreValue(t.y());
+            auto major = PLYInteractionRegion::regionWithBlock({}, 0, Edge::Top, t.x(), t.x() + t.width(), 0);
+            major->setCanActivate(!refs.names(m_frames.node(c).blockId));
+            zone->setMajorRegion(major);
+            interactionRegionsForBlock(c, Edge::Top, 1, *zone, refs);
+        } else {
+            zone = sideZoneForBlock(c, p, refs);
         }
     }
-    return nullptr;
+    if (!zone && last) {
+        const QRectF b = bottomStrip(c);
+        if (PLYGeometry::pointInRect(p, b)) {
+            zone = std::make_shared<PLYInteractionZone>();
+            zone->setVertical(false);
+            zone->setActivationRect(b);
+            zone->setCentreValue(b.y() + b.height());
+            zone->setMajorRegion(PLYInteractionRegion::regionWithBlock({}, n + 1, Edge::Bottom, b.x(),
+                                                                       b.x() + b.width(), 0));
+            interactionRegionsForBlock(c, Edge::Bottom, 1, *zone, refs);
+        }
+    }
+    if (!zone && i > 0) {
+        const int previous = blocks[size_t(i - 1)];
+        const QRectF pb = bottomStrip(previous);
+        const QRectF q = topStrip(c);
+        const QRectF area(pb.x(), pb.y(), pb.width(), q.y() + q.height() - pb.y());
+        if (PLYGeometry::pointInRect(p, area)) {
+            zone = std::make_shared<PLYInteractionZone>();
+            zone->setVertical(false);
+            zone->setActivationRect(area);
+            zone->setCentreValue(q.y() - m_frames.padding / 2.0);
+            auto major = PLYInteractionRegion::regionWithBlock({}, i, Edge::SeamStacked, q.x(), q.x() + q.width(), 0);
+            major->setCanActivate(!refs.names(m_frames.node(c).blockId) &&
+                                  !refs.names(m_frames.node(previous).blockId));
+            zone->setMajorRegion(major);
+            interactionRegionsForBlock(c, Edge::Top, 1, *zone, refs);
+            interactionRegionsForBlock(previous, Edge::Bottom, 1, *zone, refs);
+        } else {
+            zone = sideZoneForBlock(c, p, refs);
+        }
+    }
+    if (!zone)
+        zone = centreZoneForBlock(c, p, refs);
+    if (zone)
+        finishZone(*zone, p);
+    return zone;
 }
 
 PLYInteractionZoneRef PLYStackedDropZones::sideZoneForBlock(int block, const QPointF& p, const PLYDropRefs& refs) const {

@@ -4,6 +4,7 @@
 #include "PLYDropRefs.h"
 #include "PLYInteractionFrames.h"
 #include "PLYInteractionZone.h"
+#include "PLYRectIndex.h"
 
 #include <QPointF>
 #include <optional>
@@ -35,6 +36,10 @@ public:
     // The walk alone, without the current zone: the first zone found, with its deeper regions,
     // rows and active region.
     PLYInteractionZoneRef zoneAtPoint(const QPointF& point, const PLYDropRefs& refs) const;
+    // One turn of the walk: the zone that the `index`th top-level block offers at the point (the
+    // top, the seam above it, its sides, the bottom after the last, its centre seams), finished;
+    // none when it offers none there.
+    PLYInteractionZoneRef zoneForTopLevelBlock(int index, const QPointF& point, const PLYDropRefs& refs) const;
     PLYInteractionZoneRef sideZoneForBlock(int block, const QPointF& point, const PLYDropRefs& refs) const;
     PLYInteractionZoneRef centreZoneForBlock(int block, const QPointF& point, const PLYDropRefs& refs) const;
     // Adds the regions inside container `block` along `edge` (1, 2, 4 or 8) at `depth` (1 to 3).
@@ -54,7 +59,13 @@ private:
     QRectF topStrip(int block) const;
     QRectF bottomStrip(int block) const;
     void finishZone(PLYInteractionZone& zone, const QPointF& point) const;
+    // Per top-level block, the band of heights that every zone of its turn in the walk lies in
+    // (its subtree's frames, their strips, and the seam with the block before it), so that a
+    // walk visits only the blocks whose band holds the point. Made on the first walk.
+    const PLYRectIndex& walkBands() const;
 
     PLYInteractionFrames m_frames;
     PLYInteractionZoneRef m_currentZone;
+    mutable PLYRectIndex m_walkBands;
+    mutable bool m_walkBandsValid = false;
 };
