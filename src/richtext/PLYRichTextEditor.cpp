@@ -1,6 +1,9 @@
 #include "PLYRichTextEditor.h"
 
+#include "PLYAlertPresenter.h"
 #include "PLYDefaults.h"
+#include "PLYDispatch.h"
+#include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYRichTextDocument.h"
 
@@ -345,6 +348,28 @@ void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
         // Foreign rich text would bring fonts and sizes a block cannot keep: take the words.
         text.set_value(data->text().toStdString());
     } else {
+        return;
+    }
+    // The block keeps at most so many characters: a longer result would show here and then be
+    // refused at commit, so the paste is refused now, and said so.
+    const qsizetype pasted = QString::fromStdString(text.value()).size();
+    const qsizetype result = toPlainText().size() - textCursor().selectedText().size() + pasted;
+    if (result > PLYLayoutManager::MaximumTextLength) {
+        PLY_LOG_WARN(QStringLiteral("Refused a paste of %1 characters: the text would hold %2 (at most %3)")
+                         .arg(pasted)
+                         .arg(result)
+                         .arg(PLYLayoutManager::MaximumTextLength));
+        const QString message =
+            QCoreApplication::translate("PLYRichTextEditor", "A text block holds at most %1 characters; with the pasted "
+                                                             "text it would hold %2. Nothing was pasted.")
+                .arg(PLYLayoutManager::MaximumTextLength)
+                .arg(result);
+        PLYDispatch::mainAsync([message] {
+            PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning,
+                                                   QCoreApplication::translate("PLYRichTextEditor", "The Text Is Too Long"),
+                                                   message,
+                                                   {QCoreApplication::translate("PLYRichTextEditor", "Ok")}});
+        });
         return;
     }
     announce(PLYRichTextChangeType::Paste);

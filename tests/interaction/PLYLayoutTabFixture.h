@@ -116,13 +116,15 @@ protected:
         return b ? QString::fromStdString(b->id()) : QString();
     }
 
-    // A point of the layout in viewport coordinates, scrolled into view first.
-    QPointF local(const QPointF& p) {
-        if (!view->viewport()->rect().contains(view->mapFromScene(p))) view->centerOn(p);
+    // A point of the layout in viewport coordinates, scrolled into view first unless a button is
+    // held: the canvas does not move under a pointer that drags (the pointer may leave it).
+    QPointF local(const QPointF& p, bool scrollIntoView = true) {
+        if (scrollIntoView && !view->viewport()->rect().contains(view->mapFromScene(p))) view->centerOn(p);
         return view->mapFromScene(p);
     }
     void mouse(QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
-        const QPointF l = local(p);
+        const bool dragging = type == QEvent::MouseButtonRelease || (type == QEvent::MouseMove && buttons != Qt::NoButton);
+        const QPointF l = local(p, !dragging);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent e(type, l, view->viewport()->mapToGlobal(l), button, buttons, mods);
         QApplication::sendEvent(view->viewport(), &e);
