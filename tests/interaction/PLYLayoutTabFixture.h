@@ -161,6 +161,15 @@ protected:
                               value, QPointF(), 1);
         QApplication::sendEvent(view->viewport(), &e);
     }
+    // What the gallery or a tile writes: one item of `type` per value, in a session of its own.
+    static std::unique_ptr<QMimeData> board(const char* type, const QStringList& values) {
+        PLYPasteboard pasteboard;
+        for (const QString& value : values) pasteboard.addItem(PLYPasteboardItem(type, value));
+        pasteboard.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
+        auto data = std::make_unique<QMimeData>();
+        pasteboard.writeTo(data.get());
+        return data;
+    }
     std::string sectionBytes() { return manager->representedLayout()->sections(0).SerializeAsString(); }
 
     std::shared_ptr<PLYTestImageSource> images;

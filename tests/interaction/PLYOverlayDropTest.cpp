@@ -42,15 +42,6 @@ struct RatioDropHandler : PLYLayoutBlockInteractionHandler {
 
 class OverlayDrop : public LayoutTab {
 protected:
-    // What the gallery or a tile writes: one item of `type` per value, in a session of its own.
-    static std::unique_ptr<QMimeData> board(const char* type, const QStringList& values) {
-        PLYPasteboard pasteboard;
-        for (const QString& value : values) pasteboard.addItem(PLYPasteboardItem(type, value));
-        pasteboard.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
-        auto data = std::make_unique<QMimeData>();
-        pasteboard.writeTo(data.get());
-        return data;
-    }
     // The platform's drag events at a point of the layout; answers whether the place takes it.
     bool dragOver(const QMimeData* data, const QPointF& p, Qt::KeyboardModifiers mods = {}) {
         const QPoint l = local(p).toPoint();

@@ -57,14 +57,6 @@ protected:
             }
         return false;
     }
-    static std::unique_ptr<QMimeData> board(const char* type, const QStringList& values) {
-        PLYPasteboard pasteboard;
-        for (const QString& value : values) pasteboard.addItem(PLYPasteboardItem(type, value));
-        pasteboard.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
-        auto data = std::make_unique<QMimeData>();
-        pasteboard.writeTo(data.get());
-        return data;
-    }
     bool drop(const QMimeData* data, const QPointF& p) {
         const QPoint l = local(p).toPoint();
         QDragEnterEvent enter(l, Qt::MoveAction, data, Qt::LeftButton, {});
