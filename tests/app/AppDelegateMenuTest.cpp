@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 
 using PLYTestEnvironment::waitUntil;
 
@@ -422,12 +423,21 @@ TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
     EXPECT_EQ(b, 0);
     EXPECT_EQ(a, 1);
 
-    // Home: off, and triggering does nothing.
+    // Home: off, and triggering does nothing. B's editor goes, and its history with it.
+    editorB->undoManager()->registerUndo([&] { b = 2; });
+    QPointer<PLYPostViewController> goneB(editorB);
     trigger("goHome");
     ASSERT_TRUE(waitUntil([&] { return !delegate->isEditorShown(); }));
     EXPECT_FALSE(undoItem->isEnabled());
     undoItem->trigger();
     EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 0);
+    ASSERT_TRUE(waitUntil([&] { return goneB.isNull(); }));
+    core->setCurrentPostManager(core->postManagerForPostID(postB->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != nullptr; }));
+    EXPECT_FALSE(window->baseViewController()->currentPostController()->undoManager()->canUndo());
+    trigger("undo");
+    EXPECT_EQ(b, 0) << "a step of an editor that is gone is never run";
 }
 
 TEST(AppMenuTitles, UndoAndRedoTitlesNameTheStepOnce) {
