@@ -93,6 +93,8 @@ void PLYUndoManager::run(std::vector<Group>& from, std::vector<Group>& to, bool&
         m_undo.clear();
         m_redo.clear();
         m_open.clear();
+        // The undo is over before the user hears of it.
+        flag = false;
         notify();
         if (auto handler = m_failed) handler(message);
         return;
