@@ -527,9 +527,15 @@ void AppDelegate::updateMenu() {
 
 // ---- menu actions -----------------------------------------------------------------------------
 
+// The history of the post in front: each post keeps its own, so an undo never reaches a post
+// that is not on screen. Home, sign-in and the other windows have none.
 PLYUndoManager* AppDelegate::frontUndoManager() const {
+    const auto* window = qobject_cast<const PLYBaseWindowController*>(m_baseWindowController.data());
+    if (!window || !window->isEditorShown()) return nullptr;
     QWidget* front = QApplication::activeWindow();
-    return PLYWindowUndoManager::undoManagerForWidget(front ? front : m_baseWindowController.data());
+    if (front && front != m_baseWindowController.data()) return nullptr;
+    PLYPostViewController* editor = window->baseViewController()->currentPostController();
+    return editor ? editor->undoManager() : nullptr;
 }
 
 void AppDelegate::undo() {
@@ -540,13 +546,33 @@ void AppDelegate::redo() {
     if (PLYUndoManager* manager = frontUndoManager(); manager && manager->canRedo()) manager->redo();
 }
 
-// The items name what they undo; they stay enabled so that their keys always reach the history.
+QString AppDelegate::undoMenuTitle(const QString& actionName) {
+    // Some steps are named for their undo already ("Undo Block Move"): the word is not doubled.
+    const QString undoWord = QStringLiteral("Undo ");
+    if (actionName.isEmpty()) return tr("Undo");
+    return actionName.startsWith(undoWord) ? actionName : tr("Undo %1").arg(actionName);
+}
+
+QString AppDelegate::redoMenuTitle(const QString& actionName) {
+    const QString undoWord = QStringLiteral("Undo ");
+    if (actionName.isEmpty()) return tr("Redo");
+    return tr("Redo %1").arg(actionName.startsWith(undoWord) ? actionName.mid(undoWord.size()) : actionName);
+}
+
+// The items name what they undo. In an editor they stay enabled, so that their keys always reach
+// the post's history; elsewhere there is nothing to undo.
 void AppDelegate::updateEditMenu() {
     PLYUndoManager* manager = frontUndoManager();
     const QString undoName = manager && manager->canUndo() ? manager->undoActionName() : QString();
     const QString redoName = manager && manager->canRedo() ? manager->redoActionName() : QString();
-    if (m_undoMenuItem) m_undoMenuItem->setText(undoName.isEmpty() ? tr("Undo") : tr("Undo %1").arg(undoName));
-    if (m_redoMenuItem) m_redoMenuItem->setText(redoName.isEmpty() ? tr("Redo") : tr("Redo %1").arg(redoName));
+    if (m_undoMenuItem) {
+        m_undoMenuItem->setText(undoMenuTitle(undoName));
+        m_undoMenuItem->setEnabled(manager != nullptr);
+    }
+    if (m_redoMenuItem) {
+        m_redoMenuItem->setText(redoMenuTitle(redoName));
+        m_redoMenuItem->setEnabled(manager != nullptr);
+    }
 }
 
 void AppDelegate::newBlog() {
@@ -620,6 +646,7 @@ void AppDelegate::updateEditorActions() {
     const auto* window = qobject_cast<const PLYBaseWindowController*>(m_baseWindowController.data());
     if (QAction* action = menuAction(QStringLiteral("newBlog")))
         action->setEnabled(window && window->baseViewController()->screen() != PLYRootNavigation::Screen::Login);
+    updateEditMenu();
 }
 
 // Zoom and export act on the layout of the editor on screen, and on nothing else.

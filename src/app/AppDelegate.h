@@ -138,6 +138,9 @@ public slots:
     // The undo history of the window in front (the main window when none is).
     void undo();
     void redo();
+    // The titles of Edit > Undo and Redo for a step's action name.
+    static QString undoMenuTitle(const QString& actionName);
+    static QString redoMenuTitle(const QString& actionName);
 
 signals:
     // The library has started and the main window is up.

@@ -7,6 +7,7 @@
 #include "PLYPostManager.h"
 #include "PLYUndoManager.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -69,6 +70,21 @@ void visit(Block& block, Fn&& fn) {
     fn(block);
     if (isContainer(block))
         for (auto& child : *const_cast<BlockList*>(&block.container().sub_blocks())) visit(child, fn);
+}
+
+// The shape of a block list: each block's identifier and kind, containers with their children.
+// Two lists of one shape are shown by the same views.
+void appendShape(const BlockList& blocks, std::string& out) {
+    for (const PLYBlock& block : blocks) {
+        out += block.id();
+        out += ':' + std::to_string(int(block.type_case()));
+        if (isContainer(block)) {
+            out += '(';
+            appendShape(block.container().sub_blocks(), out);
+            out += ')';
+        }
+        out += ',';
+    }
 }
 
 void collectIds(const PLYBlock& block, QStringList& out) {
@@ -1137,7 +1153,14 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
             PLY_LOG_ERROR(QStringLiteral("cannot restore section %1: it is no longer in the layout").arg(state.sectionId));
             return false;
         }
-        if (QByteArray::fromStdString(section->SerializeAsString()) == bytes) continue;
+        // Restoring over a section that has changed since would throw that change away.
+        const QByteArray now = QByteArray::fromStdString(section->SerializeAsString());
+        if (now != (toBefore ? state.after : state.before)) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore section %1: it has changed since the step was recorded")
+                              .arg(state.sectionId));
+            return false;
+        }
+        if (now == bytes) continue;
         Restore restore{section, PLYSection()};
         if (!restore.content.ParseFromArray(bytes.constData(), int(bytes.size()))) {
             PLY_LOG_ERROR(QStringLiteral("cannot restore section %1: its saved bytes do not parse").arg(state.sectionId));
@@ -1162,9 +1185,19 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
         }
     }
 
-    setEditBlock(nullptr);
-    deSelectAllBlocks();
-    setHoverBlock(nullptr);
+    // Where only properties differ the views stay and relay out, and edit mode and the hover go
+    // on; otherwise the views are made again without them.
+    bool sameShape = true;
+    for (const Restore& restore : restores) {
+        std::string now, then;
+        appendShape(restore.section->blocks(), now);
+        appendShape(restore.content.blocks(), then);
+        sameShape = sameShape && now == then;
+    }
+    if (!sameShape) {
+        setEditBlock(nullptr);
+        setHoverBlock(nullptr);
+    }
     for (Restore& restore : restores) {
         touchSection(restore.section);
         // Use counts follow the references: only the net change per image is applied.
@@ -1180,7 +1213,14 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
         for (auto it = delta.cbegin(); it != delta.cend(); ++it) changeUseCount(it.key(), it.value());
         restore.section->Swap(&restore.content);
     }
-    tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });
+    // The selection keeps the blocks that are still there (an undone property edit leaves the
+    // inspector on its blocks); it is told again either way, since its blocks were replaced.
+    m_selectedBlockIds.removeIf([&](const QString& id) { return !blockForRef(id); });
+    interactionStateChanged(PendingSelection);
+    if (sameShape)
+        tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeBlockProperties(this); });
+    else
+        tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });
     announceChange();
     return true;
 }
@@ -1194,8 +1234,15 @@ void registerRestore(PLYUndoManager* undoManager, std::weak_ptr<PLYLayoutManager
             auto strong = manager.lock();
             if (!strong) return;
             const bool restored = toBefore ? strong->revertEdit(*edit) : strong->reapplyEdit(*edit);
-            // The opposite step is offered only when this one went through.
-            if (restored) registerRestore(undoManager, manager, edit, !toBefore, actionName);
+            // The opposite step is offered only when this one went through; one that cannot go
+            // through ends the history, since every step beneath it was recorded on top of it.
+            if (restored)
+                registerRestore(undoManager, manager, edit, !toBefore, actionName);
+            else
+                undoManager->refuse(QCoreApplication::translate("PLYLayoutManager",
+                                                                "“%1” could not be applied: the layout no longer matches it. "
+                                                                "The post's undo history has been cleared; the layout is as it was.")
+                                        .arg(actionName));
         },
         target);
     undoManager->setActionName(actionName);
@@ -1204,8 +1251,43 @@ void registerRestore(PLYUndoManager* undoManager, std::weak_ptr<PLYLayoutManager
 
 void PLYLayoutManager::registerUndoForEdit(PLYUndoManager* undoManager, const PLYLayoutEdit& edit,
                                            const QString& actionName) {
-    if (!undoManager) return;
-    registerRestore(undoManager, weak_from_this(), std::make_shared<const PLYLayoutEdit>(edit), true, actionName);
+    registerUndoForEdit(undoManager, std::make_shared<const PLYLayoutEdit>(edit), actionName);
+}
+
+void PLYLayoutManager::registerUndoForEdit(PLYUndoManager* undoManager, std::shared_ptr<const PLYLayoutEdit> edit,
+                                           const QString& actionName) {
+    if (!undoManager || !edit) return;
+    registerRestore(undoManager, weak_from_this(), std::move(edit), true, actionName);
+}
+
+PLYLayoutEdit PLYLayoutManager::sectionSnapshot() const {
+    PLYLayoutEdit snapshot;
+    const PLYLayout* layout = representedLayout();
+    if (!layout) return snapshot;
+    for (const PLYSection& section : layout->sections()) {
+        const QByteArray bytes = QByteArray::fromStdString(section.SerializeAsString());
+        snapshot.sections << PLYLayoutEdit::SectionState{QString::fromStdString(section.id()), bytes, bytes};
+    }
+    return snapshot;
+}
+
+PLYLayoutEdit PLYLayoutManager::editSince(const PLYLayoutEdit& snapshot) const {
+    PLYLayoutEdit edit;
+    for (const PLYLayoutEdit::SectionState& state : snapshot.sections)
+        if (const PLYSection* section = sectionForId(state.sectionId)) {
+            const QByteArray now = QByteArray::fromStdString(section->SerializeAsString());
+            if (now != state.before) edit.sections << PLYLayoutEdit::SectionState{state.sectionId, state.before, now};
+        }
+    return edit;
+}
+
+bool PLYLayoutManager::recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName,
+                                            const std::function<bool()>& change) {
+    const PLYLayoutEdit before = sectionSnapshot();
+    const bool result = change();
+    const PLYLayoutEdit edit = editSince(before);
+    if (edit.changed()) registerUndoForEdit(undoManager, edit, actionName);
+    return result;
 }
 
 QByteArray PLYLayoutManager::restoreBlockProperties(const QString& blockId, const QByteArray& before) {
@@ -1298,6 +1380,7 @@ void PLYLayoutManager::propertyDidChange(Notice notice) {
         return;
     }
     tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeBlockProperties(this); });
+    tellInteractionProxies([&](PLYLayoutManagerInteractionProxy* p) { p->layoutManagerDidRelayoutBlockProperties(this); });
 }
 
 bool PLYLayoutManager::setAspectRatio(const QString& blockId, double ratio, Notice notice) {

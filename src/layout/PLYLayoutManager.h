@@ -33,6 +33,9 @@ public:
     virtual void layoutManagerDidSelectSection(PLYLayoutManager*, PLYSection*) {}
     virtual void layoutManagerDidSelectBlocks(PLYLayoutManager*, const QList<PLYBlock*>&) {}
     virtual void layoutManagerDidSetEditBlock(PLYLayoutManager*, PLYBlock*) {}
+    // A block's properties changed and only the views were told (a live drag of edit mode):
+    // the change is announced later, but what shows the block's values may follow now.
+    virtual void layoutManagerDidRelayoutBlockProperties(PLYLayoutManager*) {}
 };
 
 // What the manager asks of a rendered layout view (implemented by PLYLayoutViewProxy).
@@ -208,16 +211,34 @@ public:
     const PLYLayoutEdit& lastEdit() const { return m_lastEdit; }
 
     // Put the sections that `edit` touched back as they were before it (revert) or after it
-    // (reapply). Image use counts follow the references of the restored sections; hover,
-    // selection and edit block are cleared; the views reload and the change is announced.
-    // False, changing nothing, when a section of the record is gone, its bytes do not parse,
-    // or restoring would give two blocks one identifier.
+    // (reapply). Image use counts follow the references of the restored sections; the selection
+    // keeps the blocks still there. Where only block properties differ the views relay out and
+    // hover and edit block stay; otherwise they are cleared and the views reload. The change is
+    // announced.
+    // False, changing nothing, when a section of the record is gone or no longer holds the bytes
+    // the edit left (revert) or found (reapply), its bytes do not parse, or restoring would give
+    // two blocks one identifier.
     bool revertEdit(const PLYLayoutEdit& edit);
     bool reapplyEdit(const PLYLayoutEdit& edit);
 
     // Registers the undo of `edit` under `actionName`; undoing it registers its redo, and so
     // on. The closures hold this manager weakly and the record by value: no block or view.
     void registerUndoForEdit(PLYUndoManager* undoManager, const PLYLayoutEdit& edit, const QString& actionName);
+    // The same for a record its maker may still extend (the edit-mode session) while the step is
+    // on top of the history.
+    void registerUndoForEdit(PLYUndoManager* undoManager, std::shared_ptr<const PLYLayoutEdit> edit,
+                             const QString& actionName);
+
+    // Every layout change goes into the history as a step of its own, so that putting sections
+    // back is always exact; a step whose sections no longer hold what it left (reverting) or
+    // found (reapplying) refuses and the history is cleared (PLYUndoManager::refuse).
+    // The bytes of every section now, as a record whose before and after are both the present.
+    PLYLayoutEdit sectionSnapshot() const;
+    // The sections of `snapshot` that differ now, from their snapshot bytes to the present ones.
+    PLYLayoutEdit editSince(const PLYLayoutEdit& snapshot) const;
+    // Runs `change` and, when it changed any section, registers its undo under `actionName`.
+    // Answers what `change` answered.
+    bool recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName, const std::function<bool()>& change);
 
     // Undo of an edit-mode session: the block named `blockId` takes back, from its serialised
     // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;

@@ -235,21 +235,7 @@ bool PLYLayoutViewProxy::commitTextOfBlock(const QString& blockId, const PLYBloc
     const PLYBlock* block = m_manager->blockForRef(blockId);
     if (!block || block->type_case() != PLYBlock::kText)
         return false;
-    const PLYBlock_Text before = block->text();
-    if (!m_manager->setTextContent(blockId, text))
-        return false;
+    // A step like every layout change: its undo puts the words back and offers their redo.
     PLYUndoManager* undo = m_undoManagerProvider ? m_undoManagerProvider() : nullptr;
-    const PLYBlock* after = m_manager->blockForRef(blockId);
-    if (undo && after && after->text().SerializeAsString() != before.SerializeAsString()) {
-        // Puts the words back directly; the window's history holds the manager weakly.
-        std::weak_ptr<PLYLayoutManager> weak = m_manager;
-        undo->registerUndo(
-            [weak, blockId, before] {
-                if (const auto manager = weak.lock())
-                    manager->setTextContent(blockId, before);
-            },
-            m_manager.get());
-        undo->setActionName(actionName);
-    }
-    return true;
+    return m_manager->recordUndoableChange(undo, actionName, [&] { return m_manager->setTextContent(blockId, text); });
 }

@@ -3,8 +3,10 @@
 #include "PLYError.h"
 
 #include <algorithm>
+#include <utility>
 
 void PLYUndoManager::notify() const {
+    ++m_generation;
     if (auto handler = m_changed) handler();
 }
 
@@ -77,14 +79,26 @@ void PLYUndoManager::run(std::vector<Group>& from, std::vector<Group>& to, bool&
         ~Reset() { f = false; }
     } reset{flag};
     try {
-        for (auto it = group.entries.rbegin(); it != group.entries.rend(); ++it) it->action();
+        for (auto it = group.entries.rbegin(); it != group.entries.rend() && !m_refusal; ++it) it->action();
     } catch (...) {
         m_open.clear();
+        m_refusal.reset();
         notify();
         throw;
     }
     // A closure may have cleared everything (removeAllActions) or closed the group itself:
     // then there is nothing to keep.
+    if (m_refusal) {
+        const QString message = *std::exchange(m_refusal, std::nullopt);
+        m_undo.clear();
+        m_redo.clear();
+        m_open.clear();
+        // The undo is over before the user hears of it.
+        flag = false;
+        notify();
+        if (auto handler = m_failed) handler(message);
+        return;
+    }
     if (m_open.size() == 1) {
         Group opposite = std::move(m_open.back());
         m_open.pop_back();
@@ -110,6 +124,15 @@ void PLYUndoManager::removeAllActions() {
     m_redo.clear();
     m_open.clear();
     notify();
+}
+
+void PLYUndoManager::refuse(const QString& message) {
+    if (m_undoing || m_redoing) {
+        if (!m_refusal) m_refusal = message;
+        return;
+    }
+    removeAllActions();
+    if (auto handler = m_failed) handler(message);
 }
 
 void PLYUndoManager::removeAllActionsWithTarget(const void* target) {

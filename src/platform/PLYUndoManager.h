@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Undo and redo stacks with the platform's semantics: registering stores a closure without
@@ -43,6 +44,17 @@ public:
     void removeAllActions();
     void removeAllActionsWithTarget(const void* target);
 
+    // Said by a closure that cannot be applied (what it would restore no longer matches the
+    // document): when the undo or redo under way ends, both stacks are emptied, so that no later
+    // step works on a state it was not recorded against, and the failure handler is told
+    // `message` for the user. Outside an undo or redo it acts at once.
+    void refuse(const QString& message);
+    void setFailureHandler(std::function<void(const QString&)> handler) { m_failed = std::move(handler); }
+
+    // Grows at every change of the stacks: a step that may still extend its own entry checks that
+    // nothing was registered, undone or redone since (see generation at its registration).
+    quint64 generation() const { return m_generation; }
+
     // Called after every change of the stacks (menus update their titles).
     void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
@@ -64,4 +76,7 @@ private:
     bool m_undoing = false;
     bool m_redoing = false;
     std::function<void()> m_changed;
+    std::function<void(const QString&)> m_failed;
+    std::optional<QString> m_refusal;
+    mutable quint64 m_generation = 0;
 };

@@ -1,6 +1,9 @@
 #include "PLYRichTextEditor.h"
 
+#include "PLYAlertPresenter.h"
 #include "PLYDefaults.h"
+#include "PLYDispatch.h"
+#include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYRichTextDocument.h"
 #include "PLYSafeText.h"
@@ -351,6 +354,28 @@ void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
     // links given by hand, and the words of a refused one stay without it.
     if (PLYRichTextDocument::dropLinksNotAllowed(&text) > 0)
         PLY_LOG_WARN(QStringLiteral("Pasted text lost links that are not web or mail addresses"));
+    // The block keeps at most so many characters: a longer result would show here and then be
+    // refused at commit, so the paste is refused now, and said so.
+    const qsizetype pasted = QString::fromStdString(text.value()).size();
+    const qsizetype result = toPlainText().size() - textCursor().selectedText().size() + pasted;
+    if (result > PLYLayoutManager::MaximumTextLength) {
+        PLY_LOG_WARN(QStringLiteral("Refused a paste of %1 characters: the text would hold %2 (at most %3)")
+                         .arg(pasted)
+                         .arg(result)
+                         .arg(PLYLayoutManager::MaximumTextLength));
+        const QString message =
+            QCoreApplication::translate("PLYRichTextEditor", "A text block holds at most %1 characters; with the pasted "
+                                                             "text it would hold %2. Nothing was pasted.")
+                .arg(PLYLayoutManager::MaximumTextLength)
+                .arg(result);
+        PLYDispatch::mainAsync([message] {
+            PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning,
+                                                   QCoreApplication::translate("PLYRichTextEditor", "The Text Is Too Long"),
+                                                   message,
+                                                   {QCoreApplication::translate("PLYRichTextEditor", "Ok")}});
+        });
+        return;
+    }
     announce(PLYRichTextChangeType::Paste);
     QTextCursor cursor = textCursor();
     QTextCharFormat plain = cursor.charFormat();

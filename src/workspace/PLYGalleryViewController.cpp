@@ -513,40 +513,23 @@ void PLYGalleryViewController::performDoubleClickOnItem(PLYGalleryViewItem* item
     imageIds.removeAll(QString());
     if (imageIds.isEmpty()) return;
 
-    PLYSection* section = layout->mutable_sections(layout->sections_size() - 1);
-    QString containerId;
-    if (count != 1) {
-        PLYBlock container = PLYLayoutManager::newBlock_Container();
-        container.mutable_container()->set_vert(false);
-        PLYBlock* added = layoutManager->addBlock(container, nullptr, section);
-        if (!added) return;
-        containerId = QString::fromStdString(added->id());
-    }
-    std::vector<PLYBlock> blocks;
-    for (const QString& id : std::as_const(imageIds)) blocks.push_back(PLYLayoutManager::newBlock_ImageForIdentifier(id));
-    PLYBlock* parent = containerId.isEmpty() ? nullptr : layoutManager->blockForRef(containerId);
-    const QList<PLYBlock*> added = layoutManager->addBlocks(blocks, parent, parent ? nullptr : section);
-    QStringList blockIds;
-    for (const PLYBlock* block : added) blockIds << QString::fromStdString(block->id());
-
-    // Undo takes the images out and, with them, the container made for them: the layout's bytes
-    // and the use counts are as they were before.
-    PLYUndoManager* undo = undoManager();
-    const std::weak_ptr<PLYLayoutManager> weakManager = layoutManager;
-    undo->beginUndoGrouping();
-    if (!containerId.isEmpty())
-        undo->registerUndo([weakManager, containerId] {
-            const auto manager = weakManager.lock();
-            if (PLYBlock* container = manager ? manager->blockForRef(containerId) : nullptr)
-                manager->removeBlock(container, false);
-        }, this);
-    for (const QString& blockId : std::as_const(blockIds))
-        undo->registerUndo([weakManager, blockId] {
-            const auto manager = weakManager.lock();
-            if (PLYBlock* block = manager ? manager->blockForRef(blockId) : nullptr) manager->removeBlock(block, false);
-        }, this);
-    undo->setActionName(QString::fromLatin1(DeleteImagesActionName));
-    undo->endUndoGrouping();
+    // One step of the post's history: its undo takes the images out and, with them, the
+    // container made for them, so that the layout's bytes and the use counts are as before.
+    layoutManager->recordUndoableChange(undoManager(), QString::fromLatin1(DeleteImagesActionName), [&] {
+        PLYSection* section = layout->mutable_sections(layout->sections_size() - 1);
+        QString containerId;
+        if (count != 1) {
+            PLYBlock container = PLYLayoutManager::newBlock_Container();
+            container.mutable_container()->set_vert(false);
+            PLYBlock* added = layoutManager->addBlock(container, nullptr, section);
+            if (!added) return false;
+            containerId = QString::fromStdString(added->id());
+        }
+        std::vector<PLYBlock> blocks;
+        for (const QString& id : std::as_const(imageIds)) blocks.push_back(PLYLayoutManager::newBlock_ImageForIdentifier(id));
+        PLYBlock* parent = containerId.isEmpty() ? nullptr : layoutManager->blockForRef(containerId);
+        return !layoutManager->addBlocks(blocks, parent, parent ? nullptr : section).isEmpty();
+    });
 }
 
 void PLYGalleryViewController::undoDeleteBlock(const QString& blockIdentifier) {
@@ -815,7 +798,12 @@ void PLYGalleryViewController::sourceDirectoryUpdatedState(PLYSourceDirectory*, 
 
 void PLYGalleryViewController::sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& identifier) {
     if (PLYDefaults::shouldAutoAddNewImages() && m_postManager) {
-        if (const auto layoutManager = m_postManager->layoutManager()) layoutManager->createAndAddBlocksForImages({identifier});
+        // A step of the post's history like any other change of the layout, so that no undo
+        // beneath it throws the picture away.
+        if (const auto layoutManager = m_postManager->layoutManager())
+            layoutManager->recordUndoableChange(undoManager(), QString::fromLatin1(DeleteImagesActionName), [&] {
+                return !layoutManager->createAndAddBlocksForImages({identifier}).isEmpty();
+            });
     }
     scheduleRebuild();
 }

@@ -14,6 +14,8 @@
 #include "PLYPrepProgress.h"
 #include "PLYPrepViewController.h"
 #include "PLYStoryboard.h"
+#include "PLYUndoManager.h"
+#include "PLYWindowUndoManager.h"
 
 #include <QHideEvent>
 #include <QPainter>
@@ -53,6 +55,18 @@ protected:
 
 PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PLYPostViewController"));
+    // The post's own history, shared by its panes and gone with the editor. A step that can no
+    // longer be applied is reported once the undo has finished, never from inside it.
+    QPointer<PLYPostViewController> self(this);
+    PLYWindowUndoManager::installUndoManager(this)->setFailureHandler([self](const QString& message) {
+        PLYDispatch::mainAsync(
+            [self, message] {
+                if (self)
+                    PLYAlertPresenter::shared()->runModal(
+                        {PLYAlertRequest::Style::Warning, tr("The Change Could Not Be Undone"), message, {tr("Ok")}}, self);
+            },
+            self);
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -102,6 +116,10 @@ PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) 
     // The side panes open with the post: at once for a post, after the preparation for a new one.
     m_galleryItem->hide();
     m_inspectorItem->hide();
+}
+
+PLYUndoManager* PLYPostViewController::undoManager() const {
+    return PLYWindowUndoManager::installUndoManager(const_cast<PLYPostViewController*>(this));
 }
 
 PLYPostViewController::~PLYPostViewController() {

@@ -16,6 +16,7 @@
 class PLYImageProcessView;
 class PLYPostManager;
 class PLYPrepProgress;
+class PLYUndoManager;
 class QSplitter;
 
 // The editor of one post: gallery | layout tab | inspector side by side. It hands the post to
@@ -34,6 +35,9 @@ public:
 
     explicit PLYPostViewController(QWidget* parent = nullptr);
     ~PLYPostViewController() override;
+
+    // The post's undo history: its layout tab, gallery and inspector register here.
+    PLYUndoManager* undoManager() const;
 
     // Installs the panes (the window takes their widgets). Handed the post at once when the
     // window already has one.

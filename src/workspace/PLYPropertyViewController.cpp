@@ -54,10 +54,7 @@ constexpr int EditViewsRebuildDelayMs = 100;
 QString idOf(const PLYBlock& block) { return QString::fromStdString(block.id()); }
 QString imageRefOf(const PLYBlock& block) { return QString::fromStdString(block.image().img_ref()); }
 
-// ---- The aspect-ratio undo: block states as serialised bytes, each step registering the next ----
-
-using BlockStates = QList<QPair<QString, QByteArray>>;
-
+// Edit views are rebuilt once the views have followed a change of the edit block's shape.
 void rebuildEditViewsSoon(const std::weak_ptr<PLYLayoutManager>& manager) {
     const auto strong = manager.lock();
     if (!strong || !strong->currentEditBlock()) return;
@@ -66,25 +63,22 @@ void rebuildEditViewsSoon(const std::weak_ptr<PLYLayoutManager>& manager) {
     });
 }
 
-// Undoing puts each block's ratio (and an image's crop, absent when it was absent) back as
-// `states` hold them, and registers the way back, so undo and redo alternate for as long as the
-// blocks are there. Blocks that have left the layout drop out of the chain.
-void registerRatioRestore(PLYUndoManager* undo, const std::weak_ptr<PLYLayoutManager>& manager, const BlockStates& states) {
-    if (!undo || states.isEmpty()) return;
+// Undoing puts each image's keywords back as `keywords` hold them and registers the way back.
+void registerKeywordRestore(PLYUndoManager* undo, const std::shared_ptr<PLYPersistantPost>& post,
+                            const QHash<QString, QStringList>& keywords) {
+    const std::weak_ptr<PLYPersistantPost> weak = post;
     undo->registerUndo(
-        [undo, manager, states] {
-            const auto layout = manager.lock();
-            if (!layout) return;
-            BlockStates back;
-            for (const auto& [blockId, bytes] : states) {
-                const QByteArray replaced = layout->restoreBlockProperties(blockId, bytes);
-                if (!replaced.isEmpty()) back.append({blockId, replaced});
+        [undo, weak, keywords] {
+            const auto strong = weak.lock();
+            if (!strong) return;
+            QHash<QString, QStringList> back;
+            for (auto it = keywords.cbegin(); it != keywords.cend(); ++it) {
+                back.insert(it.key(), strong->focusKeywordsForImage(it.key()));
+                strong->setFocusKeywordsForImage(it.value(), it.key());
             }
-            rebuildEditViewsSoon(manager);
-            registerRatioRestore(undo, manager, back);
+            registerKeywordRestore(undo, strong, back);
         },
-        manager.lock().get());
-    undo->setActionName(QString::fromLatin1(PLYPropertyViewController::AspectRatioUndoName));
+        post.get());
 }
 
 // The text handler of a block view; nothing for a view of another kind or no view.
@@ -498,6 +492,11 @@ void PLYPropertyViewController::layoutManagerDidSelectBlocks(PLYLayoutManager*, 
     showPageForBlocks(blocks);
 }
 
+void PLYPropertyViewController::layoutManagerDidRelayoutBlockProperties(PLYLayoutManager*) {
+    // A crop or resize in edit mode: the page follows once the drag pauses.
+    m_refreshTimer.start();
+}
+
 void PLYPropertyViewController::layoutManagerDidSetEditBlock(PLYLayoutManager* manager, PLYBlock* block) {
     showPageForBlocks(block ? QList<PLYBlock*>{block} : manager->currentSelectedBlocks());
 }
@@ -696,38 +695,36 @@ void PLYPropertyViewController::setImageAspectRatio(PLYPopUpButton* sender) {
 
 void PLYPropertyViewController::setAspectRatios(const QList<double>& factors, const QStringList& blockIds) {
     if (!m_layoutManager || factors.isEmpty()) return;
-    BlockStates before;
-    for (qsizetype i = 0; i < blockIds.size(); ++i) {
-        if (factors.size() > 1 && i >= factors.size()) break;
-        const PLYBlock* block = m_layoutManager->blockForRef(blockIds[i]);
-        if (!block) continue;
-        const QByteArray bytes = QByteArray::fromStdString(block->SerializeAsString());
-        const float old = block->aspect_ratio();
-        if (!m_layoutManager->setAspectRatio(blockIds[i], factors.size() == 1 ? factors[0] : factors[i])) continue;
-        const PLYBlock* now = m_layoutManager->blockForRef(blockIds[i]);
-        if (now && now->aspect_ratio() != old) before.append({blockIds[i], bytes});
-    }
+    recordStep(AspectRatioUndoName, [&] {
+        for (qsizetype i = 0; i < blockIds.size(); ++i) {
+            if (factors.size() > 1 && i >= factors.size()) break;
+            m_layoutManager->setAspectRatio(blockIds[i], factors.size() == 1 ? factors[0] : factors[i]);
+        }
+        return true;
+    });
     refresh();
     rebuildEditViewsSoon(m_layoutManager);
-    registerRatioRestore(undoManager(), m_layoutManager, before);
 }
 
 void PLYPropertyViewController::revertImageAspectRatio() {
     if (!m_layoutManager) return;
-    BlockStates before;
-    for (const QString& blockId : targetIds({PLYBlock::kImage, PLYBlock::kBlank})) {
-        const PLYBlock* block = m_layoutManager->blockForRef(blockId);
-        if (!block) continue;
-        const QByteArray bytes = QByteArray::fromStdString(block->SerializeAsString());
-        const bool image = block->type_case() == PLYBlock::kImage;
-        const bool changes = block->aspect_ratio() != 0.0f || (image && block->image().has_position());
-        m_layoutManager->setAspectRatio(blockId, 0.0);
-        if (image) m_layoutManager->clearCropPosition(blockId);
-        if (changes) before.append({blockId, bytes});
-    }
+    recordStep(AspectRatioUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kImage, PLYBlock::kBlank})) {
+            const PLYBlock* block = m_layoutManager->blockForRef(blockId);
+            if (!block) continue;
+            const bool image = block->type_case() == PLYBlock::kImage;
+            m_layoutManager->setAspectRatio(blockId, 0.0);
+            if (image) m_layoutManager->clearCropPosition(blockId);
+        }
+        return true;
+    });
     refresh();
     rebuildEditViewsSoon(m_layoutManager);
-    registerRatioRestore(undoManager(), m_layoutManager, before);
+}
+
+bool PLYPropertyViewController::recordStep(const char* actionName, const std::function<bool()>& change) {
+    if (!m_layoutManager) return false;
+    return m_layoutManager->recordUndoableChange(undoManager(), QString::fromLatin1(actionName), change);
 }
 
 void PLYPropertyViewController::enterEditMode() {
@@ -759,13 +756,24 @@ void PLYPropertyViewController::setImageKeywords() {
     }
     if (images.isEmpty()) return;
     // The keywords rename the published picture: the block's new date has it uploaded again.
+    // One step holds both the keywords and the dates, so that undo takes back the two together.
     const std::string now = QString::number(qint32(QDateTime::currentSecsSinceEpoch())).toStdString();
-    for (PLYBlock* block : images) {
-        post->setFocusKeywordsForImage(keywords, imageRefOf(*block));
-        block->mutable_image()->set_source_last_updated(now);
-    }
+    QStringList refs;
+    for (PLYBlock* block : images) refs << imageRefOf(*block);
+    QHash<QString, QStringList> previous;
+    for (const QString& ref : std::as_const(refs)) previous.insert(ref, post->focusKeywordsForImage(ref));
+    PLYUndoManager* undo = undoManager();
+    undo->beginUndoGrouping();
+    registerKeywordRestore(undo, post, previous);
+    recordStep(KeywordsUndoName, [&] {
+        for (const QString& ref : std::as_const(refs)) post->setFocusKeywordsForImage(keywords, ref);
+        for (PLYBlock* block : images) block->mutable_image()->set_source_last_updated(now);
+        m_layoutManager->announceChange();
+        return true;
+    });
+    undo->setActionName(QString::fromLatin1(KeywordsUndoName));
+    undo->endUndoGrouping();
     for (const QString& keyword : keywords) PLYSeoManager::addKeywordToStore(keyword);
-    m_layoutManager->announceChange();
 }
 
 // ---- Text ----
@@ -773,22 +781,31 @@ void PLYPropertyViewController::setImageKeywords() {
 void PLYPropertyViewController::setTextStyle() {
     const int style = m_textStylePopUpButton->selectedTag();
     if (!m_layoutManager || !PLYTextStyle_IsValid(style)) return;
-    for (const QString& blockId : targetIds({PLYBlock::kText})) m_layoutManager->setTextStyle(blockId, PLYTextStyle(style));
+    recordStep(TextStyleUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kText})) m_layoutManager->setTextStyle(blockId, PLYTextStyle(style));
+        return true;
+    });
     refresh();
 }
 
 void PLYPropertyViewController::setTextAlignment() {
     const int segment = m_textAlignmentSegmentControl->selectedSegment();
     if (!m_layoutManager || segment < 0) return;
-    for (const QString& blockId : targetIds({PLYBlock::kText}))
-        m_layoutManager->setContentAlignment(blockId, PLYAlignment(segment));
+    recordStep(AlignmentUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kText}))
+            m_layoutManager->setContentAlignment(blockId, PLYAlignment(segment));
+        return true;
+    });
 }
 
 void PLYPropertyViewController::setTextWidth() {
     const int segment = m_textWidthSegmentControl->selectedSegment();
     if (!m_layoutManager || segment < 0) return;
-    for (const QString& blockId : targetIds({PLYBlock::kText}))
-        m_layoutManager->setContentWidth(blockId, PLYLayoutManager::widthValueForTextWidth(segment));
+    recordStep(WidthUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kText}))
+            m_layoutManager->setContentWidth(blockId, PLYLayoutManager::widthValueForTextWidth(segment));
+        return true;
+    });
 }
 
 void PLYPropertyViewController::openTextColour() { m_textColourWell->activate(); }
@@ -796,7 +813,10 @@ void PLYPropertyViewController::openTextColour() { m_textColourWell->activate();
 void PLYPropertyViewController::setTextColour() {
     if (!m_layoutManager) return;
     const PLYColour colour = PLYColourWell::layoutColour(m_textColourWell->colour());
-    for (const QString& blockId : targetIds({PLYBlock::kText})) m_layoutManager->setTextColour(blockId, colour);
+    recordStep(ColourUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kText})) m_layoutManager->setTextColour(blockId, colour);
+        return true;
+    });
 }
 
 PLYLayoutBlockInteractionHandler_Text* PLYPropertyViewController::editingTextHandler() const {
@@ -837,28 +857,40 @@ void PLYPropertyViewController::setDownloadTitle() {
     const QString title = m_downloadTitleTextField->text();
     m_downloadTitleTextField->setModified(false);
     bool refused = false;
-    for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
-        refused |= !m_layoutManager->setDownloadButtonTitle(blockId, title);
+    recordStep(ButtonTitleUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
+            refused |= !m_layoutManager->setDownloadButtonTitle(blockId, title);
+        return !refused;
+    });
     // A refused title (empty, on several lines) gives the field back the stored one.
     if (refused) refresh();
 }
 
 void PLYPropertyViewController::setDownloadStyle() {
     if (!m_layoutManager) return;
-    for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
-        m_layoutManager->setUsePelloryStyling(blockId, m_downloadPelloryStyleButton->isChecked());
+    recordStep(ButtonStyleUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
+            m_layoutManager->setUsePelloryStyling(blockId, m_downloadPelloryStyleButton->isChecked());
+        return true;
+    });
 }
 
 void PLYPropertyViewController::setDownloadAlignment() {
     const int segment = m_downloadAlignmentSegmentControl->selectedSegment();
     if (!m_layoutManager || segment < 0) return;
-    for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
-        m_layoutManager->setContentAlignment(blockId, PLYAlignment(segment));
+    recordStep(AlignmentUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
+            m_layoutManager->setContentAlignment(blockId, PLYAlignment(segment));
+        return true;
+    });
 }
 
 void PLYPropertyViewController::setDownloadSize() {
     const int segment = m_downloadSizeSegmentControl->selectedSegment();
     if (!m_layoutManager || segment < 0) return;
-    for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
-        m_layoutManager->setContentWidth(blockId, PLYLayoutManager::widthValueForTextWidth(segment));
+    recordStep(WidthUndoName, [&] {
+        for (const QString& blockId : targetIds({PLYBlock::kDownloadButton}, true))
+            m_layoutManager->setContentWidth(blockId, PLYLayoutManager::widthValueForTextWidth(segment));
+        return true;
+    });
 }

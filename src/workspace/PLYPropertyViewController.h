@@ -31,14 +31,21 @@ class QToolButton;
 //
 // The blocks an edit applies to: the edit block alone when there is one, else the selection;
 // the download-button edits always the selection. Each edit touches only the blocks of the kind
-// it belongs to. Aspect-ratio changes and reverts are undoable and redoable in the window's
-// undo manager.
+// it belongs to. Every edit is a step of the post's undo history, undoable and redoable.
 class PLYPropertyViewController : public QWidget,
                                   public PLYLayoutManagerInteractionProxy,
                                   public PLYRichTextEditorDelegate {
     Q_OBJECT
 public:
+    // Every edit made here is one step of the post's history, named:
     static constexpr const char* AspectRatioUndoName = "Undo Aspect Ratio";
+    static constexpr const char* KeywordsUndoName = "Undo Keywords";
+    static constexpr const char* TextStyleUndoName = "Undo Text Style";
+    static constexpr const char* AlignmentUndoName = "Undo Alignment";
+    static constexpr const char* WidthUndoName = "Undo Width";
+    static constexpr const char* ColourUndoName = "Undo Text Colour";
+    static constexpr const char* ButtonTitleUndoName = "Undo Button Title";
+    static constexpr const char* ButtonStyleUndoName = "Undo Button Style";
 
     explicit PLYPropertyViewController(QWidget* parent = nullptr);
     ~PLYPropertyViewController() override;
@@ -53,6 +60,7 @@ public:
     void layoutManagerDidSelectBlocks(PLYLayoutManager* manager, const QList<PLYBlock*>& blocks) override;
     // The edit block's page; leaving edit mode shows the selection's.
     void layoutManagerDidSetEditBlock(PLYLayoutManager* manager, PLYBlock* block) override;
+    void layoutManagerDidRelayoutBlockProperties(PLYLayoutManager* manager) override;
 
     // PLYRichTextEditorDelegate: the bold, italic and link buttons show the editor's selection.
     void selectionForEditor(PLYRichTextEditor* editor, const PLYRichTextSelection& changedTo, bool isBold,
@@ -106,6 +114,8 @@ private:
     QList<PLYBlock*> targetBlocks() const;
     QStringList targetIds(std::initializer_list<PLYBlock::TypeCase> kinds, bool selectionOnly = false) const;
     PLYUndoManager* undoManager();
+    // Runs `change` and records it as one step named `actionName` when it changed the layout.
+    bool recordStep(const char* actionName, const std::function<bool()>& change);
     // The handler of the text block being edited in the live layout view; nothing otherwise.
     PLYLayoutBlockInteractionHandler_Text* editingTextHandler() const;
     void updateEditButtons();

@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QPointer>
 
 using PLYTestEnvironment::waitUntil;
 
@@ -367,25 +369,82 @@ TEST_F(AppMenuShortcutTest, MenuShortcutsWorkFromEveryWindowOfTheApplication) {
     EXPECT_EQ(willSaves, 1);
 }
 
-// Undo and Redo reach the history of the main window, where the editor registers its steps.
-TEST_F(AppMenuTest, UndoAndRedoActOnTheMainWindowsHistory) {
+// Each post has its own history: Undo and Redo act on the post in front, and are off at home,
+// where the previous post's steps are not offered. The titles never double the word "Undo".
+namespace {
+// What opening the menu of `item` does: its titles are brought up to date.
+void showMenuOf(QAction* item) {
+    for (QObject* object : item->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(object)) QMetaObject::invokeMethod(menu, "aboutToShow");
+}
+}  // namespace
+
+TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
     PLYRegisterMainWindowScenes();
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
-    PLYUndoManager* history = PLYWindowUndoManager::undoManagerForWidget(delegate->baseWindowController());
-    ASSERT_NE(history, nullptr);
-    int value = 0;
-    std::function<void()> back = [&] {
-        value = 0;
-        history->registerUndo([&] { value = 1; });
-    };
-    value = 1;
-    history->registerUndo(back);
-    history->setActionName(QStringLiteral("Delete Blocks"));
+    auto* window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    ASSERT_NE(window, nullptr);
+    QAction* undoItem = delegate->menuAction(QStringLiteral("undo"));
+    QAction* redoItem = delegate->menuAction(QStringLiteral("redo"));
+    ASSERT_TRUE(undoItem && redoItem);
+    EXPECT_FALSE(undoItem->isEnabled()) << "nothing to undo at home";
+    EXPECT_FALSE(redoItem->isEnabled());
+
+    const auto account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+    const auto postA = account->createNewPost(QStringLiteral("Lofoten"));
+    const auto postB = account->createNewPost(QStringLiteral("Senja"));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    core->setCurrentPostManager(core->postManagerForPostID(postA->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != nullptr; }));
+    PLYPostViewController* editorA = window->baseViewController()->currentPostController();
+    PLYUndoManager* historyA = editorA->undoManager();
+    EXPECT_TRUE(undoItem->isEnabled());
+    int a = 1;
+    historyA->registerUndo([&] { a = 0; });
+    historyA->setActionName(QStringLiteral("Undo Block Move"));
+    showMenuOf(undoItem);
+    EXPECT_EQ(undoItem->text(), "Undo Block Move");
+
+    // Post B in front: A's step is not B's.
+    core->setCurrentPostManager(core->postManagerForPostID(postB->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != editorA; }));
+    PLYPostViewController* editorB = window->baseViewController()->currentPostController();
+    ASSERT_NE(editorB, nullptr);
+    EXPECT_NE(editorB->undoManager(), historyA);
     trigger("undo");
-    EXPECT_EQ(value, 0);
-    trigger("redo");
-    EXPECT_EQ(value, 1);
-    trigger("redo");  // nothing left to redo: nothing happens
-    EXPECT_EQ(value, 1);
+    EXPECT_EQ(a, 1) << "an undo in post B never reaches post A";
+    int b = 1;
+    editorB->undoManager()->registerUndo([&] { b = 0; });
+    editorB->undoManager()->setActionName(QStringLiteral("Delete Blocks"));
+    showMenuOf(undoItem);
+    EXPECT_EQ(undoItem->text(), "Undo Delete Blocks");
+    trigger("undo");
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(a, 1);
+
+    // Home: off, and triggering does nothing. B's editor goes, and its history with it.
+    editorB->undoManager()->registerUndo([&] { b = 2; });
+    QPointer<PLYPostViewController> goneB(editorB);
+    trigger("goHome");
+    ASSERT_TRUE(waitUntil([&] { return !delegate->isEditorShown(); }));
+    EXPECT_FALSE(undoItem->isEnabled());
+    undoItem->trigger();
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 0);
+    ASSERT_TRUE(waitUntil([&] { return goneB.isNull(); }));
+    core->setCurrentPostManager(core->postManagerForPostID(postB->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != nullptr; }));
+    EXPECT_FALSE(window->baseViewController()->currentPostController()->undoManager()->canUndo());
+    trigger("undo");
+    EXPECT_EQ(b, 0) << "a step of an editor that is gone is never run";
+}
+
+TEST(AppMenuTitles, UndoAndRedoTitlesNameTheStepOnce) {
+    EXPECT_EQ(AppDelegate::undoMenuTitle(QStringLiteral("Undo Block Move")), "Undo Block Move");
+    EXPECT_EQ(AppDelegate::redoMenuTitle(QStringLiteral("Undo Block Move")), "Redo Block Move");
+    EXPECT_EQ(AppDelegate::undoMenuTitle(QStringLiteral("Delete Blocks")), "Undo Delete Blocks");
+    EXPECT_EQ(AppDelegate::redoMenuTitle(QStringLiteral("Delete Blocks")), "Redo Delete Blocks");
+    EXPECT_EQ(AppDelegate::undoMenuTitle(QString()), "Undo");
+    EXPECT_EQ(AppDelegate::redoMenuTitle(QString()), "Redo");
 }

@@ -7,7 +7,6 @@
 #include "PLYTestLayoutOwner.h"
 #include "PLYUndoManager.h"
 
-#include <QElapsedTimer>
 #include <random>
 
 namespace {
@@ -201,13 +200,11 @@ private:
 
 }  // namespace
 
-// Thousands of random edits through the drop zones and the layout manager, seeded, a few
-// seconds at most, the layout's invariants checked after every step.
+// Thousands of random edits through the drop zones and the layout manager, seeded and counted
+// (never timed), the layout's invariants checked after every step.
 TEST(DropProperty, RandomEditsKeepTheLayoutWhole) {
-    QElapsedTimer clock;
-    clock.start();
     int steps = 0, drops = 0, undos = 0;
-    for (unsigned seed = 1; seed <= 60 && clock.elapsed() < 4000; ++seed) {
+    for (unsigned seed = 1; seed <= 21; ++seed) {
         Walk walk(seed);
         walk.check("generation");
         for (int i = 0; i < 100 && !::testing::Test::HasFailure(); ++i, ++steps) {

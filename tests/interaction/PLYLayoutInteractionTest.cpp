@@ -120,11 +120,13 @@ TEST_F(LayoutTab, DoubleClickEditsABlockWhoseHandlerTakesEditAndLeavesOnAClickOf
     EXPECT_EQ(selection(), "dl");
     EXPECT_EQ(undo()->undoCount(), 0);
 
-    // E edits the hovered block without an undo entry; Escape and Return leave edit mode.
+    // E edits the hovered block and, like every road into edit mode, records "Undo Edit";
+    // Escape and Return leave edit mode.
     moveTo(centre("c"));
     key(Qt::Key_E);
     EXPECT_EQ(ids({manager->currentEditBlock()}), "c");
-    EXPECT_EQ(undo()->undoCount(), 0);
+    EXPECT_EQ(undo()->undoCount(), 1);
+    EXPECT_EQ(undo()->undoActionName(), "Undo Edit");
     EXPECT_TRUE(key(Qt::Key_Escape));
     EXPECT_EQ(manager->currentEditBlock(), nullptr);
     EXPECT_FALSE(key(Qt::Key_Return));  // outside edit mode the canvas may have it
@@ -156,9 +158,15 @@ TEST_F(LayoutTab, DeleteRemovesTheSelectionAndItsUndoPutsTheSectionBack) {
     EXPECT_EQ(post->inUseCountForImage("square"), 2);
     EXPECT_NE(blockView("row"), nullptr);
 
-    // With nothing selected the entry is made all the same, and its undo changes nothing.
+    // With nothing selected nothing is recorded, and what is left to redo stays.
+    ASSERT_EQ(undo()->redoCount(), 1);
+    manager->deSelectAllBlocks();
     key(Qt::Key_Delete);
-    EXPECT_EQ(undo()->undoCount(), 1);
+    EXPECT_EQ(undo()->undoCount(), 0);
+    EXPECT_EQ(undo()->redoCount(), 1);
+    EXPECT_EQ(sectionBytes(), before);
+    undo()->redo();
+    EXPECT_EQ(manager->blockForRef("a"), nullptr);
     undo()->undo();
     EXPECT_EQ(sectionBytes(), before);
     manager->removeInteractionProxy(&inspector);

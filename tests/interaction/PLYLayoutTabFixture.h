@@ -116,13 +116,15 @@ protected:
         return b ? QString::fromStdString(b->id()) : QString();
     }
 
-    // A point of the layout in viewport coordinates, scrolled into view first.
-    QPointF local(const QPointF& p) {
-        if (!view->viewport()->rect().contains(view->mapFromScene(p))) view->centerOn(p);
+    // A point of the layout in viewport coordinates, scrolled into view first unless a button is
+    // held: the canvas does not move under a pointer that drags (the pointer may leave it).
+    QPointF local(const QPointF& p, bool scrollIntoView = true) {
+        if (scrollIntoView && !view->viewport()->rect().contains(view->mapFromScene(p))) view->centerOn(p);
         return view->mapFromScene(p);
     }
     void mouse(QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
-        const QPointF l = local(p);
+        const bool dragging = type == QEvent::MouseButtonRelease || (type == QEvent::MouseMove && buttons != Qt::NoButton);
+        const QPointF l = local(p, !dragging);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent e(type, l, view->viewport()->mapToGlobal(l), button, buttons, mods);
         QApplication::sendEvent(view->viewport(), &e);
@@ -158,6 +160,15 @@ protected:
         QNativeGestureEvent e(type, QPointingDevice::primaryPointingDevice(), 2, l, l, view->viewport()->mapToGlobal(l),
                               value, QPointF(), 1);
         QApplication::sendEvent(view->viewport(), &e);
+    }
+    // What the gallery or a tile writes: one item of `type` per value, in a session of its own.
+    static std::unique_ptr<QMimeData> board(const char* type, const QStringList& values) {
+        PLYPasteboard pasteboard;
+        for (const QString& value : values) pasteboard.addItem(PLYPasteboardItem(type, value));
+        pasteboard.setSequenceNumber(PLYPasteboard::nextSequenceNumber());
+        auto data = std::make_unique<QMimeData>();
+        pasteboard.writeTo(data.get());
+        return data;
     }
     std::string sectionBytes() { return manager->representedLayout()->sections(0).SerializeAsString(); }
 

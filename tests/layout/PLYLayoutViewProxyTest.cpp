@@ -348,7 +348,15 @@ TEST_F(LayoutViews, UndoInATextTwinGoesToTheWindowsHistoryAfterCommittingTheWord
     EXPECT_EQ(words(), QStringLiteral("Hello"));
     EXPECT_EQ(editor->document()->toPlainText(), QStringLiteral("Hello"));
     EXPECT_EQ(undo.undoCount(), 0);
-    EXPECT_EQ(undo.redoCount(), 0) << "the editor's undo puts the model back and registers no redo";
+    // Every undo offers its redo: the words come back, step by step.
+    ASSERT_EQ(undo.redoCount(), 3);
+    undo.redo();
+    EXPECT_EQ(words(), QStringLiteral("Hello there"));
+    undo.redo();
+    EXPECT_EQ(manager->blockForRef("t")->text().runs_size(), 1);
+    undo.redo();
+    EXPECT_EQ(words(), QStringLiteral("! there"));  // typed over the selected "Hello"
+    EXPECT_EQ(undo.redoCount(), 0);
     proxy->setUndoManagerProvider({});
 }
 

@@ -152,3 +152,51 @@ TEST(UndoManager, UndoActionThatClearsTheStacksLeavesThemEmpty) {
     undo.undo();
     EXPECT_EQ(ran, 2);
 }
+
+TEST(UndoManager, ARefusedStepStopsItsGroupClearsBothStacksAndIsReportedOnceAfterTheUndo) {
+    PLYUndoManager undo;
+    QStringList reported;
+    bool undoingWhenReported = true;
+    undo.setFailureHandler([&](const QString& message) {
+        reported << message;
+        undoingWhenReported = undo.isUndoing();
+    });
+    int later = 0;
+    undo.registerUndo([&] { ++later; });  // beneath: never reached
+    undo.registerUndo([&] { undo.registerUndo([] {}); });
+    undo.undo();
+    ASSERT_EQ(undo.redoCount(), 1);
+    undo.redo();
+    int ran = 0;
+    undo.beginUndoGrouping();
+    undo.registerUndo([&] { ++ran; });  // runs last: left out once the step refused
+    undo.registerUndo([&] { undo.refuse(QStringLiteral("the layout no longer matches")); });
+    undo.endUndoGrouping();
+    undo.undo();
+    EXPECT_EQ(ran, 0);
+    EXPECT_EQ(reported, QStringList{"the layout no longer matches"});
+    EXPECT_FALSE(undoingWhenReported);
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_FALSE(undo.canRedo());
+    EXPECT_EQ(later, 0);
+
+    // Outside an undo a refusal acts at once.
+    undo.registerUndo([] {});
+    undo.refuse(QStringLiteral("again"));
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_EQ(reported.size(), 2);
+}
+
+TEST(UndoManager, TheGenerationMovesWithEveryChangeOfTheStacksOnly) {
+    PLYUndoManager undo;
+    const quint64 start = undo.generation();
+    undo.registerUndo([&] { undo.registerUndo([] {}); });
+    const quint64 registered = undo.generation();
+    EXPECT_GT(registered, start);
+    EXPECT_EQ(undo.generation(), registered) << "reading changes nothing";
+    undo.undo();
+    EXPECT_GT(undo.generation(), registered);
+    const quint64 undone = undo.generation();
+    undo.redo();
+    EXPECT_GT(undo.generation(), undone);
+}

@@ -10,6 +10,7 @@
 #include "PLYLayoutViewProxy.h"
 #include "PLYLog.h"
 
+#include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -106,12 +107,22 @@ PLYLayoutManager* PLYLayoutBlockInteractionHandlerBase::layoutManager() const {
 
 void PLYLayoutBlockInteractionHandlerBase::resizeBlockForHandleDrag(const PLYGrabHandle& handle,
                                                                    const QRectF& originalBlockFrame,
-                                                                   const QPointF& mouseDown, const QPointF& point) {
+                                                                   const QPointF& movement) {
     PLYLayoutManager* manager = layoutManager();
     if (!manager || !view()) return;
-    const double ratio =
-        PLYBlockEditGeometry::blockRatioForHandleDrag(handle.corner(), originalBlockFrame.size(), point - mouseDown);
+    const double ratio = PLYBlockEditGeometry::blockRatioForHandleDrag(handle.corner(), originalBlockFrame.size(), movement);
     manager->setAspectRatio(view()->blockId(), ratio, PLYLayoutManager::Notice::RelayoutOnly);
+}
+
+void PLYLayoutBlockInteractionHandlerBase::notePress(QGraphicsSceneMouseEvent* event) {
+    m_pressScreenPos = event ? event->screenPos() : QPointF();
+}
+
+QPointF PLYLayoutBlockInteractionHandlerBase::pointerMovementSincePress(QGraphicsSceneMouseEvent* event,
+                                                                        PLYLayoutInteractionView* overlay) const {
+    if (!event) return {};
+    const double layoutPointsPerScreenPoint = overlay ? overlay->boundsToFrameRatio() : 1.0;
+    return (event->screenPos() - m_pressScreenPos) * layoutPointsPerScreenPoint;
 }
 
 void PLYLayoutBlockInteractionHandlerBase::setSizeForHandle(PLYGrabHandle& handle, double m, bool isBlockHandle) const {

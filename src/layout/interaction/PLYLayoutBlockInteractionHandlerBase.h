@@ -77,13 +77,18 @@ protected:
     bool blockSitsSideBySide() const;
     // The layout manager of the block's views, or nothing.
     PLYLayoutManager* layoutManager() const;
-    // A block handle dragged from `mouseDown` to `point`, the block's frame having been
-    // `originalBlockFrame` at mouse-down: the block takes the ratio the drag gives it. The views
-    // relay out at once; the change is announced when edit mode ends.
-    void resizeBlockForHandleDrag(const PLYGrabHandle& handle, const QRectF& originalBlockFrame,
-                                  const QPointF& mouseDown, const QPointF& point);
+    // A block handle dragged by `movement` (layout points) since the press, the block's frame
+    // having been `originalBlockFrame` then: the block takes the ratio the drag gives it. The
+    // views relay out at once; the change is announced when edit mode ends.
+    void resizeBlockForHandleDrag(const PLYGrabHandle& handle, const QRectF& originalBlockFrame, const QPointF& movement);
+    // The pointer's movement since the press noted by notePress, in layout points. Taken from
+    // screen positions: a resize may scroll the canvas under a pointer that stays put, and the
+    // block must then keep its size instead of following the scroll.
+    void notePress(QGraphicsSceneMouseEvent* event);
+    QPointF pointerMovementSincePress(QGraphicsSceneMouseEvent* event, PLYLayoutInteractionView* overlay) const;
 
 private:
+    QPointF m_pressScreenPos;
     QList<std::shared_ptr<PLYGrabHandle>> m_editHandles;
     QList<std::shared_ptr<PLYGrabHandle>> m_blockHandles;
 };

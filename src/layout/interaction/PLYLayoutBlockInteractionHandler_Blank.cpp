@@ -40,6 +40,7 @@ void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDownEvent(QGraphicsS
     const QPointF p = event ? pointInOverlay(event, overlay) : QPointF();
     m_currentHandle = event ? handleAtPoint(blockHandles(), p) : nullptr;
     m_mouseDownLoc = p;
+    notePress(event);
     m_originalDragBlockFrame = blockFrame();
     m_dragging = true;
     if (!m_currentHandle && overlay) overlay->setCursor(Qt::ClosedHandCursor);
@@ -48,7 +49,7 @@ void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDownEvent(QGraphicsS
 void PLYLayoutBlockInteractionHandler_Blank::handleEditMouseDragEvent(QGraphicsSceneMouseEvent* event,
                                                                       PLYLayoutInteractionView* overlay) {
     if (!m_dragging || !m_currentHandle || !event) return;
-    resizeBlockForHandleDrag(*m_currentHandle, m_originalDragBlockFrame, m_mouseDownLoc, pointInOverlay(event, overlay));
+    resizeBlockForHandleDrag(*m_currentHandle, m_originalDragBlockFrame, pointerMovementSincePress(event, overlay));
     ensureEditFrames(overlay);
 }
 

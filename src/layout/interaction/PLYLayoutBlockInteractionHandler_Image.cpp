@@ -171,6 +171,7 @@ void PLYLayoutBlockInteractionHandler_Image::handleEditMouseDownEvent(QGraphicsS
     m_currentHandle = handleAtPoint(editHandles(), p);
     if (!m_currentHandle) m_currentHandle = handleAtPoint(blockHandles(), p);
     m_mouseDownLoc = p;
+    notePress(event);
     m_canDragFrame = m_currentHandle || PLYGeometry::pointInRect(p, blockFrame());
     m_originalDragFrame = imageFrame();
     m_originalDragBlockFrame = blockFrame();
@@ -216,7 +217,7 @@ void PLYLayoutBlockInteractionHandler_Image::handleEditMouseDragEvent(QGraphicsS
 void PLYLayoutBlockInteractionHandler_Image::handleBlockHandleDrag(QGraphicsSceneMouseEvent* event,
                                                                    PLYLayoutInteractionView* overlay) {
     if (!m_currentHandle || !event) return;
-    resizeBlockForHandleDrag(*m_currentHandle, m_originalDragBlockFrame, m_mouseDownLoc, pointInOverlay(event, overlay));
+    resizeBlockForHandleDrag(*m_currentHandle, m_originalDragBlockFrame, pointerMovementSincePress(event, overlay));
     ensureEditFrames(overlay);
 }
 

@@ -322,6 +322,7 @@ void PLYLayoutInteractionView::mouseDown(QGraphicsSceneMouseEvent* event) {
     if (PLYBlockView* edit = editBlockView()) {
         PLYLayoutBlockInteractionHandler* handler = edit->interactionHandler();
         if (handler && handler->updateCursorForPoint(p, this)) {
+            beginEditGesture();
             handler->handleEditMouseDownEvent(event, this);
             m_inDragOp = true;
         }
@@ -340,8 +341,11 @@ void PLYLayoutInteractionView::mouseDown(QGraphicsSceneMouseEvent* event) {
 void PLYLayoutInteractionView::mouseDragged(QGraphicsSceneMouseEvent* event) {
     const QPointF p = event->pos();
     if (PLYBlockView* edit = editBlockView()) {
+        if (m_inDragStep) return;
+        m_inDragStep = true;
         if (PLYLayoutBlockInteractionHandler* handler = edit->interactionHandler())
             handler->handleEditMouseDragEvent(event, this);
+        m_inDragStep = false;
         update();
         return;
     }
@@ -373,6 +377,7 @@ void PLYLayoutInteractionView::mouseUp(QGraphicsSceneMouseEvent* event) {
             if (PLYLayoutBlockInteractionHandler* handler = edit->interactionHandler())
                 handler->handleEditMouseUpEvent(event, this);
             m_inDragOp = false;
+            endEditGesture();
         } else {
             // A click that did not start on an edit handle leaves edit mode.
             manager->setEditBlock(nullptr);
@@ -411,12 +416,9 @@ void PLYLayoutInteractionView::mouseUp(QGraphicsSceneMouseEvent* event) {
     PLYBlockView* hoverView = m_proxy ? m_proxy->currentHoverBlockView() : nullptr;
     PLYLayoutBlockInteractionHandler* handler = hoverView ? hoverView->interactionHandler() : nullptr;
     if (!handler || !handler->shouldBlockAcceptEdit()) return;
+    // Edit mode records its own undo step, whichever road enters it.
     const QString blockId = QString::fromStdString(hover->id());
     manager->deSelectAllBlocks();
-    PLYBlock* block = manager->blockForRef(blockId);
-    if (!block) return;
-    const QByteArray before = QByteArray::fromStdString(block->SerializeAsString());
-    registerUndoBlockEdit(undoManager(), m_manager, blockId, before);
     manager->setEditBlock(manager->blockForRef(blockId));
 }
 
@@ -506,13 +508,12 @@ void PLYLayoutInteractionView::deleteSelectedBlocks() {
     QList<PLYBlock*> blocks;
     for (const QString& id : std::as_const(ids))
         if (PLYBlock* block = manager->blockForRef(id)) blocks << block;
-    // The entry is made even when nothing is selected; its undo then changes nothing.
-    PLYLayoutEdit edit;
-    if (!blocks.isEmpty()) {
-        manager->removeBlocks(blocks);
-        edit = manager->lastEdit();
-    }
-    manager->registerUndoForEdit(undoManager(), edit, QString::fromLatin1(DeleteUndoName));
+    // With nothing to delete nothing is recorded: an empty step would throw away what is left
+    // to redo.
+    if (blocks.isEmpty()) return;
+    manager->removeBlocks(blocks);
+    const PLYLayoutEdit edit = manager->lastEdit();
+    if (edit.changed()) manager->registerUndoForEdit(undoManager(), edit, QString::fromLatin1(DeleteUndoName));
 }
 
 // ---- Interaction proxy -------------------------------------------------------------------------
@@ -553,6 +554,7 @@ void PLYLayoutInteractionView::layoutManagerDidSelectBlocks(PLYLayoutManager*, c
 }
 
 void PLYLayoutInteractionView::layoutManagerDidSetEditBlock(PLYLayoutManager* manager, PLYBlock* block) {
+    editBlockChanged(block);
     if (block) {
         PLYBlockView* edit = editBlockView();
         if (PLYLayoutBlockInteractionHandler* handler = edit ? edit->interactionHandler() : nullptr) {

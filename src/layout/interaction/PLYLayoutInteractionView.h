@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PLYBlockView;
 class PLYInteractionRow;
@@ -162,21 +163,6 @@ public:
     // ---- Undo (PLYLayoutInteractionView_Undo.cpp) ----
     // Undo names of the Delete key and of the double click into edit mode.
     static constexpr const char* DeleteUndoName = "Undo Block Delete";
-    // Registers, on `undo` under "Undo Edit", putting back the image crop and aspect ratio that
-    // block `blockId` had as `data`; undoing it offers the redo, and so on. The closures hold the manager weakly
-    // and the identifier, nothing of the views.
-    static void registerUndoBlockEdit(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
-                                      const QString& blockId, const QByteArray& data);
-    // Registers, on `undo` under "Delete Blocks", handing `undoInfo` back to the handler of
-    // block `blockId` (found again through the manager's views when undone); undoing it offers
-    // a redo of the drop.
-    static void registerUndoHandlerDrop(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
-                                        const QString& blockId, const QVariant& undoInfo);
-    // Every section's bytes now (as `before`), and the edit that took the sections from those
-    // bytes to what they hold now: for changes no edit record of the manager describes.
-    static QList<PLYLayoutEdit::SectionState> sectionStates(const PLYLayout* layout);
-    static PLYLayoutEdit editSince(const QList<PLYLayoutEdit::SectionState>& before, const PLYLayout* layout);
-
     // ---- Context menus (PLYLayoutInteractionView_Menu.cpp) ----
     // Built on first use and kept: "Reload Layout"; and "Edit", "Delete" over a block.
     QMenu* generalMenu();
@@ -231,6 +217,14 @@ private:
     void keyUp(const PLYKeyCodes::KeyEvent& key, QKeyEvent* event);
     void deleteSelectedBlocks();
     void leaveEditMode();
+    // Edit-mode undo (PLYLayoutInteractionView_Undo.cpp): the step of a new edit block, the
+    // bytes before a crop, pan or resize and its recording once it ends.
+    void editBlockChanged(const PLYBlock* block);
+    void beginEditSession(const QString& blockId);
+    void closeEditSession();
+    bool extendEditSession();
+    void beginEditGesture();
+    void endEditGesture();
     void layoutDidChange();
     PLYBlockView* editBlockView() const;
     // Repaints the outline of a block view (or everything when in doubt).
@@ -283,6 +277,15 @@ private:
     bool m_inSelectionDrag = false;
     QRectF m_currentSelectionDragRect;
     bool m_inDragOp = false;
+    // Set while a drag step is handled: the relayout it causes may scroll the canvas, and the
+    // view then replays the pointer's move, which must not start another step inside this one.
+    bool m_inDragStep = false;
+    // The edit-mode session's undo step while it may still be extended, the history's
+    // generation when it last was, and the sections before the crop, pan or resize under way.
+    std::shared_ptr<PLYLayoutEdit> m_editRecord;
+    quint64 m_editGeneration = 0;
+    std::optional<PLYLayoutEdit> m_gestureBefore;
+    QString m_editSessionBlockId;
     bool m_inBlockDragOp = false;
     QStringList m_blockDragRefIds;
     // Drop feedback, set while a drag moves over the overlay.

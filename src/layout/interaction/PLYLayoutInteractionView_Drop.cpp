@@ -318,7 +318,7 @@ bool PLYLayoutInteractionView::performDragOperation(const DraggingInfo& info) {
     bool introduced = false;
     const QList<PLYDropItem> items = PLYDropDecisions::dropItemsFromPasteboard(m_dragPasteboard, *manager, &introduced);
     PLYUndoManager* undo = undoManager();
-    const QString actionName =
+    QString actionName =
         QString::fromLatin1(introduced ? PLYDropDecisions::IntroducedUndoName : PLYDropDecisions::MoveUndoName);
     PLYLayoutSectionInteractionHandler* section = hoverSectionHandler();
     bool result = false;
@@ -333,16 +333,14 @@ bool PLYLayoutInteractionView::performDragOperation(const DraggingInfo& info) {
         PLYBlockView* block = m_proxy->currentHoverBlockView();
         PLYLayoutBlockInteractionHandler* handler = block ? block->interactionHandler() : nullptr;
         if (handler) {
-            const QString blockId = block->blockId();
-            const QList<PLYLayoutEdit::SectionState> before = sectionStates(manager->representedLayout());
+            const PLYLayoutEdit before = manager->sectionSnapshot();
             QVariant undoInfo;
             result = handler->handleDrop(info.pasteboard, &undoInfo);
-            // A drop the handler refused registers nothing. One it applied is undone by the
-            // handler with its own record, or else by putting the sections back.
-            if (result && undoInfo.isValid())
-                registerUndoHandlerDrop(undo, m_manager, blockId, undoInfo);
-            else if (result)
-                edit = editSince(before, manager->representedLayout());
+            // A drop the handler refused registers nothing. One it applied is undone, as every
+            // layout step is, by putting its sections back; a replaced or swapped picture is
+            // named as the handler's own undo is.
+            if (result) edit = manager->editSince(before);
+            if (result && undoInfo.isValid()) actionName = QString::fromLatin1(PLYDropDecisions::IntroducedUndoName);
         }
     } else if (m_hoverSectionHasInteractionZone && section) {
         // A zone without an active region, or whose region would put the blocks beside

@@ -66,7 +66,13 @@ void PLYLayoutInteractionView::contextMenuEvent(QGraphicsSceneContextMenuEvent* 
 }
 
 void PLYLayoutInteractionView::menuReloadAction() {
-    if (PLYLayoutManager* manager = layoutManager()) manager->validateLayoutModel();
+    // Edit mode is left first: the rebuilt views would have no edit views.
+    leaveEditMode();
+    if (auto manager = m_manager.lock())
+        manager->recordUndoableChange(undoManager(), QStringLiteral("Undo Reload Layout"), [&] {
+            manager->validateLayoutModel();
+            return true;
+        });
     if (PLYLayoutView* layoutView = m_proxy ? m_proxy->layoutView() : nullptr) layoutView->reloadLayout();
     update();
 }

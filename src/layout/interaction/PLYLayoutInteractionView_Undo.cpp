@@ -1,87 +1,69 @@
-// The undo actions of the editing overlay that the layout manager's edit records do not cover:
-// the edit-mode session and a drop that a block's handler applied itself. Each puts the model
-// back through the layout manager or the block's handler and offers its redo. The closures hold
-// the manager weakly and identifiers: never a handler or a view, which edits replace.
+// The undo of edit mode. Entering edit mode, by any road, records an "Undo Edit" step; what
+// edit mode then changes (crops, pans, resizes) extends that step while it is still the newest
+// entry of the history, and otherwise each crop, pan or resize records a step of its own. So every
+// change of the layout is in the history and putting sections back is always exact.
 #include "PLYLayoutInteractionView.h"
 
-#include "PLYBlockView.h"
-#include "PLYDropDecisions.h"
-#include "PLYLayoutBlockInteractionHandler.h"
-#include "PLYLayoutViewProxy.h"
-#include "PLYLog.h"
 #include "PLYUndoManager.h"
 
-namespace {
-
-// The handler of the first view of `blockId` among the manager's views.
-PLYLayoutBlockInteractionHandler* handlerForBlock(const PLYLayoutManager& manager, const QString& blockId) {
-    for (PLYLayoutViewProxyBase* base : manager.layoutViewProxies()) {
-        auto* proxy = dynamic_cast<PLYLayoutViewProxy*>(base);
-        PLYBlockView* view = proxy ? proxy->blockViewForId(blockId) : nullptr;
-        if (view && view->interactionHandler()) return view->interactionHandler();
-    }
-    return nullptr;
+void PLYLayoutInteractionView::editBlockChanged(const PLYBlock* block) {
+    const QString id = block ? QString::fromStdString(block->id()) : QString();
+    // The same block again: its edit views were rebuilt, edit mode goes on.
+    if (!id.isEmpty() && id == m_editSessionBlockId) return;
+    closeEditSession();
+    if (!id.isEmpty()) beginEditSession(id);
 }
 
-}  // namespace
-
-QList<PLYLayoutEdit::SectionState> PLYLayoutInteractionView::sectionStates(const PLYLayout* layout) {
-    QList<PLYLayoutEdit::SectionState> states;
-    if (!layout) return states;
-    for (const PLYSection& section : layout->sections())
-        states << PLYLayoutEdit::SectionState{QString::fromStdString(section.id()),
-                                              QByteArray::fromStdString(section.SerializeAsString()), {}};
-    return states;
+void PLYLayoutInteractionView::beginEditSession(const QString& blockId) {
+    auto manager = m_manager.lock();
+    PLYUndoManager* undo = undoManager();
+    if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return;
+    auto record = std::make_shared<PLYLayoutEdit>(manager->sectionSnapshot());
+    manager->registerUndoForEdit(undo, std::shared_ptr<const PLYLayoutEdit>(record), QString::fromLatin1(EditUndoName));
+    m_editRecord = std::move(record);
+    m_editGeneration = undo->generation();
+    m_editSessionBlockId = blockId;
 }
 
-PLYLayoutEdit PLYLayoutInteractionView::editSince(const QList<PLYLayoutEdit::SectionState>& before,
-                                                 const PLYLayout* layout) {
-    PLYLayoutEdit edit;
-    if (!layout) return edit;
-    for (const PLYLayoutEdit::SectionState& state : before)
-        for (const PLYSection& section : layout->sections())
-            if (QString::fromStdString(section.id()) == state.sectionId) {
-                QByteArray now = QByteArray::fromStdString(section.SerializeAsString());
-                if (now != state.before) edit.sections << PLYLayoutEdit::SectionState{state.sectionId, state.before, now};
-                break;
-            }
-    return edit;
+void PLYLayoutInteractionView::closeEditSession() {
+    if (m_gestureBefore)
+        endEditGesture();
+    else
+        extendEditSession();
+    m_editRecord.reset();
+    m_editSessionBlockId.clear();
 }
 
-void PLYLayoutInteractionView::registerUndoBlockEdit(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
-                                                     const QString& blockId, const QByteArray& data) {
-    if (!undo) return;
-    undo->registerUndo(
-        [undo, manager, blockId, data] {
-            auto strong = manager.lock();
-            if (!strong) return;
-            const QByteArray replaced = strong->restoreBlockProperties(blockId, data);
-            if (!replaced.isEmpty()) registerUndoBlockEdit(undo, manager, blockId, replaced);
-        },
-        manager.lock().get());
-    // Named after the registration: named before, it would rename the entry beneath.
-    undo->setActionName(QString::fromLatin1(EditUndoName));
+bool PLYLayoutInteractionView::extendEditSession() {
+    auto manager = m_manager.lock();
+    PLYUndoManager* undo = undoManager();
+    // While undoing or redoing the layout is being put back, not edited.
+    if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return false;
+    if (!m_editRecord || undo->generation() != m_editGeneration) return false;
+    // Nothing was registered, undone or redone since: the session's step takes every change.
+    const PLYLayoutEdit now = manager->sectionSnapshot();
+    for (PLYLayoutEdit::SectionState& state : m_editRecord->sections)
+        for (const PLYLayoutEdit::SectionState& current : now.sections)
+            if (current.sectionId == state.sectionId) state.after = current.after;
+    return true;
 }
 
-void PLYLayoutInteractionView::registerUndoHandlerDrop(PLYUndoManager* undo, std::weak_ptr<PLYLayoutManager> manager,
-                                                       const QString& blockId, const QVariant& undoInfo) {
-    if (!undo) return;
-    undo->registerUndo(
-        [undo, manager, blockId, undoInfo] {
-            auto strong = manager.lock();
-            if (!strong) return;
-            PLYLayoutBlockInteractionHandler* handler = handlerForBlock(*strong, blockId);
-            if (!handler) {
-                PLY_LOG_WARN(QStringLiteral("cannot undo the drop on block %1: it is no longer shown").arg(blockId));
-                return;
-            }
-            const QList<PLYLayoutEdit::SectionState> before = sectionStates(strong->representedLayout());
-            handler->handleUndoForDrop(undoInfo);
-            // The redo puts the sections back as the drop left them.
-            const PLYLayoutEdit edit = editSince(before, strong->representedLayout());
-            if (edit.changed())
-                strong->registerUndoForEdit(undo, edit, QString::fromLatin1(PLYDropDecisions::IntroducedUndoName));
-        },
-        manager.lock().get());
-    undo->setActionName(QString::fromLatin1(PLYDropDecisions::IntroducedUndoName));
+void PLYLayoutInteractionView::beginEditGesture() {
+    auto manager = m_manager.lock();
+    m_gestureBefore = manager ? std::optional<PLYLayoutEdit>(manager->sectionSnapshot()) : std::nullopt;
+}
+
+void PLYLayoutInteractionView::endEditGesture() {
+    const std::optional<PLYLayoutEdit> before = std::exchange(m_gestureBefore, std::nullopt);
+    if (extendEditSession()) return;
+    auto manager = m_manager.lock();
+    PLYUndoManager* undo = undoManager();
+    if (!manager || !undo || !before || undo->isUndoing() || undo->isRedoing()) return;
+    // Another step came after the session's: this change is a step of its own.
+    const PLYLayoutEdit edit = manager->editSince(*before);
+    if (!edit.changed()) return;
+    auto record = std::make_shared<PLYLayoutEdit>(edit);
+    manager->registerUndoForEdit(undo, std::shared_ptr<const PLYLayoutEdit>(record), QString::fromLatin1(EditUndoName));
+    m_editRecord = std::move(record);
+    m_editGeneration = undo->generation();
 }

@@ -76,6 +76,8 @@ void PLYLayoutViewController::visualStateHandlerSetLayoutZoomFactor(PLYVisualSta
 }
 
 std::optional<double> PLYLayoutViewController::layoutZoomFactorToFitForVisualStateHandler(PLYVisualStateHandler*) {
+    // Every cached editor's tab is asked; only the one on screen knows the width that counts.
+    if (!isVisible()) return std::nullopt;
     return fitFactor();
 }
 
