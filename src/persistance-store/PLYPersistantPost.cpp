@@ -73,7 +73,9 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
 std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                            PLYError* error) {
     const QDir dir(folder);
-    PLYLibraryFiles::removeInterruptedWrites(folder);
+    // The folder is listed once: for what interrupted saves left, and for a staged layout.
+    QStringList names;
+    PLYLibraryFiles::removeInterruptedWrites(folder, &names);
     const QString infoPath = dir.filePath(kInfo);
     QVariantMap map;
     if (!PLYPropertyList::readFile(infoPath, &map, error)) return nullptr;
@@ -114,7 +116,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
     } else if (!haveLayout) {
         PLYError::set(error, readError);
         return nullptr;
-    } else if (QFileInfo::exists(nextPath)) {
+    } else if (names.contains(kNextLayout)) {
         if (QFile::remove(nextPath))
             PLY_LOG_INFO(QStringLiteral("Removed %1, staged by a save that was cut short").arg(nextPath));
     }
@@ -130,7 +132,8 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
                                                                         : QStringLiteral("the layout has no sections")));
         return nullptr;
     }
-    post->m_savedInfo = PLYPropertyList::toXml(post->toPropertyList(false));
+    // What was read stands for the saved state; it is written out only when a save compares.
+    post->m_loadedInfo = map;
     post->m_savedLayout = post->m_layout.SerializeAsString();
     post->m_diskLayoutDigest = digestOf(bytes);
     return post;
@@ -213,6 +216,13 @@ bool PLYPersistantPost::save(PLYError* error) {
     const std::string layoutBytes = m_layout.SerializeAsString();
     const QDir dir(m_folder);
     const bool onDisk = dir.exists(kInfo) && dir.exists(kLayout);
+    if (!m_loadedInfo.isEmpty()) {
+        // The state as loaded, made from what was read exactly as the loaded post was.
+        PLYPersistantPost loaded;
+        loaded.fromPropertyList(m_loadedInfo);
+        m_savedInfo = PLYPropertyList::toXml(loaded.toPropertyList(false));
+        m_loadedInfo.clear();
+    }
     if (onDisk && info == m_savedInfo && layoutBytes == m_savedLayout) return true;
     if (!PLYLibraryFiles::makeFolder(m_folder, error)) return false;
     const QDateTime previous = m_updatedDate;

@@ -141,6 +141,7 @@ private:
     PLYLayout m_layout;
 
     QByteArray m_savedInfo;  // the last saved state, to tell whether a save changes anything
+    QVariantMap m_loadedInfo;  // the info file as loaded, until a save needs m_savedInfo
     std::string m_savedLayout;
     QString m_diskLayoutDigest;  // of the layout bytes on disk, which the info file names
     QMap<int, ChangeObserver> m_observers;

@@ -56,6 +56,14 @@ public:
     quint64 device() const { return m_device; }
     quint64 inode() const { return m_inode; }
     void setFileIdentity(quint64 device, quint64 inode) { m_device = device; m_inode = inode; }
+    // The file's creation (birth, or modification where the file system keeps none) and
+    // modification times as the location last found them (ms since 1970); -1 when not known.
+    qint64 fileCreatedTime() const { return m_fileCreated; }
+    qint64 fileModifiedTime() const { return m_fileModified; }
+    void setFileTimes(qint64 created, qint64 modified) {
+        m_fileCreated = created;
+        m_fileModified = modified;
+    }
     // The file's modification time when its metadata was last read (ms since 1970).
     qint64 scannedModifiedTime() const { return m_scannedModified; }
     void setScannedModifiedTime(qint64 ms) { m_scannedModified = ms; }
@@ -72,4 +80,6 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     qint64 m_scannedModified = 0;
+    qint64 m_fileCreated = -1;
+    qint64 m_fileModified = -1;
 };

@@ -1,6 +1,7 @@
 #include "PLYGalleryModel.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 bool PLYGalleryFilter::passesStars(qint16 rating, qint64 selection, qint64 comparator) {
@@ -35,21 +36,76 @@ int PLYGalleryModel::compare(const PLYGalleryImageInfo& a, const PLYGalleryImage
 }
 
 void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images) {
-    QVector<int> order(images.size());
-    std::iota(order.begin(), order.end(), 0);
-    order.erase(std::remove_if(order.begin(), order.end(), [&](int i) { return !filter.accepts(images.at(i)); }),
-                order.end());
-    const qint64 type = sortType;
-    const qint64 direction = sortOrder;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return compare(images.at(a), images.at(b), type, direction) < 0; });
-    m_ordered.clear();
-    m_ordered.reserve(order.size());
-    for (int i : std::as_const(order)) m_ordered.append(std::move(images[i]));
+    const int count = int(images.size());
+    // The images already shown start where they were, the others after them in the order given:
+    // when nothing moved (the usual case) the order is checked once and kept, and a few changes
+    // cost a sort of an almost sorted list.
+    QVector<int> order;
+    order.reserve(count);
+    {
+        QVector<int> previous(m_ordered.size(), -1);
+        QVector<int> newcomers;
+        for (int i = 0; i < count; ++i) {
+            if (!filter.accepts(images.at(i))) continue;
+            const int was = m_indexById.value(images.at(i).identifier, -1);
+            if (was >= 0 && previous.at(was) < 0)
+                previous[was] = i;
+            else
+                newcomers.append(i);
+        }
+        for (int i : std::as_const(previous))
+            if (i >= 0) order.append(i);
+        order.append(newcomers);
+    }
+
+    // Dates compare as numbers; a file without dates (it is gone) goes first whichever the order.
+    // Equal keys keep the order given, so that the order is total and the same however reached.
+    const bool byName = sortType == PLYGallerySortFileName;
+    const bool descending = sortOrder != PLYGallerySortAscending;
+    QVector<qint64> keys;
+    if (!byName) {
+        keys.resize(count);
+        for (int i : std::as_const(order)) {
+            const PLYGalleryImageInfo& info = images.at(i);
+            const qint64 t = sortType == PLYGallerySortCreationDate ? info.creationTime : info.modificationTime;
+            keys[i] = t < 0 ? std::numeric_limits<qint64>::min() : (descending ? -t : t);
+        }
+    }
+    const auto before = [&](int a, int b) {
+        if (byName) {
+            const int c = QString::compare(images.at(a).fileName, images.at(b).fileName, Qt::CaseSensitive);
+            if (c != 0) return descending ? c > 0 : c < 0;
+        } else if (keys.at(a) != keys.at(b)) {
+            return keys.at(a) < keys.at(b);
+        }
+        return a < b;
+    };
+    const bool unchanged = std::is_sorted(order.begin(), order.end(), before);
+    if (!unchanged) {
+        std::sort(order.begin(), order.end(), before);
+        ++m_sorts;
+    }
+    // The same images in the same places: the index by identifier still holds.
+    const bool sameOrder = order.size() == m_ordered.size() &&
+                           std::equal(order.cbegin(), order.cend(), m_ordered.cbegin(),
+                                      [&](int i, const PLYGalleryImageInfo& was) { return images.at(i).identifier == was.identifier; });
+    m_ordered.resize(order.size());
+    for (int k = 0; k < order.size(); ++k) m_ordered[k] = std::move(images[order.at(k)]);
     m_sourcePositions = std::move(order);
+    if (!sameOrder) {
+        m_indexById.clear();
+        m_indexById.reserve(m_ordered.size());
+        for (int i = 0; i < m_ordered.size(); ++i) m_indexById.insert(m_ordered.at(i).identifier, i);
+    }
+}
+
+void PLYGalleryModel::forgetOrder() {
+    m_ordered.clear();
+    m_sourcePositions.clear();
     m_indexById.clear();
-    m_indexById.reserve(m_ordered.size());
-    for (int i = 0; i < m_ordered.size(); ++i) m_indexById.insert(m_ordered.at(i).identifier, i);
+    m_current.clear();
+    m_used.clear();
+    m_hidden.clear();
 }
 
 void PLYGalleryModel::createIndexRanges() {

@@ -63,7 +63,8 @@ public:
     PLYGalleryFilter filter;
 
     // Sorts (stably) and filters `images`; the ordered images then refer to positions in it.
-    // A file without dates sorts first under a date sort, in either order.
+    // A file without dates sorts first under a date sort, in either order. The order reached is
+    // kept for the next call, which sorts only when some image is no longer in its place.
     void sortAndFilter(QVector<PLYGalleryImageInfo> images);
     // Splits the ordered images: hidden ones to the hidden array (left out while the hidden
     // section is not shown), used ones to the used array while split, every other to current.
@@ -90,6 +91,10 @@ public:
     // Where an ordered image is shown; nothing when it is hidden away, filtered or collapsed.
     std::optional<PLYGalleryIndexPath> indexPathForOrderedIndex(int orderedIndex) const;
     int orderedIndexForIdentifier(const QString& identifier) const;
+    // Another post's images come next: nothing of the kept order is of use.
+    void forgetOrder();
+    // How many calls to sortAndFilter had to sort, the others finding the kept order still right.
+    int sortCount() const { return m_sorts; }
 
 private:
     QVector<PLYGalleryImageInfo> m_ordered;
@@ -98,4 +103,5 @@ private:
     QVector<int> m_current;
     QVector<int> m_used;
     QVector<int> m_hidden;
+    int m_sorts = 0;
 };

@@ -275,6 +275,7 @@ void PLYGalleryViewController::setPostManager(const std::shared_ptr<PLYPostManag
         unregisterFromPost();
         m_postManager = postManager;
         m_dates.clear();
+        m_model.forgetOrder();
         m_galleryView->deselectAll();
         m_pivot = -1;
     }
@@ -356,7 +357,11 @@ PLYGalleryImageInfo PLYGalleryViewController::infoForImage(const PLYSourceImage&
     info.identifier = image.identifier();
     const QString path = image.path();
     info.fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    if (!image.fileDeleted()) {
+    if (!image.fileDeleted() && image.fileCreatedTime() >= 0 && image.fileModifiedTime() >= 0) {
+        // As the location last found them: no file is asked again for each rebuild.
+        info.creationTime = image.fileCreatedTime();
+        info.modificationTime = image.fileModifiedTime();
+    } else if (!image.fileDeleted()) {
         auto it = m_dates.find(info.identifier);
         if (it == m_dates.end()) {
             Dates dates;

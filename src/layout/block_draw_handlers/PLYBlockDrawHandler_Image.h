@@ -15,9 +15,6 @@ class PLYBlockDrawHandler_Image : public PLYBlockDrawHandler {
 public:
     using PLYBlockDrawHandler::PLYBlockDrawHandler;
 
-    // Below this drawn width in device pixels the small rendition is enough.
-    static constexpr double kPreviewRenditionLimit = 200.0;
-
     // The rectangle, in the view's coordinates, in which the whole picture is drawn.
     QRectF realImageFrame() const;
     // Identifier of the source image drawn (the block's `img_ref`).
