@@ -9,7 +9,8 @@
 //
 // BM_ProcessLaunchToPaintedHome/N runs the application program itself on the same library, from
 // the start of the process to its "Home gallery painted" log line: loading the program and its
-// libraries, the platform and fonts included.
+// libraries, the platform and fonts included. The program finds its signed-in user's e-mail in
+// the keyring: run the benchmark under scripts/with-test-keyring, or this figure is skipped.
 //
 // Every post has a layout of a dozen blocks and a photo-like 600 x 900 preview (grain and detail
 // that decode as a real photo's do).
@@ -217,7 +218,8 @@ void BM_ProcessLaunchToPaintedHome(benchmark::State& state) {
         if (!program.waitForFinished(10000)) program.kill();
         program.waitForFinished(5000);
         if (painted < 0) {
-            state.SkipWithError(("the program did not paint its home gallery: " + output.right(2000)).constData());
+            state.SkipWithError(("the program did not paint its home gallery (is there a keyring? run under "
+                                 "scripts/with-test-keyring): " + output.right(600)).constData());
             break;
         }
         state.SetIterationTime(double(painted) / 1e9);

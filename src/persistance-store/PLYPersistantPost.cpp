@@ -351,10 +351,16 @@ QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
     QList<std::shared_ptr<PLYSourceImage>> result;
     auto store = m_store.lock();
     if (!store) return result;
-    for (const QString& id : m_sourceLocations) {
-        if (auto source = store->sourceForIdentifier(id))
-            for (const auto& image : source->watchedImages()) result.append(image);
-    }
+    QList<std::shared_ptr<PLYSourceDirectory>> sources;
+    qsizetype count = 0;
+    for (const QString& id : m_sourceLocations)
+        if (auto source = store->sourceForIdentifier(id)) {
+            count += source->watchedImages().size();
+            sources.append(std::move(source));
+        }
+    result.reserve(count);
+    for (const auto& source : std::as_const(sources))
+        for (const auto& image : source->watchedImages()) result.append(image);
     return result;
 }
 

@@ -37,7 +37,8 @@ public:
     // Nothing (with the path and the reason) when the folder's files cannot be read, the layout
     // is empty, damaged or has no sections, or does not belong to the info file; they are left
     // untouched. A save cut short is finished or dropped here, so that the post is always
-    // exactly one save; leftovers of interrupted writes are removed.
+    // exactly one save; leftovers of interrupted writes are removed. Touches nothing shared, so
+    // posts may load on several threads at once (the account loads its posts so).
     static std::shared_ptr<PLYPersistantPost> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                    PLYError* error = nullptr);
 

@@ -20,7 +20,12 @@ public:
     QString identifier() const { return m_identifier; }
     QUrl location() const { return QUrl::fromLocalFile(m_path); }
     QString path() const { return m_path; }
-    void setPath(const QString& path) { m_path = path; }
+    void setPath(const QString& path) {
+        m_path = path;
+        m_fileName = fileNameOf(path);
+    }
+    // The path's last component, kept with the path (the gallery sorts by it).
+    QString fileName() const { return m_fileName; }
 
     qint64 width() const { return m_width; }
     qint64 height() const { return m_height; }
@@ -69,8 +74,11 @@ public:
     void setScannedModifiedTime(qint64 ms) { m_scannedModified = ms; }
 
 private:
+    static QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
     QString m_identifier;
     QString m_path;
+    QString m_fileName;
     PLYSourceDirectory* m_directory = nullptr;
     qint64 m_width = 0;
     qint64 m_height = 0;

@@ -35,14 +35,53 @@ int PLYGalleryModel::compare(const PLYGalleryImageInfo& a, const PLYGalleryImage
     return sortOrder == PLYGallerySortAscending ? c : -c;
 }
 
-void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images) {
+namespace {
+
+// The first eight UTF-16 units of a name as two numbers that compare as the units do, so that
+// most comparisons of a sort by name are two integer comparisons; names that share those eight
+// units are compared in full.
+struct NamePrefix {
+    quint64 high = 0;
+    quint64 low = 0;
+    static NamePrefix of(const QString& name) {
+        NamePrefix key;
+        const qsizetype n = std::min<qsizetype>(name.size(), 8);
+        const char16_t* units = reinterpret_cast<const char16_t*>(name.utf16());
+        for (qsizetype i = 0; i < n; ++i) (i < 4 ? key.high : key.low) |= quint64(units[i]) << (16 * (3 - i % 4));
+        return key;
+    }
+    int compare(const NamePrefix& o) const {
+        if (high != o.high) return high < o.high ? -1 : 1;
+        if (low != o.low) return low < o.low ? -1 : 1;
+        return 0;
+    }
+};
+
+bool sameFilter(const PLYGalleryFilter& a, const PLYGalleryFilter& b) {
+    return a.starSelection == b.starSelection && a.comparator == b.comparator && a.colourMask == b.colourMask;
+}
+
+}  // namespace
+
+void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sameImages) {
     const int count = int(images.size());
     // The images already shown start where they were, the others after them in the order given:
     // when nothing moved (the usual case) the order is checked once and kept, and a few changes
     // cost a sort of an almost sorted list.
+    bool sameInput = sameImages && m_hasOrder && count == m_inputCount && sameFilter(filter, m_inputFilter);
     QVector<int> order;
-    order.reserve(count);
-    {
+    if (sameInput) {
+        // The same images in the same places under the same filter: last time's order, as is.
+        // So long as the filter lets through exactly the images it did (a rating may have changed).
+        QVector<bool> shown(count, false);
+        for (int i : std::as_const(m_sourcePositions)) shown[i] = true;
+        for (int i = 0; sameInput && i < count; ++i) sameInput = filter.accepts(images.at(i)) == shown.at(i);
+        if (sameInput) order = m_sourcePositions;
+    }
+    if (!sameInput) {
+        order.clear();
+        order.reserve(count);
+        ensureIndexById();
         QVector<int> previous(m_ordered.size(), -1);
         QVector<int> newcomers;
         for (int i = 0; i < count; ++i) {
@@ -63,7 +102,11 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images) {
     const bool byName = sortType == PLYGallerySortFileName;
     const bool descending = sortOrder != PLYGallerySortAscending;
     QVector<qint64> keys;
-    if (!byName) {
+    QVector<NamePrefix> names;
+    if (byName) {
+        names.resize(count);
+        for (int i : std::as_const(order)) names[i] = NamePrefix::of(images.at(i).fileName);
+    } else {
         keys.resize(count);
         for (int i : std::as_const(order)) {
             const PLYGalleryImageInfo& info = images.at(i);
@@ -73,33 +116,45 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images) {
     }
     const auto before = [&](int a, int b) {
         if (byName) {
-            const int c = QString::compare(images.at(a).fileName, images.at(b).fileName, Qt::CaseSensitive);
+            int c = names.at(a).compare(names.at(b));
+            if (c == 0) c = QString::compare(images.at(a).fileName, images.at(b).fileName, Qt::CaseSensitive);
             if (c != 0) return descending ? c > 0 : c < 0;
         } else if (keys.at(a) != keys.at(b)) {
             return keys.at(a) < keys.at(b);
         }
         return a < b;
     };
-    const bool unchanged = std::is_sorted(order.begin(), order.end(), before);
-    if (!unchanged) {
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
         std::sort(order.begin(), order.end(), before);
         ++m_sorts;
+        sameInput = false;
     }
     // The same images in the same places: the index by identifier still holds.
-    const bool sameOrder = order.size() == m_ordered.size() &&
-                           std::equal(order.cbegin(), order.cend(), m_ordered.cbegin(),
-                                      [&](int i, const PLYGalleryImageInfo& was) { return images.at(i).identifier == was.identifier; });
-    m_ordered.resize(order.size());
-    for (int k = 0; k < order.size(); ++k) m_ordered[k] = std::move(images[order.at(k)]);
+    const bool sameOrder = sameInput || (order.size() == m_ordered.size() &&
+                                         std::equal(order.cbegin(), order.cend(), m_ordered.cbegin(), [&](int i, const PLYGalleryImageInfo& was) {
+                                             return images.at(i).identifier == was.identifier;
+                                         }));
+    m_inputCount = count;
+    m_inputFilter = filter;
+    m_hasOrder = true;
+    QVector<PLYGalleryImageInfo> ordered;
+    ordered.reserve(order.size());
+    for (int i : std::as_const(order)) ordered.append(std::move(images[i]));
+    m_ordered = std::move(ordered);
     m_sourcePositions = std::move(order);
-    if (!sameOrder) {
-        m_indexById.clear();
-        m_indexById.reserve(m_ordered.size());
-        for (int i = 0; i < m_ordered.size(); ++i) m_indexById.insert(m_ordered.at(i).identifier, i);
-    }
+    // Built again only when asked for: a rebuild that nobody asks by identifier does without.
+    if (!sameOrder) m_indexById.clear();
+}
+
+void PLYGalleryModel::ensureIndexById() const {
+    if (!m_indexById.isEmpty() || m_ordered.isEmpty()) return;
+    m_indexById.reserve(m_ordered.size());
+    for (int i = 0; i < m_ordered.size(); ++i) m_indexById.insert(m_ordered.at(i).identifier, i);
 }
 
 void PLYGalleryModel::forgetOrder() {
+    m_hasOrder = false;
+    m_inputCount = 0;
     m_ordered.clear();
     m_sourcePositions.clear();
     m_indexById.clear();
@@ -172,5 +227,6 @@ std::optional<PLYGalleryIndexPath> PLYGalleryModel::indexPathForOrderedIndex(int
 }
 
 int PLYGalleryModel::orderedIndexForIdentifier(const QString& identifier) const {
+    ensureIndexById();
     return m_indexById.value(identifier, -1);
 }

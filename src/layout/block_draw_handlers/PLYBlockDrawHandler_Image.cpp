@@ -85,6 +85,14 @@ QRectF PLYBlockDrawHandler_Image::realImageFrame() const {
     return imageFrameInRect(block->image(), view->boundingRect(), size);
 }
 
+void PLYBlockDrawHandler_Image::prepareToDraw(double deviceScale) {
+    const QString identifier = currentImage();
+    const PLYBlockDrawContext context = contextForView();
+    if (identifier.isEmpty() || !context.images || context.images->imageFileDeleted(identifier)) return;
+    const QRectF frame = realImageFrame();
+    if (!frame.isEmpty()) context.images->imageForDrawnWidth(identifier, frame.width() * deviceScale);
+}
+
 QString PLYBlockDrawHandler_Image::currentImage() const {
     PLYBlockView* view = blockView();
     const PLYBlock* block = view ? view->representedBlock() : nullptr;

@@ -19,6 +19,8 @@ public:
     QRectF realImageFrame() const;
     // Identifier of the source image drawn (the block's `img_ref`).
     QString currentImage() const;
+    // Asks for the picture at the width it will be drawn.
+    void prepareToDraw(double deviceScale) override;
 
     // The picture's frame for a block drawn in `rect`, for a picture of `pixelSize` (an
     // invalid size counts as 3:2).
