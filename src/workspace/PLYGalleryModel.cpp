@@ -37,22 +37,21 @@ int PLYGalleryModel::compare(const PLYGalleryImageInfo& a, const PLYGalleryImage
 
 namespace {
 
-// The first eight UTF-16 units of a name as two numbers that compare as the units do, so that
-// most comparisons of a sort by name are two integer comparisons; names that share those eight
+// The first twelve UTF-16 units of a name as three numbers that compare as the units do, so that
+// most comparisons of a sort by name are integer comparisons; names that share those twelve
 // units are compared in full.
 struct NamePrefix {
-    quint64 high = 0;
-    quint64 low = 0;
+    quint64 words[3] = {0, 0, 0};
     static NamePrefix of(const QString& name) {
         NamePrefix key;
-        const qsizetype n = std::min<qsizetype>(name.size(), 8);
+        const qsizetype n = std::min<qsizetype>(name.size(), 12);
         const char16_t* units = reinterpret_cast<const char16_t*>(name.utf16());
-        for (qsizetype i = 0; i < n; ++i) (i < 4 ? key.high : key.low) |= quint64(units[i]) << (16 * (3 - i % 4));
+        for (qsizetype i = 0; i < n; ++i) key.words[i / 4] |= quint64(units[i]) << (16 * (3 - i % 4));
         return key;
     }
     int compare(const NamePrefix& o) const {
-        if (high != o.high) return high < o.high ? -1 : 1;
-        if (low != o.low) return low < o.low ? -1 : 1;
+        for (int w = 0; w < 3; ++w)
+            if (words[w] != o.words[w]) return words[w] < o.words[w] ? -1 : 1;
         return 0;
     }
 };
@@ -84,6 +83,7 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sa
         ensureIndexById();
         QVector<int> previous(m_ordered.size(), -1);
         QVector<int> newcomers;
+        newcomers.reserve(m_ordered.isEmpty() ? count : 0);
         for (int i = 0; i < count; ++i) {
             if (!filter.accepts(images.at(i))) continue;
             const int was = m_indexById.value(images.at(i).identifier, -1);

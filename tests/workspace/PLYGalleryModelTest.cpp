@@ -66,8 +66,13 @@ TEST(GalleryModel, TheKeptOrderIsAlwaysTheStableSortAndUnchangedImagesAreNotSort
     QRandomGenerator random(seed);
     QVector<PLYGalleryImageInfo> images;
     int next = 0;
+    // Short names, and long ones that share their first dozen characters and more.
+    const auto name = [&] {
+        return random.bounded(2) ? QStringLiteral("IMG_%1.jpg").arg(random.bounded(40))
+                                 : QStringLiteral("Holiday_photo_%1.jpg").arg(random.bounded(40));
+    };
     const auto make = [&] {
-        PLYGalleryImageInfo i = info(QStringLiteral("IMG_%1.jpg").arg(random.bounded(40)), random.bounded(30) - 2,
+        PLYGalleryImageInfo i = info(name(), random.bounded(30) - 2,
                                      qint16(random.bounded(7) - 1), random.bounded(8));
         i.identifier = QStringLiteral("id%1").arg(next++);
         i.modificationTime = random.bounded(30) - 2;
@@ -84,7 +89,7 @@ TEST(GalleryModel, TheKeptOrderIsAlwaysTheStableSortAndUnchangedImagesAreNotSort
         case 0: images.append(make()); break;
         case 1: if (!images.isEmpty()) images.remove(random.bounded(int(images.size()))); break;
         case 2: if (!images.isEmpty()) images[random.bounded(int(images.size()))].creationTime = random.bounded(30) - 2; break;
-        case 3: if (!images.isEmpty()) images[random.bounded(int(images.size()))].fileName = QStringLiteral("IMG_%1.jpg").arg(random.bounded(40)); break;
+        case 3: if (!images.isEmpty()) images[random.bounded(int(images.size()))].fileName = name(); break;
         case 4: if (!images.isEmpty()) images[random.bounded(int(images.size()))].starRating = qint16(random.bounded(7) - 1); break;
         case 5: model.sortType = random.bounded(3); break;
         case 6: model.sortOrder = random.bounded(2); break;
