@@ -15,6 +15,13 @@ std::shared_ptr<PLYLayoutImageSource>& sourceSlot() {
 }
 }  // namespace
 
+QImage PLYLayoutImageSource::imageForDrawnWidth(const QString& identifier, double drawnWidth) const {
+    const bool small = drawnWidth < kPreviewRenditionLimit;
+    const QImage picture = small ? previewImageForIdentifier(identifier) : exportImageForIdentifier(identifier);
+    if (!picture.isNull()) return picture;
+    return small ? exportImageForIdentifier(identifier) : previewImageForIdentifier(identifier);
+}
+
 std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource::defaultSource() {
     std::lock_guard lock(sourceMutex());
     if (!sourceSlot())

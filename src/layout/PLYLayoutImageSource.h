@@ -23,6 +23,14 @@ public:
     virtual QImage previewImageForIdentifier(const QString& identifier) const = 0;
     virtual QImage exportImageForIdentifier(const QString& identifier) const = 0;
 
+    // Below this drawn width in device pixels the small rendition is enough.
+    static constexpr double kPreviewRenditionLimit = 200.0;
+    // The picture to paint for an image drawn `drawnWidth` device pixels wide: the preview below
+    // kPreviewRenditionLimit, else the export rendition, decoded no larger than the drawing needs
+    // where the source can. When that one is not at hand the other rendition stands in if it is
+    // at hand; a null image when neither is.
+    virtual QImage imageForDrawnWidth(const QString& identifier, double drawnWidth) const;
+
     // A source that answers for the images of `layout` from any thread, taken now on the
     // calling thread; nothing when this source is itself safe to use from worker threads.
     virtual std::shared_ptr<PLYLayoutImageSource> snapshotForLayout(const PLYLayout& layout) const {

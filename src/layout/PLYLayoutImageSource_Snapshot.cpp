@@ -1,6 +1,9 @@
 #include "PLYLayoutImageSource_Snapshot.h"
 
+#include "PLYDecodedImageCache.h"
 #include "PLYImageManager.h"
+
+#include <cmath>
 
 QSize PLYLayoutImageSource_Snapshot::pixelSizeForImage(const QString& identifier) const {
     return m_entries.value(identifier).pixelSize;
@@ -23,4 +26,15 @@ QImage PLYLayoutImageSource_Snapshot::exportImageForIdentifier(const QString& id
     if (it == m_entries.constEnd())
         return {};
     return it->failed ? PLYImageManager::placeholderImage() : QImage(it->exportPath);
+}
+
+// Read from the file on the calling thread (exports and previews are made off the main thread);
+// the export rendition at the scale it is drawn.
+QImage PLYLayoutImageSource_Snapshot::imageForDrawnWidth(const QString& identifier, double drawnWidth) const {
+    if (drawnWidth < kPreviewRenditionLimit) return PLYLayoutImageSource::imageForDrawnWidth(identifier, drawnWidth);
+    const auto it = m_entries.constFind(identifier);
+    if (it == m_entries.constEnd()) return {};
+    if (it->failed) return PLYImageManager::placeholderImage();
+    const QImage picture = PLYDecodedImageCache::decodeFile(it->exportPath, int(std::ceil(drawnWidth)));
+    return picture.isNull() ? previewImageForIdentifier(identifier) : picture;
 }

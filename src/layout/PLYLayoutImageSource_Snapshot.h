@@ -22,6 +22,7 @@ public:
     bool imageFileDeleted(const QString& identifier) const override;
     QImage previewImageForIdentifier(const QString& identifier) const override;
     QImage exportImageForIdentifier(const QString& identifier) const override;
+    QImage imageForDrawnWidth(const QString& identifier, double drawnWidth) const override;
 
 private:
     QHash<QString, Entry> m_entries;

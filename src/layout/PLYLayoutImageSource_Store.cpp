@@ -8,6 +8,8 @@
 #include "PLYPersistantStore.h"
 #include "PLYSourceImage.h"
 
+#include <cmath>
+
 namespace {
 
 std::shared_ptr<PLYSourceImage> sourceImage(const QString& identifier) {
@@ -47,6 +49,19 @@ QImage PLYLayoutImageSource_Store::previewImageForIdentifier(const QString& iden
 QImage PLYLayoutImageSource_Store::exportImageForIdentifier(const QString& identifier) const {
     return PLYDecodedImageCache::sharedCache()->imageForIdentifier(identifier, PLYDecodedImageCache::Export, this,
                                                                   PLYDecodedImageCache::PriorityVisible);
+}
+
+// The export rendition is decoded at the scale it is drawn; while the wanted rendition is on its
+// way, the other one is painted if it is resident, and never decoded only to stand in.
+QImage PLYLayoutImageSource_Store::imageForDrawnWidth(const QString& identifier, double drawnWidth) const {
+    PLYDecodedImageCache* cache = PLYDecodedImageCache::sharedCache();
+    const bool small = drawnWidth < kPreviewRenditionLimit;
+    const QImage picture =
+        small ? cache->imageForIdentifier(identifier, PLYDecodedImageCache::Preview, this, PLYDecodedImageCache::PriorityVisible)
+              : cache->imageForIdentifier(identifier, PLYDecodedImageCache::Export, this, PLYDecodedImageCache::PriorityVisible,
+                                          int(std::ceil(drawnWidth)));
+    if (!picture.isNull()) return picture;
+    return cache->cachedImage(identifier, small ? PLYDecodedImageCache::Export : PLYDecodedImageCache::Preview);
 }
 
 std::shared_ptr<PLYLayoutImageSource> PLYLayoutImageSource_Store::snapshotForLayout(const PLYLayout& layout) const {

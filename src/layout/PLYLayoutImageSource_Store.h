@@ -12,5 +12,6 @@ public:
     bool imageFileDeleted(const QString& identifier) const override;
     QImage previewImageForIdentifier(const QString& identifier) const override;
     QImage exportImageForIdentifier(const QString& identifier) const override;
+    QImage imageForDrawnWidth(const QString& identifier, double drawnWidth) const override;
     std::shared_ptr<PLYLayoutImageSource> snapshotForLayout(const PLYLayout& layout) const override;
 };

@@ -19,19 +19,30 @@ std::unique_ptr<PLYDecodedImageCache>& sharedSlot() {
     return slot;
 }
 
-// Worker side: the rendition file's pixels in the format that paints fastest.
-QImage decode(const QString& path, qint64* modified) {
+}  // namespace
+
+QImage PLYDecodedImageCache::decodeFile(const QString& path, int drawnWidth, qint64* modified, bool* whole) {
+    if (whole) *whole = true;
     const QFileInfo info(path);
     if (info.size() <= 0) return {};
-    *modified = info.lastModified().toMSecsSinceEpoch();
+    if (modified) *modified = info.lastModified().toMSecsSinceEpoch();
     QImageReader reader(path);
+    if (drawnWidth > 0) {
+        // Powers of two only: the JPEG decoder reduces by those while it decodes, at a fraction
+        // of the work and memory of a whole decode; any other size would be scaled afterwards.
+        const QSize full = reader.size();
+        int shrink = 1;
+        while (shrink < 8 && full.width() / (shrink * 2) >= drawnWidth && full.height() / (shrink * 2) > 0) shrink *= 2;
+        if (shrink > 1) {
+            reader.setScaledSize(QSize(full.width() / shrink, full.height() / shrink));
+            if (whole) *whole = false;
+        }
+    }
     QImage image = reader.read();
     if (image.isNull()) return {};
     return image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                    : image.convertToFormat(QImage::Format_RGB32);
 }
-
-}  // namespace
 
 PLYDecodedImageCache* PLYDecodedImageCache::sharedCache() {
     auto& slot = sharedSlot();
@@ -91,9 +102,11 @@ QImage PLYDecodedImageCache::cachedImage(const QString& identifier, Rendition re
 }
 
 QImage PLYDecodedImageCache::imageForIdentifier(const QString& identifier, Rendition rendition, const void* requester,
-                                                int priority) {
+                                                int priority, int drawnWidth) {
     QImage image = cachedImage(identifier, rendition);
-    if (image.isNull()) request(identifier, rendition, requester, priority);
+    const Entry* entry = image.isNull() ? nullptr : cacheFor(rendition).object(identifier);
+    if (image.isNull() || (entry && !entry->covers(wantedWidth(rendition, drawnWidth))))
+        request(identifier, rendition, requester, priority, drawnWidth);
     return image;
 }
 
@@ -109,23 +122,30 @@ qint64 PLYDecodedImageCache::residentBytes(Rendition rendition) const { return c
 
 qint64 PLYDecodedImageCache::budgetBytes(Rendition rendition) const { return cacheFor(rendition).maxCost(); }
 
-void PLYDecodedImageCache::request(const QString& identifier, Rendition rendition, const void* requester, int priority) {
+void PLYDecodedImageCache::request(const QString& identifier, Rendition rendition, const void* requester, int priority,
+                                   int drawnWidth) {
     if (m_stopped || identifier.isEmpty()) return;
     const Key key{identifier, rendition};
-    if (cacheFor(rendition).contains(identifier) || m_missing.contains(key)) return;
+    const int width = wantedWidth(rendition, drawnWidth);
+    if (const Entry* entry = cacheFor(rendition).object(identifier); entry && entry->covers(width)) return;
+    if (m_missing.contains(key)) return;
     if (rendition != PostPreview && PLYImageManager::sharedManager()->isFailed(identifier)) return;
     auto it = m_queue.find(key);
     if (it == m_queue.end()) {
-        // A decode already running will deliver; a new request only needs to be remembered
-        // when the running one is for older renditions, which finished() then re-queues.
-        if (m_inFlight.contains(key)) return;
+        // A decode already running will deliver when it is wide enough; a new request only needs
+        // to be remembered when the running one is for older renditions, which finished() then
+        // re-queues, or narrower than now drawn.
+        const auto running = m_inFlight.constFind(key);
+        if (running != m_inFlight.cend() && *running >= width) return;
         Pending pending;
         pending.key = key;
         pending.priority = priority;
         pending.order = ++m_order;
+        pending.width = width;
         it = m_queue.insert(key, pending);
-    } else if (priority > it->priority) {
-        it->priority = priority;
+    } else {
+        it->priority = std::max(it->priority, priority);
+        it->width = std::max(it->width, width);
     }
     it->requesters.insert(requester);
     pump();
@@ -164,22 +184,30 @@ void PLYDecodedImageCache::clear() {
 
 void PLYDecodedImageCache::pump() {
     while (!m_stopped && m_running < MaxConcurrentDecodes && !m_queue.isEmpty()) {
-        auto best = m_queue.begin();
-        for (auto it = m_queue.begin(); it != m_queue.end(); ++it)
-            if (it->priority > best->priority || (it->priority == best->priority && it->order < best->order)) best = it;
+        // A picture being decoded narrower than now wanted waits for that decode to finish.
+        auto best = m_queue.end();
+        for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
+            if (m_inFlight.contains(it->key)) continue;
+            if (best == m_queue.end() || it->priority > best->priority ||
+                (it->priority == best->priority && it->order < best->order))
+                best = it;
+        }
+        if (best == m_queue.end()) return;
         const Key key = best->key;
+        const int width = best->width;
         m_queue.erase(best);
         const QString path = pathFor(key);
         const quint64 generation = m_generation.value(key.identifier);
-        m_inFlight.insert(key);
+        m_inFlight.insert(key, width);
         ++m_running;
         ++m_started;
         QPointer<PLYDecodedImageCache> self(this);
-        m_pool.start([self, key, path, generation] {
+        m_pool.start([self, key, path, generation, width] {
             qint64 modified = 0;
-            const QImage image = decode(path, &modified);
-            PLYDispatch::mainAsync([self, key, generation, image, modified] {
-                if (self) self->finished(key, generation, image, modified);
+            bool whole = true;
+            const QImage image = decodeFile(path, width == WholeWidth ? 0 : width, &modified, &whole);
+            PLYDispatch::mainAsync([self, key, generation, image, modified, whole] {
+                if (self) self->finished(key, generation, image, modified, whole);
             });
         });
     }
@@ -194,7 +222,8 @@ QString PLYDecodedImageCache::pathFor(const Key& key) {
     return {};
 }
 
-void PLYDecodedImageCache::finished(const Key& key, quint64 generation, const QImage& image, qint64 modified) {
+void PLYDecodedImageCache::finished(const Key& key, quint64 generation, const QImage& image, qint64 modified,
+                                    bool whole) {
     --m_running;
     m_inFlight.remove(key);
     if (m_stopped) return;
@@ -208,11 +237,16 @@ void PLYDecodedImageCache::finished(const Key& key, quint64 generation, const QI
     // painting it does not decode it again and again.
     if (image.isNull() || image.sizeInBytes() > cacheFor(key.rendition).maxCost()) {
         m_missing.insert(key);
+        m_queue.remove(key);
         PLYNotificationCenter::defaultCenter().post(
             QString::fromLatin1(MissingNotification), this,
             {{QStringLiteral("identifier"), key.identifier}, {QStringLiteral("rendition"), int(key.rendition)}});
     } else {
-        cacheFor(key.rendition).insert(key.identifier, new Entry{image, modified}, qMax<qsizetype>(1, image.sizeInBytes()));
+        // A wider picture of the same file stays; a narrower one is replaced.
+        auto& cache = cacheFor(key.rendition);
+        const Entry* resident = cache.object(key.identifier);
+        if (!resident || resident->modified != modified || (!resident->whole && (whole || image.width() > resident->image.width())))
+            cache.insert(key.identifier, new Entry{image, modified, whole}, qMax<qsizetype>(1, image.sizeInBytes()));
         PLYNotificationCenter::defaultCenter().post(
             QString::fromLatin1(DecodedNotification), this,
             {{QStringLiteral("identifier"), key.identifier}, {QStringLiteral("rendition"), int(key.rendition)}});

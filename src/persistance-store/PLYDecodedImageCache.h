@@ -10,6 +10,8 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <limits>
+
 // Decoded pictures of the image cache's renditions and of the posts' layout previews, for
 // painting. A paint asks for a picture and
 // gets it only when it is resident; otherwise its decode is queued and the paint shows what it
@@ -20,6 +22,11 @@
 // file it was decoded from. When the image cache writes new renditions of an image
 // ("kPLY_NOTIFICATION_IMAGE_CACHE_CREATED") its entries are dropped, and a decode that was
 // running from the older file is discarded.
+//
+// An export rendition may be asked for at the width it is drawn: it is then decoded at the
+// smallest of 1/8, 1/4, 1/2 or full scale that still covers that width (the JPEG decoder skips
+// the detail it would throw away), and a picture decoded smaller is decoded again, larger, only
+// when it is drawn wider than it is.
 //
 // Resident memory is bounded per rendition by a byte budget, least recently used first out; the
 // queue holds only what some requester still wants: a requester that no longer shows a picture
@@ -57,13 +64,18 @@ public:
     // The resident picture or null; never touches the disk. An image the image cache could not
     // decode answers its placeholder.
     QImage cachedImage(const QString& identifier, Rendition rendition);
-    // The resident picture; when there is none, its decode is requested for `requester` and the
-    // answer is null.
-    QImage imageForIdentifier(const QString& identifier, Rendition rendition, const void* requester, int priority);
+    // The resident picture; when there is none, or (for the export rendition) the resident one is
+    // narrower than `drawnWidth` pixels, a decode is requested for `requester` and the answer is
+    // what is resident meanwhile (null when nothing is). A `drawnWidth` of 0 asks for the whole
+    // picture; the other renditions are always decoded whole.
+    QImage imageForIdentifier(const QString& identifier, Rendition rendition, const void* requester, int priority,
+                              int drawnWidth = 0);
 
-    // Queues a decode unless the picture is resident, queued (the priority is then raised if
-    // higher) or known to have no rendition file. Main thread only, like everything here.
-    void request(const QString& identifier, Rendition rendition, const void* requester, int priority);
+    // Queues a decode unless a picture at least `drawnWidth` wide is resident, queued or being
+    // decoded (a queued one's priority is then raised if higher, its width if wider), or the image
+    // is known to have no rendition file. Main thread only, like everything here.
+    void request(const QString& identifier, Rendition rendition, const void* requester, int priority,
+                 int drawnWidth = 0);
     // The requester no longer needs the picture; a queued decode nobody wants is dropped.
     void cancel(const QString& identifier, Rendition rendition, const void* requester);
     void cancelAll(const void* requester);
@@ -83,6 +95,11 @@ public:
     qint64 residentBytes(Rendition rendition) const;
     qint64 budgetBytes(Rendition rendition) const;
 
+    // Reads the picture of the file at `path` in the format that paints fastest, at the smallest
+    // power-of-two reduction (down to 1/8) at least `drawnWidth` pixels wide, or whole for 0.
+    // `whole` tells whether it was decoded at full size. Any thread.
+    static QImage decodeFile(const QString& path, int drawnWidth, qint64* modified = nullptr, bool* whole = nullptr);
+
     // Stops taking work, drops the queue and waits for the running decodes.
     void shutdown();
     // Runs the event loop until nothing is queued or running (tests, benchmarks).
@@ -95,14 +112,19 @@ private:
         bool operator==(const Key& o) const { return rendition == o.rendition && identifier == o.identifier; }
     };
     friend size_t qHash(const Key& key, size_t seed) { return qHash(key.identifier, seed) ^ size_t(key.rendition); }
+    // Widths asked for; the whole picture is wider than any drawn width.
+    static constexpr int WholeWidth = std::numeric_limits<int>::max();
     struct Entry {
         QImage image;
         qint64 modified = 0;  // of the rendition file, ms since 1970
+        bool whole = true;    // decoded at full size
+        bool covers(int width) const { return whole || image.width() >= width; }
     };
     struct Pending {
         Key key;
         int priority = 0;
         quint64 order = 0;
+        int width = WholeWidth;
         QSet<const void*> requesters;
     };
 
@@ -114,13 +136,16 @@ private:
     }
     static QString pathFor(const Key& key);
     void pump();
-    void finished(const Key& key, quint64 generation, const QImage& image, qint64 modified);
+    void finished(const Key& key, quint64 generation, const QImage& image, qint64 modified, bool whole);
+    static int wantedWidth(Rendition rendition, int drawnWidth) {
+        return rendition == Export && drawnWidth > 0 ? drawnWidth : WholeWidth;
+    }
 
     QCache<QString, Entry> m_previews;  // cost in bytes
     QCache<QString, Entry> m_exports;
     QCache<QString, Entry> m_postPreviews;  // by post folder
     QHash<Key, Pending> m_queue;
-    QSet<Key> m_inFlight;
+    QHash<Key, int> m_inFlight;           // the width each running decode delivers
     QSet<Key> m_missing;                  // no rendition file yet: asked again after invalidate()
     QHash<QString, quint64> m_generation;  // bumped by invalidate()
     quint64 m_order = 0;

@@ -41,8 +41,18 @@ bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError*
         PLYError::set(error, fileError(41, path, QStringLiteral("%1 bytes, more than the %2 allowed").arg(file.size()).arg(maxBytes)));
         return false;
     }
-    // read() rather than readAll(): a file that grows while it is read stays within the bound.
-    *bytes = file.read(maxBytes + 1);
+    // Only what the file holds is reserved (the bound is a refusal, not a buffer size), and one
+    // byte more, so a file that grows while it is read is still caught by the bound.
+    const qint64 expected = qMin(file.size(), maxBytes);
+    *bytes = file.read(expected + 1);
+    if (bytes->size() == expected + 1 && expected < maxBytes) {
+        // It grew since its size was taken: the rest is read in steps, never past the bound.
+        while (bytes->size() <= maxBytes) {
+            const QByteArray more = file.read(qMin<qint64>(maxBytes + 1 - bytes->size(), 1 << 20));
+            if (more.isEmpty()) break;
+            bytes->append(more);
+        }
+    }
     if (bytes->size() > maxBytes) {
         PLYError::set(error, fileError(41, path, QStringLiteral("more than the %1 bytes allowed").arg(maxBytes)));
         return false;
@@ -170,22 +180,31 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
     return true;
 }
 
-int removeInterruptedWrites(const QString& folder) {
+int removeInterruptedWrites(const QString& folder, QStringList* names) {
     // An atomic write goes to "<name>.XXXXXX" and is renamed over "<name>" when complete (where
     // the file system has no unnamed temporary files); a kill in between leaves it behind.
     static const QRegularExpression leftover(QStringLiteral(
         "^(.+\\.plylocation|.+\\.plylocation\\.last-good|info\\.plist|info\\.plist\\.last-good|layout|layout\\.next|"
         "preview\\.jpg|export\\.jpg)\\.[A-Za-z0-9]{6}$"));
+    if (names) names->clear();
     int removed = 0;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (!leftover.match(name).hasMatch()) continue;
-        const QString path = dir.filePath(name);
+    // One pass over the names, asking nothing of each file: this runs for every post at launch.
+    std::error_code ec;
+    std::filesystem::directory_iterator it(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
+    for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
+        // Only a name ending in a dot and six characters can be a leftover.
+        if (name.size() < 8 || name.at(name.size() - 7) != QLatin1Char('.') || !leftover.match(name).hasMatch()) {
+            if (names) names->append(name);
+            continue;
+        }
+        const QString path = QDir(folder).filePath(name);
         if (QFile::remove(path)) {
             PLY_LOG_INFO(QStringLiteral("Removed %1, left by a save that was cut short").arg(path));
             ++removed;
         } else {
             PLY_LOG_WARN(QStringLiteral("Could not remove %1, left by a save that was cut short").arg(path));
+            if (names) names->append(name);
         }
     }
     return removed;

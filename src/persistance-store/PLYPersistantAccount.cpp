@@ -8,11 +8,20 @@
 #include "PLYPropertyList.h"
 
 #include <QDir>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
 namespace {
+
+// Threads that load posts at once: reading small files gains little beyond this.
+constexpr int kMaxLoadingThreads = 4;
+
 const QString kInfo = QStringLiteral("info.plist");
 
 QVariant valueForKey(const PLYPersistantPost& post, const QString& key) {
@@ -101,14 +110,25 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::load(const QString& 
     account->m_lastName = map.value(QStringLiteral("last_name")).toString();
     const QStringList postFolders = QDir(folder).entryList({QStringLiteral("*.") + QLatin1String(PLYPersistantPost::FolderExtension)},
                                                            QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : postFolders) {
-        PLYError postError;
-        auto post = PLYPersistantPost::load(QDir(folder).filePath(name), store, &postError);
-        if (!post) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: %2").arg(QDir(folder).filePath(name), postError.toString()));
+    // Each post's files are read and checked on their own, so the posts load side by side: the
+    // launch waits for the slowest share, not for every post in turn. Kept in the folders' order.
+    struct Loaded {
+        std::shared_ptr<PLYPersistantPost> post;
+        PLYError error;
+    };
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
+    const QList<Loaded> loaded = QtConcurrent::blockingMapped<QList<Loaded>>(&pool, postFolders, [&](const QString& name) {
+        Loaded result;
+        result.post = PLYPersistantPost::load(QDir(folder).filePath(name), store, &result.error);
+        return result;
+    });
+    for (qsizetype i = 0; i < loaded.size(); ++i) {
+        if (!loaded.at(i).post) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: %2").arg(QDir(folder).filePath(postFolders.at(i)), loaded.at(i).error.toString()));
             continue;
         }
-        account->m_posts.append(post);
+        account->m_posts.append(loaded.at(i).post);
     }
     if (repaired && !account->m_email.isEmpty()) account->saveInfo(nullptr);
     return account;

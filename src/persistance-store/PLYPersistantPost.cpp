@@ -74,7 +74,9 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
 std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                            PLYError* error) {
     const QDir dir(folder);
-    PLYLibraryFiles::removeInterruptedWrites(folder);
+    // The folder is listed once: for what interrupted saves left, and for a staged layout.
+    QStringList names;
+    PLYLibraryFiles::removeInterruptedWrites(folder, &names);
     const QString infoPath = dir.filePath(kInfo);
     QVariantMap map;
     if (!PLYPropertyList::readFile(infoPath, &map, error)) return nullptr;
@@ -115,7 +117,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
     } else if (!haveLayout) {
         PLYError::set(error, readError);
         return nullptr;
-    } else if (QFileInfo::exists(nextPath)) {
+    } else if (names.contains(kNextLayout)) {
         if (QFile::remove(nextPath))
             PLY_LOG_INFO(QStringLiteral("Removed %1, staged by a save that was cut short").arg(nextPath));
     }
@@ -131,7 +133,8 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
                                                                         : QStringLiteral("the layout has no sections")));
         return nullptr;
     }
-    post->m_savedInfo = PLYPropertyList::toXml(post->toPropertyList(false));
+    // What was read stands for the saved state; it is written out only when a save compares.
+    post->m_loadedInfo = map;
     post->m_savedLayout = post->m_layout.SerializeAsString();
     post->m_diskLayoutDigest = digestOf(bytes);
     return post;
@@ -230,6 +233,13 @@ bool PLYPersistantPost::save(PLYError* error) {
     }
     const QDir dir(m_folder);
     const bool onDisk = dir.exists(kInfo) && dir.exists(kLayout);
+    if (!m_loadedInfo.isEmpty()) {
+        // The state as loaded, made from what was read exactly as the loaded post was.
+        PLYPersistantPost loaded;
+        loaded.fromPropertyList(m_loadedInfo);
+        m_savedInfo = PLYPropertyList::toXml(loaded.toPropertyList(false));
+        m_loadedInfo.clear();
+    }
     if (onDisk && info == m_savedInfo && layoutBytes == m_savedLayout) return true;
     if (!PLYLibraryFiles::makeFolder(m_folder, error)) return false;
     const QDateTime previous = m_updatedDate;
@@ -367,10 +377,16 @@ QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
     QList<std::shared_ptr<PLYSourceImage>> result;
     auto store = m_store.lock();
     if (!store) return result;
-    for (const QString& id : m_sourceLocations) {
-        if (auto source = store->sourceForIdentifier(id))
-            for (const auto& image : source->watchedImages()) result.append(image);
-    }
+    QList<std::shared_ptr<PLYSourceDirectory>> sources;
+    qsizetype count = 0;
+    for (const QString& id : m_sourceLocations)
+        if (auto source = store->sourceForIdentifier(id)) {
+            count += source->watchedImages().size();
+            sources.append(std::move(source));
+        }
+    result.reserve(count);
+    for (const auto& source : std::as_const(sources))
+        for (const auto& image : source->watchedImages()) result.append(image);
     return result;
 }
 

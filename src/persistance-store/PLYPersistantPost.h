@@ -37,7 +37,8 @@ public:
     // Nothing (with the path and the reason) when the folder's files cannot be read, the layout
     // is empty, damaged or has no sections, or does not belong to the info file; they are left
     // untouched. A save cut short is finished or dropped here, so that the post is always
-    // exactly one save; leftovers of interrupted writes are removed.
+    // exactly one save; leftovers of interrupted writes are removed. Touches nothing shared, so
+    // posts may load on several threads at once (the account loads its posts so).
     static std::shared_ptr<PLYPersistantPost> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                    PLYError* error = nullptr);
 
@@ -146,6 +147,7 @@ private:
     PLYLayout m_layout;
 
     QByteArray m_savedInfo;  // the last saved state, to tell whether a save changes anything
+    QVariantMap m_loadedInfo;  // the info file as loaded, until a save needs m_savedInfo
     std::string m_savedLayout;
     QString m_diskLayoutDigest;  // of the layout bytes on disk, which the info file names
     QMap<int, ChangeObserver> m_observers;

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 PLYSourceImage::PLYSourceImage(QString identifier, const QString& path, PLYSourceDirectory* directory)
-    : m_identifier(std::move(identifier)), m_path(path), m_directory(directory) {}
+    : m_identifier(std::move(identifier)), m_path(path), m_fileName(fileNameOf(path)), m_directory(directory) {}
 
 QDateTime PLYSourceImage::creationDate() const {
     const QFileInfo info(m_path);

@@ -20,7 +20,12 @@ public:
     QString identifier() const { return m_identifier; }
     QUrl location() const { return QUrl::fromLocalFile(m_path); }
     QString path() const { return m_path; }
-    void setPath(const QString& path) { m_path = path; }
+    void setPath(const QString& path) {
+        m_path = path;
+        m_fileName = fileNameOf(path);
+    }
+    // The path's last component, kept with the path (the gallery sorts by it).
+    QString fileName() const { return m_fileName; }
 
     qint64 width() const { return m_width; }
     qint64 height() const { return m_height; }
@@ -56,13 +61,24 @@ public:
     quint64 device() const { return m_device; }
     quint64 inode() const { return m_inode; }
     void setFileIdentity(quint64 device, quint64 inode) { m_device = device; m_inode = inode; }
+    // The file's creation (birth, or modification where the file system keeps none) and
+    // modification times as the location last found them (ms since 1970); -1 when not known.
+    qint64 fileCreatedTime() const { return m_fileCreated; }
+    qint64 fileModifiedTime() const { return m_fileModified; }
+    void setFileTimes(qint64 created, qint64 modified) {
+        m_fileCreated = created;
+        m_fileModified = modified;
+    }
     // The file's modification time when its metadata was last read (ms since 1970).
     qint64 scannedModifiedTime() const { return m_scannedModified; }
     void setScannedModifiedTime(qint64 ms) { m_scannedModified = ms; }
 
 private:
+    static QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
     QString m_identifier;
     QString m_path;
+    QString m_fileName;
     PLYSourceDirectory* m_directory = nullptr;
     qint64 m_width = 0;
     qint64 m_height = 0;
@@ -72,4 +88,6 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     qint64 m_scannedModified = 0;
+    qint64 m_fileCreated = -1;
+    qint64 m_fileModified = -1;
 };

@@ -1,6 +1,7 @@
 #include "PLYGalleryModel.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 bool PLYGalleryFilter::passesStars(qint16 rating, qint64 selection, qint64 comparator) {
@@ -34,22 +35,132 @@ int PLYGalleryModel::compare(const PLYGalleryImageInfo& a, const PLYGalleryImage
     return sortOrder == PLYGallerySortAscending ? c : -c;
 }
 
-void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images) {
-    QVector<int> order(images.size());
-    std::iota(order.begin(), order.end(), 0);
-    order.erase(std::remove_if(order.begin(), order.end(), [&](int i) { return !filter.accepts(images.at(i)); }),
-                order.end());
-    const qint64 type = sortType;
-    const qint64 direction = sortOrder;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return compare(images.at(a), images.at(b), type, direction) < 0; });
-    m_ordered.clear();
-    m_ordered.reserve(order.size());
-    for (int i : std::as_const(order)) m_ordered.append(std::move(images[i]));
+namespace {
+
+// The first twelve UTF-16 units of a name as three numbers that compare as the units do, so that
+// most comparisons of a sort by name are integer comparisons; names that share those twelve
+// units are compared in full.
+struct NamePrefix {
+    quint64 words[3] = {0, 0, 0};
+    static NamePrefix of(const QString& name) {
+        NamePrefix key;
+        const qsizetype n = std::min<qsizetype>(name.size(), 12);
+        const char16_t* units = reinterpret_cast<const char16_t*>(name.utf16());
+        for (qsizetype i = 0; i < n; ++i) key.words[i / 4] |= quint64(units[i]) << (16 * (3 - i % 4));
+        return key;
+    }
+    int compare(const NamePrefix& o) const {
+        for (int w = 0; w < 3; ++w)
+            if (words[w] != o.words[w]) return words[w] < o.words[w] ? -1 : 1;
+        return 0;
+    }
+};
+
+bool sameFilter(const PLYGalleryFilter& a, const PLYGalleryFilter& b) {
+    return a.starSelection == b.starSelection && a.comparator == b.comparator && a.colourMask == b.colourMask;
+}
+
+}  // namespace
+
+void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sameImages) {
+    const int count = int(images.size());
+    // The images already shown start where they were, the others after them in the order given:
+    // when nothing moved (the usual case) the order is checked once and kept, and a few changes
+    // cost a sort of an almost sorted list.
+    bool sameInput = sameImages && m_hasOrder && count == m_inputCount && sameFilter(filter, m_inputFilter);
+    QVector<int> order;
+    if (sameInput) {
+        // The same images in the same places under the same filter: last time's order, as is.
+        // So long as the filter lets through exactly the images it did (a rating may have changed).
+        QVector<bool> shown(count, false);
+        for (int i : std::as_const(m_sourcePositions)) shown[i] = true;
+        for (int i = 0; sameInput && i < count; ++i) sameInput = filter.accepts(images.at(i)) == shown.at(i);
+        if (sameInput) order = m_sourcePositions;
+    }
+    if (!sameInput) {
+        order.clear();
+        order.reserve(count);
+        ensureIndexById();
+        QVector<int> previous(m_ordered.size(), -1);
+        QVector<int> newcomers;
+        newcomers.reserve(m_ordered.isEmpty() ? count : 0);
+        for (int i = 0; i < count; ++i) {
+            if (!filter.accepts(images.at(i))) continue;
+            const int was = m_indexById.value(images.at(i).identifier, -1);
+            if (was >= 0 && previous.at(was) < 0)
+                previous[was] = i;
+            else
+                newcomers.append(i);
+        }
+        for (int i : std::as_const(previous))
+            if (i >= 0) order.append(i);
+        order.append(newcomers);
+    }
+
+    // Dates compare as numbers; a file without dates (it is gone) goes first whichever the order.
+    // Equal keys keep the order given, so that the order is total and the same however reached.
+    const bool byName = sortType == PLYGallerySortFileName;
+    const bool descending = sortOrder != PLYGallerySortAscending;
+    QVector<qint64> keys;
+    QVector<NamePrefix> names;
+    if (byName) {
+        names.resize(count);
+        for (int i : std::as_const(order)) names[i] = NamePrefix::of(images.at(i).fileName);
+    } else {
+        keys.resize(count);
+        for (int i : std::as_const(order)) {
+            const PLYGalleryImageInfo& info = images.at(i);
+            const qint64 t = sortType == PLYGallerySortCreationDate ? info.creationTime : info.modificationTime;
+            keys[i] = t < 0 ? std::numeric_limits<qint64>::min() : (descending ? -t : t);
+        }
+    }
+    const auto before = [&](int a, int b) {
+        if (byName) {
+            int c = names.at(a).compare(names.at(b));
+            if (c == 0) c = QString::compare(images.at(a).fileName, images.at(b).fileName, Qt::CaseSensitive);
+            if (c != 0) return descending ? c > 0 : c < 0;
+        } else if (keys.at(a) != keys.at(b)) {
+            return keys.at(a) < keys.at(b);
+        }
+        return a < b;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+        std::sort(order.begin(), order.end(), before);
+        ++m_sorts;
+        sameInput = false;
+    }
+    // The same images in the same places: the index by identifier still holds.
+    const bool sameOrder = sameInput || (order.size() == m_ordered.size() &&
+                                         std::equal(order.cbegin(), order.cend(), m_ordered.cbegin(), [&](int i, const PLYGalleryImageInfo& was) {
+                                             return images.at(i).identifier == was.identifier;
+                                         }));
+    m_inputCount = count;
+    m_inputFilter = filter;
+    m_hasOrder = true;
+    QVector<PLYGalleryImageInfo> ordered;
+    ordered.reserve(order.size());
+    for (int i : std::as_const(order)) ordered.append(std::move(images[i]));
+    m_ordered = std::move(ordered);
     m_sourcePositions = std::move(order);
-    m_indexById.clear();
+    // Built again only when asked for: a rebuild that nobody asks by identifier does without.
+    if (!sameOrder) m_indexById.clear();
+}
+
+void PLYGalleryModel::ensureIndexById() const {
+    if (!m_indexById.isEmpty() || m_ordered.isEmpty()) return;
     m_indexById.reserve(m_ordered.size());
     for (int i = 0; i < m_ordered.size(); ++i) m_indexById.insert(m_ordered.at(i).identifier, i);
+}
+
+void PLYGalleryModel::forgetOrder() {
+    m_hasOrder = false;
+    m_inputCount = 0;
+    m_ordered.clear();
+    m_sourcePositions.clear();
+    m_indexById.clear();
+    m_current.clear();
+    m_used.clear();
+    m_hidden.clear();
 }
 
 void PLYGalleryModel::createIndexRanges() {
@@ -116,5 +227,6 @@ std::optional<PLYGalleryIndexPath> PLYGalleryModel::indexPathForOrderedIndex(int
 }
 
 int PLYGalleryModel::orderedIndexForIdentifier(const QString& identifier) const {
+    ensureIndexById();
     return m_indexById.value(identifier, -1);
 }

@@ -63,8 +63,11 @@ public:
     PLYGalleryFilter filter;
 
     // Sorts (stably) and filters `images`; the ordered images then refer to positions in it.
-    // A file without dates sorts first under a date sort, in either order.
-    void sortAndFilter(QVector<PLYGalleryImageInfo> images);
+    // A file without dates sorts first under a date sort, in either order. The order reached is
+    // kept for the next call, which sorts only when some image is no longer in its place.
+    // `sameImages` tells that the images are those of the last call, in the same places (their
+    // details may have changed): the kept order is then the starting point as it stands.
+    void sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sameImages = false);
     // Splits the ordered images: hidden ones to the hidden array (left out while the hidden
     // section is not shown), used ones to the used array while split, every other to current.
     void createIndexRanges();
@@ -90,12 +93,23 @@ public:
     // Where an ordered image is shown; nothing when it is hidden away, filtered or collapsed.
     std::optional<PLYGalleryIndexPath> indexPathForOrderedIndex(int orderedIndex) const;
     int orderedIndexForIdentifier(const QString& identifier) const;
+    // Another post's images come next: nothing of the kept order is of use.
+    void forgetOrder();
+    // How many calls to sortAndFilter had to sort, the others finding the kept order still right.
+    int sortCount() const { return m_sorts; }
 
 private:
+    void ensureIndexById() const;
+
     QVector<PLYGalleryImageInfo> m_ordered;
     QVector<int> m_sourcePositions;
-    QHash<QString, int> m_indexById;
+    mutable QHash<QString, int> m_indexById;  // made on first use after a change of order
+    // The filter the kept order was made with, and how many images it was made from.
+    PLYGalleryFilter m_inputFilter;
+    int m_inputCount = 0;
+    bool m_hasOrder = false;
     QVector<int> m_current;
     QVector<int> m_used;
     QVector<int> m_hidden;
+    int m_sorts = 0;
 };

@@ -278,6 +278,8 @@ void PLYGalleryViewController::setPostManager(const std::shared_ptr<PLYPostManag
         unregisterFromPost();
         m_postManager = postManager;
         m_dates.clear();
+        m_model.forgetOrder();
+        m_allImages.clear();
         m_galleryView->deselectAll();
         m_pivot = -1;
     }
@@ -357,13 +359,16 @@ PLYGalleryImageInfo PLYGalleryViewController::infoForImage(const PLYSourceImage&
                                                            const QSet<QString>& hidden) {
     PLYGalleryImageInfo info;
     info.identifier = image.identifier();
-    const QString path = image.path();
-    info.fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    if (!image.fileDeleted()) {
+    info.fileName = image.fileName();
+    if (!image.fileDeleted() && image.fileCreatedTime() >= 0 && image.fileModifiedTime() >= 0) {
+        // As the location last found them: no file is asked again for each rebuild.
+        info.creationTime = image.fileCreatedTime();
+        info.modificationTime = image.fileModifiedTime();
+    } else if (!image.fileDeleted()) {
         auto it = m_dates.find(info.identifier);
         if (it == m_dates.end()) {
             Dates dates;
-            const QFileInfo file(path);
+            const QFileInfo file(image.path());
             if (file.exists()) {
                 const QDateTime modified = file.lastModified();
                 const QDateTime birth = file.birthTime();
@@ -384,19 +389,24 @@ PLYGalleryImageInfo PLYGalleryViewController::infoForImage(const PLYSourceImage&
 
 void PLYGalleryViewController::sortAndFilterImageCollection() {
     const auto post = representedPost();
-    const QList<std::shared_ptr<PLYSourceImage>> images = post ? post->images() : QList<std::shared_ptr<PLYSourceImage>>();
+    QList<std::shared_ptr<PLYSourceImage>> images = post ? post->images() : QList<std::shared_ptr<PLYSourceImage>>();
     const QStringList hiddenList = post ? post->hiddenImages() : QStringList();
     const QSet<QString> hidden(hiddenList.cbegin(), hiddenList.cend());
     QVector<PLYGalleryImageInfo> infos;
     infos.reserve(images.size());
     for (const auto& image : images) infos.append(infoForImage(*image, *post, hidden));
+    // The same image objects in the same places as last time (held since, so none is new at an
+    // old address): the model may start from the order it kept.
+    bool same = images.size() == m_allImages.size();
+    for (qsizetype i = 0; same && i < images.size(); ++i) same = images.at(i) == m_allImages.at(i);
     m_model.filter.starSelection = m_starView->currentFilterSelection();
     m_model.filter.comparator = m_starView->currentComparator();
     m_model.filter.colourMask = m_colourView->currentFilterSelection();
-    m_model.sortAndFilter(std::move(infos));
+    m_model.sortAndFilter(std::move(infos), same);
     m_currentOrderedImages.clear();
     m_currentOrderedImages.reserve(m_model.orderedSourcePositions().size());
     for (int position : m_model.orderedSourcePositions()) m_currentOrderedImages.append(images.at(position));
+    m_allImages = std::move(images);
 }
 
 void PLYGalleryViewController::createIndexRanges() { m_model.createIndexRanges(); }

@@ -176,6 +176,7 @@ private:
     PLYGalleryModel m_model;
     PLYGalleryViewLayout m_layout;
     QList<std::shared_ptr<PLYSourceImage>> m_currentOrderedImages;
+    QList<std::shared_ptr<PLYSourceImage>> m_allImages;  // as given to the model by the last rebuild
     QList<std::weak_ptr<PLYSourceImage>> m_selectedImages;
     struct Dates {
         qint64 created = -1;

@@ -338,3 +338,36 @@ TEST_F(LayoutTab, ANewEditorOfThePostStartsOutsideEditMode) {
     click(centre("b"));
     EXPECT_EQ(selection(), "b");
 }
+
+namespace {
+// Notes the pictures asked for, and at which drawn width.
+struct RecordingImageSource : PLYTestImageSource {
+    mutable QList<QPair<QString, double>> asked;
+    QImage imageForDrawnWidth(const QString& identifier, double drawnWidth) const override {
+        asked.append({identifier, drawnWidth});
+        return PLYTestImageSource::imageForDrawnWidth(identifier, drawnWidth);
+    }
+};
+}  // namespace
+
+// The canvas is held back for half a second when the post window opens; the pictures it will
+// show are asked for at once, at the width they will be drawn, so that they decode meanwhile.
+TEST_F(LayoutTab, TheEntranceAsksForThePicturesInViewBeforeTheCanvasIsDrawn) {
+    auto recording = std::make_shared<RecordingImageSource>();
+    recording->addImage("wide", QSize(3000, 2000), Qt::red);
+    recording->addImage("square", QSize(1000, 1000), Qt::blue);
+    PLYLayoutImageSource::setDefaultSource(recording);
+    tab->ensureEntrancePostion();
+    tab->performEntrance();
+    // Nothing has been painted yet: no event has been processed since.
+    QStringList asked;
+    for (const auto& [id, width] : recording->asked) asked << id;
+    ASSERT_TRUE(asked.contains(QStringLiteral("wide"))) << asked.join(',').toStdString();
+    // Block a is as wide as its picture's frame.
+    const QTransform t = blockView("a")->deviceTransform(view->viewportTransform());
+    const double drawn = blockView("a")->boundingRect().width() * std::hypot(t.m11(), t.m12());
+    ASSERT_GT(drawn, 0.0);
+    for (const auto& [id, width] : recording->asked)
+        if (id == QStringLiteral("wide")) EXPECT_NEAR(width, drawn, 1.0);
+    PLYLayoutImageSource::setDefaultSource(images);
+}

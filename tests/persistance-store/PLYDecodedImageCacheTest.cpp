@@ -110,3 +110,71 @@ TEST_F(DecodedImageCacheTest, NewRenditionsReplaceThePictureAndPaintingNeverWait
 }
 
 }  // namespace
+
+// A picture drawn 205 pixels wide from a 1500-pixel export rendition is decoded at a quarter of
+// its size; drawn wider, it is decoded again at the next size up, and a wider picture stays.
+TEST_F(DecodedImageCacheTest, AnExportRenditionIsDecodedAtTheScaleItIsDrawn) {
+    const QString source = QDir(PLYTestEnvironment::makeTempDirectory(QStringLiteral("wide"))).filePath("w.jpg");
+    ASSERT_TRUE(PLYTestImages::writePhotoJpeg(source, 1800, 1200));
+    PLYImageManager* images = PLYImageManager::sharedManager();
+    const QString wide = QStringLiteral("wide");
+    ASSERT_TRUE(PLYImageManager::renderRenditions(source, images->previewPathForIdentifier(wide),
+                                                  images->exportPathForIdentifier(wide)));
+    PLYDecodedImageCache cache;
+    const auto E = PLYDecodedImageCache::Export;
+    const int V = PLYDecodedImageCache::PriorityVisible;
+    EXPECT_TRUE(cache.imageForIdentifier(wide, E, &requester, V, 205).isNull());
+    cache.waitForIdle();
+    QImage picture = cache.imageForIdentifier(wide, E, &requester, V, 205);
+    EXPECT_EQ(picture.size(), QSize(375, 250));
+    EXPECT_EQ(cache.residentBytes(E), 375 * 250 * 4);
+    EXPECT_EQ(cache.startedDecodes(), 1u);
+
+    // Narrower still: what is resident serves.
+    EXPECT_EQ(cache.imageForIdentifier(wide, E, &requester, V, 300).width(), 375);
+    EXPECT_EQ(cache.queuedCount() + cache.runningCount(), 0);
+    // Wider: the narrow picture is painted meanwhile, and the next size up decoded.
+    EXPECT_EQ(cache.imageForIdentifier(wide, E, &requester, V, 400).width(), 375);
+    cache.waitForIdle();
+    EXPECT_EQ(cache.startedDecodes(), 2u);
+    EXPECT_EQ(cache.imageForIdentifier(wide, E, &requester, V, 205).width(), 750) << "the wider picture stays";
+    EXPECT_EQ(cache.startedDecodes(), 2u);
+    // The whole picture when no width is given.
+    EXPECT_EQ(cache.imageForIdentifier(wide, E, &requester, V).width(), 750);
+    cache.waitForIdle();
+    EXPECT_EQ(cache.imageForIdentifier(wide, E, &requester, V).size(), QSize(1500, 1000));
+    EXPECT_EQ(cache.startedDecodes(), 3u);
+    // Reduced decodes only ever of the export rendition: the preview is decoded whole.
+    cache.request(wide, PLYDecodedImageCache::Preview, &requester, V, 50);
+    cache.waitForIdle();
+    EXPECT_EQ(cache.cachedImage(wide, PLYDecodedImageCache::Preview).width(), PLYImageManager::PreviewWidth);
+}
+
+// While the rendition a drawing wants is on its way, the other one stands in if it is resident;
+// it is never decoded only to stand in.
+TEST_F(DecodedImageCacheTest, AStandInIsPaintedOnlyWhenAtHandAndNeverDecodedForThat) {
+    PLYDecodedImageCache* cache = PLYDecodedImageCache::sharedCache();
+    PLYLayoutImageSource_Store source;
+    const double small = PLYLayoutImageSource::kPreviewRenditionLimit / 2;
+    const double large = PLYLayoutImageSource::kPreviewRenditionLimit * 2;
+
+    EXPECT_TRUE(source.imageForDrawnWidth(id(3), small).isNull());
+    EXPECT_TRUE(source.imageForDrawnWidth(id(6), large).isNull());
+    cache->waitForIdle();
+    EXPECT_EQ(cache->startedDecodes(), 2u) << "one decode for each drawing, none for a stand-in";
+    EXPECT_TRUE(cache->isResident(id(3), PLYDecodedImageCache::Preview));
+    EXPECT_FALSE(cache->isResident(id(3), PLYDecodedImageCache::Export));
+    EXPECT_TRUE(cache->isResident(id(6), PLYDecodedImageCache::Export));
+    EXPECT_FALSE(cache->isResident(id(6), PLYDecodedImageCache::Preview));
+
+    // Drawn the other way: the resident rendition is painted while the wanted one decodes.
+    const QImage standIn = source.imageForDrawnWidth(id(3), large);
+    EXPECT_EQ(standIn.width(), PLYImageManager::PreviewWidth);
+    EXPECT_TRUE(cache->isQueued(id(3), PLYDecodedImageCache::Export) || cache->runningCount() > 0);
+    const QImage other = source.imageForDrawnWidth(id(6), small);
+    EXPECT_FALSE(other.isNull());
+    cache->waitForIdle();
+    EXPECT_EQ(cache->startedDecodes(), 4u);
+    EXPECT_GE(source.imageForDrawnWidth(id(3), large).width(), int(large));
+    EXPECT_EQ(source.imageForDrawnWidth(id(6), small).width(), PLYImageManager::PreviewWidth);
+}

@@ -366,6 +366,29 @@ TEST(LibraryDecoders, PropertyListsRefuseMalformedInput) {
     EXPECT_TRUE(error.description.contains(huge));
 }
 
+// The bound refuses a file; it is not what a read reserves: a small file reads under a bound
+// far larger than the memory of any machine, and a file at the bound is read whole.
+TEST(LibraryFiles, AReadReservesWhatTheFileHoldsNotItsBound) {
+    const QString path = QDir(PLYTestEnvironment::makeTempDirectory()).filePath(QStringLiteral("small"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1000, 'x'));
+    f.close();
+    QByteArray bytes;
+    PLYError error;
+    bool read = false;
+    EXPECT_NO_THROW(read = PLYLibraryFiles::readFile(path, qint64(1) << 42, &bytes, &error));
+    EXPECT_TRUE(read) << error.toString().toStdString();
+    EXPECT_EQ(bytes, QByteArray(1000, 'x'));
+    // An info file is read under a bound of hundreds of megabytes; it keeps no more than it holds.
+    ASSERT_TRUE(PLYLibraryFiles::readFile(path, PLYPropertyList::MaxBytes, &bytes, &error));
+    EXPECT_LT(bytes.capacity(), 64 * 1024);
+    EXPECT_TRUE(PLYLibraryFiles::readFile(path, 1000, &bytes, &error));
+    EXPECT_EQ(bytes.size(), 1000);
+    EXPECT_FALSE(PLYLibraryFiles::readFile(path, 999, &bytes, &error));
+    EXPECT_TRUE(error.description.contains(path));
+}
+
 TEST_F(LibraryDamage, LayoutFilesRefuseMalformedInput) {
     auto post = savedPost(open(), QStringLiteral("p"));
     const QString layout = QDir(post->folderPath()).filePath(QStringLiteral("layout"));

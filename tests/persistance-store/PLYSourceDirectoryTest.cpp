@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimeZone>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -206,6 +207,40 @@ TEST_F(SourceDirectoryTest, AVanishedFolderIsMissingUntilItComesBack) {
     ASSERT_TRUE(location->imageForIdentifier(idA));
     EXPECT_FALSE(location->imageForIdentifier(idA)->fileDeleted());
     EXPECT_TRUE(location->locationExisits());
+}
+
+// The scan keeps each file's name and times, which the gallery sorts by without asking the file
+// system again; the location file keeps them across a restart.
+TEST_F(SourceDirectoryTest, TheScanKeepsEachFilesNameAndTimesAcrossARestart) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(1600000000123LL, QTimeZone::utc());
+    {
+        QFile file(a);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    startWatching();
+    auto image = imageAt(a);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->fileName(), QStringLiteral("a.jpg"));
+    EXPECT_EQ(image->fileModifiedTime(), modified.toMSecsSinceEpoch());
+    const QDateTime birth = QFileInfo(a).birthTime();
+    EXPECT_EQ(image->fileCreatedTime(), birth.isValid() ? birth.toMSecsSinceEpoch() : modified.toMSecsSinceEpoch());
+    const qint64 created = image->fileCreatedTime();
+    const QString locationId = location->identifier();
+    ASSERT_TRUE(store->save());
+    location->removeDelegate(&delegate);
+    location.reset();
+    image.reset();
+    store.reset();
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location);
+    image = imageAt(a);
+    ASSERT_TRUE(image) << "known from the location file before any scan";
+    EXPECT_EQ(image->fileModifiedTime(), modified.toMSecsSinceEpoch());
+    EXPECT_EQ(image->fileCreatedTime(), created);
 }
 
 TEST_F(SourceDirectoryTest, IdentifiersSurviveARestartAndAnOfflineRename) {

@@ -3,7 +3,11 @@
 #include "PLYGalleryViewController.h"
 #include "PLYGalleryViewLayout.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -50,6 +54,69 @@ TEST(GalleryModel, SortsCaseSensitivelyAndStablyWithAFileWithoutDatesFirst) {
     model.sortAndFilter(images);
     EXPECT_EQ(names(model), QStringList({"gone.jpg", "b.jpg", "c.jpg", "A.jpg", "a.jpg"}));
     EXPECT_EQ(model.orderedSourcePositions(), QVector<int>({2, 0, 4, 1, 3}));
+}
+
+// The order is kept from one rebuild to the next: a rebuild where no image moved sorts nothing,
+// and whatever changed (dates, names, ratings, images coming and going, the sort, the filter) the
+// order is the one a stable sort of the images as given makes. A random walk; the seed is printed.
+TEST(GalleryModel, TheKeptOrderIsAlwaysTheStableSortAndUnchangedImagesAreNotSortedAgain) {
+    const quint32 seed = QRandomGenerator::global()->generate();
+    std::printf("random walk seed %u\n", seed);
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    QRandomGenerator random(seed);
+    QVector<PLYGalleryImageInfo> images;
+    int next = 0;
+    // Short names, and long ones that share their first dozen characters and more.
+    const auto name = [&] {
+        return random.bounded(2) ? QStringLiteral("IMG_%1.jpg").arg(random.bounded(40))
+                                 : QStringLiteral("Holiday_photo_%1.jpg").arg(random.bounded(40));
+    };
+    const auto make = [&] {
+        PLYGalleryImageInfo i = info(name(), random.bounded(30) - 2,
+                                     qint16(random.bounded(7) - 1), random.bounded(8));
+        i.identifier = QStringLiteral("id%1").arg(next++);
+        i.modificationTime = random.bounded(30) - 2;
+        return i;
+    };
+    for (int i = 0; i < 60; ++i) images.append(make());
+    PLYGalleryModel model;
+    for (int step = 0; step < 400; ++step) {
+        SCOPED_TRACE(testing::Message() << "step " << step);
+        const int change = random.bounded(9);
+        // The same images in the same places, whatever else changed, may say so.
+        const bool sameImages = change >= 2 && change <= 7 && random.bounded(2) == 0;
+        switch (change) {
+        case 0: images.append(make()); break;
+        case 1: if (!images.isEmpty()) images.remove(random.bounded(int(images.size()))); break;
+        case 2: if (!images.isEmpty()) images[random.bounded(int(images.size()))].creationTime = random.bounded(30) - 2; break;
+        case 3: if (!images.isEmpty()) images[random.bounded(int(images.size()))].fileName = name(); break;
+        case 4: if (!images.isEmpty()) images[random.bounded(int(images.size()))].starRating = qint16(random.bounded(7) - 1); break;
+        case 5: model.sortType = random.bounded(3); break;
+        case 6: model.sortOrder = random.bounded(2); break;
+        case 7: model.filter = random.bounded(3) ? PLYGalleryFilter{} : PLYGalleryFilter{random.bounded(6), random.bounded(3) - 1, random.bounded(128)}; break;
+        default: {
+            // Images move in the list the locations give.
+            if (images.size() > 1) images.swapItemsAt(random.bounded(int(images.size())), random.bounded(int(images.size())));
+        }
+        }
+        model.sortAndFilter(images, sameImages);
+        QVector<int> expected;
+        for (int i = 0; i < images.size(); ++i)
+            if (model.filter.accepts(images.at(i))) expected.append(i);
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            return PLYGalleryModel::compare(images.at(a), images.at(b), model.sortType, model.sortOrder) < 0;
+        });
+        ASSERT_EQ(model.orderedSourcePositions(), expected);
+        for (int k = 0; k < expected.size(); ++k) {
+            ASSERT_EQ(model.orderedImages().at(k).identifier, images.at(expected.at(k)).identifier);
+            ASSERT_EQ(model.orderedIndexForIdentifier(images.at(expected.at(k)).identifier), k);
+        }
+        // Nothing changed since: the kept order stands without a sort.
+        const int sorts = model.sortCount();
+        model.sortAndFilter(images, true);
+        ASSERT_EQ(model.sortCount(), sorts);
+        ASSERT_EQ(model.orderedSourcePositions(), expected);
+    }
 }
 
 TEST(GalleryModel, StarComparatorsColourBitsAndBothTogether) {

@@ -33,6 +33,9 @@ public:
     virtual void drawInView(QPainter* painter, const QRectF& bounds);
     // The view's geometry or editability changed.
     virtual void viewDidChange() {}
+    // The view is about to be drawn `deviceScale` device pixels to its point: what the drawing
+    // will need (a picture to decode) is asked for now, without drawing.
+    virtual void prepareToDraw(double deviceScale) { (void)deviceScale; }
 
     // The handler suited to the view's block kind (none for containers).
     static std::unique_ptr<PLYBlockDrawHandler> handlerForView(PLYBlockView* view, PLYBlock::TypeCase kind);

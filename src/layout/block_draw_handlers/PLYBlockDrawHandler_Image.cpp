@@ -64,10 +64,7 @@ void PLYBlockDrawHandler_Image::draw(QPainter* painter, const QRectF& rect, cons
     const QRectF frame = imageFrameInRect(image, rect, source->pixelSizeForImage(identifier));
     const QTransform& t = painter->worldTransform();
     const double scale = std::hypot(t.m11(), t.m12());
-    const bool small = frame.width() * scale < kPreviewRenditionLimit;
-    QImage picture = small ? source->previewImageForIdentifier(identifier) : source->exportImageForIdentifier(identifier);
-    if (picture.isNull())
-        picture = small ? source->exportImageForIdentifier(identifier) : source->previewImageForIdentifier(identifier);
+    const QImage picture = source->imageForDrawnWidth(identifier, frame.width() * scale);
     if (picture.isNull())
         painter->fillRect(rect, kMissingFill);  // not cached yet
     else
@@ -86,6 +83,14 @@ QRectF PLYBlockDrawHandler_Image::realImageFrame() const {
     if (context.images && !context.images->imageFileDeleted(identifier))
         size = context.images->pixelSizeForImage(identifier);
     return imageFrameInRect(block->image(), view->boundingRect(), size);
+}
+
+void PLYBlockDrawHandler_Image::prepareToDraw(double deviceScale) {
+    const QString identifier = currentImage();
+    const PLYBlockDrawContext context = contextForView();
+    if (identifier.isEmpty() || !context.images || context.images->imageFileDeleted(identifier)) return;
+    const QRectF frame = realImageFrame();
+    if (!frame.isEmpty()) context.images->imageForDrawnWidth(identifier, frame.width() * deviceScale);
 }
 
 QString PLYBlockDrawHandler_Image::currentImage() const {

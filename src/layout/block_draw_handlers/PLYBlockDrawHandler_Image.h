@@ -15,13 +15,12 @@ class PLYBlockDrawHandler_Image : public PLYBlockDrawHandler {
 public:
     using PLYBlockDrawHandler::PLYBlockDrawHandler;
 
-    // Below this drawn width in device pixels the small rendition is enough.
-    static constexpr double kPreviewRenditionLimit = 200.0;
-
     // The rectangle, in the view's coordinates, in which the whole picture is drawn.
     QRectF realImageFrame() const;
     // Identifier of the source image drawn (the block's `img_ref`).
     QString currentImage() const;
+    // Asks for the picture at the width it will be drawn.
+    void prepareToDraw(double deviceScale) override;
 
     // The picture's frame for a block drawn in `rect`, for a picture of `pixelSize` (an
     // invalid size counts as 3:2).

@@ -1,6 +1,8 @@
 #include "PLYLayoutViewController.h"
 
 #include "PLYAnimator.h"
+#include "PLYBlockDrawHandler.h"
+#include "PLYBlockView.h"
 #include "PLYDispatch.h"
 #include "PLYLayoutInteractionView.h"
 #include "PLYLayoutManager.h"
@@ -13,6 +15,8 @@
 #include <QGraphicsOpacityEffect>
 #include <QGraphicsScene>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 PLYLayoutViewController::PLYLayoutViewController(QWidget* parent) : PLYGenericPostViewController(parent) {
     setObjectName(QStringLiteral("PLYLayoutViewController"));
@@ -102,6 +106,18 @@ void PLYLayoutViewController::setZoomToFitBounds(bool animated) {
         m_scrollView->setMagnification(fit);
 }
 
+void PLYLayoutViewController::prepareVisibleBlocks() {
+    QGraphicsScene* scene = m_scrollView ? m_scrollView->scene() : nullptr;
+    if (!scene) return;
+    const QRectF visible = m_scrollView->mapToScene(m_scrollView->viewport()->rect()).boundingRect();
+    for (QGraphicsItem* item : scene->items(visible, Qt::IntersectsItemBoundingRect)) {
+        auto* block = dynamic_cast<PLYBlockView*>(item);
+        if (!block || !block->drawHandler() || !block->isVisible()) continue;
+        const QTransform t = block->deviceTransform(m_scrollView->viewportTransform());
+        block->drawHandler()->prepareToDraw(std::hypot(t.m11(), t.m12()));
+    }
+}
+
 void PLYLayoutViewController::ensureEntrancePostion() {
     if (!m_entranceEffect) {
         m_entranceEffect = new QGraphicsOpacityEffect(m_scrollView);
@@ -113,6 +129,7 @@ void PLYLayoutViewController::ensureEntrancePostion() {
 
 void PLYLayoutViewController::performEntrance() {
     setZoomToFitBounds(false);
+    prepareVisibleBlocks();
     QPointer<PLYLayoutViewController> self(this);
     PLYDispatch::mainAfter(
         kEntranceDelaySeconds,

@@ -36,11 +36,14 @@ public:
 
     // Hides the canvas at once, before the post window's opening animation.
     void ensureEntrancePostion();
-    // Fits the layout at once, then fades the canvas in after half a second.
+    // Fits the layout at once, then fades the canvas in after half a second; the pictures the
+    // canvas will show are asked for at once, so that they are decoded while it waits.
     void performEntrance();
     // 0 fits the layout (animated); any other value is a percentage, applied at once.
     void setZoom(qint64 percent);
     void setZoomToFitBounds(bool animated);
+    // Asks the blocks in view for what drawing them will need, before they are drawn.
+    void prepareVisibleBlocks();
     // The scroll view's width over the layout's width plus 1000 points.
     double fitFactor() const;
     // True only while a factor from the visual state is being applied.
