@@ -48,11 +48,6 @@ protected:
         PLYAlertPresenter::setShared(nullptr);
         PLYMainWindowFixture::TearDown();
     }
-    void open(const std::shared_ptr<PLYPersistantPost>& post) {
-        PLYRecentCollectionViewItem* tile = tileOf(post);
-        ASSERT_NE(tile, nullptr) << post->name().toStdString();
-        QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
-    }
     QPushButton* newPostButton() const { return home()->findChild<QPushButton*>("newPostButton"); }
     // A folder of photos for a new post.
     static QString photos(int count) {
@@ -96,7 +91,7 @@ TEST_F(MainWindowFrontTest, HomeStaysDrawnBehindTheNewPostSheetAndTheEditorComes
 TEST_F(MainWindowFrontTest, APostOpensWithItsPanesInPlaceFromTheFirstFrame) {
     const auto lofoten = addPost("Lofoten");
     openWindow();
-    open(lofoten);
+    doubleClick(lofoten);
     PLYPostViewController* editor = root()->currentPostController();
     ASSERT_NE(editor, nullptr);
     // Still sliding up: already with its gallery and inspector, and the post in them.
@@ -118,7 +113,7 @@ TEST_F(MainWindowFrontTest, TheOnboardingHintTakesNeitherTheKeyboardNorClicksEls
     openWindow();
     window->activateWindow();
     ASSERT_TRUE(waitUntil([&] { return window->isActiveWindow(); }));
-    open(lofoten);
+    doubleClick(lofoten);
     held().finishAll();
     PLYPostViewController* editor = root()->currentPostController();
     ASSERT_TRUE(waitUntil([&] { return editor->onBoardPopOver() && editor->onBoardPopOver()->isVisible(); }));
@@ -207,7 +202,7 @@ TEST_F(MainWindowFrontTest, APostDeletedUnderItsEditorClosesItAndSaysSo) {
     const auto lofoten = addPost("Lofoten");
     const auto camino = addPost("Camino");
     openWindow();
-    open(lofoten);
+    doubleClick(lofoten);
     held().finishAll();
     QPointer<PLYPostViewController> editor = root()->currentPostController();
     ASSERT_TRUE(editor);
@@ -275,7 +270,7 @@ TEST_F(MainWindowFrontTest, ATallPreviewShowsItsTopAgainAfterAVisitToThePost) {
     // Hovered, the preview starts sliding up; the double-click opens the post meanwhile.
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(view, &enter);
-    open(tall);
+    doubleClick(tall);
     held().finishAll();
     ASSERT_FALSE(view->isVisible());
     PLYClickHomeZone(window.get());

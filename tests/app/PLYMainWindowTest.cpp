@@ -50,11 +50,6 @@ protected:
         PLYAlertPresenter::setShared(nullptr);
         PLYMainWindowFixture::TearDown();
     }
-    void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {
-        PLYRecentCollectionViewItem* tile = tileOf(post);
-        ASSERT_NE(tile, nullptr) << post->name().toStdString();
-        QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
-    }
 
     std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
     int postsUpdated = 0;

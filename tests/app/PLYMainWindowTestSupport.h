@@ -119,6 +119,12 @@ protected:
             if (item->representedPost() == post) return item;
         return nullptr;
     }
+    // Opens the post as the user does: a double-click on its tile.
+    void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {
+        PLYRecentCollectionViewItem* tile = tileOf(post);
+        ASSERT_NE(tile, nullptr) << post->name().toStdString();
+        QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
+    }
     QStringList tileTitles() const {
         QStringList titles;
         for (PLYRecentCollectionViewItem* item : grid()->visibleItems()) titles << item->representedPost()->name();

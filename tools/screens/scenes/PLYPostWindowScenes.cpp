@@ -33,13 +33,13 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QTest>
 #include <QVBoxLayout>
 
 namespace {
@@ -302,7 +302,10 @@ const bool hintOverField = PLYScreens::add(QStringLiteral("popover-over-field"),
                                           PLYOnboardingPopover::Presentation::InWindow);
     hint->showRelativeToRect(QRect(QPoint(0, 0), QSize(140, title->height())), title, PLYOnboardingPopover::Edge::Below);
     // Typed while the hint is up.
-    QTest::keyClicks(title, QStringLiteral("A Weekend on Skye"));
+    for (const QChar c : QStringLiteral("A Weekend on Skye")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(title, &press);
+    }
     PLYScreensFixture::settle(30);
     return form;
 });
