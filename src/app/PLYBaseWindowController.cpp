@@ -8,9 +8,7 @@
 #include "PLYInterfaceNames.h"
 #include "PLYNamedImage.h"
 #include "PLYOnboardingPopover.h"
-#include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
-#include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
 #include "PLYPostSelecorPopUpButton.h"
 

@@ -34,9 +34,10 @@ bool PLYQtDesktopServices::showFileInFileManager(const QString& path) {
     // Answered later, so a slow or missing file manager never holds the window up; without an
     // answer the folder is opened.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, FileManagerTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [this, watcher, folder] {
+    std::weak_ptr<bool> alive = m_alive;
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [this, alive, watcher, folder] {
         watcher->deleteLater();
-        if (!watcher->isError()) return;
+        if (!watcher->isError() || alive.expired()) return;
         PLY_LOG_INFO(QStringLiteral("No file manager showed the file (%1); opening its folder").arg(watcher->error().name()));
         openURL(folder);
     });
