@@ -4,6 +4,7 @@
 #include "PLYBaseViewController.h"
 #include "PLYHomeViewController.h"
 #include "PLYLaunchClock.h"
+#include "PLYQtModalRunner.h"
 #include "PLYWebServiceSessionPresenter_Windows.h"
 #include "PLYBaseWindowController.h"
 #include "PLYCoreManager.h"
@@ -612,7 +613,10 @@ QObject* AppDelegate::showSceneOnce(QPointer<QObject>& slot, const char* storybo
         if (auto* window = qobject_cast<QWidget*>(slot.data())) window->setAttribute(Qt::WA_QuitOnClose, false);
     }
     if (auto* window = qobject_cast<QWidget*>(slot.data())) {
+        const bool appearing = !window->isVisible();
         window->show();
+        // It appears over the main window, not at the screen's corner.
+        if (appearing) PLYQtModalRunner::centreOverWindow(window, m_baseWindowController);
         window->raise();
         window->activateWindow();
     }

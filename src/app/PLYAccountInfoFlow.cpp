@@ -1,5 +1,7 @@
 #include "PLYAccountInfoFlow.h"
 
+#include <QCoreApplication>
+
 #include "PLYAuthForms.h"
 #include "PLYWebServicePublisher.h"
 #include "PLYWebServiceManager.h"
@@ -120,6 +122,21 @@ StatusAction statusAction(qint64 status) {
         break;
     }
     return action;
+}
+
+CategoryChoice categoryChoice(const QStringList& categories, const QString& defaultCategory) {
+    CategoryChoice choice;
+    if (defaultCategory.isEmpty()) {
+        choice.message = QCoreApplication::translate("PLYAccountInfoFlow", "Choose the category your posts go into, then Continue.");
+        return choice;
+    }
+    choice.selectedIndex = int(categories.indexOf(defaultCategory));
+    if (choice.selectedIndex < 0)
+        choice.message = QCoreApplication::translate("PLYAccountInfoFlow",
+                                                     "Your blog no longer has the category \"%1\". Choose the category "
+                                                     "your posts go into, then Continue.")
+                             .arg(defaultCategory);
+    return choice;
 }
 
 WordpressRequest wordpressContinue(const Publisher& publisher, const QString& username, const QString& password) {

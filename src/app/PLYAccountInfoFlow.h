@@ -3,6 +3,7 @@
 #include "PLYSessionObserver.h"
 
 #include <QString>
+#include <QStringList>
 
 // What the account-details wizard decides, kept apart from its widgets.
 namespace PLYAccountInfoFlow {
@@ -50,6 +51,15 @@ struct Reaction {
     bool endsHostCheck = false;
     bool endsPublisherCheck = false;
 };
+
+// The category pop-up: which of the blog's categories is chosen (-1: none) and what the line
+// under it says (empty: it hides). A default the blog no longer offers is shown as gone, never
+// replaced by another category behind the user's back.
+struct CategoryChoice {
+    int selectedIndex = -1;
+    QString message;
+};
+CategoryChoice categoryChoice(const QStringList& categories, const QString& defaultCategory);
 
 // The wizard's answer to a change the session announced.
 Reaction react(const PLYSessionChange& change, bool checkingHost, bool checkingPublisher, qint64 hostTag,

@@ -161,6 +161,7 @@ QWidget* PLYAccountInfoViewController::buildWordpressPage() {
     auto* categoryError = new QVBoxLayout(m_categoryErrorView);
     categoryError->setContentsMargins(0, 0, 0, 0);
     QLabel* categoryLine = errorLine(QStringLiteral("wordpressCategoryErrorLabel"), m_categoryErrorView);
+    m_categoryErrorLabel = categoryLine;
     categoryLine->setText(tr("Choose the category your posts go into, then Continue."));
     categoryLine->show();
     categoryError->addWidget(categoryLine);
@@ -267,11 +268,14 @@ void PLYAccountInfoViewController::ensureWordpressView() {
             m_settingsView->hide();
         } else {
             m_categoryPopUp->clear();
-            for (const QVariant& category : publisher->categories()) m_categoryPopUp->addItem(category.toString());
-            const int selected = m_categoryPopUp->findText(publisher->defaultCategory());
-            if (selected >= 0) m_categoryPopUp->setCurrentIndex(selected);
+            QStringList categories;
+            for (const QVariant& category : publisher->categories()) categories << category.toString();
+            m_categoryPopUp->addItems(categories);
+            const Flow::CategoryChoice choice = Flow::categoryChoice(categories, publisher->defaultCategory());
+            m_categoryPopUp->setCurrentIndex(choice.selectedIndex);
             m_draft->setChecked(!publisher->autoPublish());
-            m_categoryErrorView->setVisible(publisher->defaultCategory().isEmpty());
+            m_categoryErrorLabel->setText(choice.message);
+            m_categoryErrorView->setVisible(!choice.message.isEmpty());
             m_settingsView->show();
         }
         m_primary->setText(tr("Continue"));
@@ -374,6 +378,12 @@ void PLYAccountInfoViewController::continueAction() {
         }
         if (request.kind == Kind::PasswordMissing) {
             showWordpressError(false, QStringLiteral("Password required"));
+            return;
+        }
+        // A category must be chosen where the blog offers some (the default may have gone).
+        if (request.kind != Kind::Create && request.kind != Kind::UpdateCredentials && m_categoryPopUp->count() > 0 &&
+            m_categoryPopUp->currentIndex() < 0) {
+            m_categoryErrorView->show();
             return;
         }
         m_checkingPublisher = true;

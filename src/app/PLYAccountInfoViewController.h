@@ -99,6 +99,7 @@ private:
     QComboBox* m_categoryPopUp = nullptr;
     QCheckBox* m_draft = nullptr;
     QWidget* m_categoryErrorView = nullptr;
+    QLabel* m_categoryErrorLabel = nullptr;
     PLYProgressIndicator* m_wordpressProgress = nullptr;
     // RPC page.
     PLYLoopingVideoView* m_player = nullptr;

@@ -144,11 +144,18 @@ void PLYBaseViewController::perform(const Nav::Step& step) {
             if (self) self->presentOutOfDateAlert();
         }, this);
     }
+    markEditorInFront();
     if (screen() != step.screen)
         PLY_LOG_WARN(QStringLiteral("The main window could not show the screen asked for (%1); it shows %2")
                          .arg(int(step.screen))
                          .arg(int(screen())));
     announceScreen();
+}
+
+void PLYBaseViewController::markEditorInFront() {
+    // Only the editor shown, with no login over it, drives the title bar.
+    for (const auto& editor : std::as_const(m_postViewControllers))
+        if (editor) editor->setInFront(editor == m_currentPostController && !m_authViewController);
 }
 
 void PLYBaseViewController::announceScreen() {
@@ -212,7 +219,9 @@ void PLYBaseViewController::moveHome(bool drop) {
     QPointer<PLYPostViewController> editor = m_currentPostController;
     if (!editor) return;
     // 1. The post is written and home hears of it; a post never set up has nothing to save.
-    if (const auto post = editor->postManager() ? editor->postManager()->representedPost() : nullptr) {
+    // A deleted post has nothing left to write.
+    const auto leaving = editor->postManager() ? editor->postManager()->representedPost() : nullptr;
+    if (const auto post = leaving && !leaving->isRemoved() ? leaving : nullptr) {
         PLYError error;
         if (!post->save(&error))
             PLY_LOG_ERROR(QStringLiteral("Could not save the post '%1' on the way home: %2").arg(post->name(), error.description));
@@ -252,14 +261,23 @@ void PLYBaseViewController::moveForNewPost() {
     m_postViewControllers.append(editor);
     place(editor, height());
     m_currentPostController = editor;
-    fadeHome(0.0);
     QPointer<PLYBaseViewController> self(this);
     QPointer<PLYPostViewController> shown(editor);
-    slide(editor, 0, [self, shown, previous] {
-        if (!self) return;
-        if (previous && previous != self->m_currentPostController) previous->hide();
-        if (shown && shown == self->m_currentPostController) shown->presentInitialVisualState();
-    });
+    // The set-up sheet comes over what is on screen, which stays drawn behind it; the editor
+    // slides up once the sheet is confirmed (a cancelled sheet goes home).
+    editor->hide();
+    connect(editor, &PLYPostViewController::setUpConfirmed, this, [self, shown, previous] {
+        if (!self || !shown || shown != self->m_currentPostController) return;
+        shown->move(0, self->height());
+        shown->show();
+        shown->raise();
+        if (self->m_authViewController) self->m_authViewController->raise();
+        self->fadeHome(0.0);
+        self->slide(shown, 0, [self, previous] {
+            if (self && previous && previous != self->m_currentPostController) previous->hide();
+        });
+    }, Qt::SingleShotConnection);
+    editor->presentInitialVisualState();
 }
 
 void PLYBaseViewController::moveToCurrentPostManager() {
@@ -272,6 +290,9 @@ void PLYBaseViewController::moveToCurrentPostManager() {
     QPointer<PLYBaseViewController> self(this);
     QPointer<PLYPostViewController> shown(editor);
     m_currentPostController = editor;
+    // The editor comes on screen with its panes in place, never bare.
+    editor->resize(size());
+    editor->placePanes();
     if (previous) {
         // Cross-fade: the post's editor fades in over the one shown, which then goes.
         place(editor, 0);
@@ -309,6 +330,7 @@ PLYPostViewController* PLYBaseViewController::getOrCreateControllerForPostManage
     auto* editor = PLYStoryboard::instantiateAs<PLYPostViewController>(storyboard, identifier, this);
     if (!editor) return nullptr;
     editor->hide();
+    editor->setInFront(false);
     editor->setPostManager(postManager);
     m_postViewControllers.append(editor);
     return editor;
@@ -319,11 +341,15 @@ void PLYBaseViewController::pruneEditors() {
     // left to show.
     const auto store = PLYCoreManager::persistantStore();
     const auto account = store ? store->currentAccount() : nullptr;
+    QString deletedInFront;
     for (auto it = m_postViewControllers.begin(); it != m_postViewControllers.end();) {
         PLYPostViewController* editor = *it;
         const auto post = editor && editor->postManager() ? editor->postManager()->representedPost() : nullptr;
         // A set-up left unfinished (login came) has nothing either.
         const bool gone = !post || post->isRemoved() || !account || !account->postForIdentifier(post->identifier());
+        // The post in front was deleted under the user (a deletion that finished late, or one
+        // made elsewhere): its editor can save nothing more.
+        if (editor && editor == m_currentPostController && post && post->isRemoved()) deletedInFront = post->name();
         if (editor && editor != m_currentPostController && gone) {
             editor->deleteLater();
             it = m_postViewControllers.erase(it);
@@ -333,6 +359,22 @@ void PLYBaseViewController::pruneEditors() {
             ++it;
         }
     }
+    if (deletedInFront.isNull()) return;
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    const bool editing = screen() == Nav::Screen::Editor;
+    // Home shows (the editor is dropped on the way); the user hears why.
+    if (core) core->setCurrentPostManager(nullptr);
+    if (!editing) return;
+    QPointer<PLYBaseViewController> self(this);
+    PLYDispatch::mainAsync([self, deletedInFront] {
+        if (self) PLYAlertPresenter::shared()->runModal(postDeletedAlert(deletedInFront), self->window());
+    }, this);
+}
+
+PLYAlertRequest PLYBaseViewController::postDeletedAlert(const QString& name) {
+    return {PLYAlertRequest::Style::Warning, tr("The Post Was Deleted"),
+            tr("\"%1\" was deleted, so it can no longer be edited. Your other posts are on the home screen.").arg(name),
+            {tr("Ok")}};
 }
 
 // ---- login ----------------------------------------------------------------------------------------

@@ -61,6 +61,8 @@ public:
 
     // The alert shown when the service no longer accepts this version.
     static PLYAlertRequest outOfDateAlert();
+    // The alert shown when the post being edited was deleted.
+    static PLYAlertRequest postDeletedAlert(const QString& name);
     // What its buttons do: check for updates, or quit (replaced by the application and by tests).
     void setOutOfDateActions(std::function<void()> checkForUpdates, std::function<void()> terminate);
 
@@ -82,6 +84,7 @@ private:
     void fadeHome(double opacity);
     void pruneEditors();
     void announceScreen();
+    void markEditorInFront();
 
     PLYHomeViewController* m_homeViewController = nullptr;
     QPointer<PLYAuthViewController> m_authViewController;

@@ -8,9 +8,7 @@
 #include "PLYInterfaceNames.h"
 #include "PLYNamedImage.h"
 #include "PLYOnboardingPopover.h"
-#include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
-#include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
 #include "PLYPostSelecorPopUpButton.h"
 #include "PLYSafeText.h"
@@ -135,8 +133,6 @@ QWidget* PLYBaseWindowController::buildHeader() {
         "QToolButton { border: none; border-radius: 6px; padding: 3px; background: transparent; }"
         "QToolButton:hover { background: rgba(0, 0, 0, 0.07); }"
         "QToolButton:pressed { background: rgba(0, 0, 0, 0.13); }"
-        "QPushButton#currentPostButton { border: none; padding: 4px 6px; background: transparent; text-align: left; }"
-        "QPushButton#currentPostButton:hover { background: rgba(0, 0, 0, 0.07); border-radius: 6px; }"
         "QPushButton#numberZoomButton { border: 1px solid #cdcdcd; border-radius: 5px; background: white;"
         " padding: 3px 6px; min-width: 48px; }"
         "QPushButton#numberZoomButton:hover { background: #f0f0f0; }"));
@@ -162,25 +158,16 @@ QWidget* PLYBaseWindowController::buildHeader() {
     auto* row = new QHBoxLayout(m_postHeader);
     row->setContentsMargins(10, 0, 10, 1);
     row->setSpacing(2);
-    m_homeButton = headerButton("homeButton", PLYInterfaceNames::ImageToolbarHome, tr("Home"), m_postHeader);
-    connect(m_homeButton, &QToolButton::clicked, this, &PLYBaseWindowController::goHomeAction);
-    row->addWidget(m_homeButton);
-    row->addSpacing(4);
-    m_currentPostButton = new QPushButton(m_postHeader);
+    // The post switcher: the house at its left goes home, the rest lists the posts.
+    m_currentPostButton = new PLYPostSelecorPopUpButton(m_postHeader);
     m_currentPostButton->setObjectName(QStringLiteral("currentPostButton"));
     m_currentPostButton->setFocusPolicy(Qt::NoFocus);
-    m_currentPostButton->setToolTip(tr("Switch to another post"));
     QFont postFont = m_currentPostButton->font();
     postFont.setWeight(QFont::DemiBold);
     m_currentPostButton->setFont(postFont);
     m_currentPostButton->setMaximumWidth(360);
-    connect(m_currentPostButton, &QPushButton::clicked, this, &PLYBaseWindowController::showPostMenu);
+    m_currentPostButton->setHomeAction([this](PLYPostSelecorPopUpButton*) { goHomeAction(); });
     row->addWidget(m_currentPostButton);
-    m_showPostsButton = headerButton("showPostsButton", PLYInterfaceNames::ImageToolbarPosts, tr("Switch to another post"),
-                                     m_postHeader);
-    m_showPostsButton->setFixedWidth(24);
-    connect(m_showPostsButton, &QToolButton::clicked, this, &PLYBaseWindowController::showPostMenu);
-    row->addWidget(m_showPostsButton);
     row->addStretch(1);
 
     m_negativeZoomButton = headerButton("negativeZoomButton", PLYInterfaceNames::ImageToolbarZoomOut, tr("Zoom Out"),
@@ -228,8 +215,8 @@ PLYAuthViewController* PLYBaseWindowController::authViewController() const { ret
 bool PLYBaseWindowController::isEditorShown() const { return m_root->screen() == PLYRootNavigation::Screen::Editor; }
 
 QList<QWidget*> PLYBaseWindowController::postControls() const {
-    return {m_homeButton,         m_currentPostButton, m_showPostsButton, m_negativeZoomButton, m_numberZoomButton,
-            m_positiveZoomButton, m_addButton,         m_galleryCollapseButton, m_seoCollapseButton};
+    return {m_currentPostButton, m_negativeZoomButton,    m_numberZoomButton, m_positiveZoomButton,
+            m_addButton,         m_galleryCollapseButton, m_seoCollapseButton};
 }
 
 // ---- title bar ----------------------------------------------------------------------------------------
@@ -239,9 +226,8 @@ void PLYBaseWindowController::updateCurrentPostTitle() {
     const auto manager = core ? core->currentPostManager() : nullptr;
     const auto post = manager ? manager->representedPost() : nullptr;
     if (!post || post->name().isEmpty()) return;
-    // The name is shortened as typed, then its "&" kept from turning into an accelerator.
-    m_currentPostButton->setText(
-        PLYSafeText::escapedMnemonic(m_currentPostButton->fontMetrics().elidedText(post->name(), Qt::ElideRight, 330)));
+    // The switcher elides the name itself and keeps its "&" from becoming a shortcut.
+    m_currentPostButton->setTitle(post->name());
     m_currentPostButton->setToolTip(PLYSafeText::toolTip(post->name()));
     setWindowTitle(tr("%1 — Pellory").arg(PLYSafeText::escapedWindowTitle(post->name())));
 }
@@ -296,40 +282,11 @@ void PLYBaseWindowController::goHomeAction() {
     if (PLYCoreManager* core = PLYCoreManager::globalManager()) core->setCurrentPostManager(nullptr);
 }
 
-void PLYBaseWindowController::showPostMenu() {
-    const auto store = PLYCoreManager::persistantStore();
-    const auto account = store ? store->currentAccount() : nullptr;
-    m_tmpPosts = account ? account->currentPostsSortedByKeys({QStringLiteral("name"), QStringLiteral("creationDate")}, true)
-                         : PLYHomeModel::PostList();
-    PLYCoreManager* core = PLYCoreManager::globalManager();
-    const auto manager = core ? core->currentPostManager() : nullptr;
-    const QString current = manager && manager->representedPost() ? manager->representedPost()->identifier() : QString();
-    if (m_postMenu) m_postMenu->deleteLater();
-    m_postMenu = new QMenu(this);
-    m_postMenu->setObjectName(QStringLiteral("postSwitcherMenu"));
-    for (const PLYPostSwitcherEntry& entry : PLYPostSelecorPopUpButton::menuEntries(m_tmpPosts, current)) {
-        if (entry.separator) {
-            m_postMenu->addSeparator();
-            continue;
-        }
-        QAction* item = m_postMenu->addAction(entry.title);
-        item->setCheckable(true);
-        item->setChecked(entry.checked);
-        item->setData(entry.tag);
-        const int tag = entry.tag;
-        connect(item, &QAction::triggered, this, [this, tag] { moveToPost(tag); });
-    }
-    QWidget* anchor = m_currentPostButton;
-    m_postMenu->popup(anchor->mapToGlobal(QPoint(0, anchor->height())));
-}
+void PLYBaseWindowController::showPostMenu() { m_currentPostButton->showPostMenu(); }
 
-void PLYBaseWindowController::moveToPost(int tag) {
-    if (tag < 0 || tag >= m_tmpPosts.size()) return;
-    PLYCoreManager* core = PLYCoreManager::globalManager();
-    if (!core) return;
-    // The post already shown keeps its editor (the root navigation sees the same post).
-    if (const auto manager = core->postManagerForPostID(m_tmpPosts.at(tag)->identifier())) core->setCurrentPostManager(manager);
-}
+QMenu* PLYBaseWindowController::postMenu() const { return m_currentPostButton->postMenu(); }
+
+void PLYBaseWindowController::moveToPost(int tag) { m_currentPostButton->moveToPost(tag); }
 
 void PLYBaseWindowController::addBlockAction() {
     if (!m_dragPopOver) {

@@ -12,6 +12,7 @@
 
 class PLYAuthViewController;
 class PLYBaseViewController;
+class PLYPostSelecorPopUpButton;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -19,7 +20,7 @@ class QToolButton;
 
 // The main window ("base" of storyboard "Main"): a title bar over the root content
 // (PLYBaseViewController). At home the title bar shows the title; with a post open it shows the
-// post controls: home, the post's name with the post switcher, the zoom buttons and label, the
+// post controls: the post switcher (the post's name, with a home zone at its left), the zoom buttons and label, the
 // add-block popover and the gallery and inspector toggles. Which one shows follows the visual
 // state's post header flag.
 class PLYBaseWindowController : public QMainWindow, public PLYVisualStateHandlerDelegate {
@@ -60,9 +61,8 @@ public:
     QWidget* contentView() const;
     QWidget* headerView() const { return m_header; }
     QLabel* titleLabel() const { return m_titleLabel; }
-    QToolButton* homeButton() const { return m_homeButton; }
-    QPushButton* currentPostButton() const { return m_currentPostButton; }
-    QToolButton* showPostsButton() const { return m_showPostsButton; }
+    // The post switcher: titled with the current post; its leftmost points go home.
+    PLYPostSelecorPopUpButton* currentPostButton() const { return m_currentPostButton; }
     QToolButton* negativeZoomButton() const { return m_negativeZoomButton; }
     QPushButton* numberZoomButton() const { return m_numberZoomButton; }
     QToolButton* positiveZoomButton() const { return m_positiveZoomButton; }
@@ -72,9 +72,8 @@ public:
     // The add-block popover and its content, made on first use.
     PLYOnboardingPopover* dragPopOver() const { return m_dragPopOver; }
     QWidget* popOverView() const { return m_popOverView; }
-    // The post switcher menu shown last, and the posts it lists in tag order.
-    QMenu* postMenu() const { return m_postMenu; }
-    const PLYHomeModel::PostList& tmpPosts() const { return m_tmpPosts; }
+    // The post switcher menu shown last.
+    QMenu* postMenu() const;
 
 signals:
     // The screen of the root content changed (at the start of its transition).
@@ -90,9 +89,7 @@ private:
     QWidget* m_homeHeader = nullptr;
     QWidget* m_postHeader = nullptr;
     QLabel* m_titleLabel = nullptr;
-    QToolButton* m_homeButton = nullptr;
-    QPushButton* m_currentPostButton = nullptr;
-    QToolButton* m_showPostsButton = nullptr;
+    PLYPostSelecorPopUpButton* m_currentPostButton = nullptr;
     QToolButton* m_negativeZoomButton = nullptr;
     QPushButton* m_numberZoomButton = nullptr;
     QToolButton* m_positiveZoomButton = nullptr;
@@ -101,8 +98,6 @@ private:
     QToolButton* m_seoCollapseButton = nullptr;
     QPointer<PLYOnboardingPopover> m_dragPopOver;
     QPointer<QWidget> m_popOverView;
-    QPointer<QMenu> m_postMenu;
-    PLYHomeModel::PostList m_tmpPosts;
     int m_headerState = 1;
     PLYObserverBag m_observers;
 };

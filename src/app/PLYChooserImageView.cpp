@@ -19,9 +19,16 @@ void PLYChooserImageView::setRepresentedImage(const QImage& image) {
     m_placeholder = false;
     m_image = image;
     m_scaled = QPixmap();
-    // A new picture starts where the pointer says it should be.
-    m_imageTop = m_hovered ? hoveredImageTop() : restingImageTop();
-    update();
+    // A new picture starts at its top (any slide of the old one ends here); under the pointer
+    // it then slides as a hovered one does.
+    rest();
+    if (m_hovered) slideTo(hoveredImageTop());
+}
+
+void PLYChooserImageView::rest() {
+    // Takes over any slide on its way.
+    PLYAnimator::shared()->animate(this, "imageTop", restingImageTop(), 0);
+    setImageTop(restingImageTop());
 }
 
 void PLYChooserImageView::setPlaceholderImage(const QImage& image) {
@@ -71,6 +78,14 @@ void PLYChooserImageView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
     m_hovered = false;
     slideTo(restingImageTop());
+}
+
+void PLYChooserImageView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A tile hidden under the pointer (home left for a post) hears no leave: it shows its top
+    // when it comes back.
+    m_hovered = false;
+    rest();
 }
 
 void PLYChooserImageView::resizeEvent(QResizeEvent* event) {

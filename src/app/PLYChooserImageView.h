@@ -38,9 +38,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void slideTo(qreal top);
+    void rest();
 
     QImage m_image;
     QPixmap m_scaled;  // the picture at the view's width and the screen's density

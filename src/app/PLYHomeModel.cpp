@@ -7,6 +7,10 @@
 #include <QObject>
 #include <algorithm>
 
+qint64 PLYHomeModel::knownSortType(qint64 storedType) {
+    return storedType >= SortByName && storedType <= SortByUpdatedDate ? storedType : qint64(SortByCreationDate);
+}
+
 QString PLYHomeModel::sortKey(qint64 sortType) {
     switch (sortType) {
     case SortByName: return QStringLiteral("name");

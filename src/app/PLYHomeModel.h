@@ -26,6 +26,9 @@ public:
     qint64 sortType = SortByCreationDate;
     qint64 sortOrder = 0;  // 0 ascending, anything else descending
 
+    // A stored sort type as the home screen uses it: one it does not know (a damaged or foreign
+    // setting) is the default sort.
+    static qint64 knownSortType(qint64 storedType);
     // The key a sort type sorts by ("name", "creationDate", "updatedDate"); null for another type.
     static QString sortKey(qint64 sortType);
     // Rebuilds the lists from the account (none: no posts). An unknown sort type keeps the

@@ -1,5 +1,7 @@
 #include "PLYHomeViewController.h"
 
+#include "PLYAlertPresenter.h"
+
 #include "PLYAccountStatus.h"
 #include "PLYColor.h"
 #include "PLYCoreManager.h"
@@ -68,7 +70,7 @@ PLYHomeViewController::PLYHomeViewController(QWidget* parent) : QWidget(parent) 
     setPalette(p);
 
     // 1. The sort as last chosen.
-    m_model.sortType = PLYDefaults::homeSortType();
+    m_model.sortType = PLYHomeModel::knownSortType(PLYDefaults::homeSortType());
     m_model.sortOrder = PLYDefaults::homeSortOrder();
 
     auto* layout = new QVBoxLayout(this);
@@ -375,8 +377,21 @@ void PLYHomeViewController::buttonStackDidSelectIndex(int) {
 
 void PLYHomeViewController::createNewBlog() {
     PLYCoreManager* core = PLYCoreManager::globalManager();
-    if (!core || !currentAccount()) return;
+    if (!core) return;
+    if (!currentAccount()) {
+        // A post belongs to an account; with nobody signed in (the service unreachable at the
+        // first start) there is none to make it in.
+        PLYAlertPresenter::shared()->runModal(newPostWithoutAccountAlert(), window());
+        return;
+    }
     core->setCurrentPostManager(core->postManagerEmpty());
+}
+
+PLYAlertRequest PLYHomeViewController::newPostWithoutAccountAlert() {
+    return {PLYAlertRequest::Style::Informational, tr("The Post Could Not Be Made"),
+            tr("Nobody is signed in. Sign in, then make the post again; signing in needs a connection to the "
+               "Pellory service."),
+            {tr("Ok")}};
 }
 
 void PLYHomeViewController::openPost(const std::shared_ptr<PLYPersistantPost>& post) {

@@ -20,6 +20,8 @@ class QScrollArea;
 // published, unpublished) and sort of the posts, and the grid of post tiles, or an invitation to
 // make the first post when there is none. A double click opens a post; "New Post" starts one.
 // The decisions live in PLYHomeModel; this view only shows them.
+struct PLYAlertRequest;
+
 class PLYHomeViewController : public QWidget {
     Q_OBJECT
 public:
@@ -43,7 +45,9 @@ public:
     // The filter segment the user picked: reload, then select the first post.
     void buttonStackDidSelectIndex(int index);
     // A new post: an empty post manager becomes current; the root navigation opens it.
+    // Opens the new-post sheet; with nobody signed in it says why it cannot.
     void createNewBlog();
+    static PLYAlertRequest newPostWithoutAccountAlert();
     // The post becomes current; the root navigation opens its editor.
     void openPost(const std::shared_ptr<PLYPersistantPost>& post);
     void signOutUser();

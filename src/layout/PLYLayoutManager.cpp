@@ -965,14 +965,8 @@ bool PLYLayoutManager::dropBlocks(const QList<PLYDropItem>& items, const PLYDrop
                                              [&](const PLYBlock* b) { return movedSet.contains(idOf(*b)); });
         if (!insideOther) carried << id;
     }
-    // Moved blocks land in the order they have in the layout, whatever the order of selection.
-    if (carried.size() > 1) {
-        QHash<QString, int> order;
-        for (const PLYSection& sec : representedLayout()->sections())
-            for (const PLYBlock& top : sec.blocks())
-                visit(top, [&](const PLYBlock& b) { order.insert(idOf(b), int(order.size())); });
-        std::sort(carried.begin(), carried.end(), [&](const QString& x, const QString& y) { return order.value(x) < order.value(y); });
-    }
+    // Moved blocks land in the order they were dragged (the drag's items, in selection order),
+    // as the drag's picture lines them up.
     bool anything = !carried.isEmpty();
     for (const PLYDropItem& item : items) anything |= !item.isMove();
     if (!anything) return refuse(QStringLiteral("nothing to drop"));
@@ -1043,8 +1037,7 @@ bool PLYLayoutManager::dropBlocks(const QList<PLYDropItem>& items, const PLYDrop
         taken[id].reset(takeAt(p.list, p.index));
     }
 
-    // What lands: new blocks in item order, moved blocks in layout order in the places of the
-    // moved items; optionally grouped in a new container.
+    // What lands: every block in item order; optionally grouped in a new container.
     std::vector<std::unique_ptr<PLYBlock>> payload;
     int nextMoved = 0;
     for (int i = 0; i < items.size(); ++i) {

@@ -96,6 +96,7 @@ std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::create(const QUrl& locat
     d->m_includeSubFolders = PLYDefaults::defaultIncludeSubfolders();
     d->m_filePath = QDir(storageFolder).filePath(d->m_identifier + QLatin1Char('.') + QLatin1String(FileExtension));
     d->m_dirty = true;
+    d->m_baselinePending = true;
     return d;
 }
 
@@ -204,6 +205,8 @@ void PLYSourceDirectory::setLocation(const QUrl& location, const QByteArray& boo
     m_location = location;
     m_bookmark = bookmarkData;
     m_dirty = true;
+    // What the new place holds already is not new.
+    m_baselinePending = true;
     if (watching) startWatching();
 }
 
@@ -352,6 +355,10 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     for (const auto& image : std::as_const(m_images)) byPath.insert(image->path(), image);
     const QSet<QString> foundSet(found.cbegin(), found.cend());
 
+    // The first full look at a place just chosen finds what it held already: those images are
+    // not announced as new (only files that appear afterwards are).
+    const bool baseline = full && m_baselinePending;
+    m_baselinePending = false;
     QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
     QList<std::shared_ptr<PLYSourceImage>> unchanged;
     QStringList reappeared;
@@ -406,6 +413,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             m_images.insert(image->identifier(), image);
             byPath.insert(file, image);
             m_dirty = true;
+            if (baseline) m_alreadyThere.insert(image->identifier());
             toRead.append({image, true});
             continue;
         }
@@ -478,9 +486,10 @@ void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& ima
             m_dirty = true;
             PLYImageManager::sharedManager()->requestRenditions(image, !isNew);
             const QString id = image->identifier();
+            const bool announceNew = isNew && !m_alreadyThere.remove(id);
             for (auto* d : delegates()) {
                 if (!m_delegates.contains(d)) continue;
-                if (isNew) d->sourceDirectoryAddedNewImage(this, id);
+                if (announceNew) d->sourceDirectoryAddedNewImage(this, id);
                 else d->sourceDirectoryUpdatedImage(this, id);
             }
         }

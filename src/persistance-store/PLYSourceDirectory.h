@@ -118,6 +118,9 @@ private:
     PLYFileEventStream* m_stream = nullptr;
     int m_pendingMeta = 0;
     bool m_dirty = false;
+    // The place was just chosen and not looked at yet; the images that look found.
+    bool m_baselinePending = false;
+    QSet<QString> m_alreadyThere;
     quint64 m_rootDevice = 0;  // of the folder when last seen, to tell an unmounted volume
     KnownIdentifiers m_knownIdentifiers;
     mutable QSet<QString> m_unreadableNamesLogged;

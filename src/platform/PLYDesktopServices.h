@@ -13,8 +13,7 @@ public:
     virtual ~PLYDesktopServices() = default;
     virtual bool openURL(const QUrl& url) = 0;
     virtual bool startDetached(const QString& program, const QStringList& arguments, const QString& workingDirectory = {}) = 0;
-    // Shows the file in the desktop's file manager: its folder is opened (file managers differ
-    // in whether and how they select a file they are given).
+    // Shows the file in the desktop's file manager; at the least its folder is opened.
     virtual bool showFileInFileManager(const QString& path) {
         return openURL(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
     }

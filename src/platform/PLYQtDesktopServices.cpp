@@ -3,7 +3,12 @@
 #include "PLYLog.h"
 #include "PLYSafeText.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 
 bool PLYQtDesktopServices::openURL(const QUrl& url) {
@@ -23,4 +28,26 @@ bool PLYQtDesktopServices::startDetached(const QString& program, const QStringLi
     const bool started = QProcess::startDetached(program, arguments, workingDirectory);
     if (!started) PLY_LOG_ERROR(QStringLiteral("Could not start %1").arg(program));
     return started;
+}
+
+bool PLYQtDesktopServices::showFileInFileManager(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return openURL(folder);
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(FileManagerService), QString::fromLatin1(FileManagerPath),
+                                                       QString::fromLatin1(FileManagerService), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)} << QString();
+    // Answered later, so a slow or missing file manager never holds the window up; without an
+    // answer the folder is opened.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, FileManagerTimeoutMs));
+    std::weak_ptr<bool> alive = m_alive;
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [this, alive, watcher, folder] {
+        watcher->deleteLater();
+        if (!watcher->isError() || alive.expired()) return;
+        PLY_LOG_INFO(QStringLiteral("No file manager showed the file (%1); opening its folder").arg(watcher->error().name()));
+        openURL(folder);
+    });
+    return true;
 }

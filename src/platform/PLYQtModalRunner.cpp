@@ -20,9 +20,9 @@ public:
 private:
     QEventLoop* m_loop;
 };
-// A window run modally without a parent appears over the window the user was working in (or
-// the middle of the screen), kept inside the screen's available area.
-void centreOverFrontWindow(QWidget* window, QWidget* front) {
+}  // namespace
+
+void PLYQtModalRunner::centreOverWindow(QWidget* window, QWidget* front) {
     if (window->parentWidget()) return;
     QScreen* screen = front ? front->screen() : window->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
@@ -36,7 +36,6 @@ void centreOverFrontWindow(QWidget* window, QWidget* front) {
     }
     window->move(frame.topLeft());
 }
-}  // namespace
 
 qint64 PLYQtModalRunner::runModalForWindow(QWidget* window) {
     if (!window) return Abort;
@@ -49,7 +48,8 @@ qint64 PLYQtModalRunner::runModalForWindow(QWidget* window) {
     // A window deleted without being closed first would otherwise leave the run going forever.
     QObject::connect(window, &QObject::destroyed, &loop, [&loop] { loop.exit(int(Stop)); });
     window->show();
-    centreOverFrontWindow(window, front != window ? front : nullptr);
+    // Over the window the user was working in.
+    centreOverWindow(window, front != window ? front : nullptr);
     window->raise();
     m_loops.append(&loop);
     const int code = loop.exec();

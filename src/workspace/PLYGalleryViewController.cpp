@@ -11,6 +11,7 @@
 #include "PLYGalleryCollectionView.h"
 #include "PLYGalleryHeaderView.h"
 #include "PLYGalleryViewItem.h"
+#include "PLYImageFormats.h"
 #include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYPersistantPost.h"
@@ -25,6 +26,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,7 +58,7 @@ QLabel* sectionLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-PLYGalleryViewController::PLYGalleryViewController(QWidget* parent) : QWidget(parent) {
+PLYGalleryViewController::PLYGalleryViewController(QWidget* parent) : PLYGenericPostViewController(parent) {
     setObjectName(QStringLiteral("PLYGalleryViewController"));
     m_layout.setMinimumInteritemSpacing(10);
     m_layout.setMinimumLineSpacing(10);
@@ -264,7 +266,7 @@ void PLYGalleryViewController::showEvent(QShowEvent* event) {
 // ---- model -------------------------------------------------------------------------------------
 
 std::shared_ptr<PLYPersistantPost> PLYGalleryViewController::representedPost() const {
-    return m_postManager ? m_postManager->representedPost() : nullptr;
+    return postManager() ? postManager()->representedPost() : nullptr;
 }
 
 PLYUndoManager* PLYGalleryViewController::undoManager() const {
@@ -273,10 +275,10 @@ PLYUndoManager* PLYGalleryViewController::undoManager() const {
     return PLYWindowUndoManager::undoManagerForWidget(const_cast<PLYGalleryViewController*>(this));
 }
 
-void PLYGalleryViewController::setPostManager(const std::shared_ptr<PLYPostManager>& postManager) {
-    if (postManager != m_postManager) {
+void PLYGalleryViewController::setPostManager(std::shared_ptr<PLYPostManager> manager) {
+    if (manager != postManager()) {
         unregisterFromPost();
-        m_postManager = postManager;
+        PLYGenericPostViewController::setPostManager(manager);
         m_dates.clear();
         m_model.forgetOrder();
         m_allImages.clear();
@@ -506,7 +508,7 @@ QList<std::shared_ptr<PLYSourceImage>> PLYGalleryViewController::selectedImages(
 // ---- adding to the layout ----------------------------------------------------------------------
 
 void PLYGalleryViewController::performDoubleClickOnItem(PLYGalleryViewItem* item, quint64 modifierFlags) {
-    const auto layoutManager = m_postManager ? m_postManager->layoutManager() : nullptr;
+    const auto layoutManager = postManager() ? postManager()->layoutManager() : nullptr;
     PLYLayout* layout = layoutManager ? layoutManager->representedLayout() : nullptr;
     if (!layout || layout->sections_size() == 0) {
         PLY_LOG_WARN(QStringLiteral("cannot add images: the post's layout has no section"));
@@ -543,7 +545,7 @@ void PLYGalleryViewController::performDoubleClickOnItem(PLYGalleryViewItem* item
 }
 
 void PLYGalleryViewController::undoDeleteBlock(const QString& blockIdentifier) {
-    const auto layoutManager = m_postManager ? m_postManager->layoutManager() : nullptr;
+    const auto layoutManager = postManager() ? postManager()->layoutManager() : nullptr;
     if (PLYBlock* block = layoutManager ? layoutManager->blockForRef(blockIdentifier) : nullptr)
         layoutManager->removeBlock(block, false);
 }
@@ -726,10 +728,10 @@ void PLYGalleryViewController::adjustZoomAction() {
 void PLYGalleryViewController::imageSourceAction() { setWatchDirectory(); }
 
 void PLYGalleryViewController::setWatchDirectory() {
-    if (!m_postManager || !m_postManager->representedPost()) return;
+    if (!postManager() || !postManager()->representedPost()) return;
     const QString folder = PLYFileDialogs::shared()->chooseFolder(this, tr("Choose the Folder of This Post's Images"));
     if (folder.isEmpty()) return;
-    m_postManager->setWatchLocation(QUrl::fromLocalFile(folder), {});
+    postManager()->setWatchLocation(QUrl::fromLocalFile(folder), {});
     m_dates.clear();
     ensureImageStructure(true);
 }
@@ -748,11 +750,21 @@ void PLYGalleryViewController::refreshGalleryAction() {
 }
 
 bool PLYGalleryViewController::addDroppedURLs(const QList<QUrl>& urls) {
-    if (!m_postManager || !m_postManager->representedPost()) return false;
+    if (!postManager() || !postManager()->representedPost()) return false;
+    // Only images (or folders holding some) are taken; a drop of nothing usable is refused.
+    const auto usable = [](const QString& path) {
+        const QFileInfo info(path);
+        if (info.isFile()) return PLYImageFormats::isSupportedImagePath(path);
+        if (!info.isDir()) return false;
+        QDirIterator files(path, QDir::Files);
+        while (files.hasNext())
+            if (PLYImageFormats::isSupportedImagePath(files.next())) return true;
+        return false;
+    };
     bool any = false;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile() || url.toLocalFile().isEmpty()) continue;
-        m_postManager->addWatchImage(url);
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty() || !usable(url.toLocalFile())) continue;
+        postManager()->addWatchImage(url);
         any = true;
     }
     return any;
@@ -807,10 +819,10 @@ void PLYGalleryViewController::sourceDirectoryUpdatedState(PLYSourceDirectory*, 
 }
 
 void PLYGalleryViewController::sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& identifier) {
-    if (PLYDefaults::shouldAutoAddNewImages() && m_postManager) {
+    if (PLYDefaults::shouldAutoAddNewImages() && postManager()) {
         // A step of the post's history like any other change of the layout, so that no undo
         // beneath it throws the picture away.
-        if (const auto layoutManager = m_postManager->layoutManager())
+        if (const auto layoutManager = postManager()->layoutManager())
             layoutManager->recordUndoableChange(undoManager(), QString::fromLatin1(DeleteImagesActionName), [&] {
                 return !layoutManager->createAndAddBlocksForImages({identifier}).isEmpty();
             });

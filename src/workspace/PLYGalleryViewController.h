@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYGenericPostViewController.h"
 #include "PLYColourFilterDelegate.h"
 #include "PLYGalleryModel.h"
 #include "PLYGalleryViewLayout.h"
@@ -43,7 +44,7 @@ class QWidgetAction;
 //
 // Every registration (notifications, source-location delegates, the preview panel) is made once
 // per post and removed when the post changes or the gallery goes.
-class PLYGalleryViewController : public QWidget,
+class PLYGalleryViewController : public PLYGenericPostViewController,
                                  public PLYSourceDirectoryDelegate,
                                  public PLYStarFilterDelegate,
                                  public PLYColourFilterDelegate,
@@ -56,8 +57,7 @@ public:
     explicit PLYGalleryViewController(QWidget* parent = nullptr);
     ~PLYGalleryViewController() override;
 
-    std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
-    void setPostManager(const std::shared_ptr<PLYPostManager>& postManager);
+    void setPostManager(std::shared_ptr<PLYPostManager> postManager) override;
     std::shared_ptr<PLYPersistantPost> representedPost() const;
     // The undo manager of the gallery's window, unless it was given another (not owned).
     PLYUndoManager* undoManager() const;
@@ -171,7 +171,6 @@ private:
     void toggleHidden(const QStringList& identifiers, bool single);
     void imageCountChanged(PLYSourceImage* image);
 
-    std::shared_ptr<PLYPostManager> m_postManager;
     PLYUndoManager* m_undoManager = nullptr;
     PLYGalleryModel m_model;
     PLYGalleryViewLayout m_layout;

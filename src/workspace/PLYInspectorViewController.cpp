@@ -97,7 +97,7 @@ QScrollArea* tabViewItem(const char* name, QWidget* parent) {
 
 }  // namespace
 
-PLYInspectorViewController::PLYInspectorViewController(QWidget* parent) : QWidget(parent) {
+PLYInspectorViewController::PLYInspectorViewController(QWidget* parent) : PLYGenericPostViewController(parent) {
     setObjectName(QStringLiteral("PLYInspectorViewController"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -166,16 +166,17 @@ PLYInspectorViewController::PLYInspectorViewController(QWidget* parent) : QWidge
 PLYInspectorViewController::~PLYInspectorViewController() { followLayoutManager(nullptr); }
 
 std::shared_ptr<PLYLayoutManager> PLYInspectorViewController::layoutManager() const {
-    return m_postManager ? m_postManager->layoutManager() : nullptr;
+    return postManager() ? postManager()->layoutManager() : nullptr;
 }
 
-void PLYInspectorViewController::setPostManager(std::shared_ptr<PLYPostManager> postManager) {
-    m_postManager = std::move(postManager);
+void PLYInspectorViewController::setPostManager(std::shared_ptr<PLYPostManager> manager) {
+    PLYGenericPostViewController::setPostManager(std::move(manager));
     const auto layout = layoutManager();
-    if (m_publishViewController) m_publishViewController->setPostManager(m_postManager);
+    // The post tabs take the post as their represented object, as every post pane does.
+    if (m_publishViewController) m_publishViewController->setRepresentedObject(postManager());
     if (m_documentViewController && layout) m_documentViewController->setLayoutManager(layout);
     if (m_propertyViewController && m_propertyHandOver && layout) m_propertyHandOver(m_propertyViewController, layout);
-    if (m_seoViewController) m_seoViewController->setPostManager(m_postManager);
+    if (m_seoViewController) m_seoViewController->setRepresentedObject(postManager());
     followLayoutManager(layout);
 }
 
@@ -227,7 +228,7 @@ void PLYInspectorViewController::embedSeoViewController(PLYSeoViewController* co
     if (!controller || controller == m_seoViewController) return;
     setTabContent(SeoTab, controller);
     m_seoViewController = controller;
-    if (m_postManager) controller->setPostManager(m_postManager);
+    if (postManager()) controller->setRepresentedObject(postManager());
 }
 
 void PLYInspectorViewController::embedPublishViewController(PLYPublishViewController* controller) {
@@ -237,7 +238,7 @@ void PLYInspectorViewController::embedPublishViewController(PLYPublishViewContro
     m_publishViewController = controller;
     controller->setParent(this);
     root->addWidget(controller);
-    if (m_postManager) controller->setPostManager(m_postManager);
+    if (postManager()) controller->setRepresentedObject(postManager());
 }
 
 // ---- Tabs ----

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYGenericPostViewController.h"
 #include "PLYLayoutManager.h"
 
 #include <QWidget>
@@ -19,7 +20,7 @@ class QToolButton;
 // title beside its button, the tabs Document, Properties and SEO, and the publish panel under
 // them. It hands each child the post (or its layout manager) whichever arrives first, and shows
 // Properties when blocks are selected on the canvas.
-class PLYInspectorViewController : public QWidget, public PLYLayoutManagerInteractionProxy {
+class PLYInspectorViewController : public PLYGenericPostViewController, public PLYLayoutManagerInteractionProxy {
     Q_OBJECT
 public:
     enum Tab { DocumentTab = 0, PropertyTab = 1, SeoTab = 2 };
@@ -27,9 +28,8 @@ public:
     explicit PLYInspectorViewController(QWidget* parent = nullptr);
     ~PLYInspectorViewController() override;
 
-    std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
     // Hands the post to every child present and follows its layout manager's selection.
-    void setPostManager(std::shared_ptr<PLYPostManager> postManager);
+    void setPostManager(std::shared_ptr<PLYPostManager> postManager) override;
 
     // The children, as the interface embeds them; a child embedded after the post arrived gets
     // it at once. Embedding replaces (and deletes) the child before it.
@@ -63,7 +63,6 @@ private:
     void followLayoutManager(const std::shared_ptr<PLYLayoutManager>& layoutManager);
     std::shared_ptr<PLYLayoutManager> layoutManager() const;
 
-    std::shared_ptr<PLYPostManager> m_postManager;
     std::weak_ptr<PLYLayoutManager> m_followedLayoutManager;
 
     QWidget* m_headerStackView;

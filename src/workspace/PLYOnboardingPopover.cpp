@@ -1,5 +1,8 @@
 #include "PLYOnboardingPopover.h"
 
+#include "PLYScreenAlpha.h"
+
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,10 +13,23 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-PLYOnboardingPopover::PLYOnboardingPopover(QWidget* content, QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), m_content(content) {
+PLYOnboardingPopover::PLYOnboardingPopover(QWidget* content, QWidget* parent, Presentation presentation)
+    : QWidget(presentation == Presentation::Transient ? parent : nullptr,
+              presentation == Presentation::Transient ? Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint
+                                                      : Qt::Widget),
+      m_content(content), m_presentation(presentation) {
     setObjectName(QStringLiteral("onBoardPopOver"));
-    setAttribute(Qt::WA_TranslucentBackground);
+    if (presentation == Presentation::Transient) {
+        // Transparent corners only where the desktop can show them.
+        m_translucent = PLYScreenAlpha::available();
+        if (m_translucent) setAttribute(Qt::WA_TranslucentBackground);
+    } else {
+        // Inside the window its corners show the views under it; it is placed in the window when
+        // shown and goes with its owner.
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        if (parent) connect(parent, &QObject::destroyed, this, &QObject::deleteLater);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(ArrowLength + 16, 14, 16, 14);
     content->setParent(this);
@@ -40,16 +56,49 @@ void PLYOnboardingPopover::showRelativeToRect(const QRect& rect, QWidget* view, 
     if (m_edge == Edge::MaxX) layout->setContentsMargins(ArrowLength + 16, 14, 16, 14);
     else if (m_edge == Edge::MinX) layout->setContentsMargins(16, 14, ArrowLength + 16, 14);
     else layout->setContentsMargins(16, ArrowLength + 14, 16, 14);
+    if (m_anchorView && m_anchorView->window() != view->window()) m_anchorView->window()->removeEventFilter(this);
+    m_anchorView = view;
+    m_anchorRect = rect;
+    if (m_presentation == Presentation::InWindow) {
+        QWidget* window = view->window();
+        if (parentWidget() != window) setParent(window);
+        // Follows the window's size.
+        window->installEventFilter(this);
+    }
     adjustSize();
-    const QRect anchor(view->mapToGlobal(rect.topLeft()), rect.size());
-    const QScreen* screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen();
-    const QPoint origin = originFor(anchor, size(), m_edge, screen ? screen->availableGeometry() : QRect());
+    place();
+    m_closingByProgram = false;
+    show();
+    raise();
+}
+
+void PLYOnboardingPopover::place() {
+    QWidget* view = m_anchorView;
+    if (!view) return;
+    QRect anchor;
+    QRect bounds;
+    if (m_presentation == Presentation::InWindow) {
+        // In the window's coordinates, kept inside it.
+        anchor = QRect(view->mapTo(view->window(), m_anchorRect.topLeft()), m_anchorRect.size());
+        bounds = view->window()->rect();
+    } else {
+        anchor = QRect(view->mapToGlobal(m_anchorRect.topLeft()), m_anchorRect.size());
+        const QScreen* screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen();
+        bounds = screen ? screen->availableGeometry() : QRect();
+    }
+    const QPoint origin = originFor(anchor, size(), m_edge, bounds);
     const int inset = CornerRadius + ArrowHalfWidth;
     m_arrowY = std::clamp(anchor.center().y() - origin.y(), inset, std::max(inset, height() - inset));
     m_arrowX = std::clamp(anchor.center().x() - origin.x(), inset, std::max(inset, width() - inset));
     move(origin);
-    m_closingByProgram = false;
-    show();
+    // Opaque: the window is cut to the bubble, so nothing outside it shows.
+    if (!m_translucent) setMask(QRegion(bubblePath().toFillPolygon().toPolygon()));
+    update();
+}
+
+bool PLYOnboardingPopover::eventFilter(QObject* watched, QEvent* event) {
+    if (m_anchorView && watched == m_anchorView->window() && event->type() == QEvent::Resize && isVisible()) place();
+    return QWidget::eventFilter(watched, event);
 }
 
 void PLYOnboardingPopover::closePopover() {
@@ -59,14 +108,13 @@ void PLYOnboardingPopover::closePopover() {
 
 void PLYOnboardingPopover::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    const bool byUser = !m_closingByProgram;
+    // Inside the window only the program closes it; it hides with its window.
+    const bool byUser = !m_closingByProgram && m_presentation == Presentation::Transient;
     m_closingByProgram = true;  // announced once
     if (byUser) emit closedByUser();
 }
 
-void PLYOnboardingPopover::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+QPainterPath PLYOnboardingPopover::bubblePath() const {
     const QRectF all = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     const QRectF bubble = m_edge == Edge::MaxX   ? all.adjusted(ArrowLength, 0, 0, 0)
                           : m_edge == Edge::MinX ? all.adjusted(0, 0, -ArrowLength, 0)
@@ -87,7 +135,16 @@ void PLYOnboardingPopover::paintEvent(QPaintEvent*) {
         arrow.lineTo(baseX, m_arrowY + ArrowHalfWidth);
     }
     arrow.closeSubpath();
-    path = path.united(arrow);
+    return path.united(arrow);
+}
+
+void PLYOnboardingPopover::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath path = bubblePath();
+    // Opaque: every pixel is painted, the bubble's colour outside its outline too (the mask
+    // keeps those off screen).
+    if (!m_translucent) painter.fillRect(rect(), palette().color(QPalette::Window));
     painter.setPen(QPen(QColor(0, 0, 0, 50), 1.0));
     painter.setBrush(palette().color(QPalette::Window));
     painter.drawPath(path);

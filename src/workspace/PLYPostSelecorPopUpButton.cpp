@@ -42,13 +42,21 @@ void PLYPostSelecorPopUpButton::goHome(PLYPostSelecorPopUpButton*) {
 }
 
 QSize PLYPostSelecorPopUpButton::sizeHint() const {
-    const int title = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + 10;
+    const int title = m_title.isEmpty() ? 0 : fontMetrics().horizontalAdvance(m_title) + 10;
     return QSize(int(HomeZoneWidth) + 14 + title + ArrowStripWidth, 24);
 }
 
 void PLYPostSelecorPopUpButton::setTitleFromPostManager(const std::shared_ptr<PLYPostManager>& manager) {
     const auto post = manager ? manager->representedPost() : nullptr;
-    setText(post ? post->name() : QString());
+    setTitle(post ? post->name() : QString());
+}
+
+void PLYPostSelecorPopUpButton::setTitle(const QString& name) {
+    m_title = name;
+    // The button's own text carries the name with "&" doubled, so Qt registers no shortcut.
+    setText(PLYSafeText::escapedMnemonic(name));
+    updateGeometry();
+    update();
 }
 
 // ---- Menu ----
@@ -165,12 +173,12 @@ void PLYPostSelecorPopUpButton::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(HomeZoneWidth + 1.5, 4), QPointF(HomeZoneWidth + 1.5, h - 4));
 
     // The current post's name.
-    if (!text().isEmpty()) {
+    if (!m_title.isEmpty()) {
         const QRectF textRect(HomeZoneWidth + 7, 0, bezelWidth - HomeZoneWidth - 12, h);
         painter.setPen(isEnabled() ? QColor(0x2E, 0x2E, 0x2E) : QColor(0x9A, 0x9A, 0x9A));
         painter.setFont(font());
         painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(text(), Qt::ElideRight, int(textRect.width())));
+                         fontMetrics().elidedText(m_title, Qt::ElideRight, int(textRect.width())));
     }
 
     // The arrow, at its own size in the strip on the right.

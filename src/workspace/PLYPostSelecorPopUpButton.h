@@ -43,6 +43,9 @@ public:
     // Titles the button with the name of the manager's post; empty while the post is still to
     // be made (the new-post sheet names it).
     void setTitleFromPostManager(const std::shared_ptr<PLYPostManager>& manager);
+    // Shows `name` as typed: drawn elided, and no "&" in it becomes a keyboard shortcut.
+    void setTitle(const QString& name);
+    QString title() const { return m_title; }
 
     // The menu of `posts` (already in menu order: by name, then creation date): published posts,
     // a separator (always), unpublished posts; the current post checked.
@@ -64,6 +67,7 @@ protected:
 
 private:
     HomeAction m_homeAction;
+    QString m_title;
     bool m_triggerHome = false;
     QList<std::shared_ptr<PLYPersistantPost>> m_tmpPosts;
     QPointer<QMenu> m_menu;

@@ -159,20 +159,26 @@ void PLYPostViewController::handPanesPostManager() {
         if (pane->isValid() && pane->setPostManager) pane->setPostManager(m_postManager);
 }
 
-void PLYPostViewController::presentInitialVisualState() {
-    if (!m_postManager) return;
-    if (!m_postManager->representedPost()) {
-        presentSetUpSheet();
-        return;
-    }
+bool PLYPostViewController::placePanes() {
+    if (!m_postManager || !m_postManager->representedPost()) return false;
     // A new post still preparing keeps its display; the panes get the post when it ends.
-    if (m_preparation && !m_prepHasClosed) return;
+    if (m_preparation && !m_prepHasClosed) return false;
     handPanesPostManager();
     if (m_layoutPane.ensureEntrancePostion) m_layoutPane.ensureEntrancePostion();
     applyCollapsedState();
     // The layout pane takes its width beside the side panes now, so that the entrance fits the
     // layout to the room it really has.
     m_splitView->refresh();
+    return true;
+}
+
+void PLYPostViewController::presentInitialVisualState() {
+    if (!m_postManager) return;
+    if (!m_postManager->representedPost()) {
+        presentSetUpSheet();
+        return;
+    }
+    if (!placePanes()) return;
     if (m_layoutPane.performEntrance) m_layoutPane.performEntrance();
     checkOnBoard();
 }
@@ -226,6 +232,7 @@ void PLYPostViewController::setUpCompleted(bool confirmed) {
         if (core) core->setCurrentPostManager(nullptr);
         return;
     }
+    emit setUpConfirmed();
     const auto post = m_postManager->representedPost();
     // Set on the new layout itself: nobody follows it yet, so nothing is announced.
     PLYLayout* layout = post->layout();
@@ -280,7 +287,8 @@ void PLYPostViewController::closePrepDisplay() {
     handPanesPostManager();
     removeSetUpSheet();
     m_imageProcessView->hide();
-    PLYVisualStateHandler::globalHandler()->setPostHeaderVisible(true);
+    // A post prepared behind home, the login or another post leaves their title bar alone.
+    if (m_inFront) PLYVisualStateHandler::globalHandler()->setPostHeaderVisible(true);
     // The panes come in a moment after the display goes, then the layout is fitted.
     PLYDispatch::mainAfter(
         ShowPanesDelaySeconds,
@@ -357,7 +365,8 @@ void PLYPostViewController::presentOnboardingPopover(PLYOnboardingSequence::Popo
     closeOnboardingPopover();
     const bool gallery = which == Popover::Gallery;
     QWidget* content = gallery ? makeOnboardGalleryView() : makeOnboardInspectorView();
-    auto* popover = new PLYOnboardingPopover(content, this);
+    // It appears on its own while the user may be typing: inside the window, taking nothing.
+    auto* popover = new PLYOnboardingPopover(content, this, PLYOnboardingPopover::Presentation::InWindow);
     auto* button = content->findChild<QPushButton*>();
     connect(button, &QPushButton::clicked, this,
             gallery ? &PLYPostViewController::dismissGalleyOnboard : &PLYPostViewController::dismissInspectorOnboard);

@@ -43,12 +43,21 @@ public:
     // window already has one.
     void setPanes(PLYPostWindowPane gallery, PLYPostWindowLayoutPane layout, PLYPostWindowPane inspector);
 
+    // Whether this editor is the one in front, which alone drives the shared title bar. A
+    // window on its own is; the main window says so for the editors it keeps.
+    void setInFront(bool inFront) { m_inFront = inFront; }
+    bool isInFront() const { return m_inFront; }
+
     std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
     void setPostManager(std::shared_ptr<PLYPostManager> postManager) { m_postManager = std::move(postManager); }
 
     // Shown (or shown again) by the root navigation: a post opens with the panes' entrance; a
     // manager without a post opens the set-up sheet.
     void presentInitialVisualState();
+    // The first half of it, for before the window comes on screen: the panes get the post and
+    // take their places, the layout waits hidden for its entrance. False for a post still to be
+    // made or prepared.
+    bool placePanes();
 
     // The new-post road.
     void setUpCompleted(bool confirmed);
@@ -83,6 +92,10 @@ public:
     bool prepHasClosed() const { return m_prepHasClosed; }
     const PLYOnboardingSequence& onboarding() const { return m_onboarding; }
 
+signals:
+    // The set-up sheet was confirmed and the post is being made: the editor is to come on screen.
+    void setUpConfirmed();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -113,6 +126,7 @@ private:
     QPointer<PLYPrepViewController> m_prepViewController;
     QPointer<PLYImagePreparation> m_preparation;
     PLYImageProcessView* m_imageProcessView;
+    bool m_inFront = true;
     bool m_prepHasClosed = false;
 
     PLYOnboardingSequence m_onboarding;

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "PLYGenericPostViewController.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class PLYPostManager;
 
 // One pane of the post window as the window sees it: its widget and how it takes the post.
-// Any pane class with a setPostManager is plugged in with `PLYPostWindowPane::of(pane)`.
+// Every post pane is a PLYGenericPostViewController and takes the post as its represented
+// object; it is plugged in with `PLYPostWindowPane::of(pane)`.
 struct PLYPostWindowPane {
     QPointer<QWidget> widget;
     std::function<void(const std::shared_ptr<PLYPostManager>&)> setPostManager;
@@ -20,8 +24,9 @@ struct PLYPostWindowPane {
         PLYPostWindowPane result;
         result.widget = pane;
         QPointer<Pane> weak(pane);
+        static_assert(std::is_base_of_v<PLYGenericPostViewController, Pane>, "a post pane derives from PLYGenericPostViewController");
         result.setPostManager = [weak](const std::shared_ptr<PLYPostManager>& manager) {
-            if (weak) weak->setPostManager(manager);
+            if (weak) weak->setRepresentedObject(manager);
         };
         return result;
     }

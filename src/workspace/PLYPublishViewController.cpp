@@ -132,7 +132,7 @@ QString categoryTitle(const QVariant& value) {
 
 }  // namespace
 
-PLYPublishViewController::PLYPublishViewController(QWidget* parent) : QWidget(parent) {
+PLYPublishViewController::PLYPublishViewController(QWidget* parent) : PLYGenericPostViewController(parent) {
     setObjectName(QStringLiteral("PLYPublishViewController"));
     QFont base = font();
     base.setPixelSize(PLYInspectorStyle::BodyPixelSize);
@@ -363,9 +363,9 @@ PLYPublishViewController::~PLYPublishViewController() {
 
 // ---- The model ----
 
-void PLYPublishViewController::setPostManager(std::shared_ptr<PLYPostManager> postManager) {
-    const bool samePost = m_postManager && postManager && m_postManager->representedPost() == postManager->representedPost();
-    m_postManager = std::move(postManager);
+void PLYPublishViewController::setPostManager(std::shared_ptr<PLYPostManager> manager) {
+    const bool samePost = postManager() && manager && postManager()->representedPost() == manager->representedPost();
+    PLYGenericPostViewController::setPostManager(std::move(manager));
     if (!samePost) {
         m_progress = {};
         m_lastUsedCategory.reset();
@@ -379,7 +379,7 @@ void PLYPublishViewController::setPostManager(std::shared_ptr<PLYPostManager> po
 std::shared_ptr<PLYWebServicePostPublisher> PLYPublishViewController::postPublisher() const {
     // A post manager without a post (a post still to be made) has nothing to publish; the
     // session is started by the application, never by a pane.
-    const auto post = m_postManager ? m_postManager->representedPost() : nullptr;
+    const auto post = postManager() ? postManager()->representedPost() : nullptr;
     PLYWebServiceManager* manager = PLYWebServiceManager::existingManager();
     if (!post || !manager) return nullptr;
     return manager->publisherForPostAs<PLYWebServicePostPublisher>(post);
@@ -469,7 +469,7 @@ PLYPublishPanelInputs PLYPublishViewController::gatherInputs() const {
 // ---- Showing ----
 
 void PLYPublishViewController::ensureMainStack() {
-    if (m_publisher.expired() && m_postManager) follow(postPublisher());
+    if (m_publisher.expired() && postManager()) follow(postPublisher());
     present(gatherInputs(), m_progress);
 }
 

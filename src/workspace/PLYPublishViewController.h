@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYGenericPostViewController.h"
 #include "PLYPublishButton.h"
 #include "PLYPublishPanelState.h"
 
@@ -22,7 +23,7 @@ class QToolButton;
 // failed) and the actions of the publishing road: publish or update with a blog category and a
 // draft box, cancel, retry, delete, visit or copy the link, and the account windows. What shows
 // is decided by PLYPublishPanelState; this widget gathers what it reads and applies the answer.
-class PLYPublishViewController : public QWidget, public PLYPublishButtonDelegate {
+class PLYPublishViewController : public PLYGenericPostViewController, public PLYPublishButtonDelegate {
     Q_OBJECT
 public:
     static constexpr const char* WordpressHelpPath =
@@ -31,10 +32,9 @@ public:
     explicit PLYPublishViewController(QWidget* parent = nullptr);
     ~PLYPublishViewController() override;
 
-    std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
     // Follows the post's publisher from now on (one registration, whatever the calls) and
     // refreshes.
-    void setPostManager(std::shared_ptr<PLYPostManager> postManager);
+    void setPostManager(std::shared_ptr<PLYPostManager> postManager) override;
     // The post's publisher, made by the web-service manager on first request; nothing without a
     // post manager, a post, or a running web-service manager.
     std::shared_ptr<PLYWebServicePostPublisher> postPublisher() const;
@@ -74,7 +74,6 @@ private:
     static QString selectedCategory(const QComboBox* popUp);
     void infoStatusChosen(int index);
 
-    std::shared_ptr<PLYPostManager> m_postManager;
     std::weak_ptr<PLYWebServicePostPublisher> m_publisher;
     bool m_followingService = false;
     bool m_collapsed = false;

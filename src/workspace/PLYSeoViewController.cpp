@@ -15,7 +15,7 @@ constexpr int kLightSize = 12;
 QIcon namedIcon(const char* name) { return PLYNamedImage::icon(QLatin1String(name)); }
 }  // namespace
 
-PLYSeoViewController::PLYSeoViewController(QWidget* parent) : QWidget(parent) {
+PLYSeoViewController::PLYSeoViewController(QWidget* parent) : PLYGenericPostViewController(parent) {
     setObjectName(QStringLiteral("PLYSeoViewController"));
     QFont base = font();
     base.setPixelSize(13);
@@ -64,8 +64,8 @@ PLYSeoViewController::Row PLYSeoViewController::makeRow(const QString& view, con
     return row;
 }
 
-void PLYSeoViewController::setPostManager(std::shared_ptr<PLYPostManager> postManager) {
-    m_postManager = std::move(postManager);
+void PLYSeoViewController::setPostManager(std::shared_ptr<PLYPostManager> manager) {
+    PLYGenericPostViewController::setPostManager(std::move(manager));
     summaryChanged();
 }
 
@@ -83,7 +83,7 @@ PLYSeoSentence PLYSeoViewController::summaryTitleForMetric(const PLYSeoMetric& m
 }
 
 void PLYSeoViewController::summaryChanged() {
-    const auto seo = m_postManager ? m_postManager->seoManager() : nullptr;
+    const auto seo = postManager() ? postManager()->seoManager() : nullptr;
     if (!seo) return;
     const PLYSeoInspectorState state = PLYSeoInspectorState::forManager(*seo);
     apply(m_keywords, state.keywords);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYGenericPostViewController.h"
 #include "PLYNotificationCenter.h"
 #include "PLYSeoSummary.h"
 
@@ -14,14 +15,13 @@ class QLabel;
 // The SEO tab of the post's inspector: one row per metric of the post's SEO manager, a traffic
 // light for the metric's level beside the sentence made from its grades. It follows every
 // regrade of any metric and refreshes from its own post.
-class PLYSeoViewController : public QWidget {
+class PLYSeoViewController : public PLYGenericPostViewController {
     Q_OBJECT
 public:
     explicit PLYSeoViewController(QWidget* parent = nullptr);
     ~PLYSeoViewController() override;
 
-    std::shared_ptr<PLYPostManager> postManager() const { return m_postManager; }
-    void setPostManager(std::shared_ptr<PLYPostManager> postManager);
+    void setPostManager(std::shared_ptr<PLYPostManager> postManager) override;
 
     // Refills every row; nothing without a post manager or its SEO manager.
     void summaryChanged();
@@ -42,7 +42,6 @@ private:
     Row makeRow(const QString& view, const QString& label, const QString& image);
     void apply(const Row& row, const PLYSeoRowState& state);
 
-    std::shared_ptr<PLYPostManager> m_postManager;
     PLYObserverBag m_observers;
     Row m_title;
     Row m_meta;

@@ -3,6 +3,7 @@
 #include "PLYWindowUndoManager.h"
 #include "PLYMainWindowTestSupport.h"
 
+#include "PLYAlertPresenter.h"
 #include "PLYDefaults.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter.h"
@@ -11,6 +12,7 @@
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
 #include "PLYPreviewPanel.h"
+#include "PLYScriptedAlertPresenter.h"
 #include "PLYScriptedDesktopServices.h"
 #include "PLYScriptedFileDialogs.h"
 #include "PLYStoryboard.h"
@@ -145,8 +147,13 @@ TEST_F(AppMenuTest, NewBlogStartsAPostUnlessNobodyCanMakeOne) {
     delegate->applicationDidFinishLaunching();
     ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
     PLYCoreManager* core = PLYCoreManager::globalManager();
-    trigger("newBlog");  // nobody signed in
+    const auto alerts = std::make_shared<PLYScriptedAlertPresenter>();
+    PLYAlertPresenter::setShared(alerts);
+    trigger("newBlog");  // nobody signed in: refused, and the user hears why
     EXPECT_EQ(core->currentPostManager(), nullptr);
+    ASSERT_EQ(alerts->presented().size(), 1);
+    EXPECT_EQ(alerts->presented().first().messageText, PLYHomeViewController::newPostWithoutAccountAlert().messageText);
+    PLYAlertPresenter::setShared(nullptr);
     PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
     trigger("newBlog");
     ASSERT_NE(core->currentPostManager(), nullptr);
@@ -231,6 +238,35 @@ TEST_F(AppMenuTest, PressingAltWithTheMenuOpenKeepsItOpenAndShowsTheHostItem) {
     QCoreApplication::sendEvent(menu, &escape);
     EXPECT_TRUE(waitUntil([&] { return !menu->isVisible(); }));
     EXPECT_FALSE(delegate->menuTimer().isActive());
+}
+
+TEST_F(AppMenuTest, PreferencesAndHostWindowsAppearOverTheMainWindow) {
+    PLYRegisterMainWindowScenes();
+    PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+    QWidget* main = delegate->baseWindowController();
+    main->setGeometry(140, 90, 520, 400);
+    const QPoint centre = main->frameGeometry().center();
+    const QString settings = QString::fromLatin1(PLYInterfaceNames::SettingsStoryboard);
+    for (const char* scene : {PLYInterfaceNames::PreferencesWindowScene, PLYInterfaceNames::WebServiceHostWindowScene}) {
+        PLYStoryboard::registerScene(settings, QString::fromLatin1(scene), [](QWidget* parent) {
+            auto* window = new QLabel(QStringLiteral("settings"), parent);
+            window->resize(240, 160);
+            return window;
+        });
+    }
+    trigger("showPrefs");
+    delegate->presentHostOptionsWindow();
+    for (QObject* shown : {delegate->settingsWindowController(), delegate->serviceHostWindowController()}) {
+        auto* window = qobject_cast<QWidget*>(shown);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(window->isVisible());
+        EXPECT_LE((window->frameGeometry().center() - centre).manhattanLength(), 2)
+            << "over the main window, not at the screen's corner";
+    }
+    for (const char* scene : {PLYInterfaceNames::PreferencesWindowScene, PLYInterfaceNames::WebServiceHostWindowScene})
+        PLYStoryboard::unregisterScene(settings, QString::fromLatin1(scene));
 }
 
 TEST_F(AppMenuTest, PreferencesAndHostWindowsAreMadeOnceAndKept) {

@@ -4,6 +4,7 @@
 // the host panel switching the session's service.
 #include "../web-services/PLYSessionTestSupport.h"
 
+#include "PLYAccountInfoFlow.h"
 #include "PLYAccountInfoViewController.h"
 #include "PLYAccountScenes.h"
 #include "PLYAuthViewController.h"
@@ -353,6 +354,59 @@ TEST_F(AccountWizard, HostAcceptedThenPublisherRefusedThenCreatedThenItsCategory
     EXPECT_EQ(update.value("auto_publish"), true) << "drafts off: published at once";
     EXPECT_FALSE(update.contains("password")) << "an unchanged password is not sent";
     EXPECT_EQ(manager()->currentStateName(), M::StateIdle);
+}
+
+TEST_F(AccountWizard, ADefaultCategoryTheBlogNoLongerOffersIsShownGoneAndNeverReplacedBehindTheUsersBack) {
+    // The blog's categories no longer include the publisher's default.
+    service.setHandler("POST", "/api/me/publisher", [this](const PLYFakeRequest& request) {
+        const QVariantMap fields = request.json().toMap().value("publisher").toMap();
+        publisher = {{"id", 9}, {"type", 1}, {"username", fields.value("username")}, {"status", 0},
+                     {"categories", QVariantList{"Uncategorized", "Travel"}}, {"default_category", "Food"}};
+        script.hasPublisher = true;
+        return PLYFakeReply::json(201, QVariantMap{{"data", publisher}});
+    });
+    const bool through = runWizard([&](PLYAccountInfoViewController* wizard) {
+        type(wizard, "hostTextField", "myblog.example.org");
+        choosePlatform(wizard, 1);
+        click(wizard, "primaryActionButton");
+        ASSERT_TRUE(waitUntil([&] { return wizard->currentPage() == PLYAccountInfoViewController::WordpressPage; }));
+        type(wizard, "wordpressUsernameTextField", "ada");
+        type(wizard, "wordpressPasswordTextField", "right");
+        click(wizard, "primaryActionButton");
+        ASSERT_TRUE(waitUntil([&] { return child(wizard, "wordpressSettingsView")->isVisible(); }));
+        auto* categories = child<QComboBox>(wizard, "wordpressCategoryPopUpButton");
+        EXPECT_EQ(categories->count(), 2);
+        EXPECT_EQ(categories->currentIndex(), -1) << "no other category stands in for the missing one";
+        EXPECT_TRUE(child(wizard, "wordpressCategoryErrorView")->isVisible());
+        EXPECT_TRUE(text(wizard, "wordpressCategoryErrorLabel").contains("\"Food\"")) << text(wizard, "wordpressCategoryErrorLabel").toStdString();
+
+        // Continue without a choice sends nothing and keeps the page.
+        const int puts = requests("PUT", "/api/me/publisher");
+        click(wizard, "primaryActionButton");
+        QTest::qWait(50);
+        EXPECT_EQ(requests("PUT", "/api/me/publisher"), puts);
+        EXPECT_EQ(wizard->currentPage(), PLYAccountInfoViewController::WordpressPage);
+        EXPECT_FALSE(wizard->checkingPublisher());
+
+        categories->setFocus();
+        QTest::keyClick(categories, Qt::Key_End);
+        click(wizard, "primaryActionButton");
+        ASSERT_TRUE(waitUntil([&] { return wizard->actionResponse() == PLYModalRunner::Continue; }));
+    });
+    EXPECT_TRUE(through);
+    const QVariantMap update = service.requestsMatching("PUT", "/api/me/publisher").last().json().toMap().value("publisher").toMap();
+    EXPECT_EQ(update.value("default_category"), "Travel");
+}
+
+TEST(AccountInfoFlow, TheCategoryChoiceKeepsAGoneDefaultVisibleAndChoosesNothingForIt) {
+    using PLYAccountInfoFlow::categoryChoice;
+    EXPECT_EQ(categoryChoice({"A", "B"}, "B").selectedIndex, 1);
+    EXPECT_TRUE(categoryChoice({"A", "B"}, "B").message.isEmpty());
+    EXPECT_EQ(categoryChoice({"A", "B"}, "").selectedIndex, -1);
+    EXPECT_FALSE(categoryChoice({"A", "B"}, "").message.isEmpty());
+    EXPECT_EQ(categoryChoice({"A", "B"}, "C").selectedIndex, -1);
+    EXPECT_TRUE(categoryChoice({"A", "B"}, "C").message.contains("\"C\""));
+    EXPECT_EQ(categoryChoice({}, "C").selectedIndex, -1);
 }
 
 TEST_F(AccountWizard, HostRefusedStopsTheCheckAndShowsTheServicesWordsThenAcceptsTheCorrection) {

@@ -50,11 +50,6 @@ protected:
         PLYAlertPresenter::setShared(nullptr);
         PLYMainWindowFixture::TearDown();
     }
-    void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {
-        PLYRecentCollectionViewItem* tile = tileOf(post);
-        ASSERT_NE(tile, nullptr) << post->name().toStdString();
-        QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
-    }
 
     std::shared_ptr<PLYScriptedAlertPresenter> alerts = std::make_shared<PLYScriptedAlertPresenter>();
     int postsUpdated = 0;
@@ -82,7 +77,7 @@ TEST_F(MainWindowTest, ATransitionTakesEffectAtOnceAndOnlyTheOldViewWaitsForItsA
     // Home: the post is written at once, the editor slides down and only then goes.
     const QDateTime before = lofoten->updatedDate();
     lofoten->setName("Lofoten in Winter");
-    window->homeButton()->click();
+    PLYClickHomeZone(window.get());
     EXPECT_EQ(root()->screen(), Screen::Home);
     EXPECT_EQ(root()->currentPostController(), nullptr);
     EXPECT_GT(lofoten->updatedDate(), before);
@@ -117,8 +112,18 @@ TEST_F(MainWindowTest, ThePostSwitcherCrossFadesBetweenCachedEditorsAndKeepsTheO
     static_cast<PLYHeldAnimator&>(*PLYAnimator::shared()).finishAll();
     PLYPostViewController* caminoEditor = root()->currentPostController();
 
-    // Published first, then the separator, then the others by name; the shown post is checked.
-    window->showPostMenu();
+    // The switcher in the title bar, titled with the post; a press past its home zone opens the
+    // menu: published first, then the separator, then the others by name; the shown post checked.
+    PLYPostSelecorPopUpButton* switcher = window->currentPostButton();
+    ASSERT_TRUE(switcher->isVisible());
+    EXPECT_EQ(switcher->parentWidget()->parentWidget(), window->headerView());
+    EXPECT_EQ(switcher->text(), "Camino");
+    const auto pressMenu = [&] {
+        QTest::mousePress(switcher, Qt::LeftButton, {}, QPoint(int(PLYPostSelecorPopUpButton::HomeZoneWidth) + 1, switcher->height() / 2));
+        QTest::mouseRelease(switcher, Qt::LeftButton, {}, QPoint(int(PLYPostSelecorPopUpButton::HomeZoneWidth) + 1, switcher->height() / 2));
+    };
+    pressMenu();
+    EXPECT_FALSE(switcher->triggerHome());
     QMenu* menu = window->postMenu();
     ASSERT_NE(menu, nullptr);
     QStringList entries;
@@ -133,15 +138,28 @@ TEST_F(MainWindowTest, ThePostSwitcherCrossFadesBetweenCachedEditorsAndKeepsTheO
     EXPECT_TRUE(alpineEditor->isVisible());
 
     // Back to Camino: the same editor from the cache. Choosing it again keeps it as it is.
-    window->showPostMenu();
+    pressMenu();
     window->postMenu()->actions().at(3)->trigger();
     EXPECT_EQ(root()->currentPostController(), caminoEditor);
-    window->showPostMenu();
+    EXPECT_EQ(switcher->text(), "Camino");
+    pressMenu();
     window->postMenu()->actions().at(3)->trigger();
     static_cast<PLYHeldAnimator&>(*PLYAnimator::shared()).finishAll();
     EXPECT_EQ(root()->currentPostController(), caminoEditor);
     EXPECT_TRUE(caminoEditor->isVisible());
     EXPECT_EQ(root()->postViewControllers().size(), 2);
+    window->postMenu()->close();
+
+    // Its leftmost 14 points go home, without opening the menu.
+    QMenu* lastMenu = window->postMenu();
+    QTest::mousePress(switcher, Qt::LeftButton, {}, QPoint(int(PLYPostSelecorPopUpButton::HomeZoneWidth), switcher->height() / 2));
+    EXPECT_TRUE(switcher->triggerHome());
+    EXPECT_EQ(root()->screen(), Screen::Editor) << "home goes on the release";
+    QTest::mouseRelease(switcher, Qt::LeftButton, {}, QPoint(int(PLYPostSelecorPopUpButton::HomeZoneWidth), switcher->height() / 2));
+    EXPECT_EQ(root()->screen(), Screen::Home);
+    EXPECT_EQ(window->postMenu(), lastMenu);
+    EXPECT_FALSE(lastMenu->isVisible());
+    EXPECT_EQ(window->headerState(), 1);
 }
 
 TEST_F(MainWindowTest, AnAbandonedNewPostGoesHomeWithoutSavingAnything) {

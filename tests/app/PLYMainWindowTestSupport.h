@@ -14,6 +14,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
+#include "PLYPostSelecorPopUpButton.h"
 #include "PLYPostViewController.h"
 #include "PLYRecentCollectionViewItem.h"
 #include "PLYStoryboard.h"
@@ -21,6 +22,7 @@
 #include "PLYVisualStateHandler.h"
 
 #include <QPointer>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -63,6 +65,12 @@ inline void PLYRegisterMainWindowScenes() {
     const QString post = QString::fromLatin1(PLYInterfaceNames::PostViewScene);
     if (!PLYStoryboard::hasScene(main, post))
         PLYStoryboard::registerScene(main, post, [](QWidget* parent) { return new PLYPostViewController(parent); });
+}
+
+// A click on the house at the left of the title bar's post switcher, which goes home.
+inline void PLYClickHomeZone(PLYBaseWindowController* window) {
+    PLYPostSelecorPopUpButton* switcher = window->currentPostButton();
+    QTest::mouseClick(switcher, Qt::LeftButton, {}, QPoint(int(PLYPostSelecorPopUpButton::HomeZoneWidth) / 2, switcher->height() / 2));
 }
 
 // A signed-in library with a few posts and a main window over it, no web service.
@@ -110,6 +118,12 @@ protected:
         for (PLYRecentCollectionViewItem* item : grid()->visibleItems())
             if (item->representedPost() == post) return item;
         return nullptr;
+    }
+    // Opens the post as the user does: a double-click on its tile.
+    void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {
+        PLYRecentCollectionViewItem* tile = tileOf(post);
+        ASSERT_NE(tile, nullptr) << post->name().toStdString();
+        QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
     }
     QStringList tileTitles() const {
         QStringList titles;

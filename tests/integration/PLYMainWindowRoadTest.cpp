@@ -219,7 +219,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     ASSERT_TRUE(waitUntil([&] { return child(panel, "statusViewBlogButton")->isVisible(); }));
 
     // Home: the post's tile says it is published, with its layout's preview.
-    main->homeButton()->click();
+    PLYClickHomeZone(main);
     ASSERT_EQ(main->baseViewController()->screen(), Screen::Home);
     ASSERT_TRUE(waitUntil([&] { return tileOf(main, post) != nullptr; }));
     EXPECT_EQ(tileOf(main, post)->publishedImageView()->toolTip(), "Published");

@@ -60,12 +60,16 @@ TEST_F(LayoutTab, ARubberBandSelectsEveryBlockItTouchesAndOnlyThose) {
 TEST_F(LayoutTab, ABlockDragStartsBeyondTwentyPointsAndCarriesTheSelectionPressedOn) {
     QStringList dragged;
     QStringList types;
+    QList<QSizeF> pictures;  // each drag's picture, in points
     overlay->setDraggingSessionStarter([&](PLYLayoutInteractionView* source, QMimeData* data, const QPixmap& image) {
         dragged = source->blockDragRefIds();
         types = data->formats();
         EXPECT_FALSE(image.isNull());
+        pictures << QSizeF(image.size()) / image.devicePixelRatio();
         delete data;
     });
+    // Each dragged block shows 60 points wide, one below the other, 5 points apart.
+    const auto shownHeight = [&](const char* id) { return 60.0 * frameOf(id).height() / frameOf(id).width(); };
     ASSERT_EQ(view->magnification(), 1.0);
     const QPointF p = centre("a");
     press(p);
@@ -75,6 +79,9 @@ TEST_F(LayoutTab, ABlockDragStartsBeyondTwentyPointsAndCarriesTheSelectionPresse
     dragTo(p + QPointF(12, 17));
     EXPECT_EQ(dragged, QStringList{"a"});
     EXPECT_TRUE(types.contains(PLYPasteboard::markerFormat("com.pellory.block")));
+    ASSERT_EQ(pictures.size(), 1);
+    EXPECT_NEAR(pictures[0].width(), 60, 1);
+    EXPECT_NEAR(pictures[0].height(), shownHeight("a"), 2);
     release(p + QPointF(12, 17));
     EXPECT_EQ(selection(), "");  // the release that ends a drag selects nothing
     EXPECT_FALSE(overlay->inBlockDragOp());
@@ -86,6 +93,10 @@ TEST_F(LayoutTab, ABlockDragStartsBeyondTwentyPointsAndCarriesTheSelectionPresse
     press(p);
     dragTo(QPointF(p.x(), -60));
     EXPECT_EQ(dragged, QStringList({"z", "a"}));
+    // The picture holds both blocks, not only the first.
+    ASSERT_EQ(pictures.size(), 2);
+    EXPECT_NEAR(pictures[1].width(), 60, 1);
+    EXPECT_NEAR(pictures[1].height(), shownHeight("z") + 5 + shownHeight("a"), 2);
     release(QPointF(p.x(), -60));
     overlay->draggingSessionEnded();
 

@@ -5,7 +5,9 @@
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
 #include "PLYDefaults.h"
+#include "PLYDesktopServices.h"
 #include "PLYDraggingDestinationScrollView.h"
+#include "PLYFileDialogs.h"
 #include "PLYGalleryCollectionView.h"
 #include "PLYGalleryEvents.h"
 #include "PLYGalleryHeaderView.h"
@@ -20,11 +22,14 @@
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
 #include "PLYScriptedAlertPresenter.h"
+#include "PLYScriptedDesktopServices.h"
+#include "PLYScriptedFileDialogs.h"
 #include "PLYScriptedPreviewPresenter.h"
 #include "PLYSourceDirectory.h"
 #include "PLYStarFilterView.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestLayouts.h"
 #include "PLYUndoManager.h"
 #include "PLYUserDefaults.h"
 
@@ -375,6 +380,75 @@ TEST_F(GalleryTest, FilesAndFoldersDroppedFromTheFileManagerJoinThePost) {
     EXPECT_FALSE(webEnter.isAccepted());
     EXPECT_FALSE(gallery->addDroppedURLs(web.urls())) << "a drop without file paths adds nothing";
     EXPECT_EQ(post->sourceLocations().size(), 4);
+}
+
+TEST_F(GalleryTest, ADropOfFilesNoneOfWhichIsAnImageIsRefused) {
+    const QString other = PLYTestEnvironment::makeTempDirectory(QStringLiteral("papers"));
+    const QString note = QDir(other).filePath(QStringLiteral("notes.txt"));
+    QFile file(note);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    const QString empty = PLYTestEnvironment::makeTempDirectory(QStringLiteral("empty"));
+    QWidget* target = gallery->scrollView()->viewport();
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(note), QUrl::fromLocalFile(empty)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_FALSE(drop.isAccepted()) << "nothing was added, so nothing was copied";
+    EXPECT_EQ(gallery->scrollView()->contentAlpha(), 1.0);
+    EXPECT_EQ(post->sourceLocations().size(), 1);
+}
+
+TEST_F(GalleryTest, ShowInFileManagerAsksForTheItemsFileNotItsFolder) {
+    // What the item's menu asks of the desktop (the file manager's answer is the desktop's).
+    struct Revealing : PLYScriptedDesktopServices {
+        bool showFileInFileManager(const QString& path) override {
+            revealed << path;
+            return true;
+        }
+        QStringList revealed;
+    };
+    const auto desktop = std::make_shared<Revealing>();
+    PLYDesktopServices::setShared(desktop);
+    PLYGalleryView* item = view(0, 1);
+    ASSERT_NE(item, nullptr);
+    QAction* reveal = item->contextMenu()->findChild<QAction*>(QStringLiteral("showInFinderMenuItem"));
+    ASSERT_NE(reveal, nullptr);
+    reveal->trigger();
+    const auto image = store->imageForIdentifier(gallery->identifierAtIndexPath({0, 1}));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(desktop->revealed, QStringList{image->path()});
+    EXPECT_TRUE(desktop->openedURLs().isEmpty());
+    PLYDesktopServices::setShared(nullptr);
+}
+
+TEST_F(GalleryTest, AutoAddTakesOnlyImagesThatAppearAfterTheFolderWasChosen) {
+    PLYDefaults::setShouldAutoAddNewImages(true);
+    const auto dialogs = std::make_shared<PLYScriptedFileDialogs>();
+    PLYFileDialogs::setShared(dialogs);
+    const QString other = PLYTestEnvironment::makeTempDirectory(QStringLiteral("other"));
+    ASSERT_TRUE(writePhoto(QDir(other).filePath(QStringLiteral("x.jpg"))));
+    ASSERT_TRUE(writePhoto(QDir(other).filePath(QStringLiteral("y.jpg"))));
+    const int blocks = PLYTestLayouts::imageBlockCount(post->constLayout());
+
+    // Choosing a folder that already holds two photos adds neither.
+    dialogs->scriptFolder(other);
+    action("setWatchDirectoryMenuItem")->trigger();
+    ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("x.jpg")) && shown().contains(QStringLiteral("y.jpg")); }));
+    const auto main = post->mainSourceDirectory();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(waitUntil([&] { return main->state() == PLYSourceDirectory::Ready; }));
+    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    EXPECT_EQ(PLYTestLayouts::imageBlockCount(post->constLayout()), blocks);
+
+    // A photo put there afterwards is new, and joins the layout.
+    ASSERT_TRUE(writePhoto(QDir(other).filePath(QStringLiteral("z.jpg"))));
+    EXPECT_TRUE(waitUntil([&] { return PLYTestLayouts::imageBlockCount(post->constLayout()) == blocks + 1; }, 20000));
+    PLYFileDialogs::setShared(nullptr);
+    PLYDefaults::setShouldAutoAddNewImages(false);
 }
 
 TEST_F(GalleryTest, AWatchedFolderChangeReachesTheOpenGalleryAndItsRegistrationsGoWithIt) {

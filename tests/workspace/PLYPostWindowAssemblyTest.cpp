@@ -29,12 +29,12 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostManager.h"
-#include "PLYPostSelecorPopUpButton.h"
 #include "PLYPostViewController.h"
 #include "PLYPostWindowFactory.h"
 #include "PLYPrepViewController.h"
 #include "PLYPublishButton.h"
 #include "PLYPublishViewController.h"
+#include "PLYSeoViewController.h"
 #include "PLYScriptedAlertPresenter.h"
 #include "PLYScriptedFileDialogs.h"
 #include "PLYSeoManager.h"
@@ -172,9 +172,13 @@ TEST_F(PostWindowAssembly, EditsFlowBetweenThePanesAndAnEditorShownAgainRegister
     open(postManager);
 
     ASSERT_TRUE(waitUntil([&] { return entranceDone() && gallery->galleryView()->itemAtIndexPath({0, 2}); }));
-    PLYPostSelecorPopUpButton switcher;
-    switcher.setTitleFromPostManager(window->postManager());
-    EXPECT_EQ(switcher.text(), QStringLiteral("Loch Walks"));
+    // The post reaches every post pane and tab one way: as its represented object.
+    const QList<PLYGenericPostViewController*> panes{gallery, layoutTab, inspector, inspector->seoViewController(),
+                                                     inspector->publishViewController()};
+    for (PLYGenericPostViewController* pane : panes) {
+        ASSERT_NE(pane, nullptr);
+        EXPECT_EQ(pane->representedObject(), window->postManager()) << pane->objectName().toStdString();
+    }
     EXPECT_TRUE(window->gallerySplitViewItem()->isVisible() && window->inspectorSplitViewItem()->isVisible());
     EXPECT_EQ(gallery->undoManager(), PLYWindowUndoManager::undoManagerForWidget(window)) << "one history per window";
     // The first photo carries the focus keyword.

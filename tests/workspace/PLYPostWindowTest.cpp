@@ -39,11 +39,13 @@ using PLYTestEnvironment::waitUntil;
 namespace {
 
 // Every call of every pane, in order, into one shared log.
-class RecordingPane : public QWidget {
+// Each is a post pane like the real ones, handed the post as its represented object.
+class RecordingPane : public PLYGenericPostViewController {
 public:
     RecordingPane(QString name, QStringList* log) : m_name(std::move(name)), m_log(log) {}
-    void setPostManager(const std::shared_ptr<PLYPostManager>& manager) {
+    void setPostManager(std::shared_ptr<PLYPostManager> manager) override {
         m_log->append(m_name + (manager && manager->representedPost() ? QStringLiteral(":post") : QStringLiteral(":none")));
+        PLYGenericPostViewController::setPostManager(std::move(manager));
     }
     void ensureEntrancePostion() { m_log->append(m_name + QStringLiteral(":hide")); }
     void performEntrance() { m_log->append(m_name + QStringLiteral(":entrance")); }
@@ -290,8 +292,10 @@ TEST_F(PostWindowTest, OnboardingPopoversComeInOrderOneAtATime) {
     layoutEdit();  // before the gallery step: nothing for the inspector
     ASSERT_TRUE(waitUntil([&] { return window->onBoardPopOver() && window->onBoardPopOver()->isVisible(); }));
     PLYOnboardingPopover* gallery = window->onBoardPopOver();
-    EXPECT_GE(gallery->x(), window->gallerySplitViewItem()->mapToGlobal(QPoint(window->gallerySplitViewItem()->width(), 0)).x())
+    EXPECT_GE(gallery->mapToGlobal(QPoint(0, 0)).x(),
+              window->gallerySplitViewItem()->mapToGlobal(QPoint(window->gallerySplitViewItem()->width(), 0)).x())
         << "beside the gallery, to its right";
+    EXPECT_EQ(gallery->window(), window.get()) << "inside the window, not a window of its own";
 
     // Shown again: the new popover replaces the one on screen.
     window->presentInitialVisualState();

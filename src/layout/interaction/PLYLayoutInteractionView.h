@@ -296,6 +296,8 @@ private:
     QString m_paintedHoverId;
     QStringList m_paintedSelectionIds;
     DraggingSessionStarter m_sessionStarter;
+    // Where the pointer holds the picture of the block drag being started.
+    QPointF m_dragImageHotSpot;
 
     // The drag over the overlay.
     bool m_imagesOrientedVertical = true;

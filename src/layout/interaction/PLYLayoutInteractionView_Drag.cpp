@@ -3,6 +3,7 @@
 #include "PLYLayoutInteractionView.h"
 
 #include "PLYBlockView.h"
+#include "PLYDragImages.h"
 #include "PLYGeometry.h"
 #include "PLYLayoutViewProxy.h"
 #include "PLYPasteboard.h"
@@ -51,15 +52,15 @@ void PLYLayoutInteractionView::beginBlockDrag(const QPointF&) {
     auto* data = new QMimeData;
     pasteboard.writeTo(data);
 
-    // The drag shows the first dragged block, 60 points wide.
-    QPixmap image;
-    if (PLYBlockView* view = m_proxy->blockViewForId(ids.first())) {
-        const QImage rendered = QImage::fromData(view->exportImageDataForWidth(120, 0.7), "JPEG");
-        if (!rendered.isNull()) {
-            image = QPixmap::fromImage(rendered);
-            image.setDevicePixelRatio(2.0);
-        }
-    }
+    // The drag shows every dragged block, in the order they are dragged, lined up below the
+    // pointer as the overlay lines them up.
+    QList<QImage> rendered;
+    for (const QString& id : ids)
+        if (PLYBlockView* view = m_proxy->blockViewForId(id))
+            rendered << QImage::fromData(view->exportImageDataForWidth(int(PLYDragImages::ItemWidth * 2), 0.7), "JPEG");
+    const PLYDragImages composed = PLYDragImages::compose(rendered);
+    QPixmap image = QPixmap::fromImage(composed.image);
+    m_dragImageHotSpot = composed.hotSpot;
 
     m_blockDragRefIds = ids;
     m_inBlockDragOp = true;
@@ -83,8 +84,7 @@ void PLYLayoutInteractionView::startDraggingSession(QMimeData* data, const QPixm
     drag->setMimeData(data);
     if (!image.isNull()) {
         drag->setPixmap(image);
-        drag->setHotSpot(QPoint(int(image.width() / image.devicePixelRatio() / 2),
-                                int(image.height() / image.devicePixelRatio() / 2)));
+        drag->setHotSpot(m_dragImageHotSpot.toPoint());
     }
     drag->exec(Qt::MoveAction, Qt::MoveAction);
     if (self) self->draggingSessionEnded();

@@ -38,10 +38,9 @@ void PLYLayoutInteractionView::drawDebugRects(QPainter* painter) const {
     if (!debugRectsWanted()) return;
     const double r = boundsToFrameRatio();
     painter->setBrush(Qt::NoBrush);
-    if (PLYLayoutView* layoutView = m_proxy ? m_proxy->layoutView() : nullptr) {
-        painter->setPen(QPen(Qt::blue, r));
-        painter->drawRect(layoutView->mapRectToItem(this, layoutView->boundingRect()));
-    }
+    // The overlay's frame, stroked as its numbers stand, and its bounds.
+    painter->setPen(QPen(Qt::blue, r));
+    painter->drawRect(frame());
     painter->setPen(QPen(Qt::red, r));
     painter->drawRect(m_bounds.adjusted(r, r, -r, -r));
 }

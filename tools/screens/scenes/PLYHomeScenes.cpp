@@ -9,6 +9,7 @@
 #include "PLYAddBlockPopover.h"
 #include "PLYBaseViewController.h"
 #include "PLYBaseWindowController.h"
+#include "PLYScreenAlpha.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
 #include "PLYExportManager.h"
@@ -164,6 +165,18 @@ const bool registered = [] {
         auto* popover = new PLYOnboardingPopover(PLYAddBlockPopover::makePopOverView(), anchor);
         QObject::connect(popover, &QObject::destroyed, anchor, &QObject::deleteLater);
         popover->showRelativeToRect(anchor->rect(), anchor, PLYOnboardingPopover::Edge::Below);
+        return popover;
+    });
+
+    // Where no compositor runs: opaque, cut to the bubble's shape.
+    PLYScreens::add(QStringLiteral("add-block-popover-no-alpha"), [](PLYScreensFixture&) -> QWidget* {
+        PLYScreenAlpha::setOverride(false);
+        auto* anchor = new QWidget;
+        anchor->resize(32, 30);
+        auto* popover = new PLYOnboardingPopover(PLYAddBlockPopover::makePopOverView(), anchor);
+        QObject::connect(popover, &QObject::destroyed, anchor, &QObject::deleteLater);
+        popover->showRelativeToRect(anchor->rect(), anchor, PLYOnboardingPopover::Edge::Below);
+        PLYScreenAlpha::setOverride(std::nullopt);
         return popover;
     });
 

@@ -1,7 +1,7 @@
 // The post window whole (gallery, layout and inspector at a laptop's window size, at rest and
 // with a block selected), the new-post sheet on its own and over the window, the window while a
-// new post's photos are prepared, the image-preparation card, and the two onboarding popovers
-// alone and beside their panes. Windows are driven through their real roads and events.
+// new post's photos are prepared, the image-preparation card, the two onboarding popovers
+// alone and beside their panes, and a hint over a field being typed in. Windows are driven through their real roads and events.
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -267,22 +268,46 @@ const bool preparingWindow = PLYScreens::add(QStringLiteral("post-window-prepari
     return window;
 });
 
-// The first-run hint beside the gallery, two seconds after the window opened.
+// The first-run hint beside the gallery, two seconds after the window opened: it lies inside the
+// window, over its views.
 const bool onboardingWindow = PLYScreens::add(QStringLiteral("post-window-onboarding"), [](PLYScreensFixture& fixture) {
     PLYOnboardingSequence::setPresentationDelaySeconds(0.1);
     PLYPostViewController* window = openWindow(fixture.mainPostManager(), 0);
     settleEntrance(window);
     PLYOnboardingSequence::setPresentationDelaySeconds(PLYOnboardingSequence::DefaultPresentationDelaySeconds);
-    PLYOnboardingPopover* popover = window->onBoardPopOver();
-    if (!popover) return static_cast<QWidget*>(window);
-    auto* picture = new Composite(window);
-    // Beside the top of the gallery, pointing at it.
-    QWidget* gallery = window->gallerySplitViewItem();
-    const int top = popover->pos().y() - window->mapToGlobal(QPoint(0, 0)).y();
-    picture->addOverlay(popover, QPoint(gallery->mapTo(window, QPoint(gallery->width(), 0)).x(), top));
     PLYDefaults::setOnBoardPresentationState(2);
-    window->hide();
-    return static_cast<QWidget*>(picture);
+    return static_cast<QWidget*>(window);
+});
+
+// The hint over a field being typed in: the field keeps the keyboard and its text, the hint
+// stays drawn over the form without taking anything.
+const bool hintOverField = PLYScreens::add(QStringLiteral("popover-over-field"), [](PLYScreensFixture&) {
+    auto* form = new QWidget;
+    form->setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(form);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(10);
+    auto* title = new QLineEdit(form);
+    title->setObjectName(QStringLiteral("titleField"));
+    auto* keywords = new QLineEdit(form);
+    keywords->setPlaceholderText(QStringLiteral("Focus keywords"));
+    auto* description = new QLineEdit(form);
+    description->setPlaceholderText(QStringLiteral("Description"));
+    for (QLineEdit* field : {title, keywords, description}) column->addWidget(field);
+    column->addStretch(1);
+    form->resize(420, 300);
+    form->show();
+    title->setFocus();
+    auto* hint = new PLYOnboardingPopover(PLYPostViewController::makeOnboardInspectorView(), form,
+                                          PLYOnboardingPopover::Presentation::InWindow);
+    hint->showRelativeToRect(QRect(QPoint(0, 0), QSize(140, title->height())), title, PLYOnboardingPopover::Edge::Below);
+    // Typed while the hint is up.
+    for (const QChar c : QStringLiteral("A Weekend on Skye")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(title, &press);
+    }
+    PLYScreensFixture::settle(30);
+    return form;
 });
 
 }  // namespace
