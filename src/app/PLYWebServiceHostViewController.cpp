@@ -169,13 +169,11 @@ void PLYWebServiceHostViewController::saveCustomAction() {
     const bool changed = PLYWebServiceHost::customHost()->isHTTPS() != https ||
                          defaults.stringForKey(S(PLYWebServiceHost::kCustomHostKey)) != host ||
                          defaults.stringForKey(S(PLYWebServiceHost::kCustomPortKey)) != port;
+    // Each setter that changes the address announces it, so the session follows.
     PLYWebServiceHost::setCustomHTTPS(https);
     PLYWebServiceHost::setCustomHostName(host);
     PLYWebServiceHost::setCustomPort(port);
-    // While the custom environment is current, the session must follow it to its new address:
-    // announcing the host again makes it check the connection and ping the new host.
     if (changed && PLYWebServiceHost::currentHost()->hostType() == QLatin1String(PLYWebServiceHost::HostTypeCustom)) {
-        PLYWebServiceHost::setCurrentHostType(S(PLYWebServiceHost::HostTypeCustom));
         m_refresh.stop();
         updateCurrentStatus();
     }

@@ -191,7 +191,9 @@ TEST_F(PublishPanelRoad, BlogPostThroughFailedImagesAndARetryToItsPageThenDelete
     clickPublish();
     clickPublish();
     ASSERT_TRUE(settlesIn(Publisher::StateUploadIncomplete));
-    ASSERT_TRUE(waitUntil([&] { return label("statusInfoLabel")->text() == "1 of 3 images could not be uploaded"; }));
+    ASSERT_TRUE(waitUntil([&] { return label("statusInfoLabel")->text().startsWith("1 of 3 images could not be uploaded: img"); }));
+    EXPECT_TRUE(label("statusInfoLabel")->text().endsWith("(refused by the service, status 500)"))
+        << label("statusInfoLabel")->text().toStdString();
     EXPECT_EQ(postRequests(), 1);
     const QVariantMap created = dev->fakeService().requestsMatching("POST", "/api/me/posts").value(0).json().toMap();
     EXPECT_TRUE(created.value("publish").toBool());

@@ -104,7 +104,25 @@ const bool failedImages = PLYScreens::add(QStringLiteral("publish-panel-failed-i
     in.canRetry = true;
     in.imagesRequired = 5;
     in.imagesFailed = 2;
+    in.failedImages = {QStringLiteral("loch-morning.jpg (the file is empty, unreadable or not an image)"),
+                       QStringLiteral("ridge-path.jpg (refused by the service, status 500)")};
     return panel(in);
+});
+
+// A published post whose blog category the user changed: Update sends it.
+const bool choiceChanged = PLYScreens::add(QStringLiteral("publish-panel-blog-choice-changed"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateIdle);
+    in.infoChoice = PLYBlogChoice{QStringLiteral("Walks and Hikes"), false};
+    return panel(in);
+});
+
+// The link copied on a desktop that shows no notifications: the panel says it.
+const bool linkFeedback = PLYScreens::add(QStringLiteral("publish-panel-link-copied-feedback"), [](PLYScreensFixture&) {
+    auto* view = new PLYPublishViewController;
+    view->present(publishedPost(Publisher::StateIdle), {});
+    view->showFeedback(QStringLiteral("Link Copied to Clipboard: Post \"Highland Mornings\""));
+    view->resize(300, view->sizeHint().height());
+    return view;
 });
 
 const bool blogProblem = PLYScreens::add(QStringLiteral("publish-panel-blog-problem"), [](PLYScreensFixture&) {
