@@ -13,8 +13,10 @@
 
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QTimeZone>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -58,7 +60,10 @@ PLYPublishPanelInputs updatingPost(const char* state) {
 QWidget* panel(const PLYPublishPanelInputs& inputs, const PLYUploadProgress& progress = {}) {
     auto* panel = new PLYPublishViewController;
     panel->present(inputs, progress);
-    panel->resize(300, panel->sizeHint().height());
+    // Wrapped lines (the names of failed images) need the height for the panel's width.
+    QLayout* layout = panel->layout();
+    panel->resize(300, layout->hasHeightForWidth() ? std::max(layout->heightForWidth(300), panel->sizeHint().height())
+                                                   : panel->sizeHint().height());
     return panel;
 }
 
@@ -121,7 +126,7 @@ const bool linkFeedback = PLYScreens::add(QStringLiteral("publish-panel-link-cop
     auto* view = new PLYPublishViewController;
     view->present(publishedPost(Publisher::StateIdle), {});
     view->showFeedback(QStringLiteral("Link Copied to Clipboard: Post \"Highland Mornings\""));
-    view->resize(300, view->sizeHint().height());
+    view->resize(300, std::max(view->layout()->heightForWidth(300), view->sizeHint().height()));
     return view;
 });
 
