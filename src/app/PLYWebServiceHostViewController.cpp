@@ -169,11 +169,14 @@ void PLYWebServiceHostViewController::saveCustomAction() {
     const bool changed = PLYWebServiceHost::customHost()->isHTTPS() != https ||
                          defaults.stringForKey(S(PLYWebServiceHost::kCustomHostKey)) != host ||
                          defaults.stringForKey(S(PLYWebServiceHost::kCustomPortKey)) != port;
-    // Each setter that changes the address announces it, so the session follows.
     PLYWebServiceHost::setCustomHTTPS(https);
     PLYWebServiceHost::setCustomHostName(host);
     PLYWebServiceHost::setCustomPort(port);
+    // While the custom environment is current, the session must follow it to its new address
+    // now, before anything else is sent: announcing the host at once (in place of the setters'
+    // own announcement at the next turn) makes it check the connection and reopen the channel.
     if (changed && PLYWebServiceHost::currentHost()->hostType() == QLatin1String(PLYWebServiceHost::HostTypeCustom)) {
+        PLYWebServiceHost::setCurrentHostType(S(PLYWebServiceHost::HostTypeCustom));
         m_refresh.stop();
         updateCurrentStatus();
     }

@@ -1,5 +1,7 @@
 #include "PLYWebServiceHost.h"
 
+#include "PLYDispatch.h"
+
 #include "PLYKeyChain.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
@@ -57,7 +59,15 @@ PLYWebServiceHost* PLYWebServiceHost::currentHost() {
     return customHost();
 }
 
+namespace {
+// The custom address is set a part at a time (host, port, HTTPS): its announcement waits for the
+// turn of the event loop so that one change of address is announced once, and an announcement
+// made meanwhile by setCurrentHostType stands for it.
+quint64 g_pendingAddressAnnouncement = 0;
+}  // namespace
+
 void PLYWebServiceHost::setCurrentHostType(const QString& hostType) {
+    ++g_pendingAddressAnnouncement;
     defaults().setString(hostType, QString::fromLatin1(kHostTypeKey));
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(DidChangeCurrentHostNotification), classObject());
 }
@@ -66,8 +76,13 @@ void PLYWebServiceHost::customAddressChanged() {
     // The custom host's channel was opened on the old address; while that host is current the
     // session follows it to the new one (it checks the connection and reopens the channel).
     customHost()->closeChannelIfOpen();
-    if (currentHost()->hostType() == QLatin1String(HostTypeCustom))
-        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(DidChangeCurrentHostNotification), classObject());
+    if (currentHost()->hostType() != QLatin1String(HostTypeCustom)) return;
+    const quint64 announcement = ++g_pendingAddressAnnouncement;
+    PLYDispatch::mainAsync([announcement] {
+        if (announcement != g_pendingAddressAnnouncement) return;
+        if (currentHost()->hostType() == QLatin1String(HostTypeCustom))
+            PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(DidChangeCurrentHostNotification), classObject());
+    });
 }
 
 void PLYWebServiceHost::setCustomHostName(const QString& hostName) {
