@@ -210,6 +210,16 @@ protected:
     // The publisher's states so far, for the failure messages.
     std::string road() const { return states.join(",").toStdString(); }
 
+    // A refresh of the session, and the publisher's re-read that follows it, settled in `state`.
+    bool refreshedInto(const char* state) {
+        const qsizetype mark = states.size();
+        manager()->refreshInfo();
+        return waitUntil([&] {
+            return manager()->currentStateName() == Manager::StateIdle && states.mid(mark).contains(Publisher::StateFetchingInfo) &&
+                   publisher->currentStateName() == QLatin1String(state);
+        });
+    }
+
     // A post of `count` photos (and `extra` files) not published yet, its blog view showing.
     void readyToPublish(int count, const QList<QPair<QString, QByteArray>>& extra = {}) {
         makePostAndPanel(count, extra);
@@ -457,8 +467,7 @@ TEST_F(PublishPanelRoad, TheUsersBlogChoiceStaysUntilSentAndIsWhatUpdateSends) {
     // Chosen before publishing, kept through a refresh of the session.
     pick(publishCategory, "Stories");
     setBox(publishDraft, false);
-    manager()->refreshInfo();
-    ASSERT_TRUE(waitUntil([&] { return manager()->currentStateName() == Manager::StateIdle; }));
+    ASSERT_TRUE(refreshedInto(Publisher::StateNotPublished)) << road();
     QTest::qWait(50);
     EXPECT_EQ(publishCategory->currentText(), "Stories");
     EXPECT_FALSE(publishDraft->isChecked());
@@ -477,8 +486,7 @@ TEST_F(PublishPanelRoad, TheUsersBlogChoiceStaysUntilSentAndIsWhatUpdateSends) {
     setBox(child<QCheckBox>("wordpressDraftButton"), true);
     postManager->layoutManager()->addBlock(PLYLayoutManager::newBlock_Text(), nullptr, post->layout()->mutable_sections(0));
     ASSERT_TRUE(settlesIn(Publisher::StateUpdateAvailable));
-    manager()->refreshInfo();
-    ASSERT_TRUE(waitUntil([&] { return manager()->currentStateName() == Manager::StateIdle; }));
+    ASSERT_TRUE(refreshedInto(Publisher::StateUpdateAvailable)) << road();
     QTest::qWait(50);
     EXPECT_EQ(infoCategory(), "Travel");
     EXPECT_TRUE(infoDraft());
