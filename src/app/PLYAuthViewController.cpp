@@ -1,5 +1,7 @@
 #include "PLYAuthViewController.h"
 
+#include "PLYKeyChain.h"
+
 #include "PLYAlertPresenter.h"
 #include "PLYColor.h"
 #include "PLYCoreManager.h"
@@ -7,6 +9,7 @@
 #include "PLYDispatch.h"
 #include "PLYErrorBox.h"
 #include "PLYFormWidgets.h"
+#include "PLYKeyChain.h"
 #include "PLYLog.h"
 #include "PLYPersistantStore.h"
 #include "PLYProgressIndicator.h"
@@ -77,6 +80,19 @@ PLYAuthViewController::PLYAuthViewController(QWidget* parent) : QWidget(parent) 
 
 PLYAuthViewController::~PLYAuthViewController() = default;
 
+QLabel* PLYAuthViewController::keychainNote(const QString& name, QWidget* page) {
+    // Without a Secret Service the password lives only as long as this run: say so before the
+    // user counts on "Remember me".
+    QLabel* label = note(tr("This desktop has no keychain service, so your password cannot be remembered: "
+                            "you will be asked to sign in again next time."),
+                         page);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setVisible(!PLYKeyChain::usesSecretService());
+    return label;
+}
+
 QWidget* PLYAuthViewController::buildSignInPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
@@ -99,6 +115,7 @@ QWidget* PLYAuthViewController::buildSignInPage() {
     QPushButton* forgot = linkButton(tr("Forgot password?"), QStringLiteral("forgotPasswordButton"), page);
     connect(forgot, &QPushButton::clicked, this, &PLYAuthViewController::forgotPasswordAction);
     layout->addLayout(row({m_remember, nullptr, forgot}));
+    layout->addWidget(keychainNote(QStringLiteral("signInKeychainNoteLabel"), page));
 
     m_signInError = errorLine(QStringLiteral("signInErrorLabel"), page);
     layout->addWidget(m_signInError);
@@ -156,6 +173,7 @@ QWidget* PLYAuthViewController::buildCreatePage() {
     auto* termsRow = row({m_terms, terms, nullptr});
     termsRow->setSpacing(4);
     layout->addLayout(termsRow);
+    layout->addWidget(keychainNote(QStringLiteral("createKeychainNoteLabel"), page));
 
     m_createError = errorLine(QStringLiteral("createErrorLabel"), page);
     layout->addWidget(m_createError);

@@ -54,6 +54,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QLabel* keychainNote(const QString& name, QWidget* page);
     QWidget* buildSignInPage();
     QWidget* buildCreatePage();
     QWidget* buildCreatedPage();

@@ -172,8 +172,9 @@ void PLYWebServiceHostViewController::saveCustomAction() {
     PLYWebServiceHost::setCustomHTTPS(https);
     PLYWebServiceHost::setCustomHostName(host);
     PLYWebServiceHost::setCustomPort(port);
-    // While the custom environment is current, the session must follow it to its new address:
-    // announcing the host again makes it check the connection and ping the new host.
+    // While the custom environment is current, the session must follow it to its new address
+    // now, before anything else is sent: announcing the host at once (in place of the setters'
+    // own announcement at the next turn) makes it check the connection and reopen the channel.
     if (changed && PLYWebServiceHost::currentHost()->hostType() == QLatin1String(PLYWebServiceHost::HostTypeCustom)) {
         PLYWebServiceHost::setCurrentHostType(S(PLYWebServiceHost::HostTypeCustom));
         m_refresh.stop();

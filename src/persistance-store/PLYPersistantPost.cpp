@@ -437,6 +437,13 @@ bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
     return true;
 }
 
+QStringList PLYPersistantPost::layoutImageIdentifiers() const {
+    QStringList refs = imageRefsOfLayout(m_layout);
+    refs.removeAll(QString());
+    refs.removeDuplicates();
+    return refs;
+}
+
 QImage PLYPersistantPost::layoutPreview() const { return QImage(previewPathForFolder(m_folder)); }
 
 QString PLYPersistantPost::previewPathForFolder(const QString& folder) { return QDir(folder).filePath(kPreview); }

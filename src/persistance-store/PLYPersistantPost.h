@@ -99,6 +99,8 @@ public:
     void refreshSourceLocations();
     // No when an image block anywhere refers to an image whose file is gone.
     bool doesLayoutHaveAllRequiredImagesToDraw() const;
+    // The image identifiers the layout uses, each once, in layout order.
+    QStringList layoutImageIdentifiers() const;
 
     // Reads "preview.jpg" from disk: not for painting on the main thread (the decoded-image
     // cache decodes it on a worker, PLYDecodedImageCache::PostPreview).

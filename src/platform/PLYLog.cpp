@@ -16,6 +16,15 @@
 namespace PLYLog {
 namespace {
 
+// An observer, called under its own lock: lines from several threads reach it one at a time,
+// and once removed it is never called again, not even by a line that was being written while
+// it was removed (its owner may be gone the moment removeObserver returns).
+struct ObserverEntry {
+    std::recursive_mutex mutex;
+    bool removed = false;
+    Observer observer;
+};
+
 struct State {
     std::mutex mutex;
     std::shared_ptr<spdlog::logger> syncLogger;   // errors: written and flushed at once
@@ -24,7 +33,7 @@ struct State {
     std::shared_ptr<spdlog::details::thread_pool> pool;
     QString directory;
     QString fileProblem;
-    std::map<int, Observer> observers;
+    std::map<int, std::shared_ptr<ObserverEntry>> observers;
     int nextObserver = 1;
 };
 
@@ -178,7 +187,7 @@ QString redact(const QString& text) {
 void write(Level level, const QString& message, const char* file, int line, const char* function) {
     const QString clean = redact(message);
     State& s = state();
-    std::map<int, Observer> observers;
+    std::map<int, std::shared_ptr<ObserverEntry>> observers;
     {
         std::lock_guard lock(s.mutex);
         ensureLoggers(s);
@@ -196,21 +205,35 @@ void write(Level level, const QString& message, const char* file, int line, cons
         }
         observers = s.observers;
     }
-    for (auto& [token, obs] : observers) obs(level, clean);
+    for (auto& [token, entry] : observers) {
+        std::lock_guard lock(entry->mutex);
+        if (!entry->removed) entry->observer(level, clean);
+    }
 }
 
 int addObserver(Observer observer) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int token = s.nextObserver++;
-    s.observers[token] = std::move(observer);
+    auto entry = std::make_shared<ObserverEntry>();
+    entry->observer = std::move(observer);
+    s.observers[token] = std::move(entry);
     return token;
 }
 
 void removeObserver(int token) {
     State& s = state();
-    std::lock_guard lock(s.mutex);
-    s.observers.erase(token);
+    std::shared_ptr<ObserverEntry> entry;
+    {
+        std::lock_guard lock(s.mutex);
+        const auto found = s.observers.find(token);
+        if (found == s.observers.end()) return;
+        entry = found->second;
+        s.observers.erase(found);
+    }
+    // Waits for a call under way on another thread; later ones see it removed.
+    std::lock_guard lock(entry->mutex);
+    entry->removed = true;
 }
 
 }  // namespace PLYLog

@@ -34,7 +34,9 @@ void write(Level level, const QString& message, const char* file, int line, cons
 // Masks passwords, tokens and "jwt" values in JSON text, key=value text and URL queries.
 QString redact(const QString& text);
 
-// Sees every line after redaction (tests, diagnostics). Returns a token for removal.
+// Sees every line after redaction (tests, diagnostics), from whichever thread wrote it, one line
+// at a time. Returns a token for removal; once removeObserver returns, the observer is never
+// called again.
 using Observer = std::function<void(Level, const QString&)>;
 int addObserver(Observer observer);
 void removeObserver(int token);

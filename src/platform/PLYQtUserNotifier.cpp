@@ -7,9 +7,13 @@
 
 PLYQtUserNotifier::~PLYQtUserNotifier() { delete m_tray; }
 
+bool PLYQtUserNotifier::showsMessages() const {
+    return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+}
+
 void PLYQtUserNotifier::deliver(const QString& title, const QString& informativeText) {
     PLY_LOG_INFO(QStringLiteral("User notification: %1 - %2").arg(title, informativeText));
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || !QSystemTrayIcon::supportsMessages()) return;
+    if (!showsMessages()) return;
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(QApplication::windowIcon());
         m_tray->show();

@@ -13,6 +13,8 @@ public:
         m_notifications.append(notification);
         PLYUserNotifier::deliverNotification(notification);
     }
+    bool showsMessages() const override { return m_showsMessages; }
+    void setShowsMessages(bool shows) { m_showsMessages = shows; }
     const QList<QPair<QString, QString>>& delivered() const { return m_delivered; }
     // Those delivered with identifier and subtitle, in order.
     const QList<PLYUserNotification>& notifications() const { return m_notifications; }
@@ -20,4 +22,5 @@ public:
 private:
     QList<QPair<QString, QString>> m_delivered;
     QList<PLYUserNotification> m_notifications;
+    bool m_showsMessages = true;
 };

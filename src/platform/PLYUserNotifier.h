@@ -25,6 +25,9 @@ public:
                                         : notification.subtitle + QLatin1Char('\n') + notification.informativeText);
     }
 
+    // Whether the desktop shows these notifications to the user at all.
+    virtual bool showsMessages() const { return true; }
+
     static std::shared_ptr<PLYUserNotifier> shared();
     static void setShared(std::shared_ptr<PLYUserNotifier> notifier);
 };

@@ -1,5 +1,7 @@
 #include "PLYWebServiceHost.h"
 
+#include "PLYDispatch.h"
+
 #include "PLYKeyChain.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
@@ -57,13 +59,37 @@ PLYWebServiceHost* PLYWebServiceHost::currentHost() {
     return customHost();
 }
 
+namespace {
+// The custom address is set a part at a time (host, port, HTTPS): its announcement waits for the
+// turn of the event loop so that one change of address is announced once, and an announcement
+// made meanwhile by setCurrentHostType stands for it.
+quint64 g_pendingAddressAnnouncement = 0;
+}  // namespace
+
 void PLYWebServiceHost::setCurrentHostType(const QString& hostType) {
+    ++g_pendingAddressAnnouncement;
     defaults().setString(hostType, QString::fromLatin1(kHostTypeKey));
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(DidChangeCurrentHostNotification), classObject());
 }
 
+void PLYWebServiceHost::customAddressChanged() {
+    // The custom host's channel was opened on the old address; while that host is current the
+    // session follows it to the new one (it checks the connection and reopens the channel).
+    customHost()->closeChannelIfOpen();
+    if (currentHost()->hostType() != QLatin1String(HostTypeCustom)) return;
+    const quint64 announcement = ++g_pendingAddressAnnouncement;
+    PLYDispatch::mainAsync([announcement] {
+        if (announcement != g_pendingAddressAnnouncement) return;
+        if (currentHost()->hostType() == QLatin1String(HostTypeCustom))
+            PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(DidChangeCurrentHostNotification), classObject());
+    });
+}
+
 void PLYWebServiceHost::setCustomHostName(const QString& hostName) {
-    defaults().setString(hostName, QString::fromLatin1(kCustomHostKey));
+    const QString key = QString::fromLatin1(kCustomHostKey);
+    if (defaults().stringForKey(key) == hostName) return;
+    defaults().setString(hostName, key);
+    customAddressChanged();
 }
 
 bool PLYWebServiceHost::isValidPort(const QString& port) {
@@ -80,12 +106,18 @@ bool PLYWebServiceHost::setCustomPort(const QString& port) {
         PLY_LOG_WARN(QStringLiteral("Refused the custom port '%1': a port is a number from 1 to 65535").arg(port));
         return false;
     }
-    defaults().setString(port.trimmed(), QString::fromLatin1(kCustomPortKey));
+    const QString key = QString::fromLatin1(kCustomPortKey);
+    if (defaults().stringForKey(key) == port.trimmed()) return true;
+    defaults().setString(port.trimmed(), key);
+    customAddressChanged();
     return true;
 }
 
 void PLYWebServiceHost::setCustomHTTPS(bool https) {
-    defaults().setBool(https, QString::fromLatin1(kCustomHTTPSKey));
+    const QString key = QString::fromLatin1(kCustomHTTPSKey);
+    if (defaults().boolForKey(key, false) == https) return;
+    defaults().setBool(https, key);
+    customAddressChanged();
 }
 
 QUrl PLYWebServiceHost::urlComponentWithHost(const QString& host, const QString& port, bool https) {

@@ -28,7 +28,8 @@ public:
     static constexpr const char* kCustomPortKey = "WEB_SERVICE_KEY_PORT";
     static constexpr const char* kCustomHTTPSKey = "WEB_SERVICE_KEY_HTTPS";
 
-    // Posted by setCurrentHostType; the object is classObject(), no user info.
+    // Posted by setCurrentHostType, and by the custom setters when they change the address of
+    // the current (custom) host; the object is classObject(), no user info.
     static constexpr const char* DidChangeCurrentHostNotification = "PLYWebServiceHostDidChangeCurrentHostNotification";
     // Stands for the host class as the poster of class-level notifications.
     static void* classObject();
@@ -46,6 +47,8 @@ public:
     static PLYWebServiceHost* customHost();
 
     static void setCurrentHostType(const QString& hostType);
+    // The three custom setters, changing anything, close the custom host's channel (opened on
+    // the address left behind) and announce the change while the custom host is current.
     static void setCustomHostName(const QString& hostName);
     // Stores the custom port when it is a whole number from 1 to 65535 (or empty, for the
     // scheme's own port); anything else is refused and the stored port stays as it was, so
@@ -130,6 +133,8 @@ private:
 
     PLYWebServiceChannel* channel();
     void closeChannelIfOpen();
+    // A part of the custom address changed: announced as a change of host.
+    static void customAddressChanged();
 
     const QString m_hostType;
     PLYWebServiceChannel* m_channel = nullptr;  // made on first use, a child of this host

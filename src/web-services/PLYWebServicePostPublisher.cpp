@@ -22,6 +22,7 @@
 #include "PLYWebServicePublisher.h"
 #include "PelloryServices.h"
 
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -122,7 +123,8 @@ void PLYWebServicePostPublisher::buildStateMachine() {
     event(EventBailRemotePostManipulate, {creating, updatingPost}, fetching);
     event(EventRemotePostCreated, {creating}, created);
     // From UPDATING_POST too, so that the update road can go on after a blog error.
-    event(EventUpdateRemotePost, {updateAvailable, updatingPost}, updatingPost);
+    // From IDLE too: an up-to-date post whose blog category or draft choice changed.
+    event(EventUpdateRemotePost, {updateAvailable, idle, updatingPost}, updatingPost);
     event(EventContinueUpdatingRemotePost, {fetching}, updated);
     event(EventUpdatedRemotePost, {updatingPost}, updated);
     event(EventUploadImages, {updated, created, uploading}, uploading);
@@ -306,7 +308,16 @@ bool PLYWebServicePostPublisher::isPublishedBlobBehindCurrent() const {
 // ---- Observations ----
 
 void PLYWebServicePostPublisher::layoutChanged(const PLYNotification&) {
-    if (m_detached || !(inState(StateIdle) || inState(StateUpdateAvailable))) return;
+    if (m_detached) return;
+    if (inState(StateUploadIncomplete)) {
+        // The upload waits for images of a layout that is no more (a broken block removed):
+        // drop it, so that the post can be published afresh from what the layout is now.
+        PLY_LOG_INFO(QStringLiteral("The layout of '%1' changed after an incomplete upload; the upload is dropped")
+                         .arg(m_localPost->name()));
+        fire(S(EventCancelProcess));
+        return;
+    }
+    if (!(inState(StateIdle) || inState(StateUpdateAvailable))) return;
     fire(S(isPublishedBlobBehindCurrent() ? EventLayoutChangedAvailable : EventLayoutChangedNotAvailable));
 }
 
@@ -320,7 +331,10 @@ void PLYWebServicePostPublisher::webServiceManagerStateChangeNotification(const 
         if (inState(StateUploadingImages)) invalidateUploadSession();
         fire(S(EventServiceChanged));
     } else if (service == S(ServiceIdle)) {
-        fire(S(EventRefresh));
+        // While cancelling, the clean-up's own answer reads the post again: read earlier, the
+        // post could be found half cleaned (its pending revision gone, the post not yet) and
+        // taken for an up-to-date one that the service is about to remove.
+        if (!inState(StateCancelling)) fire(S(EventRefresh));
     }
 }
 
@@ -478,22 +492,57 @@ bool PLYWebServicePostPublisher::entryGuardPasses(bool publish, const QString& c
             // Only a completed window starts again, with the choices the user made.
             if (!completed) return;
             PLYDispatch::mainAsync([weak, publish, category, autoPublish] {
-                if (auto self = weak.lock()) self->createOrUpdatePublishedPostPublish(publish, category, autoPublish);
+                auto self = weak.lock();
+                if (!self) return;
+                // Without a blog there was nothing to choose when the user clicked; a blog set
+                // up in the window just now is where this post was meant to go, in the category
+                // and with the draft setting chosen there.
+                const auto services = self->services();
+                const auto blog = services && !publish ? services->publisherDefaults() : std::nullopt;
+                if (blog && services->publisherStatus().value_or(-1) == 0)
+                    self->createOrUpdatePublishedPostPublish(true, blog->category, blog->autoPublish);
+                else
+                    self->createOrUpdatePublishedPostPublish(publish, category, autoPublish);
             });
         });
         return false;
     }
-    if (!m_localPost->doesLayoutHaveAllRequiredImagesToDraw()) {
+    if (const QList<UnusableImage> unusable = unusableLayoutImages(); !unusable.isEmpty()) {
+        QStringList lines;
+        for (const UnusableImage& image : unusable) lines << QStringLiteral("%1: %2").arg(image.name, image.reason);
         PLYAlertRequest alert;
         alert.style = PLYAlertRequest::Style::Informational;
         alert.messageText = QStringLiteral("Missing Images");
         alert.informativeText = QStringLiteral("Some of the images in your blog cannot be located. Either re-link them in "
-                                               "your watch folder, or remove them from the block to publish");
+                                               "your watch folder, or remove them from the block to publish") +
+                                QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
         alert.buttonTitles = {QStringLiteral("Ok")};
+        PLY_LOG_WARN(QStringLiteral("Post '%1' cannot be published: %2").arg(m_localPost->name(), lines.join(QStringLiteral("; "))));
         if (auto presenter = PLYAlertPresenter::shared()) presenter->runModal(alert);
         return false;
     }
     return true;
+}
+
+QList<PLYWebServicePostPublisher::UnusableImage> PLYWebServicePostPublisher::unusableLayoutImages() const {
+    QList<UnusableImage> unusable;
+    const auto store = PLYCoreManager::persistantStore();
+    PLYImageManager* images = PLYCoreManager::imageManager();
+    if (!store || !images) return unusable;
+    for (const QString& ref : m_localPost->layoutImageIdentifiers()) {
+        const auto image = store->imageForIdentifier(ref);
+        // An image the library never knew draws nothing and is not asked for by the service.
+        if (!image) continue;
+        const QString name = QFileInfo(image->path()).fileName();
+        QString reason;
+        if (image->fileDeleted()) reason = QStringLiteral("the file cannot be found");
+        else if (images->isFailed(ref)) reason = QStringLiteral("the file is empty, unreadable or not an image");
+        else if (QFileInfo(images->exportPathForIdentifier(ref)).size() > 0) continue;
+        else if (images->isPending(ref)) reason = QStringLiteral("it is still being prepared");
+        else reason = QStringLiteral("it has no export rendition");
+        if (!reason.isEmpty()) unusable.append({ref, name.isEmpty() ? ref : name, reason});
+    }
+    return unusable;
 }
 
 bool PLYWebServicePostPublisher::createOrUpdatePublishedPost() {
@@ -510,6 +559,11 @@ bool PLYWebServicePostPublisher::createOrUpdatePublishedPostPublish(bool publish
     if (!m_detached && !updating()) {
         for (const bool create : {true, false}) {
             if (!m_stateMachine->canFireEvent(S(create ? EventCreateRemotePost : EventUpdateRemotePost))) continue;
+            // A post already on the service gets a new revision (a changed blog choice of an
+            // up-to-date post included), never a second remote post.
+            if (create && m_publishingPost && m_publishingPost->hasIdentifier() &&
+                m_stateMachine->canFireEvent(S(EventUpdateRemotePost)))
+                continue;
             if (!entryGuardPasses(publish, category, autoPublish)) {
                 PLY_LOG_INFO(QStringLiteral("Tried to %1 post while in state: %2")
                                  .arg(create ? QStringLiteral("create") : QStringLiteral("update"), stateDescription));
@@ -696,7 +750,7 @@ void PLYWebServicePostPublisher::afterCreateOrUpdate(const PLYFiniteTransitionPt
     const auto pending = pendingRevision();
     if (pending && !pending->pendingImages().isEmpty()) {
         const bool resumed = transition && transition->event()->name() == S(EventContinueUpdatingRemotePost);
-        if (resumed && !m_localPost->doesLayoutHaveAllRequiredImagesToDraw()) fire(S(EventCancelProcess));
+        if (resumed && !unusableLayoutImages().isEmpty()) fire(S(EventCancelProcess));
         else fire(S(EventUploadImages));
     } else {
         fire(S(EventWaitingForServer));
@@ -720,6 +774,7 @@ void PLYWebServicePostPublisher::startUpload(const std::shared_ptr<PLYWebService
     m_imageUploadCount = 0;
     m_imageUploadFailed = 0;
     m_failedImages.clear();
+    m_failedReasons.clear();
     PLY_LOG_INFO(QStringLiteral("Image Upload Session for post: `%1`: %2 images")
                      .arg(m_localPost->name())
                      .arg(m_imageUploadRequired));
@@ -757,7 +812,30 @@ void PLYWebServicePostPublisher::retryUpload() {
     if (!sent) uploadIncomplete(failedBefore);
 }
 
+void PLYWebServicePostPublisher::imageFailed(const QString& identifier, const QString& reason) {
+    ++m_imageUploadFailed;
+    m_failedImages << identifier;
+    m_failedReasons.insert(identifier, reason);
+}
+
+QStringList PLYWebServicePostPublisher::failedImageDescriptions() const {
+    QStringList descriptions;
+    const auto store = PLYCoreManager::persistantStore();
+    for (const QString& id : m_failedImages) {
+        // The file's own name is the one the user knows; the export name when the library lost it.
+        QString name;
+        if (store)
+            if (const auto image = store->imageForIdentifier(id)) name = QFileInfo(image->path()).fileName();
+        if (name.isEmpty()) name = m_uploadNames.value(id);
+        const QString reason = m_failedReasons.value(id, QStringLiteral("the service still waits for it"));
+        descriptions << QStringLiteral("%1 (%2)").arg(name.isEmpty() ? id : name, reason);
+    }
+    return descriptions;
+}
+
 void PLYWebServicePostPublisher::uploadIncomplete(const QStringList& failed) {
+    for (const QString& id : m_failedReasons.keys())
+        if (!failed.contains(id)) m_failedReasons.remove(id);
     m_failedImages = failed;
     m_imageUploadFailed = failed.size();
     PLY_LOG_WARN(QStringLiteral("%1 of %2 images of post '%3' did not reach the service")
@@ -782,11 +860,13 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
     const QByteArray bytes = image ? PLYCoreManager::imageManager()->exportDataForIdentifier(identifier) : QByteArray();
     if (!image || bytes.isEmpty()) {
         // Never send an empty image: the service would keep waiting for it all the same.
-        PLY_LOG_WARN(QStringLiteral("Image %1 cannot be uploaded: %2")
-                         .arg(identifier, image ? QStringLiteral("it has no export rendition")
-                                                : QStringLiteral("the library does not know it")));
-        ++m_imageUploadFailed;
-        m_failedImages << identifier;
+        const QString reason = !image ? QStringLiteral("the library does not know it")
+                               : PLYCoreManager::imageManager()->isFailed(identifier)
+                                   ? QStringLiteral("the file is empty, unreadable or not an image")
+                                   : QStringLiteral("it has no export rendition");
+        PLY_LOG_WARN(QStringLiteral("Image %1 cannot be uploaded: %2").arg(identifier, reason));
+        if (image) m_uploadNames.insert(identifier, QFileInfo(image->path()).fileName());
+        imageFailed(identifier, reason);
         return;
     }
     const QStringList keywords = m_localPost->focusKeywordsForImage(identifier);
@@ -795,8 +875,7 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
     const QString token = PLYWebServiceHost::currentHost()->jwt();
     if (token.isEmpty()) {
         PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: not signed in").arg(name));
-        ++m_imageUploadFailed;
-        m_failedImages << identifier;
+        imageFailed(identifier, QStringLiteral("not signed in"));
         return;
     }
     const QVariantMap imageBody{{QStringLiteral("post_revision_id"), m_uploadRevisionIdValue},
@@ -847,8 +926,7 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
                 self->checkImageUploadStatus();
             });
         } else {
-            ++m_imageUploadFailed;
-            m_failedImages << identifier;
+            imageFailed(identifier, transport.description);
         }
     } else if (PelloryServices::isCodeGood(status)) {
         PLY_LOG_INFO(QStringLiteral("Uploaded image: %1").arg(identifier));
@@ -857,8 +935,7 @@ void PLYWebServicePostPublisher::uploadFinished(QNetworkReply* reply, const QStr
                                     {S(ProgressUploadedKey), m_imageUploadCount}});
     } else {
         PLY_LOG_WARN(QStringLiteral("Image failed: %1 error: refused with status %2").arg(name).arg(status));
-        ++m_imageUploadFailed;
-        m_failedImages << identifier;
+        imageFailed(identifier, QStringLiteral("refused by the service, status %1").arg(status));
     }
     pumpUploads();
     checkImageUploadStatus();

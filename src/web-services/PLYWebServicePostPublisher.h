@@ -111,6 +111,18 @@ public:
     // still lacked when the build wait gave up), and their identifiers.
     qint64 imageUploadFailed() const { return m_imageUploadFailed; }
     QStringList failedImageIdentifiers() const { return m_failedImages; }
+    // Each failed image of the last batch as "<file name> (<why>)", in the order they failed.
+    QStringList failedImageDescriptions() const;
+
+    // The images of the layout that cannot be published, named by their files, with why: a
+    // deleted file, a file that is empty, unreadable or not an image, one still being prepared,
+    // or one without an export rendition. Publishing refuses while any is left.
+    struct UnusableImage {
+        QString identifier;
+        QString name;
+        QString reason;
+    };
+    QList<UnusableImage> unusableLayoutImages() const;
 
     // Whether the local layout differs from the live revision's; NO without a live revision.
     bool isPublishedBlobBehindCurrent() const;
@@ -192,6 +204,7 @@ private:
     void startUpload(const std::shared_ptr<PLYWebServicePostRevision>& revision);
     void retryUpload();
     void uploadIncomplete(const QStringList& failed);
+    void imageFailed(const QString& identifier, const QString& reason);
     void enterCancelling();
 
     // Upload
@@ -230,5 +243,6 @@ private:
     qint64 m_imageUploadCount = 0;
     qint64 m_imageUploadFailed = 0;
     QStringList m_failedImages;
+    QHash<QString, QString> m_failedReasons;  // why each failed image failed
     QHash<QString, QString> m_uploadNames;  // export names of the batch's images
 };

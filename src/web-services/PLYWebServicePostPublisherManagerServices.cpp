@@ -40,6 +40,14 @@ std::optional<qint64> PLYWebServicePostPublisherManagerServices::publisherStatus
     return publisher->status();
 }
 
+std::optional<PLYWebServicePostPublisherServices::BlogDefaults>
+PLYWebServicePostPublisherManagerServices::publisherDefaults() const {
+    const auto publisher = PLYWebServiceManager::globalManager()->remotePublisher();
+    if (!publisher) return std::nullopt;
+    const QString category = publisher->defaultCategory();
+    return BlogDefaults{category.isEmpty() ? QString() : category, publisher->autoPublish()};
+}
+
 void PLYWebServicePostPublisherManagerServices::refreshInfo() { PLYWebServiceManager::globalManager()->refreshInfo(); }
 
 void PLYWebServicePostPublisherManagerServices::presentAccountDetails(bool atPublisher, bool atRPC,

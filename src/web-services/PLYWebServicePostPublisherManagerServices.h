@@ -14,6 +14,7 @@ public:
     void removeServiceStateObserver(const void* owner) override;
     QString accountHost() const override;
     std::optional<qint64> publisherStatus() const override;
+    std::optional<BlogDefaults> publisherDefaults() const override;
     void refreshInfo() override;
     void presentAccountDetails(bool atPublisher, bool atRPC, std::function<void(bool completed)> completion) override;
     void presentEmailVerify(std::function<void(bool verified)> completion) override;

@@ -28,6 +28,13 @@ public:
     virtual QString accountHost() const = 0;
     // The status of the account's blog publisher; nothing when the account has none.
     virtual std::optional<qint64> publisherStatus() const = 0;
+    // The blog publisher's default category (null for none) and whether it publishes at once
+    // rather than as a draft; nothing when the account has no blog publisher.
+    struct BlogDefaults {
+        QString category;
+        bool autoPublish = false;
+    };
+    virtual std::optional<BlogDefaults> publisherDefaults() const { return std::nullopt; }
 
     // Re-reads the user, account and publisher.
     virtual void refreshInfo() = 0;

@@ -41,6 +41,12 @@ PLYPublishPanelView::Wordpress wordpressView(const PLYPublishPanelInputs& in) {
         w.errorText = blogErrorText(in.blogPublisherStatus);
         return w;
     }
+    // A choice the user made since the panel was filled stays until it is sent.
+    const auto chosen = [&](PLYPublishPanelView::Wordpress& view) {
+        if (!in.infoChoice || !view.popUpEnabled) return;
+        view.menu = State::categoryMenu(list, in.infoChoice->category);
+        view.draftChecked = in.infoChoice->draft;
+    };
     if (const auto& shown = in.shownPublishRevision) {
         w.menu = State::categoryMenu(list, shown->category.isEmpty() ? wanted : shown->category);
         w.draftChecked = !shown->autoPublish;
@@ -49,6 +55,7 @@ PLYPublishPanelView::Wordpress wordpressView(const PLYPublishPanelInputs& in) {
             if (!shown->successful) w.errorText = blogErrorText(shown->status);
             w.popUpEnabled = w.draftEnabled = true;
         }
+        chosen(w);
         return w;
     }
     w.draftChecked = !in.lastUsedAutoPublish;
@@ -60,6 +67,7 @@ PLYPublishPanelView::Wordpress wordpressView(const PLYPublishPanelInputs& in) {
     w.menu = State::categoryMenu(list, in.hasLiveRevision ? QString() : wanted);
     w.popUpEnabled = w.draftEnabled = true;
     w.statusImage = QString::fromLatin1(State::GreenLight);
+    chosen(w);
     return w;
 }
 
@@ -86,7 +94,7 @@ PLYPublishPanelView::State stateView(const PLYPublishPanelInputs& in, const PLYU
         s.cancelVisible = s.retryVisible = s.infoLabelVisible = true;
         s.cancelEnabled = in.canCancel;
         s.retryEnabled = in.canRetry;
-        s.infoText = State::failedImagesText(in.imagesFailed, in.imagesRequired);
+        s.infoText = State::failedImagesText(in.imagesFailed, in.imagesRequired, in.failedImages);
         s.infoIsWarning = true;
         return s;
     }
@@ -101,7 +109,8 @@ PLYPublishPanelView::State stateView(const PLYPublishPanelInputs& in, const PLYU
     s.linkButtonEnabled = in.hasRemotePost;
     s.infoText = QString::fromLatin1(is(state, Publisher::StateUpdateAvailable) ? State::UpdateAvailableText
                                                                                  : State::NoChangesText);
-    s.updateButtonEnabled = is(state, Publisher::StateUpdateAvailable);
+    s.updateButtonEnabled = is(state, Publisher::StateUpdateAvailable) ||
+                            (is(state, Publisher::StateIdle) && State::blogChoiceChanged(in));
     s.linkTitle = QString::fromLatin1(in.hasBlogPublisher && in.livePublishSuccessful ? State::VisitPageTitle
                                                                                       : State::CopyLinkTitle);
     return s;
@@ -130,6 +139,11 @@ PLYPublishPanelView::Publish publishView(const PLYPublishPanelInputs& in) {
             p.popUpEnabled = p.draftEnabled = true;
             p.menu = State::categoryMenu(in.categories, wanted);
             p.draftChecked = in.updating ? !in.lastUsedAutoPublish : !in.blogAutoPublish;
+        }
+        // A choice the user made since the panel was filled stays until it is sent.
+        if (in.publishChoice && p.popUpEnabled && !in.updating) {
+            p.menu = State::categoryMenu(p.menu ? p.menu->titles : in.categories, in.publishChoice->category);
+            p.draftChecked = in.publishChoice->draft;
         }
     } else {
         p.generalHostVisible = true;
@@ -176,15 +190,32 @@ PLYCategoryMenu PLYPublishPanelState::categoryMenu(const QStringList& categories
     return menu;
 }
 
+PLYBlogChoice PLYPublishPanelState::liveBlogChoice(const PLYPublishPanelInputs& in) {
+    if (in.shownPublishRevision && !busy(in))
+        return {in.shownPublishRevision->category.isEmpty() ? QString() : in.shownPublishRevision->category,
+                !in.shownPublishRevision->autoPublish};
+    return {QString(), true};
+}
+
+bool PLYPublishPanelState::blogChoiceChanged(const PLYPublishPanelInputs& in) {
+    if (!in.hasBlogPublisher || in.blogPublisherStatus != 0 || !in.infoChoice || !in.hasLiveRevision || busy(in))
+        return false;
+    const PLYBlogChoice live = liveBlogChoice(in);
+    const PLYBlogChoice& chosen = *in.infoChoice;
+    // Without the blog the draft box means nothing.
+    if (chosen.category.isNull() && live.category.isNull()) return false;
+    return !(chosen == live);
+}
+
 PLYPublishChoice PLYPublishPanelState::choosePublishAction(const QString& publisherState, const QString& serviceState,
                                                            bool hasBlogPublisher, const QString& selectedTitle,
-                                                           bool draftChecked) {
+                                                           bool draftChecked, bool blogChoiceChanged) {
     PLYPublishChoice choice;
-    // From IDLE the publisher would make a second remote post of the same post; the panel
-    // publishes only what is unpublished or behind. While the account awaits verification
-    // the publisher only asks for it.
+    // The panel publishes only what is unpublished or behind, or a published post whose blog
+    // choice changed. While the account awaits verification the publisher only asks for it.
     const bool allowed = is(publisherState, Publisher::StateNotPublished) ||
                          is(publisherState, Publisher::StateUpdateAvailable) ||
+                         (blogChoiceChanged && is(publisherState, Publisher::StateIdle)) ||
                          (serviceState == QLatin1String(NotVerifiedState) &&
                           is(publisherState, Publisher::StateWaitingForService));
     if (!allowed) return choice;
@@ -213,10 +244,13 @@ QString PLYPublishPanelState::formatDate(const QDateTime& date) {
     return QLocale::c().toString(date.toLocalTime(), QStringLiteral("hh:mmAP, dd/MM/yy"));
 }
 
-QString PLYPublishPanelState::failedImagesText(qint64 failed, qint64 required) {
-    if (required > 1 && failed <= required) return QStringLiteral("%1 of %2 images could not be uploaded").arg(failed).arg(required);
-    if (failed == 1) return QStringLiteral("1 image could not be uploaded");
-    return QStringLiteral("%1 images could not be uploaded").arg(failed);
+QString PLYPublishPanelState::failedImagesText(qint64 failed, qint64 required, const QStringList& images) {
+    QString text;
+    if (required > 1 && failed <= required) text = QStringLiteral("%1 of %2 images could not be uploaded").arg(failed).arg(required);
+    else if (failed == 1) text = QStringLiteral("1 image could not be uploaded");
+    else text = QStringLiteral("%1 images could not be uploaded").arg(failed);
+    if (!images.isEmpty()) text += QStringLiteral(": ") + images.join(QStringLiteral(", "));
+    return text;
 }
 
 // ---- Progress ----

@@ -19,6 +19,15 @@ struct PLYPublishRevisionFacts {
     QString category;
 };
 
+// A blog category (null: "Don't Publish") with the draft box, as a pop-up and its box show them.
+struct PLYBlogChoice {
+    QString category;
+    bool draft = true;
+    bool operator==(const PLYBlogChoice& other) const {
+        return category.isNull() == other.category.isNull() && category == other.category && draft == other.draft;
+    }
+};
+
 // Everything the panel reads of the post's publisher, the session and its own last action.
 struct PLYPublishPanelInputs {
     bool collapsed = false;
@@ -55,9 +64,15 @@ struct PLYPublishPanelInputs {
     std::optional<QString> lastUsedCategory;
     bool lastUsedAutoPublish = false;
 
-    // The last upload batch that ended with images missing.
+    // The user's choice in the blog view of a published post and in the publish view, made
+    // since the panel last filled them from the service; nothing when untouched.
+    std::optional<PLYBlogChoice> infoChoice;
+    std::optional<PLYBlogChoice> publishChoice;
+
+    // The last upload batch that ended with images missing, and those images with why.
     qint64 imagesRequired = 0;
     qint64 imagesFailed = 0;
+    QStringList failedImages;
 };
 
 // The items of a category pop-up: the titles, a separator, then "Don't Publish".
@@ -194,13 +209,24 @@ public:
 
     // The publish action from the publisher's and service's states, with the blog pop-up's
     // selected title (null: "Don't Publish") and the draft box. Publishing starts only from
-    // NOT_PUBLISHED or UPDATE_AVAILABLE (or, while the account awaits verification, to ask for it).
+    // NOT_PUBLISHED or UPDATE_AVAILABLE, from IDLE when `blogChoiceChanged` (the choice differs
+    // from what the live revision was published with), or, while the account awaits
+    // verification, to ask for it.
     static PLYPublishChoice choosePublishAction(const QString& publisherState, const QString& serviceState,
-                                                bool hasBlogPublisher, const QString& selectedTitle, bool draftChecked);
+                                                bool hasBlogPublisher, const QString& selectedTitle, bool draftChecked,
+                                                bool blogChoiceChanged = false);
+
+    // What the live revision was published with: its publish revision's category and draft
+    // setting, or "Don't Publish" when it went live without the blog.
+    static PLYBlogChoice liveBlogChoice(const PLYPublishPanelInputs& inputs);
+    // Whether the user's choice in the blog view of a published, up-to-date post differs from
+    // what its live revision was published with (an update then sends the new choice).
+    static bool blogChoiceChanged(const PLYPublishPanelInputs& inputs);
 
     // "hh:mmAP, dd/MM/yy" in local time, with the calendar year; "..." for no date.
     static QString formatDate(const QDateTime& date);
 
-    // The line of the state view after an upload that left images behind.
-    static QString failedImagesText(qint64 failed, qint64 required);
+    // The line of the state view after an upload that left images behind, naming them (each
+    // "<file> (<why>)") when known.
+    static QString failedImagesText(qint64 failed, qint64 required, const QStringList& images = {});
 };

@@ -34,6 +34,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
@@ -351,7 +352,32 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : PLYGeneric
         layout->addWidget(m_publishButton);
     }
     root->addWidget(m_publishContainerView);
+
+    // Feedback the desktop may not show (no notification service, no browser): said here.
+    m_feedbackLabel = new QLabel(this);
+    m_feedbackLabel->setObjectName(QStringLiteral("publishFeedbackLabel"));
+    m_feedbackLabel->setTextFormat(Qt::PlainText);
+    m_feedbackLabel->setWordWrap(true);
+    m_feedbackLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_feedbackLabel->setContentsMargins(16, 8, 16, 8);
+    m_feedbackLabel->hide();
+    root->addWidget(m_feedbackLabel);
+    m_feedbackTimer.setSingleShot(true);
+    connect(&m_feedbackTimer, &QTimer::timeout, m_feedbackLabel, &QWidget::hide);
     root->addStretch(1);
+
+    // What the user picks in a blog pop-up or box stays picked until it is sent.
+    const auto chosen = [this](QComboBox* popUp, QCheckBox* draft, std::optional<PLYBlogChoice>* choice) {
+        if (m_applying) return;
+        *choice = PLYBlogChoice{selectedCategory(popUp), draft->isChecked()};
+        ensureMainStack();
+    };
+    const auto follows = [this, chosen](QComboBox* popUp, QCheckBox* draft, std::optional<PLYBlogChoice>* choice) {
+        connect(popUp, &QComboBox::currentIndexChanged, this, [=] { chosen(popUp, draft, choice); });
+        connect(draft, &QCheckBox::toggled, this, [=] { chosen(popUp, draft, choice); });
+    };
+    follows(m_wordpressInfoCategoryPopUpButton, m_wordpressDraftButton, &m_infoChoice);
+    follows(m_publishWordpressCategoryPopUpButton, m_publishWordpressDraftButton, &m_publishChoice);
 
     ensureMainStack();
 }
@@ -425,6 +451,8 @@ PLYPublishPanelInputs PLYPublishViewController::gatherInputs() const {
     in.collapsed = m_collapsed;
     in.lastUsedCategory = m_lastUsedCategory;
     in.lastUsedAutoPublish = m_lastUsedAutoPublish;
+    in.infoChoice = m_infoChoice;
+    in.publishChoice = m_publishChoice;
     if (PLYWebServiceManager* manager = PLYWebServiceManager::existingManager()) {
         in.serviceState = manager->currentStateName();
         if (const auto account = manager->remoteAccount()) in.accountHost = account->host().isNull() ? QStringLiteral("") : account->host();
@@ -445,6 +473,7 @@ PLYPublishPanelInputs PLYPublishViewController::gatherInputs() const {
     in.canRetry = publisher->canRetryFailedImages();
     in.imagesRequired = publisher->imageUploadRequired();
     in.imagesFailed = publisher->imageUploadFailed();
+    in.failedImages = publisher->failedImageDescriptions();
     if (const auto post = publisher->publishingPost()) {
         in.hasRemotePost = true;
         in.postCreated = post->creationDate();
@@ -470,6 +499,21 @@ PLYPublishPanelInputs PLYPublishViewController::gatherInputs() const {
 
 void PLYPublishViewController::ensureMainStack() {
     if (m_publisher.expired() && postManager()) follow(postPublisher());
+    // The pop-ups are filled from the service again only for another post or another live
+    // publication; a choice made since stays through every other change of state.
+    QString key;
+    if (const auto publisher = m_publisher.lock()) {
+        key = publisher->localPost()->identifier();
+        if (const auto live = publisher->liveRevision()) {
+            key += QLatin1Char('/') + live->identifierString();
+            if (const auto publish = live->publishRevision()) key += QLatin1Char('/') + publish->identifierString();
+        }
+    }
+    if (key != m_choiceKey) {
+        m_choiceKey = key;
+        m_infoChoice.reset();
+        m_publishChoice.reset();
+    }
     present(gatherInputs(), m_progress);
 }
 
@@ -585,17 +629,28 @@ void PLYPublishViewController::publish(QComboBox* categories, QCheckBox* draft) 
     const bool hasBlog = manager && manager->remotePublisher();
     const PLYPublishChoice choice = PLYPublishPanelState::choosePublishAction(
         publisher->currentStateName(), manager ? manager->currentStateName() : QString(), hasBlog,
-        selectedCategory(categories), draft->isChecked());
+        selectedCategory(categories), draft->isChecked(), PLYPublishPanelState::blogChoiceChanged(gatherInputs()));
     if (choice.action == PLYPublishChoice::Action::Ignore) {
         PLY_LOG_INFO(QStringLiteral("Publish ignored while the post is %1").arg(publisher->currentStateName()));
         return;
     }
     if (choice.rememberCategory) m_lastUsedCategory = choice.rememberCategory;
     if (choice.rememberAutoPublish) m_lastUsedAutoPublish = *choice.rememberAutoPublish;
-    if (choice.action == PLYPublishChoice::Action::PublishToBlog)
-        publisher->createOrUpdatePublishedPostWithPublishCategory(choice.category, choice.autoPublish);
-    else
-        publisher->createOrUpdatePublishedPost();
+    const bool sent = choice.action == PLYPublishChoice::Action::PublishToBlog
+                          ? publisher->createOrUpdatePublishedPostWithPublishCategory(choice.category, choice.autoPublish)
+                          : publisher->createOrUpdatePublishedPost();
+    // Sent, the choice is the service's now: the pop-ups show what was asked for.
+    if (sent) {
+        m_infoChoice.reset();
+        m_publishChoice.reset();
+    }
+    ensureMainStack();
+}
+
+void PLYPublishViewController::showFeedback(const QString& text) {
+    m_feedbackLabel->setText(text);
+    m_feedbackLabel->show();
+    m_feedbackTimer.start(FeedbackMs);
 }
 
 void PLYPublishViewController::cancelUpdate() {
@@ -645,7 +700,8 @@ void PLYPublishViewController::copyLinkToClipboard() {
                 PLY_LOG_WARN(QStringLiteral("The post's link is not a web address: %1").arg(object.toString()));
                 return;
             }
-            PLYDesktopServices::shared()->openURL(url);
+            if (!PLYDesktopServices::shared()->openURL(url))
+                self->showFeedback(tr("The browser could not be opened. The post's page is at %1").arg(url.toString()));
         });
         return;
     }
@@ -661,7 +717,11 @@ void PLYPublishViewController::copyLinkToClipboard() {
         notification.title = QStringLiteral("Pellory");
         notification.subtitle = QStringLiteral("Link Copied to Clipboard");
         notification.informativeText = QStringLiteral("Post \"%1\"").arg(name);
-        PLYUserNotifier::shared()->deliverNotification(notification);
+        const auto notifier = PLYUserNotifier::shared();
+        if (notifier) notifier->deliverNotification(notification);
+        // Where the desktop shows no notifications, the panel says it.
+        if (!notifier || !notifier->showsMessages())
+            self->showFeedback(notification.subtitle + QStringLiteral(": ") + notification.informativeText);
     });
 }
 

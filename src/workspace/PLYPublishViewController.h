@@ -4,6 +4,7 @@
 #include "PLYPublishButton.h"
 #include "PLYPublishPanelState.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -64,6 +65,10 @@ public:
     // What the last publish action chose (nothing before the first).
     std::optional<QString> lastUsedCategory() const { return m_lastUsedCategory; }
     bool lastUsedAutoPublish() const { return m_lastUsedAutoPublish; }
+    // How long the panel's own feedback line stays.
+    static constexpr int FeedbackMs = 8000;
+    // Says `text` on the panel's feedback line for a while.
+    void showFeedback(const QString& text);
 
 private:
     void follow(const std::shared_ptr<PLYWebServicePostPublisher>& publisher);
@@ -79,6 +84,13 @@ private:
     bool m_collapsed = false;
     std::optional<QString> m_lastUsedCategory;
     bool m_lastUsedAutoPublish = false;
+    // The user's choices in the two blog views since they were filled, and what they were
+    // filled for (the post and its live publication).
+    std::optional<PLYBlogChoice> m_infoChoice;
+    std::optional<PLYBlogChoice> m_publishChoice;
+    QString m_choiceKey;
+    QLabel* m_feedbackLabel = nullptr;
+    QTimer m_feedbackTimer;
     PLYUploadProgress m_progress;
     bool m_applying = false;
 

@@ -11,6 +11,7 @@
 #include "PLYColourWell.h"
 #include "PLYDefaults.h"
 #include "PLYErrorBox.h"
+#include "PLYKeyChain.h"
 #include "PLYLayoutManager.h"
 #include "PLYPreferencesViewController.h"
 #include "PLYPreferencesWindowController.h"
@@ -129,6 +130,34 @@ TEST_F(AccountWindows, SignInShowsEachRefusalInPlaceThenLetsTheUserThrough) {
     EXPECT_EQ(store()->currentAccount()->email(), script.email);
     EXPECT_TRUE(reach(M::StateIdle));
     EXPECT_TRUE(alerts->presented().isEmpty());
+}
+
+// Where no Secret Service keeps secrets, both forms say the password cannot be remembered
+// before the user counts on "Remember me"; with one, they say nothing of it.
+TEST_F(AccountWindows, BothFormsSayWhenThePasswordCannotBeRemembered) {
+    PLYKeyChain::resetForTesting(true);
+    ASSERT_FALSE(PLYKeyChain::usesSecretService());
+    {
+        PLYAuthViewController view;
+        view.show();
+        auto* signIn = child<QLabel>(&view, "signInKeychainNoteLabel");
+        ASSERT_TRUE(signIn);
+        EXPECT_TRUE(signIn->isVisible());
+        EXPECT_TRUE(signIn->text().contains("cannot be remembered")) << signIn->text().toStdString();
+        EXPECT_TRUE(child<QCheckBox>(&view, "rememberButton")->isVisible());
+        click(&view, "switchToCreateButton");
+        auto* create = child<QLabel>(&view, "createKeychainNoteLabel");
+        ASSERT_TRUE(create);
+        ASSERT_TRUE(waitUntil([&] { return create->isVisible(); }));
+        EXPECT_EQ(create->text(), signIn->text());
+    }
+    PLYKeyChain::resetForTesting(false);
+    if (!PLYKeyChain::usesSecretService()) GTEST_SKIP() << "no Secret Service on this desktop";
+    PLYAuthViewController view;
+    view.show();
+    EXPECT_FALSE(child<QLabel>(&view, "signInKeychainNoteLabel")->isVisible());
+    EXPECT_FALSE(child<QLabel>(&view, "createKeychainNoteLabel")->isVisible());
+    PLYKeyChain::resetForTesting(true);
 }
 
 TEST_F(AccountWindows, SignUpValidatesThenShowsTheServicesFieldErrorsThenCreates) {

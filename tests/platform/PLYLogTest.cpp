@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
 #include "PLYLog.h"
 #include "PLYTestEnvironment.h"
 
@@ -111,4 +116,45 @@ TEST(LogFile, AnUnusableLogFolderFallsBackAndSaysWhy) {
     PLYLog::install(restore);
     EXPECT_EQ(PLYLog::logDirectory(), original);
     EXPECT_TRUE(PLYLog::fileLoggingProblem().isEmpty());
+}
+
+// Lines written on several threads reach an observer one at a time, none lost; an observer
+// removed while other threads write is never called after its removal returned (its owner may
+// be gone by then).
+TEST(LogObservers, ThreadsReachAnObserverOneAtATimeAndNeverAfterItsRemoval) {
+    constexpr int Threads = 4;
+    constexpr int LinesEach = 400;
+    QStringList seen;  // deliberately not thread-safe: the log must serialise the calls
+    const int counting = PLYLog::addObserver([&](PLYLog::Level, const QString& line) {
+        if (line.startsWith(QLatin1String("observer-race "))) seen << line;
+    });
+
+    struct Sink {
+        std::atomic<bool> removed{false};
+        std::atomic<int> callsAfterRemoval{0};
+    };
+    std::vector<std::thread> writers;
+    for (int t = 0; t < Threads; ++t)
+        writers.emplace_back([t] {
+            for (int i = 0; i < LinesEach; ++i) PLYLog::write(PLYLog::Level::Debug, QStringLiteral("observer-race %1 %2").arg(t).arg(i), __FILE__, __LINE__, "writer");
+        });
+    std::vector<std::unique_ptr<Sink>> sinks;
+    for (int round = 0; round < 200; ++round) {
+        auto sink = std::make_unique<Sink>();
+        Sink* raw = sink.get();
+        const int token = PLYLog::addObserver([raw](PLYLog::Level, const QString&) {
+            if (raw->removed) ++raw->callsAfterRemoval;
+        });
+        PLYLog::write(PLYLog::Level::Debug, QStringLiteral("round %1").arg(round), __FILE__, __LINE__, "remover");
+        PLYLog::removeObserver(token);
+        raw->removed = true;
+        sinks.push_back(std::move(sink));
+    }
+    for (std::thread& writer : writers) writer.join();
+    PLYLog::removeObserver(counting);
+
+    EXPECT_EQ(seen.size(), Threads * LinesEach);
+    int late = 0;
+    for (const auto& sink : sinks) late += sink->callsAfterRemoval;
+    EXPECT_EQ(late, 0) << "observers called after their removal returned";
 }

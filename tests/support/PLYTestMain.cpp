@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
 
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
+    // As at the application's quit, the background workers (metadata reader, image cache,
+    // export) stop while the application object still exists: a read still running on its
+    // thread while the application and the statics go crashes the process at exit.
+    AppDelegate::stopBackgroundWork();
     PLYLog::shutdown();
     return rc;
 }

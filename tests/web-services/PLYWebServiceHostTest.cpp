@@ -2,6 +2,8 @@
 
 #include "PLYNotificationCenter.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 class WebServiceHostTest : public ::testing::Test {
@@ -81,9 +83,57 @@ TEST_F(WebServiceHostTest, UnknownTypeSelectsCustomAndSwitchingPostsTheChangeNot
     EXPECT_EQ(PLYWebServiceHost::currentHost(), PLYWebServiceHost::customHost());
     PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeProd);
     EXPECT_EQ(PLYWebServiceHost::currentHost(), PLYWebServiceHost::prodHost());
-    PLYWebServiceHost::setCustomPort("1");  // settings of the custom host post nothing
+    PLYWebServiceHost::setCustomPort("1");  // settings of a custom host not in use post nothing
+    QCoreApplication::processEvents();
     PLYNotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(posted, 2);
+}
+
+// While the custom host is in use, a change of its name, port or HTTPS choice is a change of
+// host: its channel, opened on the old address, is closed, and the change is announced once
+// per change of address (at the next turn of the event loop, or at once by setCurrentHostType).
+TEST_F(WebServiceHostTest, ChangingTheCustomAddressClosesItsChannelAndAnnouncesTheChangeOnce) {
+    PLYWebServiceHost::setCustomHostName("127.0.0.1");
+    PLYWebServiceHost::setCustomPort("4100");
+    PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeCustom);
+    QCoreApplication::processEvents();
+    int posted = 0;
+    const auto token = PLYNotificationCenter::defaultCenter().addObserver(
+        PLYWebServiceHost::DidChangeCurrentHostNotification, PLYWebServiceHost::classObject(),
+        [&](const PLYNotification&) { ++posted; });
+    QList<PLYWebServiceHost*> closed;
+    PLYWebServiceHost::setChannelHooks({[](PLYWebServiceHost*) {}, [&](PLYWebServiceHost* host) { closed << host; }});
+
+    PLYWebServiceHost::setCustomPort("4200");
+    EXPECT_EQ(closed, QList<PLYWebServiceHost*>{PLYWebServiceHost::customHost()});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(PLYWebServiceHost::currentHost()->port(), "4200");
+
+    // Name and HTTPS changed together: one announcement.
+    PLYWebServiceHost::setCustomHostName("service.example.org");
+    PLYWebServiceHost::setCustomHTTPS(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posted, 2);
+    EXPECT_EQ(closed.size(), 3);
+
+    // Nothing changed, nothing announced or closed.
+    PLYWebServiceHost::setCustomHostName("service.example.org");
+    PLYWebServiceHost::setCustomPort("4200");
+    PLYWebServiceHost::setCustomHTTPS(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posted, 2);
+    EXPECT_EQ(closed.size(), 3);
+
+    // A change followed by the host type set again is announced once, at once.
+    PLYWebServiceHost::setCustomPort("4300");
+    PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::HostTypeCustom);
+    EXPECT_EQ(posted, 3);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(posted, 3);
+
+    PLYWebServiceHost::setChannelHooks({});
+    PLYNotificationCenter::defaultCenter().removeObserver(token);
 }
 
 TEST_F(WebServiceHostTest, CredentialsAreKeptPerEnvironment) {

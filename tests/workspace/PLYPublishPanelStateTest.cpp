@@ -200,7 +200,8 @@ TEST(PublishPanelState, PublishViewForHostsBlogsAndProblems) {
 TEST(PublishPanelState, PublishActionStartsOnlyFromUnpublishedOrBehindAndNeverSendsThePlaceholder) {
     const QString idle = QStringLiteral("IDLE");
     using A = PLYPublishChoice::Action;
-    // From IDLE the publisher would make a second remote post: refused, like every busy state.
+    // An up-to-date post whose blog choice did not change has nothing to send: refused, like
+    // every busy state.
     for (const char* state : {"IDLE", "FETCHING_INFO", "CREATING_POST", "UPLOADING_IMAGES", "SERVER_BUILDING",
                               "UPLOAD_INCOMPLETE", "CANCELLING", "WAITING_FOR_SERVICE", ""})
         EXPECT_EQ(State::choosePublishAction(state, idle, true, "Travel", false).action, A::Ignore) << state;
@@ -227,6 +228,70 @@ TEST(PublishPanelState, PublishActionStartsOnlyFromUnpublishedOrBehindAndNeverSe
     EXPECT_TRUE(choice.category.isNull()) << "the placeholder is never sent as a category";
     EXPECT_FALSE(choice.autoPublish);
     EXPECT_FALSE(choice.rememberCategory);
+}
+
+// The user's blog choice stays shown until sent, and on an up-to-date post makes Update
+// available exactly when it differs from what the live revision was published with.
+TEST(PublishPanelState, TheUsersBlogChoiceIsShownAndEnablesUpdateOnlyWhereItDiffersFromTheLiveOne) {
+    const Row& idleRow = rows[4];
+    ASSERT_STREQ(idleRow.publisher, Publisher::StateIdle);
+    PLYPublishPanelInputs in = inputsFor(idleRow, QStringLiteral("IDLE"), 0);
+    in.hasLiveRevision = true;
+    in.shownPublishRevision = PLYPublishRevisionFacts{0, true, true, QStringLiteral("Travel")};
+    EXPECT_EQ(State::liveBlogChoice(in), (PLYBlogChoice{QStringLiteral("Travel"), false}));
+    EXPECT_FALSE(State::compute(in).state.updateButtonEnabled);
+
+    const struct {
+        std::optional<PLYBlogChoice> chosen;
+        bool differs;
+    } cases[] = {
+        {std::nullopt, false},
+        {PLYBlogChoice{QStringLiteral("Travel"), false}, false},
+        {PLYBlogChoice{QStringLiteral("Travel"), true}, true},
+        {PLYBlogChoice{QStringLiteral("Food"), false}, true},
+        {PLYBlogChoice{QString(), false}, true},
+    };
+    for (const auto& c : cases) {
+        in.infoChoice = c.chosen;
+        SCOPED_TRACE(c.chosen ? c.chosen->category.toStdString() + (c.chosen->draft ? " draft" : "") : "none");
+        EXPECT_EQ(State::blogChoiceChanged(in), c.differs);
+        const PLYPublishPanelView v = State::compute(in);
+        EXPECT_EQ(v.state.updateButtonEnabled, c.differs);
+        const PLYBlogChoice shown = c.chosen.value_or(State::liveBlogChoice(in));
+        EXPECT_EQ(v.wordpress.menu.selected, shown.category);
+        EXPECT_EQ(v.wordpress.draftChecked, shown.draft);
+        const auto action = State::choosePublishAction(in.publisherState, in.serviceState, true, shown.category,
+                                                       shown.draft, State::blogChoiceChanged(in));
+        EXPECT_EQ(action.action == PLYPublishChoice::Action::Ignore, !c.differs);
+    }
+
+    // Live without the blog: "Don't Publish" is what it was published with; the draft box alone
+    // changes nothing, a category does.
+    in.shownPublishRevision.reset();
+    in.infoChoice = PLYBlogChoice{QString(), false};
+    EXPECT_FALSE(State::blogChoiceChanged(in));
+    in.infoChoice = PLYBlogChoice{QStringLiteral("Food"), true};
+    EXPECT_TRUE(State::blogChoiceChanged(in));
+    EXPECT_EQ(State::compute(in).wordpress.menu.selected, "Food");
+
+    // Behind or busy, the choice never enables anything by itself; a blog with a problem neither.
+    for (const char* state : {"UPLOADING_IMAGES", "UPLOAD_INCOMPLETE", "FETCHING_INFO"}) {
+        PLYPublishPanelInputs other = in;
+        other.publisherState = QString::fromLatin1(state);
+        other.updating = isUpdating(other.publisherState);
+        EXPECT_FALSE(State::compute(other).state.updateButtonEnabled) << state;
+    }
+    in.blogPublisherStatus = 4;
+    EXPECT_FALSE(State::blogChoiceChanged(in));
+
+    // Not published yet: the publish view shows the choice over the blog's defaults.
+    PLYPublishPanelInputs fresh = inputsFor(rows[3], QStringLiteral("IDLE"), 0);
+    fresh.blogAutoPublish = false;
+    EXPECT_EQ(State::compute(fresh).publish.menu->selected, "Travel");
+    EXPECT_EQ(State::compute(fresh).publish.draftChecked, true);
+    fresh.publishChoice = PLYBlogChoice{QStringLiteral("Food"), false};
+    EXPECT_EQ(State::compute(fresh).publish.menu->selected, "Food");
+    EXPECT_EQ(State::compute(fresh).publish.draftChecked, false);
 }
 
 TEST(PublishPanelState, ProgressKeepsTheHighestCountOfItsBatch) {

@@ -4,9 +4,12 @@
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
+#include "PLYKeyChain.h"
+
 #include "PLYAccountInfoViewController.h"
 #include "PLYAuthViewController.h"
 #include "PLYEmailVerificationViewController.h"
+#include "PLYKeyChain.h"
 #include "PLYPreferencesViewController.h"
 #include "PLYPreferencesWindowController.h"
 #include "PLYSignInViewController.h"
@@ -62,6 +65,14 @@ PLYAccountInfoViewController* wizard(const PLYAccountDetails& details) {
 const bool registered = [] {
     PLYScreens::add(QStringLiteral("sign-in"), [](PLYScreensFixture&) -> QWidget* {
         auto* view = authView(PLYAuthViewController::SignInTab);
+        type(view, "usernameTextField", QStringLiteral("ada.lovelace@highlands-journal.com"));
+        return view;
+    });
+    // A desktop without a Secret Service: the form says the password will not be remembered.
+    PLYScreens::add(QStringLiteral("sign-in-without-keychain"), [](PLYScreensFixture&) -> QWidget* {
+        PLYKeyChain::resetForTesting(true);
+        auto* view = authView(PLYAuthViewController::SignInTab);
+        PLYKeyChain::resetForTesting(false);
         type(view, "usernameTextField", QStringLiteral("ada.lovelace@highlands-journal.com"));
         return view;
     });

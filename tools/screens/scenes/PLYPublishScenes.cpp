@@ -13,8 +13,10 @@
 
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QTimeZone>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -58,7 +60,10 @@ PLYPublishPanelInputs updatingPost(const char* state) {
 QWidget* panel(const PLYPublishPanelInputs& inputs, const PLYUploadProgress& progress = {}) {
     auto* panel = new PLYPublishViewController;
     panel->present(inputs, progress);
-    panel->resize(300, panel->sizeHint().height());
+    // Wrapped lines (the names of failed images) need the height for the panel's width.
+    QLayout* layout = panel->layout();
+    panel->resize(300, layout->hasHeightForWidth() ? std::max(layout->heightForWidth(300), panel->sizeHint().height())
+                                                   : panel->sizeHint().height());
     return panel;
 }
 
@@ -104,7 +109,25 @@ const bool failedImages = PLYScreens::add(QStringLiteral("publish-panel-failed-i
     in.canRetry = true;
     in.imagesRequired = 5;
     in.imagesFailed = 2;
+    in.failedImages = {QStringLiteral("loch-morning.jpg (the file is empty, unreadable or not an image)"),
+                       QStringLiteral("ridge-path.jpg (refused by the service, status 500)")};
     return panel(in);
+});
+
+// A published post whose blog category the user changed: Update sends it.
+const bool choiceChanged = PLYScreens::add(QStringLiteral("publish-panel-blog-choice-changed"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateIdle);
+    in.infoChoice = PLYBlogChoice{QStringLiteral("Walks and Hikes"), false};
+    return panel(in);
+});
+
+// The link copied on a desktop that shows no notifications: the panel says it.
+const bool linkFeedback = PLYScreens::add(QStringLiteral("publish-panel-link-copied-feedback"), [](PLYScreensFixture&) {
+    auto* view = new PLYPublishViewController;
+    view->present(publishedPost(Publisher::StateIdle), {});
+    view->showFeedback(QStringLiteral("Link Copied to Clipboard: Post \"Highland Mornings\""));
+    view->resize(300, std::max(view->layout()->heightForWidth(300), view->sizeHint().height()));
+    return view;
 });
 
 const bool blogProblem = PLYScreens::add(QStringLiteral("publish-panel-blog-problem"), [](PLYScreensFixture&) {
