@@ -384,9 +384,10 @@ QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
             count += source->watchedImages().size();
             sources.append(std::move(source));
         }
+    // One folder (the usual post): its own list, shared.
+    if (sources.size() == 1) return sources.first()->imageList();
     result.reserve(count);
-    for (const auto& source : std::as_const(sources))
-        for (const auto& image : source->watchedImages()) result.append(image);
+    for (const auto& source : std::as_const(sources)) result.append(source->imageList());
     return result;
 }
 

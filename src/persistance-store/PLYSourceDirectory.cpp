@@ -185,6 +185,7 @@ bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
                                 m.value(QStringLiteral("file_modified")).toLongLong());
         image->setFileDeleted(m.value(QStringLiteral("deleted")).toBool());
         m_images.insert(id, image);
+        m_imageListMade = false;
     }
     return true;
 }
@@ -226,9 +227,18 @@ void PLYSourceDirectory::addDelegate(PLYSourceDirectoryDelegate* delegate) {
 
 void PLYSourceDirectory::removeDelegate(PLYSourceDirectoryDelegate* delegate) { m_delegates.removeAll(delegate); }
 
+const QList<std::shared_ptr<PLYSourceImage>>& PLYSourceDirectory::imageList() const {
+    if (!m_imageListMade) {
+        m_imageList = m_images.values();
+        m_imageListMade = true;
+    }
+    return m_imageList;
+}
+
 void PLYSourceDirectory::deleteImage(const QString& identifier) {
     auto image = m_images.take(identifier);
     if (!image) return;
+    m_imageListMade = false;
     image->setSourceDirectory(nullptr);
     m_dirty = true;
 }
@@ -411,6 +421,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             image->setFileIdentity(fid.device, fid.inode);
             image->setFileTimes(fid.createdMs, fid.modifiedMs);
             m_images.insert(image->identifier(), image);
+            m_imageListMade = false;
             byPath.insert(file, image);
             m_dirty = true;
             if (baseline) m_alreadyThere.insert(image->identifier());

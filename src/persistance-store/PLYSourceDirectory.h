@@ -63,6 +63,9 @@ public:
 
     const QMap<QString, std::shared_ptr<PLYSourceImage>>& watchedImages() const { return m_images; }
     std::shared_ptr<PLYSourceImage> imageForIdentifier(const QString& identifier) const { return m_images.value(identifier); }
+    // The watched images in the map's order, as one list made once per change of the set: a
+    // caller that lists them on every rebuild shares it and copies no image pointer.
+    const QList<std::shared_ptr<PLYSourceImage>>& imageList() const;
     // Drops the image from the current images.
     void deleteImage(const QString& identifier);
 
@@ -114,6 +117,8 @@ private:
     int m_state = Stopped;
     QString m_filePath;
     QMap<QString, std::shared_ptr<PLYSourceImage>> m_images;
+    mutable QList<std::shared_ptr<PLYSourceImage>> m_imageList;  // m_images listed; made again after a change
+    mutable bool m_imageListMade = false;
     QList<PLYSourceDirectoryDelegate*> m_delegates;
     PLYFileEventStream* m_stream = nullptr;
     int m_pendingMeta = 0;

@@ -26,6 +26,12 @@ public:
     }
     // The path's last component, kept with the path (the gallery sorts by it).
     QString fileName() const { return m_fileName; }
+    // Asks for the image's names to be brought into the processor's cache ahead of a pass that
+    // reads many images: such a pass otherwise waits on memory once per image.
+    void prefetchNames() const {
+        __builtin_prefetch(m_identifier.constData());
+        __builtin_prefetch(m_fileName.constData());
+    }
 
     qint64 width() const { return m_width; }
     qint64 height() const { return m_height; }

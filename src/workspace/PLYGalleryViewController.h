@@ -75,7 +75,7 @@ public:
     // Title, count, collapse state and target of a section's header.
     void configureHeader(PLYGalleryHeaderView* header, int section);
     const PLYGalleryModel& model() const { return m_model; }
-    const QList<std::shared_ptr<PLYSourceImage>>& currentOrderedImages() const { return m_currentOrderedImages; }
+    const QList<std::shared_ptr<PLYSourceImage>>& currentOrderedImages() const;
     // Counts full rebuilds (sort, filter, partition); item updates in place do not count.
     int rebuildCount() const { return m_rebuildCount; }
 
@@ -167,14 +167,16 @@ private:
     void scheduleRebuild();
     void followPivot(const QString& pivotIdentifier);
     PLYGalleryImageInfo infoForImage(const PLYSourceImage& image, const PLYPersistantPost& post,
-                                     const QSet<QString>& hidden);
+                                     const QSet<QString>& hidden, bool anyInUse = true);
     void toggleHidden(const QStringList& identifiers, bool single);
     void imageCountChanged(PLYSourceImage* image);
 
     PLYUndoManager* m_undoManager = nullptr;
     PLYGalleryModel m_model;
     PLYGalleryViewLayout m_layout;
-    QList<std::shared_ptr<PLYSourceImage>> m_currentOrderedImages;
+    // Listed when asked for: a rebuild copies no image pointer for it.
+    mutable QList<std::shared_ptr<PLYSourceImage>> m_currentOrderedImages;
+    mutable bool m_currentOrderedMade = false;
     QList<std::shared_ptr<PLYSourceImage>> m_allImages;  // as given to the model by the last rebuild
     QList<std::weak_ptr<PLYSourceImage>> m_selectedImages;
     struct Dates {
