@@ -36,14 +36,19 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSlider>
 #include <QStackedWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 
 using namespace PLYGalleryEvents;
 using PLYTestEnvironment::waitUntil;
@@ -491,6 +496,105 @@ TEST_F(GalleryTest, AWatchedFolderChangeReachesTheOpenGalleryAndItsRegistrations
     EXPECT_EQ(centre.observerCount(), observers);
     ASSERT_TRUE(writePhoto(QDir(folder).filePath(QStringLiteral("h.jpg"))));
     EXPECT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("h.jpg")); }));
+}
+
+// Files added, removed, renamed and re-rated in the watched folder of a post that also has a
+// second folder sharing a name with it, at random: after each change has been read, the gallery
+// shows exactly the post's images as the folders hold them now, in the stable order by name of
+// the folders' images taken afresh, with each image's current name and ratings. Nothing kept
+// from an earlier rebuild (a folder's list of images, the gallery's ordered list) may outlive
+// the change. The seed is printed.
+TEST_F(GalleryTest, AfterAnyFolderChangeTheGalleryShowsThePostsImagesAsTheyAreNowInOrder) {
+    const quint32 seed = QRandomGenerator::global()->generate();
+    std::printf("random walk seed %u\n", seed);
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    QRandomGenerator random(seed);
+
+    const QString second = PLYTestEnvironment::makeTempDirectory(QStringLiteral("second"));
+    ASSERT_TRUE(writePhoto(QDir(second).filePath(QStringLiteral("a.jpg")), 2, QStringLiteral("Green")));
+    ASSERT_TRUE(gallery->addDroppedURLs({QUrl::fromLocalFile(second)}));
+    const QStringList folders = {QFileInfo(folder).canonicalFilePath(), QFileInfo(second).canonicalFilePath()};
+    // What the disk holds: each photo's path and the star rating written into it.
+    QMap<QString, int> files;
+    for (const Photo& p : kPhotos) files.insert(folders.at(0) + QLatin1Char('/') + QString::fromLatin1(p.name), p.rating);
+    files.insert(folders.at(1) + QStringLiteral("/a.jpg"), 2);
+    // Few names, so that both folders often hold the same one and the order between them counts.
+    const auto freeName = [&](int f) -> QString {
+        for (int tries = 0; tries < 50; ++tries) {
+            const int n = random.bounded(8);
+            const QString name = n == 0 ? QStringLiteral("a.jpg") : QStringLiteral("p%1.jpg").arg(n);
+            if (!files.contains(folders.at(f) + QLatin1Char('/') + name)) return name;
+        }
+        return {};
+    };
+
+    // The folders' images taken afresh from their maps, sorted by name, ties in list order.
+    const auto expectedOrder = [&] {
+        QList<std::shared_ptr<PLYSourceImage>> all;
+        for (const QString& location : post->sourceLocations())
+            if (const auto source = store->sourceForIdentifier(location))
+                for (const auto& image : source->watchedImages()) all.append(image);
+        std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+            return QString::compare(a->fileName(), b->fileName(), Qt::CaseSensitive) < 0;
+        });
+        return all;
+    };
+    const auto settled = [&] {
+        QMap<QString, int> seen;
+        for (const auto& image : post->images())
+            if (!image->fileDeleted()) seen.insert(QFileInfo(image->path()).canonicalFilePath(), image->starRating());
+        if (seen != files) return false;
+        const auto expected = expectedOrder();
+        if (gallery->currentOrderedImages() != expected) return false;
+        const PLYGalleryModel& model = gallery->model();
+        if (model.orderedImages().size() != expected.size()) return false;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const PLYGalleryImageInfo& info = model.orderedImages().at(i);
+            const PLYSourceImage& image = *expected.at(i);
+            if (info.identifier != image.identifier() || info.fileName != image.fileName() ||
+                info.starRating != image.starRating() || info.colourRating != image.colourRating())
+                return false;
+            if (gallery->imageAtIndexPath({0, int(i)}) != expected.at(i)) return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(waitUntil(settled, 20000));
+
+    for (int step = 0; step < 24; ++step) {
+        const int op = random.bounded(4);
+        QStringList inFirst;
+        for (const QString& path : files.keys())
+            if (path.startsWith(folders.at(0) + QLatin1Char('/'))) inFirst << path;
+        const QString from = inFirst.isEmpty() ? QString() : inFirst.at(random.bounded(int(inFirst.size())));
+        const QString name = freeName(0);
+        const QString to = folders.at(0) + QLatin1Char('/') + name;
+        if (op == 0 || from.isEmpty()) {  // a new photo
+            if (name.isEmpty()) continue;
+            const int rating = random.bounded(6);
+            ASSERT_TRUE(writePhoto(to, rating, QStringLiteral("Red")));
+            files.insert(to, rating);
+        } else if (op == 1) {  // one goes
+            ASSERT_TRUE(QFile::remove(from));
+            files.remove(from);
+        } else if (op == 2) {  // renamed
+            if (name.isEmpty()) continue;
+            ASSERT_TRUE(QFile::rename(from, to)) << from.toStdString() << " -> " << to.toStdString();
+            files.insert(to, files.take(from));
+        } else {  // re-rated
+            const int rating = (files.value(from) + 1 + random.bounded(4)) % 6;
+            ASSERT_TRUE(PLYTestImages::setXmpRatingAndLabel(from, rating, QStringLiteral("Blue")));
+            files[from] = rating;
+        }
+        if (!waitUntil(settled, 20000)) {
+            for (const auto& image : post->images())
+                std::printf("library %s %s deleted %d rating %d\n", qPrintable(image->identifier()), qPrintable(image->path()),
+                            int(image->fileDeleted()), int(image->starRating()));
+            for (auto it = files.cbegin(); it != files.cend(); ++it) std::printf("disk %s %d\n", qPrintable(it.key()), it.value());
+            for (const auto& image : expectedOrder()) std::printf("expected %s\n", qPrintable(image->identifier()));
+            for (const auto& info : gallery->model().orderedImages()) std::printf("shown %s %s\n", qPrintable(info.identifier), qPrintable(info.fileName));
+            FAIL() << "step " << step << " operation " << op;
+        }
+    }
 }
 
 TEST_F(GalleryTest, MessagePageForAPostWithoutImagesAndForAMissingFolder) {
