@@ -56,6 +56,25 @@ struct NamePrefix {
     }
 };
 
+// How many images ahead a pass over scattered names asks for them.
+constexpr qsizetype kFetchAhead = 8;
+
+// Lets go of the images' names, each fetched some steps ahead: releasing a name writes to it,
+// and a large gallery's names are not in the processor's cache.
+void releaseNamesAhead(QVector<PLYGalleryImageInfo>& images) {
+    if (!images.isDetached()) return;  // someone else holds them: nothing is released here
+    const qsizetype count = images.size();
+    PLYGalleryImageInfo* data = images.data();
+    for (qsizetype k = 0; k < count; ++k) {
+        if (k + kFetchAhead < count) {
+            __builtin_prefetch(data[k + kFetchAhead].identifier.constData());
+            __builtin_prefetch(data[k + kFetchAhead].fileName.constData());
+        }
+        data[k].identifier = QString();
+        data[k].fileName = QString();
+    }
+}
+
 bool sameFilter(const PLYGalleryFilter& a, const PLYGalleryFilter& b) {
     return a.starSelection == b.starSelection && a.comparator == b.comparator && a.colourMask == b.colourMask;
 }
@@ -105,7 +124,11 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sa
     QVector<NamePrefix> names;
     if (byName) {
         names.resize(count);
-        for (int i : std::as_const(order)) names[i] = NamePrefix::of(images.at(i).fileName);
+        // The names lie scattered in memory: each is fetched some steps ahead of its reading.
+        for (qsizetype k = 0; k < order.size(); ++k) {
+            if (k + kFetchAhead < order.size()) __builtin_prefetch(images.at(order.at(k + kFetchAhead)).fileName.constData());
+            names[order.at(k)] = NamePrefix::of(images.at(order.at(k)).fileName);
+        }
     } else {
         keys.resize(count);
         for (int i : std::as_const(order)) {
@@ -140,6 +163,7 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sa
     QVector<PLYGalleryImageInfo> ordered;
     ordered.reserve(order.size());
     for (int i : std::as_const(order)) ordered.append(std::move(images[i]));
+    releaseNamesAhead(m_ordered);
     m_ordered = std::move(ordered);
     m_sourcePositions = std::move(order);
     // Built again only when asked for: a rebuild that nobody asks by identifier does without.
@@ -155,6 +179,7 @@ void PLYGalleryModel::ensureIndexById() const {
 void PLYGalleryModel::forgetOrder() {
     m_hasOrder = false;
     m_inputCount = 0;
+    releaseNamesAhead(m_ordered);
     m_ordered.clear();
     m_sourcePositions.clear();
     m_indexById.clear();
