@@ -379,7 +379,10 @@ bool AppDelegate::confirmQuit() {
 }
 
 void AppDelegate::requestQuit() {
-    if (confirmQuit()) m_options.quit();
+    if (!confirmQuit()) return;
+    // The quit closes the main window, whose close would otherwise ask again.
+    m_quitConfirmed = true;
+    m_options.quit();
 }
 
 void AppDelegate::installTerminationSignalHandlers() {
@@ -415,6 +418,7 @@ void AppDelegate::terminationSignalReceived() {
     PLY_LOG_INFO(QStringLiteral("Termination requested; quitting"));
     // No question here: a signal comes from the system or a script, and nobody may be there to
     // answer. A failed save at quit is logged with what is lost.
+    m_quitConfirmed = true;
     m_options.quit();
 }
 

@@ -292,15 +292,20 @@ void PLYBaseViewController::moveToCurrentPostManager() {
     m_currentPostController = editor;
     // The editor comes on screen with its panes in place, never bare.
     editor->resize(size());
-    editor->placePanes();
+    // Placed once: the entrance then only runs (placing again would rebuild every pane).
+    const bool placed = editor->placePanes();
     if (previous) {
         // Cross-fade: the post's editor fades in over the one shown, which then goes.
         place(editor, 0);
         opacityEffect(editor)->setOpacity(0.0);
-        fade(editor, 1.0, [self, shown, previous] {
+        fade(editor, 1.0, [self, shown, previous, placed] {
             if (!self) return;
             if (previous && previous != self->m_currentPostController) previous->hide();
-            if (shown && shown == self->m_currentPostController) shown->presentInitialVisualState();
+            if (!shown || shown != self->m_currentPostController) return;
+            if (placed)
+                shown->presentEntrance();
+            else
+                shown->presentInitialVisualState();
         });
         return;
     }
@@ -308,8 +313,12 @@ void PLYBaseViewController::moveToCurrentPostManager() {
     editor->setGraphicsEffect(nullptr);
     place(editor, height());
     fadeHome(0.0);
-    slide(editor, 0, [self, shown] {
-        if (self && shown && shown == self->m_currentPostController) shown->presentInitialVisualState();
+    slide(editor, 0, [self, shown, placed] {
+        if (!self || !shown || shown != self->m_currentPostController) return;
+        if (placed)
+            shown->presentEntrance();
+        else
+            shown->presentInitialVisualState();
     });
 }
 

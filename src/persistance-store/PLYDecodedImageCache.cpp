@@ -103,9 +103,14 @@ QImage PLYDecodedImageCache::cachedImage(const QString& identifier, Rendition re
 
 QImage PLYDecodedImageCache::imageForIdentifier(const QString& identifier, Rendition rendition, const void* requester,
                                                 int priority, int drawnWidth) {
-    QImage image = cachedImage(identifier, rendition);
-    const Entry* entry = image.isNull() ? nullptr : cacheFor(rendition).object(identifier);
-    if (image.isNull() || (entry && !entry->covers(wantedWidth(rendition, drawnWidth))))
+    if (identifier.isEmpty()) return {};
+    // A failed image is drawn as the placeholder and never decoded.
+    if (rendition != PostPreview && PLYImageManager::sharedManager()->isFailed(identifier))
+        return PLYImageManager::placeholderImage();
+    // One look-up per paint: the picture at hand, and a request when it is missing or too narrow.
+    const Entry* entry = cacheFor(rendition).object(identifier);
+    const QImage image = entry ? entry->image : QImage();
+    if (!entry || !entry->covers(wantedWidth(rendition, drawnWidth)))
         request(identifier, rendition, requester, priority, drawnWidth);
     return image;
 }

@@ -180,13 +180,12 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
     return true;
 }
 
-int removeInterruptedWrites(const QString& folder, QStringList* names) {
+int removeInterruptedWrites(const QString& folder) {
     // An atomic write goes to "<name>.XXXXXX" and is renamed over "<name>" when complete (where
     // the file system has no unnamed temporary files); a kill in between leaves it behind.
     static const QRegularExpression leftover(QStringLiteral(
         "^(.+\\.plylocation|.+\\.plylocation\\.last-good|info\\.plist|info\\.plist\\.last-good|layout|layout\\.next|"
         "preview\\.jpg|export\\.jpg)\\.[A-Za-z0-9]{6}$"));
-    if (names) names->clear();
     int removed = 0;
     // One pass over the names, asking nothing of each file: this runs for every post at launch.
     std::error_code ec;
@@ -194,17 +193,14 @@ int removeInterruptedWrites(const QString& folder, QStringList* names) {
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
         // Only a name ending in a dot and six characters can be a leftover.
-        if (name.size() < 8 || name.at(name.size() - 7) != QLatin1Char('.') || !leftover.match(name).hasMatch()) {
-            if (names) names->append(name);
+        if (name.size() < 8 || name.at(name.size() - 7) != QLatin1Char('.') || !leftover.match(name).hasMatch())
             continue;
-        }
         const QString path = QDir(folder).filePath(name);
         if (QFile::remove(path)) {
             PLY_LOG_INFO(QStringLiteral("Removed %1, left by a save that was cut short").arg(path));
             ++removed;
         } else {
             PLY_LOG_WARN(QStringLiteral("Could not remove %1, left by a save that was cut short").arg(path));
-            if (names) names->append(name);
         }
     }
     return removed;

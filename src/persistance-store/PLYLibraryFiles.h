@@ -45,9 +45,8 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
                                   const std::function<QString(const QVariantMap&)>& whatIsMissing = {});
 
 // Removes what interrupted atomic writes left in `folder` ("<library file>.XXXXXX"); each
-// removal is logged. Answers how many were removed; `names`, when given, receives the names of
-// the entries left in the folder, in no particular order.
-int removeInterruptedWrites(const QString& folder, QStringList* names = nullptr);
+// removal is logged. Answers how many were removed.
+int removeInterruptedWrites(const QString& folder);
 
 // The error of a library file: the description names the path, the failure reason says why.
 PLYError fileError(qint64 code, const QString& path, const QString& reason);

@@ -75,8 +75,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
                                                            PLYError* error) {
     const QDir dir(folder);
     // The folder is listed once: for what interrupted saves left, and for a staged layout.
-    QStringList names;
-    PLYLibraryFiles::removeInterruptedWrites(folder, &names);
+    PLYLibraryFiles::removeInterruptedWrites(folder);
     const QString infoPath = dir.filePath(kInfo);
     QVariantMap map;
     if (!PLYPropertyList::readFile(infoPath, &map, error)) return nullptr;
@@ -117,7 +116,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
     } else if (!haveLayout) {
         PLYError::set(error, readError);
         return nullptr;
-    } else if (names.contains(kNextLayout)) {
+    } else if (QFileInfo::exists(nextPath)) {
         if (QFile::remove(nextPath))
             PLY_LOG_INFO(QStringLiteral("Removed %1, staged by a save that was cut short").arg(nextPath));
     }

@@ -524,6 +524,16 @@ bool PLYWebServicePostPublisher::entryGuardPasses(bool publish, const QString& c
     return true;
 }
 
+namespace {
+
+// Why the export of a known image cannot be sent, as the alert and the incomplete upload say it.
+QString unsendableReason(PLYImageManager* images, const QString& identifier) {
+    return images->isFailed(identifier) ? QStringLiteral("the file is empty, unreadable or not an image")
+                                        : QStringLiteral("it has no export rendition");
+}
+
+}  // namespace
+
 QList<PLYWebServicePostPublisher::UnusableImage> PLYWebServicePostPublisher::unusableLayoutImages() const {
     QList<UnusableImage> unusable;
     const auto store = PLYCoreManager::persistantStore();
@@ -533,13 +543,13 @@ QList<PLYWebServicePostPublisher::UnusableImage> PLYWebServicePostPublisher::unu
         const auto image = store->imageForIdentifier(ref);
         // An image the library never knew draws nothing and is not asked for by the service.
         if (!image) continue;
-        const QString name = QFileInfo(image->path()).fileName();
+        const QString name = image->fileName();
         QString reason;
         if (image->fileDeleted()) reason = QStringLiteral("the file cannot be found");
-        else if (images->isFailed(ref)) reason = QStringLiteral("the file is empty, unreadable or not an image");
+        else if (images->isFailed(ref)) reason = unsendableReason(images, ref);
         else if (QFileInfo(images->exportPathForIdentifier(ref)).size() > 0) continue;
         else if (images->isPending(ref)) reason = QStringLiteral("it is still being prepared");
-        else reason = QStringLiteral("it has no export rendition");
+        else reason = unsendableReason(images, ref);
         if (!reason.isEmpty()) unusable.append({ref, name.isEmpty() ? ref : name, reason});
     }
     return unusable;
@@ -825,7 +835,7 @@ QStringList PLYWebServicePostPublisher::failedImageDescriptions() const {
         // The file's own name is the one the user knows; the export name when the library lost it.
         QString name;
         if (store)
-            if (const auto image = store->imageForIdentifier(id)) name = QFileInfo(image->path()).fileName();
+            if (const auto image = store->imageForIdentifier(id)) name = image->fileName();
         if (name.isEmpty()) name = m_uploadNames.value(id);
         const QString reason = m_failedReasons.value(id, QStringLiteral("the service still waits for it"));
         descriptions << QStringLiteral("%1 (%2)").arg(name.isEmpty() ? id : name, reason);
@@ -861,11 +871,9 @@ void PLYWebServicePostPublisher::pushImage(const QString& identifier) {
     if (!image || bytes.isEmpty()) {
         // Never send an empty image: the service would keep waiting for it all the same.
         const QString reason = !image ? QStringLiteral("the library does not know it")
-                               : PLYCoreManager::imageManager()->isFailed(identifier)
-                                   ? QStringLiteral("the file is empty, unreadable or not an image")
-                                   : QStringLiteral("it has no export rendition");
+                                      : unsendableReason(PLYCoreManager::imageManager(), identifier);
         PLY_LOG_WARN(QStringLiteral("Image %1 cannot be uploaded: %2").arg(identifier, reason));
-        if (image) m_uploadNames.insert(identifier, QFileInfo(image->path()).fileName());
+        if (image) m_uploadNames.insert(identifier, image->fileName());
         imageFailed(identifier, reason);
         return;
     }

@@ -179,6 +179,10 @@ void PLYPostViewController::presentInitialVisualState() {
         return;
     }
     if (!placePanes()) return;
+    presentEntrance();
+}
+
+void PLYPostViewController::presentEntrance() {
     if (m_layoutPane.performEntrance) m_layoutPane.performEntrance();
     checkOnBoard();
 }

@@ -54,6 +54,8 @@ public:
     // Shown (or shown again) by the root navigation: a post opens with the panes' entrance; a
     // manager without a post opens the set-up sheet.
     void presentInitialVisualState();
+    // The entrance of an editor whose panes are already placed (see placePanes).
+    void presentEntrance();
     // The first half of it, for before the window comes on screen: the panes get the post and
     // take their places, the layout waits hidden for its entrance. False for a post still to be
     // made or prepared.
