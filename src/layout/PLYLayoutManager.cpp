@@ -72,19 +72,17 @@ void visit(Block& block, Fn&& fn) {
         for (auto& child : *const_cast<BlockList*>(&block.container().sub_blocks())) visit(child, fn);
 }
 
-// The shape of a block list: each block's identifier and kind, containers with their children.
-// Two lists of one shape are shown by the same views.
-void appendShape(const BlockList& blocks, std::string& out) {
-    for (const PLYBlock& block : blocks) {
-        out += block.id();
-        out += ':' + std::to_string(int(block.type_case()));
-        if (isContainer(block)) {
-            out += '(';
-            appendShape(block.container().sub_blocks(), out);
-            out += ')';
-        }
-        out += ',';
+// Two block lists of one shape (each block's identifier and kind, containers with children of
+// one shape) are shown by the same views.
+bool sameShape(const BlockList& a, const BlockList& b) {
+    if (a.size() != b.size()) return false;
+    for (int i = 0; i < a.size(); ++i) {
+        const PLYBlock& x = a.Get(i);
+        const PLYBlock& y = b.Get(i);
+        if (x.id() != y.id() || x.type_case() != y.type_case()) return false;
+        if (isContainer(x) && !sameShape(x.container().sub_blocks(), y.container().sub_blocks())) return false;
     }
+    return true;
 }
 
 void collectIds(const PLYBlock& block, QStringList& out) {
@@ -1180,14 +1178,10 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
 
     // Where only properties differ the views stay and relay out, and edit mode and the hover go
     // on; otherwise the views are made again without them.
-    bool sameShape = true;
-    for (const Restore& restore : restores) {
-        std::string now, then;
-        appendShape(restore.section->blocks(), now);
-        appendShape(restore.content.blocks(), then);
-        sameShape = sameShape && now == then;
-    }
-    if (!sameShape) {
+    const bool shapeKept = std::all_of(restores.begin(), restores.end(), [](const Restore& restore) {
+        return sameShape(restore.section->blocks(), restore.content.blocks());
+    });
+    if (!shapeKept) {
         setEditBlock(nullptr);
         setHoverBlock(nullptr);
     }
@@ -1210,7 +1204,7 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
     // inspector on its blocks); it is told again either way, since its blocks were replaced.
     m_selectedBlockIds.removeIf([&](const QString& id) { return !blockForRef(id); });
     interactionStateChanged(PendingSelection);
-    if (sameShape)
+    if (shapeKept)
         tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeBlockProperties(this); });
     else
         tellViewProxies([&](PLYLayoutViewProxyBase* p) { p->layoutManagerDidChangeLayout(this); });

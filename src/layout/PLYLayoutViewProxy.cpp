@@ -131,13 +131,7 @@ PLYSection* PLYLayoutViewProxy::sectionForId(const QString& sectionId) const {
 PLYBlockView* PLYLayoutViewProxy::blockViewForId(const QString& blockId) const {
     if (!m_layoutView || blockId.isEmpty())
         return nullptr;
-    // The model says which section holds the block; the other sections are asked only when the
-    // views are not (yet) what the model says.
-    if (PLYLayoutManager* manager = m_fixedLayout ? nullptr : m_manager.get())
-        if (PLYSection* section = manager->sectionForBlock(manager->blockForRef(blockId)))
-            if (PLYSectionView* view = m_layoutView->sectionViewForId(QString::fromStdString(section->id())))
-                if (PLYBlockView* found = view->viewForBlockId(blockId))
-                    return found;
+    // Each section finds its views by identifier; sections are few.
     for (PLYSectionView* section : m_layoutView->sectionViews())
         if (PLYBlockView* view = section->viewForBlockId(blockId))
             return view;

@@ -28,17 +28,11 @@ PLYDragImages PLYDragImages::compose(const QList<QImage>& images, bool vertical,
     QPainter painter(&result.image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.scale(scale, scale);
-    double c = 0;
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        const QSizeF size = sizes[i];
-        // Centred across the line, as each item is on the pointer.
-        const QPointF origin = vertical ? QPointF((breadth - size.width()) / 2, c) : QPointF(c, (breadth - size.height()) / 2);
-        painter.drawImage(QRectF(origin, size), shown[i]);
-        c += (vertical ? size.height() : size.width()) + Spacing;
-    }
+    // The line starts at the pointer, each item centred across it, as the overlay draws it.
+    result.hotSpot = vertical ? QPointF(breadth / 2, 0) : QPointF(0, breadth / 2);
+    const QList<QRectF> frames = PLYDropDecisions::arrangedDragImageFrames(sizes, result.hotSpot, vertical, Spacing);
+    for (qsizetype i = 0; i < shown.size(); ++i) painter.drawImage(frames[i], shown[i]);
     painter.end();
     result.image.setDevicePixelRatio(scale);
-    // The line starts at the pointer.
-    result.hotSpot = vertical ? QPointF(breadth / 2, 0) : QPointF(0, breadth / 2);
     return result;
 }
