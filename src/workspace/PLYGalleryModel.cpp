@@ -137,37 +137,28 @@ void PLYGalleryModel::sortAndFilter(QVector<PLYGalleryImageInfo> images, bool sa
             keys[i] = t < 0 ? std::numeric_limits<qint64>::min() : (descending ? -t : t);
         }
     }
-    const auto before = [&](int a, int b) {
-        if (byName) {
-            int c = names.at(a).compare(names.at(b));
-            if (c == 0) c = QString::compare(images.at(a).fileName, images.at(b).fileName, Qt::CaseSensitive);
-            if (c != 0) return descending ? c > 0 : c < 0;
-        } else if (keys.at(a) != keys.at(b)) {
-            return keys.at(a) < keys.at(b);
-        }
-        return a < b;
+    // Each position with its keys, so that the one comparison reads one array in place rather
+    // than through the positions; the kept order is sorted again only when it no longer holds.
+    struct Entry {
+        NamePrefix name;
+        qint64 key = 0;
+        int position = 0;
     };
-    if (!std::is_sorted(order.begin(), order.end(), before)) {
-        // Sorted as entries that carry their keys, the same comparison read from one array in
-        // place rather than through the positions.
-        struct Entry {
-            NamePrefix name;
-            qint64 key = 0;
-            int position = 0;
-        };
-        QVector<Entry> entries;
-        entries.reserve(order.size());
-        for (int i : std::as_const(order)) entries.append({byName ? names.at(i) : NamePrefix{}, byName ? 0 : keys.at(i), i});
-        std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-            if (byName) {
-                int c = a.name.compare(b.name);
-                if (c == 0) c = QString::compare(images.at(a.position).fileName, images.at(b.position).fileName, Qt::CaseSensitive);
-                if (c != 0) return descending ? c > 0 : c < 0;
-            } else if (a.key != b.key) {
-                return a.key < b.key;
-            }
-            return a.position < b.position;
-        });
+    QVector<Entry> entries;
+    entries.reserve(order.size());
+    for (int i : std::as_const(order)) entries.append({byName ? names.at(i) : NamePrefix{}, byName ? 0 : keys.at(i), i});
+    const auto before = [&](const Entry& a, const Entry& b) {
+        if (byName) {
+            int c = a.name.compare(b.name);
+            if (c == 0) c = QString::compare(images.at(a.position).fileName, images.at(b.position).fileName, Qt::CaseSensitive);
+            if (c != 0) return descending ? c > 0 : c < 0;
+        } else if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        return a.position < b.position;
+    };
+    if (!std::is_sorted(entries.begin(), entries.end(), before)) {
+        std::sort(entries.begin(), entries.end(), before);
         for (qsizetype k = 0; k < entries.size(); ++k) order[k] = entries.at(k).position;
         ++m_sorts;
         sameInput = false;

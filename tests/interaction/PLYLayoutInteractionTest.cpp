@@ -378,7 +378,10 @@ TEST_F(LayoutTab, TheEntranceAsksForThePicturesInViewBeforeTheCanvasIsDrawn) {
     const QTransform t = blockView("a")->deviceTransform(view->viewportTransform());
     const double drawn = blockView("a")->boundingRect().width() * std::hypot(t.m11(), t.m12());
     ASSERT_GT(drawn, 0.0);
-    for (const auto& [id, width] : recording->asked)
-        if (id == QStringLiteral("wide")) EXPECT_NEAR(width, drawn, 1.0);
+    for (const auto& [id, width] : recording->asked) {
+        if (id == QStringLiteral("wide")) {
+            EXPECT_NEAR(width, drawn, 1.0);
+        }
+    }
     PLYLayoutImageSource::setDefaultSource(images);
 }

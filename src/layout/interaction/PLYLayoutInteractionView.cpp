@@ -192,7 +192,10 @@ PLYSectionView* PLYLayoutInteractionView::sectionViewUnderPoint(const QPointF& p
 }
 
 PLYBlockView* PLYLayoutInteractionView::blockViewUnderPoint(const QPointF& point) const {
-    PLYSectionView* section = sectionViewUnderPoint(point);
+    return blockViewUnderPoint(point, sectionViewUnderPoint(point));
+}
+
+PLYBlockView* PLYLayoutInteractionView::blockViewUnderPoint(const QPointF& point, PLYSectionView* section) const {
     if (!section) return nullptr;
     for (PLYBlockView* view : section->leafViewsNear(section->mapFromItem(this, point)))
         if (PLYGeometry::pointInRect(point, view->mapRectToItem(this, view->boundingRect()))) return view;
@@ -234,7 +237,7 @@ void PLYLayoutInteractionView::ensureHoverViews(const QPointF& point) {
     PLYLayoutManager* manager = layoutManager();
     if (!manager) return;
     PLYSectionView* sectionView = sectionViewUnderPoint(point);
-    PLYBlockView* blockView = blockViewUnderPoint(point);
+    PLYBlockView* blockView = blockViewUnderPoint(point, sectionView);
     const QString sectionId = sectionView ? sectionView->sectionId() : QString();
     const QString blockId = blockView ? blockView->blockId() : QString();
     // Each call tells every interaction proxy: only a change is passed on. Identifiers, not

@@ -73,6 +73,8 @@ public:
     // deepest block is.
     PLYSectionView* sectionViewUnderPoint(const QPointF& point) const;
     PLYBlockView* blockViewUnderPoint(const QPointF& point) const;
+    // The block view under `point` inside `section`, the section already found there.
+    PLYBlockView* blockViewUnderPoint(const QPointF& point, PLYSectionView* section) const;
     // Leaf blocks whose views overlap `rect` with a non-zero area, in layout order. The blocks
     // are valid until the next edit of the layout.
     QList<PLYBlock*> allBlocksInsideRect(const QRectF& rect) const;
