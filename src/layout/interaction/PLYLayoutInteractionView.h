@@ -7,6 +7,7 @@
 #include "PLYPasteboard.h"
 
 #include <QGraphicsObject>
+#include <QHash>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -290,6 +291,9 @@ private:
     QString m_editSessionBlockId;
     bool m_inBlockDragOp = false;
     QStringList m_blockDragRefIds;
+    // The dragged blocks' pictures, drawn once at drag start for the drag and the overlay's line.
+    QHash<QString, QImage> m_blockDragImages;
+    QImage blockDragImage(const QString& blockId);
     // Drop feedback, set while a drag moves over the overlay.
     bool m_hoverBlockAcceptsDrag = false;
     bool m_hoverSectionAcceptsDrag = false;

@@ -54,10 +54,14 @@ void PLYLayoutInteractionView::beginBlockDrag(const QPointF&) {
 
     // The drag shows every dragged block, in the order they are dragged, lined up below the
     // pointer as the overlay lines them up.
+    m_blockDragImages.clear();
     QList<QImage> rendered;
-    for (const QString& id : ids)
-        if (PLYBlockView* view = m_proxy->blockViewForId(id))
-            rendered << QImage::fromData(view->exportImageDataForWidth(int(PLYDragImages::ItemWidth * 2), 0.7), "JPEG");
+    for (const QString& id : ids) {
+        const QImage image = blockDragImage(id);
+        if (image.isNull()) continue;
+        m_blockDragImages.insert(id, image);
+        rendered << image;
+    }
     const PLYDragImages composed = PLYDragImages::compose(rendered);
     QPixmap image = QPixmap::fromImage(composed.image);
     m_dragImageHotSpot = composed.hotSpot;
@@ -90,9 +94,17 @@ void PLYLayoutInteractionView::startDraggingSession(QMimeData* data, const QPixm
     if (self) self->draggingSessionEnded();
 }
 
+QImage PLYLayoutInteractionView::blockDragImage(const QString& blockId) {
+    if (m_inBlockDragOp)
+        if (const auto drawn = m_blockDragImages.constFind(blockId); drawn != m_blockDragImages.cend()) return *drawn;
+    PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(blockId) : nullptr;
+    return view ? QImage::fromData(view->exportImageDataForWidth(240, 0.7), "JPEG") : QImage();
+}
+
 void PLYLayoutInteractionView::draggingSessionEnded() {
     m_inDragOp = false;
     m_inBlockDragOp = false;
+    m_blockDragImages.clear();
     m_hoverBlockAcceptsDrag = false;
     m_hoverSectionAcceptsDrag = false;
     m_hoverSectionHasInteractionZone = false;

@@ -139,8 +139,7 @@ void PLYLayoutInteractionView::prepareDragImages() {
         QImage image;
         QString pending;
         if (item.hasType(blockType)) {
-            if (PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(item.stringForType(blockType)) : nullptr)
-                image = QImage::fromData(view->exportImageDataForWidth(240, 0.7), "JPEG");
+            image = blockDragImage(item.stringForType(blockType));
         } else if (item.hasType(imageType)) {
             pending = item.stringForType(imageType);
         } else if (item.hasType(QString::fromLatin1(PLYDropDecisions::NewBlankType))) {
