@@ -90,25 +90,28 @@ void PLYPostManager::setWatchLocation(const QUrl& url, const QByteArray& previou
     addLocation(*store, path, bookmark, true);
 }
 
-void PLYPostManager::addWatchImage(const QUrl& url) {
-    if (!m_post) return;
+bool PLYPostManager::addWatchImage(const QUrl& url) {
+    if (!m_post) return false;
     const QString path = QDir::cleanPath(url.toLocalFile());
     const QFileInfo info(path);
     if (info.isDir()) {
+        bool any = false;
         for (const QFileInfo& entry : QDir(path).entryInfoList(QDir::Files, QDir::Name))
-            if (PLYImageFormats::isSupportedImagePath(entry.filePath())) addWatchImage(QUrl::fromLocalFile(entry.filePath()));
-        return;
+            if (PLYImageFormats::isSupportedImagePath(entry.filePath()))
+                any = addWatchImage(QUrl::fromLocalFile(entry.filePath())) || any;
+        return any;
     }
     if (!info.isFile() || !PLYImageFormats::isSupportedImagePath(path)) {
         PLY_LOG_INFO(QStringLiteral("Skipping %1: not an image type that can be used").arg(path));
-        return;
+        return false;
     }
     auto store = PLYCoreManager::persistantStore();
-    if (!store) return;
+    if (!store) return false;
     // The same file twice in one post would show twice.
     for (const QString& id : m_post->sourceLocations()) {
         auto existing = store->sourceForIdentifier(id);
-        if (existing && !existing->isFolderLocation() && QDir::cleanPath(existing->path()) == path) return;
+        if (existing && !existing->isFolderLocation() && QDir::cleanPath(existing->path()) == path) return true;
     }
     addLocation(*store, path, PLYRecentContainer::bookmarkDataForPath(path), false);
+    return true;
 }

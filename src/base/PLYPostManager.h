@@ -39,8 +39,9 @@ public:
     // The post's main folder location moves to `url` (or one is made for it).
     void setWatchLocation(const QUrl& url, const QByteArray& previousData = {});
     // A folder adds each supported image in it; a supported image file becomes a watched
-    // single-file location of the post; anything else is skipped.
-    void addWatchImage(const QUrl& url);
+    // single-file location of the post; anything else is skipped. Answers whether the drop held
+    // any image (one the post already watches counts).
+    bool addWatchImage(const QUrl& url);
 
 private:
     explicit PLYPostManager(std::shared_ptr<PLYPersistantPost> post) : m_post(std::move(post)) {}

@@ -11,7 +11,6 @@
 #include "PLYGalleryCollectionView.h"
 #include "PLYGalleryHeaderView.h"
 #include "PLYGalleryViewItem.h"
-#include "PLYImageFormats.h"
 #include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYPersistantPost.h"
@@ -26,7 +25,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -775,21 +773,9 @@ void PLYGalleryViewController::refreshGalleryAction() {
 bool PLYGalleryViewController::addDroppedURLs(const QList<QUrl>& urls) {
     if (!postManager() || !postManager()->representedPost()) return false;
     // Only images (or folders holding some) are taken; a drop of nothing usable is refused.
-    const auto usable = [](const QString& path) {
-        const QFileInfo info(path);
-        if (info.isFile()) return PLYImageFormats::isSupportedImagePath(path);
-        if (!info.isDir()) return false;
-        QDirIterator files(path, QDir::Files);
-        while (files.hasNext())
-            if (PLYImageFormats::isSupportedImagePath(files.next())) return true;
-        return false;
-    };
     bool any = false;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile() || url.toLocalFile().isEmpty() || !usable(url.toLocalFile())) continue;
-        postManager()->addWatchImage(url);
-        any = true;
-    }
+    for (const QUrl& url : urls)
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) any = postManager()->addWatchImage(url) || any;
     return any;
 }
 
