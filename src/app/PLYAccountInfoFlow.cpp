@@ -139,7 +139,8 @@ CategoryChoice categoryChoice(const QStringList& categories, const QString& defa
     return choice;
 }
 
-WordpressRequest wordpressContinue(const Publisher& publisher, const QString& username, const QString& password) {
+WordpressRequest wordpressContinue(const Publisher& publisher, const QString& username, const QString& password,
+                                   bool categoryMissing) {
     WordpressRequest request;
     if (!publisher.exists) {
         if (username.trimmed().isEmpty()) request.kind = WordpressRequest::Kind::UsernameMissing;
@@ -148,7 +149,7 @@ WordpressRequest wordpressContinue(const Publisher& publisher, const QString& us
     } else if (publisher.status == StatusRPCUnreachable) {
         request.kind = WordpressRequest::Kind::UpdateCredentials;
     } else {
-        request.kind = WordpressRequest::Kind::UpdateSettings;
+        request.kind = categoryMissing ? WordpressRequest::Kind::CategoryMissing : WordpressRequest::Kind::UpdateSettings;
     }
     return request;
 }

@@ -74,9 +74,12 @@ StatusAction statusAction(qint64 status);
 
 // Continue on the WordPress page.
 struct WordpressRequest {
-    enum class Kind { UsernameMissing, PasswordMissing, Create, UpdateCredentials, UpdateSettings };
+    enum class Kind { UsernameMissing, PasswordMissing, CategoryMissing, Create, UpdateCredentials, UpdateSettings };
     Kind kind = Kind::Create;
 };
-WordpressRequest wordpressContinue(const Publisher& publisher, const QString& username, const QString& password);
+// `categoryMissing`: the blog offers categories and none is chosen (the default may have gone);
+// only a settings update needs one.
+WordpressRequest wordpressContinue(const Publisher& publisher, const QString& username, const QString& password,
+                                   bool categoryMissing = false);
 
 }  // namespace PLYAccountInfoFlow

@@ -369,7 +369,8 @@ void PLYAccountInfoViewController::continueAction() {
         const Flow::Publisher facts = publisherFacts();
         const QString username = m_username->text().trimmed();
         const QString password = m_password->text();
-        const auto request = Flow::wordpressContinue(facts, username, password);
+        const auto request = Flow::wordpressContinue(facts, username, password,
+                                                     m_categoryPopUp->count() > 0 && m_categoryPopUp->currentIndex() < 0);
         if (!facts.exists) clearWordpressErrors();
         using Kind = Flow::WordpressRequest::Kind;
         if (request.kind == Kind::UsernameMissing) {
@@ -380,9 +381,7 @@ void PLYAccountInfoViewController::continueAction() {
             showWordpressError(false, QStringLiteral("Password required"));
             return;
         }
-        // A category must be chosen where the blog offers some (the default may have gone).
-        if (request.kind != Kind::Create && request.kind != Kind::UpdateCredentials && m_categoryPopUp->count() > 0 &&
-            m_categoryPopUp->currentIndex() < 0) {
+        if (request.kind == Kind::CategoryMissing) {
             m_categoryErrorView->show();
             return;
         }

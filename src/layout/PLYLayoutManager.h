@@ -240,7 +240,7 @@ public:
     // Answers what `change` answered.
     bool recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName, const std::function<bool()>& change);
 
-    // Undo of an edit-mode session: the block named `blockId` takes back, from its serialised
+    // The block named `blockId` takes back, from its serialised
     // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;
     // the change is announced (the views relayout). Answers the block's bytes as they were
     // just before, for a redo; empty when the block is gone or `before` does not parse.

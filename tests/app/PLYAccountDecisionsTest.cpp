@@ -168,6 +168,10 @@ TEST(AccountInfoFlow, PublisherOutcomesAndStatuses) {
     EXPECT_EQ(Flow::wordpressContinue({}, "ada", "pw").kind, W::Create);
     EXPECT_EQ(Flow::wordpressContinue({true, 6, false, true}, "ada", "").kind, W::UpdateCredentials);
     EXPECT_EQ(Flow::wordpressContinue({true, 0, true, true}, "ada", "").kind, W::UpdateSettings);
+    // A settings update needs a category where the blog offers some; the other roads do not.
+    EXPECT_EQ(Flow::wordpressContinue({true, 0, true, true}, "ada", "", true).kind, W::CategoryMissing);
+    EXPECT_EQ(Flow::wordpressContinue({true, 6, false, true}, "ada", "", true).kind, W::UpdateCredentials);
+    EXPECT_EQ(Flow::wordpressContinue({}, "ada", "pw", true).kind, W::Create);
 }
 
 }  // namespace
