@@ -8,6 +8,8 @@
 #include "PLYPropertyList.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
@@ -64,8 +66,8 @@ QString salvage(const QByteArray& bytes, const char* key) {
 }
 }  // namespace
 
-std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::load(const QString& folder,
-                                                                 std::weak_ptr<PLYPersistantStore> store, PLYError* error) {
+std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
+                                                                 PLYError* error) {
     PLYLibraryFiles::removeInterruptedWrites(folder);
     const QString infoPath = QDir(folder).filePath(kInfo);
     QVariantMap map;
@@ -108,30 +110,111 @@ std::shared_ptr<PLYPersistantAccount> PLYPersistantAccount::load(const QString& 
     account->m_email = map.value(QStringLiteral("email")).toString().trimmed();
     account->m_firstName = map.value(QStringLiteral("first_name")).toString();
     account->m_lastName = map.value(QStringLiteral("last_name")).toString();
-    const QStringList postFolders = QDir(folder).entryList({QStringLiteral("*.") + QLatin1String(PLYPersistantPost::FolderExtension)},
-                                                           QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    // Each post's files are read and checked on their own, so the posts load side by side: the
-    // launch waits for the slowest share, not for every post in turn. Kept in the folders' order.
-    struct Loaded {
-        std::shared_ptr<PLYPersistantPost> post;
-        PLYError error;
-    };
-    QThreadPool pool;
-    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
-    const QList<Loaded> loaded = QtConcurrent::blockingMapped<QList<Loaded>>(&pool, postFolders, [&](const QString& name) {
-        Loaded result;
-        result.post = PLYPersistantPost::load(QDir(folder).filePath(name), store, &result.error);
-        return result;
-    });
-    for (qsizetype i = 0; i < loaded.size(); ++i) {
-        if (!loaded.at(i).post) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: %2").arg(QDir(folder).filePath(postFolders.at(i)), loaded.at(i).error.toString()));
-            continue;
-        }
-        account->m_posts.append(loaded.at(i).post);
+    QList<PLYPostSummary> summaries;
+    QString why;
+    const bool indexed = PLYPostIndex::read(folder, &summaries, &why);
+    if (indexed) {
+        account->m_index = summaries;
+        account->m_indexKnown = true;
+    } else if (QFileInfo::exists(PLYPostIndex::pathForAccountFolder(folder))) {
+        PLY_LOG_WARN(QStringLiteral("Not using the post index %1: %2; the posts are read before they are shown")
+                         .arg(PLYPostIndex::pathForAccountFolder(folder), why));
+    }
+    if (indexed) {
+        for (const PLYPostSummary& summary : std::as_const(summaries))
+            account->m_posts.append(PLYPersistantPost::fromSummary(summary, folder, store));
+        account->m_postsToLoad = true;
+    } else {
+        account->adoptLoadedPosts(loadPostFolders(folder, store));
     }
     if (repaired && !account->m_email.isEmpty()) account->saveInfo(nullptr);
     return account;
+}
+
+QList<PLYPersistantAccount::LoadedPost> PLYPersistantAccount::loadPostFolders(const QString& folder,
+                                                                            std::weak_ptr<PLYPersistantStore> store) {
+    const QStringList postFolders = QDir(folder).entryList({QStringLiteral("*.") + QLatin1String(PLYPersistantPost::FolderExtension)},
+                                                           QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    // Each post's files are read and checked on their own, so the posts load side by side: the
+    // wait is for the slowest share, not for every post in turn. Kept in the folders' order.
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
+    return QtConcurrent::blockingMapped<QList<LoadedPost>>(&pool, postFolders, [&](const QString& name) {
+        LoadedPost result;
+        result.folder = QDir(folder).filePath(name);
+        result.post = PLYPersistantPost::load(result.folder, store, &result.error);
+        return result;
+    });
+}
+
+bool PLYPersistantAccount::adoptLoadedPosts(QList<LoadedPost> loaded) {
+    QHash<QString, std::shared_ptr<PLYPersistantPost>> byIdentifier;
+    for (const auto& post : std::as_const(m_posts)) byIdentifier.insert(post->identifier(), post);
+    QSet<QString> found;
+    QList<std::shared_ptr<PLYPersistantPost>> added;
+    bool changed = false;
+    for (LoadedPost& entry : loaded) {
+        if (!entry.post) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: %2").arg(entry.folder, entry.error.toString()));
+            continue;
+        }
+        const QString identifier = entry.post->identifier();
+        if (found.contains(identifier)) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the post %1: another post folder holds the post %2").arg(entry.folder, identifier));
+            continue;
+        }
+        found.insert(identifier);
+        const auto known = byIdentifier.value(identifier);
+        if (!known) {
+            added.append(entry.post);
+        } else if (known->isSummaryOnly()) {
+            changed = known->adoptLoaded(*entry.post) || changed;
+        }
+    }
+    // Summaries whose folder is gone or could not be read are dropped (the failures were logged
+    // above); posts made since launch and never saved are kept.
+    const qsizetype before = m_posts.size();
+    m_posts.removeIf([&](const std::shared_ptr<PLYPersistantPost>& post) {
+        return post->isSummaryOnly() && !found.contains(post->identifier());
+    });
+    changed = changed || m_posts.size() != before || !added.isEmpty();
+    m_posts.append(added);
+    m_postsToLoad = false;
+    writeIndexIfChanged();
+    return changed;
+}
+
+void PLYPersistantAccount::finishLoading() const {
+    if (!m_postsToLoad) return;
+    if (auto store = m_store.lock()) store->finishLoading();
+}
+
+QList<std::shared_ptr<PLYPersistantPost>> PLYPersistantAccount::currentPosts() const {
+    finishLoading();
+    return m_posts;
+}
+
+QList<PLYPostSummary> PLYPersistantAccount::summariesOnDisk() const {
+    QList<PLYPostSummary> summaries;
+    summaries.reserve(m_posts.size());
+    for (const auto& post : m_posts)
+        if (post->isOnDisk()) summaries.append(post->summary());
+    return summaries;
+}
+
+void PLYPersistantAccount::writeIndexIfChanged() {
+    // Summaries still loading are what the index already says.
+    if (m_postsToLoad || m_email.isEmpty()) return;
+    const QList<PLYPostSummary> summaries = summariesOnDisk();
+    if (m_indexKnown && summaries == m_index) return;
+    PLYError error;
+    if (!PLYPostIndex::write(m_folder, summaries, &error)) {
+        // Only the next launch's first paint waits longer for it.
+        PLY_LOG_WARN(QStringLiteral("Could not write the post index of %1: %2").arg(m_folder, error.toString()));
+        return;
+    }
+    m_index = summaries;
+    m_indexKnown = true;
 }
 
 void PLYPersistantAccount::claim(const QString& email) {
@@ -143,6 +226,10 @@ void PLYPersistantAccount::claim(const QString& email) {
 
 QList<std::shared_ptr<PLYPersistantPost>> PLYPersistantAccount::currentPostsSortedByKeys(const QStringList& keys,
                                                                                          bool ascending) const {
+    static const QStringList summaryKeys = {QStringLiteral("name"), QStringLiteral("creationDate"), QStringLiteral("updatedDate"),
+                                            QStringLiteral("identifier"), QStringLiteral("remoteIdentifier")};
+    for (const QString& key : keys)
+        if (!summaryKeys.contains(key)) finishLoading();
     auto posts = m_posts;
     std::stable_sort(posts.begin(), posts.end(), [&](const auto& a, const auto& b) {
         for (const QString& key : keys) {
@@ -155,12 +242,14 @@ QList<std::shared_ptr<PLYPersistantPost>> PLYPersistantAccount::currentPostsSort
 }
 
 std::shared_ptr<PLYPersistantPost> PLYPersistantAccount::postForIdentifier(const QString& identifier) const {
+    finishLoading();
     for (const auto& post : m_posts)
         if (post->identifier() == identifier) return post;
     return nullptr;
 }
 
 std::shared_ptr<PLYPersistantPost> PLYPersistantAccount::createNewPost(const QString& name) {
+    finishLoading();
     auto post = PLYPersistantPost::create(name, m_folder, m_store);
     m_posts.append(post);
     return post;
@@ -168,6 +257,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantAccount::createNewPost(const QSt
 
 void PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& post) {
     if (!post) return;
+    finishLoading();
     for (int i = 0; i < m_posts.size(); ++i) {
         if (m_posts[i]->identifier() != post->identifier()) continue;
         const QString folder = m_posts[i]->folderPath();
@@ -180,6 +270,8 @@ void PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& 
             PLY_LOG_ERROR(QStringLiteral("Could not remove the post folder %1").arg(folder));
         // Its locations would otherwise stay watched, rescanned and saved for nobody.
         if (auto store = m_store.lock()) store->releaseLocations(locations);
+        // Else the next launch would show the deleted post until its folder was found gone.
+        writeIndexIfChanged();
         return;
     }
 }
@@ -204,6 +296,7 @@ bool PLYPersistantAccount::saveInfo(PLYError* error) {
 }
 
 bool PLYPersistantAccount::save(PLYError* error) {
+    finishLoading();
     bool ok = saveInfo(error);
     for (const auto& post : m_posts) {
         PLYError pe;
@@ -213,5 +306,7 @@ bool PLYPersistantAccount::save(PLYError* error) {
             ok = false;
         }
     }
+    // After the posts, so that it never lists a post before its folder holds it.
+    writeIndexIfChanged();
     return ok;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PLYError.h"
+#include "PLYPostIndex.h"
 
 #include <QList>
 #include <QString>
@@ -23,8 +24,26 @@ public:
     // salvaged from the damaged text), the damaged file kept aside. Nothing (with the reason)
     // only when the folder name is no identifier either. Posts that cannot be read are logged
     // and left out, their files untouched.
+    // With a readable "posts.index", the posts are made from their summaries alone and their
+    // folders are left to loadPostFolders and adoptLoadedPosts (the store does both behind the
+    // first paint); otherwise every post is read here and the index is written.
     static std::shared_ptr<PLYPersistantAccount> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                       PLYError* error = nullptr);
+
+    // Every post folder of the account folder, read and checked; touches nothing shared, so it
+    // runs on any thread. Kept in the folders' order.
+    struct LoadedPost {
+        QString folder;
+        std::shared_ptr<PLYPersistantPost> post;  // nothing when it could not be read
+        PLYError error;
+    };
+    static QList<LoadedPost> loadPostFolders(const QString& folder, std::weak_ptr<PLYPersistantStore> store);
+    // Whether posts are still known by their summaries alone, waiting for adoptLoadedPosts.
+    bool hasPostsToLoad() const { return m_postsToLoad; }
+    // The summaries become their posts; posts whose folder could not be read are dropped (and
+    // logged), posts not in the index are added, and the index is written again where it was
+    // wrong. Answers whether the list or any summary shown changed.
+    bool adoptLoadedPosts(QList<LoadedPost> loaded);
 
     QString identifier() const { return m_identifier; }
     // Empty for an account recovered without its e-mail, until a sign-in claims it.
@@ -37,9 +56,11 @@ public:
     QString lastName() const { return m_lastName; }
     void setLastName(const QString& name) { m_lastName = name; }
 
-    QList<std::shared_ptr<PLYPersistantPost>> currentPosts() const { return m_posts; }
+    // Waits for posts still being loaded (see load).
+    QList<std::shared_ptr<PLYPersistantPost>> currentPosts() const;
     // Sorted by each key path in turn ("name", "seoTitle", "creationDate", "updatedDate",
-    // "identifier", "remoteIdentifier"), all in one direction.
+    // "identifier", "remoteIdentifier"), all in one direction. By the keys of a summary alone,
+    // posts known by their summaries are sorted as they are, without waiting for their loading.
     QList<std::shared_ptr<PLYPersistantPost>> currentPostsSortedByKeys(const QStringList& keys, bool ascending) const;
     std::shared_ptr<PLYPersistantPost> postForIdentifier(const QString& identifier) const;
 
@@ -55,6 +76,11 @@ public:
 
 private:
     PLYPersistantAccount() = default;
+    // Posts still known by summaries are loaded first (the store adopts them all).
+    void finishLoading() const;
+    QList<PLYPostSummary> summariesOnDisk() const;
+    // Rewrites "posts.index" when it no longer lists the posts on disk as they are.
+    void writeIndexIfChanged();
 
     std::weak_ptr<PLYPersistantStore> m_store;
     QString m_folder;
@@ -63,4 +89,7 @@ private:
     QString m_firstName;
     QString m_lastName;
     QList<std::shared_ptr<PLYPersistantPost>> m_posts;
+    bool m_postsToLoad = false;
+    QList<PLYPostSummary> m_index;  // as last read or written
+    bool m_indexKnown = false;      // m_index is what the file holds
 };

@@ -139,6 +139,51 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder
     return post;
 }
 
+std::shared_ptr<PLYPersistantPost> PLYPersistantPost::fromSummary(const PLYPostSummary& summary, const QString& accountFolder,
+                                                                  std::weak_ptr<PLYPersistantStore> store) {
+    std::shared_ptr<PLYPersistantPost> post(new PLYPersistantPost());
+    post->m_store = std::move(store);
+    post->m_identifier = summary.identifier;
+    post->m_folder = QDir(accountFolder).filePath(summary.identifier + QLatin1Char('.') + QLatin1String(FolderExtension));
+    post->m_name = summary.name;
+    post->m_creationDate = summary.creationDate;
+    post->m_updatedDate = summary.updatedDate;
+    post->m_remoteIdentifier = summary.remoteIdentifier;
+    post->m_summaryOnly = true;
+    return post;
+}
+
+PLYPostSummary PLYPersistantPost::summary() const {
+    return {m_identifier, m_name, m_creationDate, m_updatedDate, m_remoteIdentifier};
+}
+
+bool PLYPersistantPost::adoptLoaded(PLYPersistantPost& loaded) {
+    const bool differed = summary() != loaded.summary();
+    m_name = std::move(loaded.m_name);
+    m_seoTitle = std::move(loaded.m_seoTitle);
+    m_metaDescription = std::move(loaded.m_metaDescription);
+    m_focusKeywords = std::move(loaded.m_focusKeywords);
+    m_remoteIdentifier = std::move(loaded.m_remoteIdentifier);
+    m_creationDate = loaded.m_creationDate;
+    m_updatedDate = loaded.m_updatedDate;
+    m_sourceLocations = std::move(loaded.m_sourceLocations);
+    m_hiddenImages = std::move(loaded.m_hiddenImages);
+    m_imageEntries = std::move(loaded.m_imageEntries);
+    m_layout.Swap(&loaded.m_layout);
+    m_savedInfo = std::move(loaded.m_savedInfo);
+    m_loadedInfo = std::move(loaded.m_loadedInfo);
+    m_savedLayout = std::move(loaded.m_savedLayout);
+    m_diskLayoutDigest = std::move(loaded.m_diskLayoutDigest);
+    m_summaryOnly = false;
+    return differed;
+}
+
+void PLYPersistantPost::loadBehindSummary() const {
+    // Adopting the loaded posts fills this one in (or leaves it a summary when its folder could
+    // not be read; the account has dropped it then, and it stays empty and unwritten).
+    if (auto store = m_store.lock()) store->finishLoading();
+}
+
 QVariantMap PLYPersistantPost::toPropertyList(bool withUpdatedDate) const {
     QVariantMap map;
     map.insert(QStringLiteral("identifier"), m_identifier);
@@ -205,6 +250,12 @@ void PLYPersistantPost::setSaveInterruptionForTesting(std::function<bool(SaveSte
 
 bool PLYPersistantPost::save(PLYError* error) {
     if (refuseRemoved(*this, error)) return false;
+    loadIfNeeded();
+    if (m_summaryOnly) {
+        // Its folder could not be read: writing this empty post would replace what is there.
+        PLYError::set(error, PLYLibraryFiles::fileError(45, m_folder, QStringLiteral("the post could not be read, so nothing of it is written")));
+        return false;
+    }
     // A layout without sections reads as damage when loaded, so a post whose last section was
     // taken away is saved with an empty one rather than written in a form it cannot be read back.
     if (m_layout.sections_size() == 0) {
@@ -278,9 +329,13 @@ bool PLYPersistantPost::save(PLYError* error) {
     return true;
 }
 
-void PLYPersistantPost::setName(const QString& name) { m_name = PLYTextLimits::withoutControlCharacters(name); }
+void PLYPersistantPost::setName(const QString& name) {
+    loadIfNeeded();
+    m_name = PLYTextLimits::withoutControlCharacters(name);
+}
 
 void PLYPersistantPost::setSeoTitle(const QString& text) {
+    loadIfNeeded();
     const QString title = PLYTextLimits::withoutControlCharacters(text);
     if (title == m_seoTitle) return;
     m_seoTitle = title;
@@ -288,6 +343,7 @@ void PLYPersistantPost::setSeoTitle(const QString& text) {
 }
 
 void PLYPersistantPost::setMetaDescription(const QString& text) {
+    loadIfNeeded();
     const QString description = PLYTextLimits::withoutControlCharacters(text, true);
     if (description == m_metaDescription) return;
     m_metaDescription = description;
@@ -295,6 +351,7 @@ void PLYPersistantPost::setMetaDescription(const QString& text) {
 }
 
 void PLYPersistantPost::setFocusKeywords(const std::optional<QStringList>& words) {
+    loadIfNeeded();
     std::optional<QStringList> keywords;
     if (words) {
         keywords.emplace();
@@ -321,12 +378,17 @@ void PLYPersistantPost::notifyChange(const QString& key) {
 }
 
 void PLYPersistantPost::addSourceLocation(const QString& identifier) {
+    loadIfNeeded();
     if (!identifier.isEmpty() && !m_sourceLocations.contains(identifier)) m_sourceLocations.append(identifier);
 }
 
-void PLYPersistantPost::removeSourceLocation(const QString& identifier) { m_sourceLocations.removeAll(identifier); }
+void PLYPersistantPost::removeSourceLocation(const QString& identifier) {
+    loadIfNeeded();
+    m_sourceLocations.removeAll(identifier);
+}
 
 qint64 PLYPersistantPost::inUseCountForImage(const QString& identifier) const {
+    loadIfNeeded();
     return m_imageEntries.value(identifier).useCount;
 }
 
@@ -338,12 +400,14 @@ void PLYPersistantPost::postCountChange(const QString& identifier) {
 }
 
 void PLYPersistantPost::incrementInUseCountForImage(const QString& identifier) {
+    loadIfNeeded();
     if (identifier.isEmpty()) return;
     ++m_imageEntries[identifier].useCount;
     postCountChange(identifier);
 }
 
 void PLYPersistantPost::decrementInUseCountForImage(const QString& identifier) {
+    loadIfNeeded();
     auto it = m_imageEntries.find(identifier);
     // A count never goes below zero, whatever the caller's bookkeeping.
     if (it == m_imageEntries.end() || it->useCount <= 0) return;
@@ -352,6 +416,7 @@ void PLYPersistantPost::decrementInUseCountForImage(const QString& identifier) {
 }
 
 qint64 PLYPersistantPost::numberOfImagesInUse() const {
+    loadIfNeeded();
     qint64 n = 0;
     for (const ImageEntry& e : m_imageEntries)
         if (e.useCount > 0) ++n;
@@ -359,20 +424,24 @@ qint64 PLYPersistantPost::numberOfImagesInUse() const {
 }
 
 QStringList PLYPersistantPost::focusKeywordsForImage(const QString& identifier) const {
+    loadIfNeeded();
     return m_imageEntries.value(identifier).keywords;
 }
 
 void PLYPersistantPost::setFocusKeywordsForImage(const QStringList& keywords, const QString& identifier) {
+    loadIfNeeded();
     if (identifier.isEmpty()) return;
     m_imageEntries[identifier].keywords = keywords;
 }
 
 void PLYPersistantPost::toggleImageHiddenForImage(const QString& identifier) {
+    loadIfNeeded();
     if (m_hiddenImages.contains(identifier)) m_hiddenImages.removeAll(identifier);
     else if (!identifier.isEmpty()) m_hiddenImages.append(identifier);
 }
 
 QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
+    loadIfNeeded();
     QList<std::shared_ptr<PLYSourceImage>> result;
     auto store = m_store.lock();
     if (!store) return result;
@@ -391,6 +460,7 @@ QList<std::shared_ptr<PLYSourceImage>> PLYPersistantPost::images() const {
 }
 
 std::shared_ptr<PLYSourceDirectory> PLYPersistantPost::mainSourceDirectory() const {
+    loadIfNeeded();
     auto store = m_store.lock();
     if (!store) return nullptr;
     for (const QString& id : m_sourceLocations) {
@@ -418,6 +488,7 @@ bool PLYPersistantPost::isImageAwaitingRenditions(const PLYSourceImage& image, b
 }
 
 void PLYPersistantPost::refreshSourceLocations() {
+    loadIfNeeded();
     for (ImageEntry& e : m_imageEntries) e.useCount = 0;
     for (const QString& ref : imageRefsOfLayout(m_layout))
         if (!ref.isEmpty()) ++m_imageEntries[ref].useCount;
@@ -428,6 +499,7 @@ void PLYPersistantPost::refreshSourceLocations() {
 }
 
 bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
+    loadIfNeeded();
     auto store = m_store.lock();
     if (!store) return true;
     for (const QString& ref : imageRefsOfLayout(m_layout)) {
@@ -438,6 +510,7 @@ bool PLYPersistantPost::doesLayoutHaveAllRequiredImagesToDraw() const {
 }
 
 QStringList PLYPersistantPost::layoutImageIdentifiers() const {
+    loadIfNeeded();
     QStringList refs = imageRefsOfLayout(m_layout);
     refs.removeAll(QString());
     refs.removeDuplicates();

@@ -3,6 +3,7 @@
 #include "PLYError.h"
 #include "PLYLayout.pb.h"
 #include "PLYLayoutOwner.h"
+#include "PLYPostIndex.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -42,6 +43,19 @@ public:
     static std::shared_ptr<PLYPersistantPost> load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                    PLYError* error = nullptr);
 
+    // A post known by its summary alone (read from the account's index at launch), so that home
+    // can sort and draw it before its folder is read. Everything beyond the summary first waits
+    // for the store's loading behind the first paint (PLYPersistantStore::finishLoading).
+    static std::shared_ptr<PLYPersistantPost> fromSummary(const PLYPostSummary& summary, const QString& accountFolder,
+                                                          std::weak_ptr<PLYPersistantStore> store);
+    bool isSummaryOnly() const { return m_summaryOnly; }
+    PLYPostSummary summary() const;
+    // Takes over all that `loaded` (this post as read from its folder) holds, on the thread that
+    // owns this post; answers whether the summary shown until then differed from it.
+    bool adoptLoaded(PLYPersistantPost& loaded);
+    // Written at least once: a new post is not until its first save, a summary is by its index.
+    bool isOnDisk() const { return m_summaryOnly || !m_loadedInfo.isEmpty() || !m_savedInfo.isEmpty(); }
+
     QString identifier() const { return m_identifier; }
     bool isSamePost(const PLYPersistantPost& other) const { return m_identifier == other.m_identifier; }
     QString folderPath() const { return m_folder; }
@@ -50,21 +64,21 @@ public:
     // Control characters (a pasted NUL would cut the saved name) are left out of the name and of
     // the SEO fields below.
     void setName(const QString& name);
-    QString seoTitle() const { return m_seoTitle; }
+    QString seoTitle() const { loadIfNeeded(); return m_seoTitle; }
     void setSeoTitle(const QString& title);
-    QString metaDescription() const { return m_metaDescription; }
+    QString metaDescription() const { loadIfNeeded(); return m_metaDescription; }
     void setMetaDescription(const QString& description);
-    std::optional<QStringList> focusKeywords() const { return m_focusKeywords; }
+    std::optional<QStringList> focusKeywords() const { loadIfNeeded(); return m_focusKeywords; }
     void setFocusKeywords(const std::optional<QStringList>& keywords);
     QString remoteIdentifier() const { return m_remoteIdentifier; }
-    void setRemoteIdentifier(const QString& identifier) { m_remoteIdentifier = identifier; }
+    void setRemoteIdentifier(const QString& identifier) { loadIfNeeded(); m_remoteIdentifier = identifier; }
     bool isPublished() const { return !m_remoteIdentifier.isEmpty(); }
     QDateTime creationDate() const { return m_creationDate; }
     QDateTime updatedDate() const { return m_updatedDate; }
-    QStringList sourceLocations() const { return m_sourceLocations; }
+    QStringList sourceLocations() const { loadIfNeeded(); return m_sourceLocations; }
     void addSourceLocation(const QString& identifier);
     void removeSourceLocation(const QString& identifier);
-    QStringList hiddenImages() const { return m_hiddenImages; }
+    QStringList hiddenImages() const { loadIfNeeded(); return m_hiddenImages; }
 
     // Hears of changes of "seoTitle", "metaDescription" and "focusKeywords".
     using ChangeObserver = std::function<void(const QString& key)>;
@@ -72,16 +86,16 @@ public:
     void removeChangeObserver(int token);
 
     // PLYLayoutOwner
-    PLYLayout* layout() override { return &m_layout; }
+    PLYLayout* layout() override { loadIfNeeded(); return &m_layout; }
     qint64 inUseCountForImage(const QString& identifier) const override;
     void incrementInUseCountForImage(const QString& identifier) override;
     void decrementInUseCountForImage(const QString& identifier) override;
 
-    const PLYLayout& constLayout() const { return m_layout; }
+    const PLYLayout& constLayout() const { loadIfNeeded(); return m_layout; }
     qint64 numberOfImagesInUse() const;
     QStringList focusKeywordsForImage(const QString& identifier) const;
     void setFocusKeywordsForImage(const QStringList& keywords, const QString& identifier);
-    bool isImageHidden(const QString& identifier) const { return m_hiddenImages.contains(identifier); }
+    bool isImageHidden(const QString& identifier) const { loadIfNeeded(); return m_hiddenImages.contains(identifier); }
     void toggleImageHiddenForImage(const QString& identifier);
 
     // The images of every source location, location by location.
@@ -123,6 +137,10 @@ public:
 
 private:
     PLYPersistantPost() = default;
+    void loadIfNeeded() const {
+        if (m_summaryOnly) loadBehindSummary();
+    }
+    void loadBehindSummary() const;
     QVariantMap toPropertyList(bool withUpdatedDate) const;
     bool fromPropertyList(const QVariantMap& map);
     void notifyChange(const QString& key);
@@ -155,4 +173,5 @@ private:
     QMap<int, ChangeObserver> m_observers;
     int m_nextObserver = 1;
     bool m_removed = false;
+    bool m_summaryOnly = false;
 };

@@ -11,21 +11,49 @@
 #include "PLYSourceImage.h"
 #include "PLYWebServiceGateway.h"
 
+#include "PLYDispatch.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHash>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+// What the loading behind set-up read: the locations (already handed to the store's thread)
+// and each account's post folders, by account folder.
+struct PLYPersistantStore::BackgroundLoad {
+    QList<std::shared_ptr<PLYSourceDirectory>> locations;
+    QHash<QString, QList<PLYPersistantAccount::LoadedPost>> posts;
+};
 
 std::shared_ptr<PLYPersistantStore> PLYPersistantStore::create(const QString& rootDirectory) {
     const QString root = rootDirectory.isEmpty() ? PLYDefaults::applicationSupportDirectory() : rootDirectory;
     return std::shared_ptr<PLYPersistantStore>(new PLYPersistantStore(root));
 }
 
+PLYPersistantStore::PLYPersistantStore(QString root) : m_root(std::move(root)) {}
+
 PLYPersistantStore::~PLYPersistantStore() {
+    // The loading behind set-up reads files only; what it read is dropped.
+    if (m_background) m_background->waitForFinished();
+    m_background.reset();
+    m_loadPool.reset();
     for (const auto& location : std::as_const(m_locations)) location->stopWatching();
 }
 
 QString PLYPersistantStore::accountsDirectory() const { return QDir(m_root).filePath(QStringLiteral("Accounts")); }
 QString PLYPersistantStore::locationsDirectory() const { return QDir(m_root).filePath(QStringLiteral("Locations")); }
+
+namespace {
+// Threads that read location files at once, as for posts.
+constexpr int kMaxLoadingThreads = 4;
+}  // namespace
 
 void PLYPersistantStore::setUp(bool startWatching) {
     for (const QString& folder : {accountsDirectory(), locationsDirectory()}) {
@@ -34,30 +62,9 @@ void PLYPersistantStore::setUp(bool startWatching) {
     }
     const std::weak_ptr<PLYPersistantStore> self = weak_from_this();
 
-    const QDir locations(locationsDirectory());
-    PLYLibraryFiles::removeInterruptedWrites(locations.path());
-    const QString extension = QStringLiteral(".") + QLatin1String(PLYSourceDirectory::FileExtension);
-    // A location whose file is gone but whose last good copy stayed is found by the copy.
-    QStringList files = locations.entryList({QStringLiteral("*") + extension}, QDir::Files, QDir::Name);
-    for (const QString& copy : locations.entryList({QStringLiteral("*") + extension + QStringLiteral(".last-good")}, QDir::Files)) {
-        const QString main = copy.chopped(int(qstrlen(".last-good")));
-        if (!files.contains(main)) files.append(main);
-    }
-    for (const QString& name : std::as_const(files)) {
-        PLYError error;
-        auto location = PLYSourceDirectory::loadFromFile(locations.filePath(name), &error);
-        if (!location) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: %2").arg(locations.filePath(name), error.toString()));
-            continue;
-        }
-        if (m_locations.contains(location->identifier())) {
-            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: its identifier %2 is already used by %3")
-                              .arg(location->filePath(), location->identifier(), m_locations.value(location->identifier())->filePath()));
-            continue;
-        }
-        adopt(location);
-    }
-
+    // The accounts' own files are few and small, and sign-in needs them: read now. Their posts
+    // come as summaries where an index lists them.
+    QStringList pending;
     const QDir accounts(accountsDirectory());
     for (const QString& name : accounts.entryList({QStringLiteral("*.") + QLatin1String(PLYPersistantAccount::FolderExtension)},
                                                   QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -67,10 +74,96 @@ void PLYPersistantStore::setUp(bool startWatching) {
             PLY_LOG_ERROR(QStringLiteral("Skipping the account %1: %2").arg(accounts.filePath(name), error.toString()));
             continue;
         }
+        if (account->hasPostsToLoad()) pending.append(account->folderPath());
         m_accounts.append(account);
     }
 
-    if (!startWatching) return;
+    m_watchWhenLoaded = startWatching;
+    m_context = std::make_unique<QObject>();
+    m_loadPool = std::make_unique<QThreadPool>();
+    m_loadPool->setMaxThreadCount(1);
+    m_background = std::make_unique<QFutureWatcher<BackgroundLoad>>();
+    QObject::connect(m_background.get(), &QFutureWatcherBase::finished, m_context.get(), [self] {
+        if (const auto store = self.lock()) store->finishLoading();
+    });
+    QThread* owner = QThread::currentThread();
+    const QString locationsFolder = locationsDirectory();
+    m_background->setFuture(QtConcurrent::run(m_loadPool.get(), [locationsFolder, pending, self, owner] {
+        return loadBehind(locationsFolder, pending, self, owner);
+    }));
+}
+
+PLYPersistantStore::BackgroundLoad PLYPersistantStore::loadBehind(const QString& locationsFolder, const QStringList& accountFolders,
+                                                                  std::weak_ptr<PLYPersistantStore> store, QThread* owner) {
+    BackgroundLoad result;
+    const QDir locations(locationsFolder);
+    PLYLibraryFiles::removeInterruptedWrites(locations.path());
+    const QString extension = QStringLiteral(".") + QLatin1String(PLYSourceDirectory::FileExtension);
+    // A location whose file is gone but whose last good copy stayed is found by the copy.
+    QStringList files = locations.entryList({QStringLiteral("*") + extension}, QDir::Files, QDir::Name);
+    for (const QString& copy : locations.entryList({QStringLiteral("*") + extension + QStringLiteral(".last-good")}, QDir::Files)) {
+        const QString main = copy.chopped(int(qstrlen(".last-good")));
+        if (!files.contains(main)) files.append(main);
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
+    result.locations = QtConcurrent::blockingMapped<QList<std::shared_ptr<PLYSourceDirectory>>>(&pool, files, [&](const QString& name) {
+        PLYError error;
+        auto location = PLYSourceDirectory::loadFromFile(locations.filePath(name), &error);
+        if (!location) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: %2").arg(locations.filePath(name), error.toString()));
+            return location;
+        }
+        // Made here, used on the store's thread from now on.
+        location->moveToThread(owner);
+        return location;
+    });
+    for (const QString& folder : accountFolders) result.posts.insert(folder, PLYPersistantAccount::loadPostFolders(folder, store));
+    return result;
+}
+
+void PLYPersistantStore::finishLoading() const {
+    if (!m_background) return;
+    // Taken first, so that whatever the adoption calls finds the loading over.
+    auto* self = const_cast<PLYPersistantStore*>(this);
+    std::unique_ptr<QFutureWatcher<BackgroundLoad>> watcher = std::move(self->m_background);
+    watcher->disconnect();
+    BackgroundLoad loaded = watcher->future().result();
+    // It may be the sender of the signal being handled.
+    watcher.release()->deleteLater();
+    self->adoptBackgroundLoad(std::move(loaded));
+}
+
+void PLYPersistantStore::adoptBackgroundLoad(BackgroundLoad loaded) {
+    for (const auto& location : std::as_const(loaded.locations)) {
+        if (!location) continue;
+        if (m_locations.contains(location->identifier())) {
+            PLY_LOG_ERROR(QStringLiteral("Skipping the source location %1: its identifier %2 is already used by %3")
+                              .arg(location->filePath(), location->identifier(), m_locations.value(location->identifier())->filePath()));
+            continue;
+        }
+        adopt(location);
+    }
+    bool changed = false;
+    for (const auto& account : std::as_const(m_accounts)) {
+        if (!account->hasPostsToLoad()) continue;
+        const bool accountChanged = account->adoptLoadedPosts(loaded.posts.take(account->folderPath()));
+        changed = changed || (accountChanged && account == m_currentAccount);
+    }
+    const std::weak_ptr<PLYPersistantStore> self = weak_from_this();
+    // Queued: the adoption may have been asked for in the middle of someone's work, which
+    // should not see locations start or home redraw under it.
+    if (m_watchWhenLoaded || changed)
+        PLYDispatch::mainAsync([self, changed] {
+            const auto store = self.lock();
+            if (!store) return;
+            if (store->m_watchWhenLoaded) store->startWatchingLocationsInUse();
+            if (changed) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+        }, m_context.get());
+}
+
+void PLYPersistantStore::startWatchingLocationsInUse() {
+    m_watchWhenLoaded = false;
     // Only the locations of posts are watched. The others (left by posts deleted before their
     // locations were released, or used by a post that failed to load) stay on disk untouched.
     const QSet<QString> used = locationsInUse();
@@ -96,6 +189,7 @@ void PLYPersistantStore::adopt(const std::shared_ptr<PLYSourceDirectory>& locati
 }
 
 QSet<QString> PLYPersistantStore::locationsInUse() const {
+    finishLoading();
     QSet<QString> used;
     for (const auto& account : m_accounts)
         for (const auto& post : account->currentPosts())
@@ -104,6 +198,7 @@ QSet<QString> PLYPersistantStore::locationsInUse() const {
 }
 
 void PLYPersistantStore::releaseLocations(const QStringList& identifiers) {
+    finishLoading();
     const QSet<QString> used = locationsInUse();
     for (const QString& id : identifiers) {
         if (used.contains(id) || !m_locations.contains(id)) continue;
@@ -157,6 +252,7 @@ void PLYPersistantStore::signOut() {
 }
 
 bool PLYPersistantStore::save(PLYError* error) {
+    finishLoading();
     bool ok = true;
     if (m_currentAccount && !m_currentAccount->save(error)) ok = false;
     for (const auto& location : std::as_const(m_locations)) {
@@ -172,6 +268,7 @@ bool PLYPersistantStore::save(PLYError* error) {
 }
 
 std::shared_ptr<PLYSourceImage> PLYPersistantStore::imageForIdentifier(const QString& identifier) const {
+    finishLoading();
     for (const auto& location : m_locations) {
         if (auto image = location->imageForIdentifier(identifier)) return image;
     }
@@ -179,10 +276,12 @@ std::shared_ptr<PLYSourceImage> PLYPersistantStore::imageForIdentifier(const QSt
 }
 
 std::shared_ptr<PLYSourceDirectory> PLYPersistantStore::sourceForIdentifier(const QString& identifier) const {
+    finishLoading();
     return m_locations.value(identifier);
 }
 
 std::shared_ptr<PLYSourceDirectory> PLYPersistantStore::startWatchingPath(const QString& path, const QByteArray& bookmarkData) {
+    finishLoading();
     PLYError error;
     if (!PLYLibraryFiles::makeFolder(locationsDirectory(), &error)) PLY_LOG_ERROR(error.toString());
     auto location = PLYSourceDirectory::create(QUrl::fromLocalFile(QDir::cleanPath(path)), bookmarkData, locationsDirectory());

@@ -9,6 +9,11 @@
 #include <QString>
 #include <memory>
 
+class QObject;
+class QThread;
+class QThreadPool;
+template <typename T> class QFutureWatcher;
+
 class PLYPersistantAccount;
 class PLYSourceDirectory;
 class PLYSourceImage;
@@ -25,9 +30,16 @@ public:
     static std::shared_ptr<PLYPersistantStore> create(const QString& rootDirectory = {});
     ~PLYPersistantStore();
 
-    // Makes the folders and loads every location and every account; with `startWatching` the
-    // locations that posts use start watching.
+    // Makes the folders and reads every account. An account with a post index gets its posts as
+    // summaries (enough for home to sort and draw them); the posts' folders and the location
+    // files are then read on background threads and adopted on this thread when done, or as soon
+    // as anything asks for more than a summary (finishLoading). With `startWatching` the
+    // locations that posts use start watching once adopted.
     void setUp(bool startWatching = true);
+    // Waits for the loading behind set-up and adopts what it read; does nothing when it is done.
+    // The accessors below and those of accounts and posts call it before they answer.
+    void finishLoading() const;
+    bool isLoading() const { return m_background != nullptr; }
 
     QString rootDirectory() const { return m_root; }
     QString accountsDirectory() const;
@@ -46,7 +58,10 @@ public:
 
     std::shared_ptr<PLYSourceImage> imageForIdentifier(const QString& identifier) const;
     std::shared_ptr<PLYSourceDirectory> sourceForIdentifier(const QString& identifier) const;
-    QList<std::shared_ptr<PLYSourceDirectory>> sourceLocations() const { return m_locations.values(); }
+    QList<std::shared_ptr<PLYSourceDirectory>> sourceLocations() const {
+        finishLoading();
+        return m_locations.values();
+    }
     // A new location over `path`, registered with the store (not yet started). Files that
     // another location knows keep their image identifiers.
     std::shared_ptr<PLYSourceDirectory> startWatchingPath(const QString& path, const QByteArray& bookmarkData);
@@ -56,7 +71,12 @@ public:
     QSet<QString> locationsInUse() const;
 
 private:
-    explicit PLYPersistantStore(QString root) : m_root(std::move(root)) {}
+    struct BackgroundLoad;
+    explicit PLYPersistantStore(QString root);
+    static BackgroundLoad loadBehind(const QString& locationsFolder, const QStringList& accountFolders,
+                                     std::weak_ptr<PLYPersistantStore> store, QThread* owner);
+    void adoptBackgroundLoad(BackgroundLoad loaded);
+    void startWatchingLocationsInUse();
     void setCurrentAccount(const std::shared_ptr<PLYPersistantAccount>& account);
     void adopt(const std::shared_ptr<PLYSourceDirectory>& location);
 
@@ -64,4 +84,10 @@ private:
     QList<std::shared_ptr<PLYPersistantAccount>> m_accounts;
     std::shared_ptr<PLYPersistantAccount> m_currentAccount;
     QMap<QString, std::shared_ptr<PLYSourceDirectory>> m_locations;
+    bool m_watchWhenLoaded = false;
+    // Lives on the store's thread: the context of the background load's watcher and of the
+    // calls queued after adoption, so that none outlives the store.
+    std::unique_ptr<QObject> m_context;
+    std::unique_ptr<QThreadPool> m_loadPool;
+    std::unique_ptr<QFutureWatcher<BackgroundLoad>> m_background;
 };
