@@ -13,6 +13,7 @@
 #include "PLYHomeModel.h"
 #include "PLYOnboardingPopover.h"
 #include "PLYOnboardingSequence.h"
+#include "PLYPostIndex.h"
 #include "PLYPrepViewController.h"
 #include "PLYScreenAlpha.h"
 #include "PLYScriptedAlertPresenter.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -281,3 +283,45 @@ TEST_F(MainWindowFrontTest, ATallPreviewShowsItsTopAgainAfterAVisitToThePost) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowFrontTest, HomeDrawnFromAnIndexThatIsBehindEndsWithThePostsAsSavedAndOpensThemWhole) {
+    const auto kept = addPost("Harbour");
+    const auto renamed = addPost("Old name");
+    const auto deleted = addPost("Deleted since");
+    kept->layout()->add_sections()->mutable_stacked();
+    ASSERT_TRUE(store->save());
+    const QString index = PLYPostIndex::pathForAccountFolder(account->folderPath());
+    QFile file(index);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray behind = file.readAll();
+    file.close();
+    // Changed since the index was written, and the index's own write lost.
+    renamed->setName("New name");
+    account->removePost(deleted);
+    ASSERT_TRUE(store->save());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(behind);
+    file.close();
+
+    const QString library = store->rootDirectory();
+    store.reset();
+    account.reset();
+    PLYCoreManager::resetGlobalManager(library);
+    store = PLYCoreManager::persistantStore();
+    store->setUp(false);
+    account = store->signInUser("ada@example.org");
+    // No event has run since set-up: home is made from the index's summaries.
+    openWindow();
+    ASSERT_TRUE(waitUntil([&] { return tileTitles() == QStringList({"Harbour", "New name"}); }, 20000))
+        << tileTitles().join(", ").toStdString();
+    EXPECT_FALSE(store->isLoading());
+
+    auto* tile = tileOf(account->postForIdentifier(kept->identifier()));
+    ASSERT_NE(tile, nullptr);
+    QTest::mouseDClick(tile, Qt::LeftButton, {}, tile->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return root()->screen() == Screen::Editor; }));
+    ASSERT_NE(shownPost(), nullptr);
+    EXPECT_EQ(shownPost()->identifier(), kept->identifier());
+    EXPECT_FALSE(shownPost()->isSummaryOnly());
+    EXPECT_EQ(shownPost()->constLayout().sections_size(), 2) << "the layout as saved, not an empty one";
+}
