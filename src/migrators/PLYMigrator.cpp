@@ -94,6 +94,8 @@ void PLYMigrator::runMigratorIfNeeded(std::function<void(bool)> completion) {
     g_migrating = true;
     g_store = PLYPersistantStore::create();
     g_store->setUp(false);
+    // Steps may work on the files themselves: nothing may still be reading them behind.
+    g_store->finishLoading();
     // The steps start from the event loop, so that the caller's window can show first.
     PLYDispatch::mainAsync([run]() { runNext(run); });
 }

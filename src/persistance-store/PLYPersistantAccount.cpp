@@ -21,9 +21,6 @@
 
 namespace {
 
-// Threads that load posts at once: reading small files gains little beyond this.
-constexpr int kMaxLoadingThreads = 4;
-
 const QString kInfo = QStringLiteral("info.plist");
 
 QVariant valueForKey(const PLYPersistantPost& post, const QString& key) {
@@ -138,7 +135,7 @@ QList<PLYPersistantAccount::LoadedPost> PLYPersistantAccount::loadPostFolders(co
     // Each post's files are read and checked on their own, so the posts load side by side: the
     // wait is for the slowest share, not for every post in turn. Kept in the folders' order.
     QThreadPool pool;
-    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, PLYLibraryFiles::MaxLoadingThreads));
     return QtConcurrent::blockingMapped<QList<LoadedPost>>(&pool, postFolders, [&](const QString& name) {
         LoadedPost result;
         result.folder = QDir(folder).filePath(name);

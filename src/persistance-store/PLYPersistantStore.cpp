@@ -50,11 +50,6 @@ PLYPersistantStore::~PLYPersistantStore() {
 QString PLYPersistantStore::accountsDirectory() const { return QDir(m_root).filePath(QStringLiteral("Accounts")); }
 QString PLYPersistantStore::locationsDirectory() const { return QDir(m_root).filePath(QStringLiteral("Locations")); }
 
-namespace {
-// Threads that read location files at once, as for posts.
-constexpr int kMaxLoadingThreads = 4;
-}  // namespace
-
 void PLYPersistantStore::setUp(bool startWatching) {
     for (const QString& folder : {accountsDirectory(), locationsDirectory()}) {
         PLYError error;
@@ -106,7 +101,7 @@ PLYPersistantStore::BackgroundLoad PLYPersistantStore::loadBehind(const QString&
         if (!files.contains(main)) files.append(main);
     }
     QThreadPool pool;
-    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxLoadingThreads));
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, PLYLibraryFiles::MaxLoadingThreads));
     result.locations = QtConcurrent::blockingMapped<QList<std::shared_ptr<PLYSourceDirectory>>>(&pool, files, [&](const QString& name) {
         PLYError error;
         auto location = PLYSourceDirectory::loadFromFile(locations.filePath(name), &error);
