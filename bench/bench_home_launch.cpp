@@ -4,15 +4,20 @@
 // BM_LaunchToPaintedHome/N starts the application in this process as main() does (the
 // delegate's start-up, migration, library load, the session's start against a service that does
 // not answer, the main window) with N posts, and stops the clock when the home grid has painted
-// its first tiles (the log line the application writes then). Counters: "tiles" painted at that
-// moment, "previews_ms" until their previews are decoded too.
+// its first tiles (the log line the application writes then). The library load includes reading
+// every location file and starting the watch, with its scan of the folder, of each location a
+// post uses. Counters: "tiles" painted at that moment, "previews_ms" until their previews are
+// decoded too, "images" known to the store's locations then.
 //
 // BM_ProcessLaunchToPaintedHome/N runs the application program itself on the same library, from
 // the start of the process to its "Home gallery painted" log line: loading the program and its
 // libraries, the platform and fonts included. The program finds its signed-in user's e-mail in
 // the keyring: run the benchmark under scripts/with-test-keyring, or this figure is skipped.
 //
-// Every post has a layout of a dozen blocks and a photo-like 600 x 900 preview (grain and detail
+// The library is a real one's: every post watches its own folder of 24 photos, and its location
+// file lists them with what their first scan read (sizes, ratings, file identities); the image
+// cache holds their renditions, so a launch finds nothing to decode. Every post has a layout of a
+// dozen blocks showing photos of its folder and a photo-like 600 x 900 preview (grain and detail
 // that decode as a real photo's do).
 #include "PLYBenchMain.h"
 
@@ -27,6 +32,9 @@
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
+#include "PLYRecentContainer.h"
+#include "PLYSourceDirectory.h"
+#include "PLYSourceImage.h"
 #include "PLYTestImages.h"
 #include "PLYTestLayouts.h"
 #include "PLYUserDefaults.h"
@@ -38,6 +46,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -45,6 +55,9 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -81,41 +94,126 @@ void rememberOfflineUser() {
     PLYWebServiceHost::currentHost()->setEmail(kEmail, true);
 }
 
-// A library of `posts` posts, each with a layout of a dozen blocks and its preview, made once.
+// Makes `to` the same file as `from` (a copy where the file system has no hard links).
+bool linkFile(const QString& from, const QString& to) {
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 || QFile::copy(from, to);
+}
+
+constexpr int kPhotosPerPost = 24;
+// How many new posts watch their folders at once while the library is made: each watch holds
+// an inotify instance, of which a user has few (128 by default).
+constexpr int kPostsPerBatch = 32;
+
+// A library of `posts` posts, made once, as the application makes it. Each post watches its own
+// folder of 24 photos (hard links to a few photo-like JPEGs); its location file lists them with
+// their metadata read, and the image cache holds their renditions, as after a first scan. Each
+// post has a layout of a dozen blocks showing photos of its folder, and its preview.
 QString library(int posts) {
     static QMap<int, QString> made;
     if (made.contains(posts)) return made.value(posts);
+    QElapsedTimer setUpClock;
+    setUpClock.start();
     const QString root = libraryRoot(posts);
     made.insert(posts, root);
     // A few photo-like previews, shared by the posts through hard links (copies where there are none).
     QStringList previews;
     for (int i = 0; i < 8; ++i) {
         previews << settings().filePath(QStringLiteral("preview-%1.jpg").arg(i));
-        PLYTestImages::writePhotoJpeg(previews.last(), 600, 900, i + 1, PLYImageManager::JpegQuality);
+        if (!QFileInfo::exists(previews.last()))
+            PLYTestImages::writePhotoJpeg(previews.last(), 600, 900, i + 1, PLYImageManager::JpegQuality);
     }
+    // A handful of photos, and their renditions (made after them, so that they count as current).
+    struct Photo {
+        QString file, preview, exported;
+    };
+    QList<Photo> photos;
+    for (int i = 0; i < 6; ++i) {
+        const QString stem = settings().filePath(QStringLiteral("photo-%1").arg(i));
+        Photo photo{stem + QStringLiteral(".jpg"), stem + QStringLiteral("-preview.jpg"), stem + QStringLiteral("-export.jpg")};
+        if (!QFileInfo::exists(photo.exported)) {
+            PLYTestImages::writePhotoJpeg(photo.file, 1500, i % 2 ? 1000 : 2250, i + 11);
+            PLYError error;
+            if (!PLYImageManager::renderRenditions(photo.file, photo.preview, photo.exported, &error))
+                qFatal("Could not make the renditions of a benchmark photo: %s", qPrintable(error.toString()));
+        }
+        photos << photo;
+    }
+    // The renditions are linked in below rather than decoded 24 times per post.
+    PLYImageManager::shutdownSharedManager();
     PLYCoreManager::resetGlobalManager(root);
     const auto store = PLYCoreManager::persistantStore();
     store->setUp(false);
     const auto account = store->signInUser(kEmail);
     account->setFirstName(QStringLiteral("Ada"));
     account->setLastName(QStringLiteral("Lovelace"));
+    const QString cache = QDir(root).filePath(QStringLiteral("ImageCache"));
+    QDir().mkpath(cache);
     using namespace PLYTestLayouts;
-    for (int i = 0; i < posts; ++i) {
-        const auto post = account->createNewPost(QStringLiteral("Post %1 of a long season on the coast").arg(i));
-        const auto ref = [i](int k) { return QStringLiteral("%1-%2-image").arg(i).arg(k).toStdString(); };
-        *post->layout() = layout(10, {section("s", {text("t", "A title", PLYTextStyle_Title), image("a", ref(0)),
-                                                   container("r", false, {image("b", ref(1)), image("c", ref(2))}),
-                                                   text("p", "Notes from the road, written in the evenings.", PLYTextStyle_Body),
-                                                   container("q", false, {image("d", ref(3)), image("e", ref(4)), image("f", ref(5))}),
-                                                   image("g", ref(6)), blank("h", 8.0f), image("i", ref(7))})});
-        if (i % 3 == 0) post->setRemoteIdentifier(QString::number(1000 + i));
-        post->save();
-        const QString preview = PLYPersistantPost::previewPathForFolder(post->folderPath());
-        const QString from = previews.at(i % previews.size());
-        if (::link(QFile::encodeName(from).constData(), QFile::encodeName(preview).constData()) != 0) QFile::copy(from, preview);
+    QHash<QString, int> photoOf;  // the photo each file of the folders is a link to
+    for (int first = 0; first < posts; first += kPostsPerBatch) {
+        QList<std::pair<int, std::shared_ptr<PLYPersistantPost>>> batch;
+        for (int i = first; i < std::min(posts, first + kPostsPerBatch); ++i) {
+            const QDir folder(settings().filePath(QStringLiteral("photos-%1/post-%2").arg(posts).arg(i)));
+            folder.mkpath(QStringLiteral("."));
+            for (int k = 0; k < kPhotosPerPost; ++k) {
+                const QString file = folder.filePath(QStringLiteral("IMG_%1.jpg").arg(k, 4, 10, QLatin1Char('0')));
+                photoOf.insert(file, (i + k) % int(photos.size()));
+                if (!linkFile(photos.at(photoOf.value(file)).file, file)) qFatal("Could not make %s", qPrintable(file));
+            }
+            // The new-post road: a new location over the folder, the post's source, then its watch.
+            const auto post = account->createNewPost(QStringLiteral("Post %1 of a long season on the coast").arg(i));
+            const auto location = store->startWatchingPath(folder.path(), PLYRecentContainer::bookmarkDataForPath(folder.path()));
+            location->setFolderLocation(true);
+            post->addSourceLocation(location->identifier());
+            // Each folder is new to the library, so the image identifiers that the other locations
+            // know by path (gathered from every image of the library for each new location) would
+            // find none of its files: not asking keeps the set-up linear in the posts.
+            location->setKnownIdentifiersProvider({});
+            location->startWatching();
+            batch.append({i, post});
+        }
+        // Each location scans its folder and reads its photos' metadata, then saves its file.
+        const auto scanned = [&batch] {
+            for (const auto& entry : std::as_const(batch)) {
+                const auto location = entry.second->mainSourceDirectory();
+                if (!location || location->state() != PLYSourceDirectory::Ready) return false;
+            }
+            return true;
+        };
+        QDeadlineTimer deadline(120000);
+        while (!scanned() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!scanned()) qFatal("The benchmark library's folders were not scanned within 120 s");
+        for (const auto& [i, post] : std::as_const(batch)) {
+            const auto location = post->mainSourceDirectory();
+            location->stopWatching();
+            const auto& images = location->imageList();
+            if (images.size() != kPhotosPerPost) qFatal("A benchmark folder holds %d photos, not %d", int(images.size()), kPhotosPerPost);
+            for (const auto& image : images) {
+                const QDir at(QDir(cache).filePath(image->identifier()));
+                ::mkdir(QFile::encodeName(at.path()).constData(), 0755);
+                const Photo& photo = photos.at(photoOf.value(image->path()));
+                if (!linkFile(photo.preview, at.filePath(QStringLiteral("preview.jpg"))) ||
+                    !linkFile(photo.exported, at.filePath(QStringLiteral("export.jpg"))))
+                    qFatal("Could not put the renditions of %s in the image cache", qPrintable(image->path()));
+            }
+            const auto ref = [&images](int k) { return images.at(k)->identifier().toStdString(); };
+            *post->layout() = layout(10, {section("s", {text("t", "A title", PLYTextStyle_Title), image("a", ref(0)),
+                                                       container("r", false, {image("b", ref(1)), image("c", ref(2))}),
+                                                       text("p", "Notes from the road, written in the evenings.", PLYTextStyle_Body),
+                                                       container("q", false, {image("d", ref(3)), image("e", ref(4)), image("f", ref(5))}),
+                                                       image("g", ref(6)), blank("h", 8.0f), image("i", ref(7))})});
+            if (i % 3 == 0) post->setRemoteIdentifier(QString::number(1000 + i));
+            post->save();
+            if (!linkFile(previews.at(i % previews.size()), PLYPersistantPost::previewPathForFolder(post->folderPath())))
+                qFatal("Could not give a benchmark post its preview");
+        }
     }
-    store->save();
+    PLYError error;
+    if (!store->save(&error)) qFatal("Could not save the benchmark library: %s", qPrintable(error.toString()));
     PLYCoreManager::resetGlobalManager();
+    PLYImageManager::resetSharedManager();
+    fprintf(stderr, "Made a library of %d posts watching %d photos each in %.1f s\n", posts, kPhotosPerPost,
+            double(setUpClock.elapsed()) / 1000.0);
     return root;
 }
 
@@ -123,6 +221,9 @@ void BM_LaunchToPaintedHome(benchmark::State& state) {
     const int count = int(state.range(0));
     const QString root = library(count);
     rememberOfflineUser();
+    // The image cache is found under the data folder, as the program finds it beside its library.
+    const QByteArray dataFolder = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome(count).toUtf8());
 
     qint64 painted = -1;
     int tiles = 0;
@@ -136,6 +237,7 @@ void BM_LaunchToPaintedHome(benchmark::State& state) {
     });
     double previewsMs = 0;
     qint64 posts = 0;
+    qint64 images = 0;
     for (auto _ : state) {
         painted = -1;
         PLYCoreManager::resetGlobalManager(root);
@@ -159,7 +261,10 @@ void BM_LaunchToPaintedHome(benchmark::State& state) {
         }
         state.SetIterationTime(double(painted) / 1000.0);
         PLYDecodedImageCache::sharedCache()->waitForIdle();
-        if (const auto account = PLYCoreManager::persistantStore()->currentAccount()) posts = account->currentPosts().size();
+        const auto store = PLYCoreManager::persistantStore();
+        if (const auto account = store->currentAccount()) posts = account->currentPosts().size();
+        images = 0;
+        for (const auto& location : store->sourceLocations()) images += location->watchedImages().size();
         previewsMs += double(PLYLaunchClock::elapsedMs());
 
         state.PauseTiming();
@@ -170,8 +275,10 @@ void BM_LaunchToPaintedHome(benchmark::State& state) {
         state.ResumeTiming();
     }
     PLYLog::removeObserver(token);
+    qputenv("XDG_DATA_HOME", dataFolder);
     state.counters["tiles"] = tiles;
     state.counters["posts"] = double(posts);
+    state.counters["images"] = double(images);
     state.counters["previews_ms"] = previewsMs / double(std::max<qint64>(1, state.iterations()));
     PLYCoreManager::resetGlobalManager();
 }
