@@ -1,15 +1,20 @@
 #include "PLYTextLimits.h"
 
+#include <algorithm>
+
 namespace PLYTextLimits {
 
 QString withoutControlCharacters(const QString& text, bool keepLineBreaks) {
+    const auto dropped = [keepLineBreaks](QChar c) {
+        const bool lineBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t');
+        return c.category() == QChar::Other_Control && !(keepLineBreaks && lineBreak);
+    };
+    // Most text has none: shared, not copied.
+    if (std::none_of(text.cbegin(), text.cend(), dropped)) return text;
     QString kept;
     kept.reserve(text.size());
-    for (const QChar c : text) {
-        const bool lineBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t');
-        if (c.category() == QChar::Other_Control && !(keepLineBreaks && lineBreak)) continue;
-        kept.append(c);
-    }
+    for (const QChar c : text)
+        if (!dropped(c)) kept.append(c);
     return kept;
 }
 

@@ -27,8 +27,12 @@ PLYError fileError(qint64 code, const QString& path, const QString& reason) {
 }
 
 bool isValidIdentifier(const QString& identifier) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,127}$"));
-    return pattern.match(identifier).hasMatch();
+    // Checked by hand: it runs for every post and image of the library at each launch.
+    const auto alphanumeric = [](char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); };
+    if (identifier.isEmpty() || identifier.size() > 128 || !alphanumeric(identifier.front().unicode())) return false;
+    for (const QChar c : identifier)
+        if (!alphanumeric(c.unicode()) && c != QLatin1Char('.') && c != QLatin1Char('_') && c != QLatin1Char('-')) return false;
+    return true;
 }
 
 bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError* error) {
@@ -191,10 +195,11 @@ int removeInterruptedWrites(const QString& folder) {
     std::error_code ec;
     std::filesystem::directory_iterator it(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
-        // Only a name ending in a dot and six characters can be a leftover.
-        if (name.size() < 8 || name.at(name.size() - 7) != QLatin1Char('.') || !leftover.match(name).hasMatch())
-            continue;
+        // Only a name ending in a dot and six letters or digits can be a leftover: the bytes tell.
+        const std::string raw = it->path().filename().string();
+        if (raw.size() < 8 || raw[raw.size() - 7] != '.') continue;
+        const QString name = QFile::decodeName(QByteArray::fromStdString(raw));
+        if (!leftover.match(name).hasMatch()) continue;
         const QString path = QDir(folder).filePath(name);
         if (QFile::remove(path)) {
             PLY_LOG_INFO(QStringLiteral("Removed %1, left by a save that was cut short").arg(path));

@@ -144,7 +144,8 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::fromSummary(const PLYPostS
     std::shared_ptr<PLYPersistantPost> post(new PLYPersistantPost());
     post->m_store = std::move(store);
     post->m_identifier = summary.identifier;
-    post->m_folder = QDir(accountFolder).filePath(summary.identifier + QLatin1Char('.') + QLatin1String(FolderExtension));
+    // As QDir::filePath makes it, without a QDir per post (thousands at launch).
+    post->m_folder = accountFolder + QLatin1Char('/') + summary.identifier + QLatin1Char('.') + QLatin1String(FolderExtension);
     post->m_name = summary.name;
     post->m_creationDate = summary.creationDate;
     post->m_updatedDate = summary.updatedDate;

@@ -14,6 +14,7 @@
 #include "PLYDispatch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -24,6 +25,11 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+
+namespace {
+// How long the start of the watches may hold the event loop at a time.
+constexpr qint64 kWatchTurnMs = 8;
+}  // namespace
 
 // What the loading behind set-up read: the locations (already handed to the store's thread)
 // and each account's post folders, by account folder.
@@ -162,9 +168,39 @@ void PLYPersistantStore::startWatchingLocationsInUse() {
     // Only the locations of posts are watched. The others (left by posts deleted before their
     // locations were released, or used by a post that failed to load) stay on disk untouched.
     const QSet<QString> used = locationsInUse();
+    QSet<QString> current;
+    if (m_currentAccount)
+        for (const auto& post : m_currentAccount->currentPosts())
+            for (const QString& id : post->sourceLocations()) current.insert(id);
+    m_watchQueue.clear();
     for (const auto& location : std::as_const(m_locations)) {
-        if (used.contains(location->identifier())) location->startWatching();
-        else PLY_LOG_INFO(QStringLiteral("Not watching %1: no post uses it").arg(location->filePath()));
+        if (!used.contains(location->identifier())) {
+            PLY_LOG_INFO(QStringLiteral("Not watching %1: no post uses it").arg(location->filePath()));
+            continue;
+        }
+        // The signed-in account's folders first: its posts are the ones that can be opened.
+        if (current.contains(location->identifier())) m_watchQueue.prepend(location);
+        else m_watchQueue.append(location);
+    }
+    startQueuedWatches();
+}
+
+void PLYPersistantStore::startQueuedWatches() {
+    // Each start scans its folder; a library of thousands of posts would hold the window for
+    // seconds, so the starts run in short turns of the event loop.
+    QElapsedTimer turn;
+    turn.start();
+    while (!m_watchQueue.isEmpty()) {
+        const std::shared_ptr<PLYSourceDirectory> location = m_watchQueue.takeFirst().lock();
+        // Released since, or already started by a post opened in the meantime.
+        if (location && m_locations.value(location->identifier()) == location && !location->isWatching()) location->startWatching();
+        if (turn.elapsed() >= kWatchTurnMs && !m_watchQueue.isEmpty()) {
+            const std::weak_ptr<PLYPersistantStore> self = weak_from_this();
+            PLYDispatch::mainAsync([self] {
+                if (const auto store = self.lock()) store->startQueuedWatches();
+            }, m_context.get());
+            return;
+        }
     }
 }
 

@@ -77,6 +77,7 @@ private:
                                      std::weak_ptr<PLYPersistantStore> store, QThread* owner);
     void adoptBackgroundLoad(BackgroundLoad loaded);
     void startWatchingLocationsInUse();
+    void startQueuedWatches();
     void setCurrentAccount(const std::shared_ptr<PLYPersistantAccount>& account);
     void adopt(const std::shared_ptr<PLYSourceDirectory>& location);
 
@@ -85,6 +86,7 @@ private:
     std::shared_ptr<PLYPersistantAccount> m_currentAccount;
     QMap<QString, std::shared_ptr<PLYSourceDirectory>> m_locations;
     bool m_watchWhenLoaded = false;
+    QList<std::weak_ptr<PLYSourceDirectory>> m_watchQueue;  // used locations still to start, in order
     // Lives on the store's thread: the context of the background load's watcher and of the
     // calls queued after adoption, so that none outlives the store.
     std::unique_ptr<QObject> m_context;

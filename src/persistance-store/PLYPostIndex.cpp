@@ -5,64 +5,96 @@
 #include "PLYTextLimits.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 #include <QTimeZone>
 
+#include <cstring>
+#include <limits>
+
 namespace {
 
-constexpr int kVersion = 1;
-// Names and identifiers are cut to this many characters elsewhere before they are shown.
-constexpr qsizetype kMaxText = 4096;
+// A small binary file, read at every launch before home is drawn: a magic line with the version,
+// the count, then per post its identifier, name, dates (milliseconds since 1970 in UTC, or
+// kNoDate) and remote identifier; numbers little-endian, texts UTF-8 after their byte length.
+constexpr char kMagic[8] = {'P', 'L', 'Y', 'I', 'D', 'X', '0', '1'};
+constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
+// Names and identifiers longer than this are no post's.
+constexpr quint32 kMaxTextBytes = 16 * 1024;
 
-QJsonValue dateValue(const QDateTime& date) {
-    return date.isValid() ? QJsonValue(double(date.toMSecsSinceEpoch())) : QJsonValue();
+void putNumber(QByteArray* out, quint64 value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out->append(char((value >> (8 * i)) & 0xff));
 }
 
-// Milliseconds since 1970 in UTC, or null for a post without that date.
-bool readDate(const QJsonValue& value, QDateTime* date) {
-    if (value.isNull() || value.isUndefined()) {
-        *date = QDateTime();
+void putText(QByteArray* out, const QString& text) {
+    const QByteArray utf8 = text.toUtf8().left(kMaxTextBytes);
+    putNumber(out, quint64(utf8.size()), 4);
+    out->append(utf8);
+}
+
+void putDate(QByteArray* out, const QDateTime& date) {
+    putNumber(out, quint64(date.isValid() ? date.toMSecsSinceEpoch() : kNoDate), 8);
+}
+
+// Reads what toBytes wrote, never past the end.
+class Reader {
+public:
+    explicit Reader(const QByteArray& bytes) : m_data(bytes.constData()), m_left(bytes.size()) {}
+    bool number(quint64* value, int bytes) {
+        if (m_left < bytes) return false;
+        quint64 v = 0;
+        for (int i = 0; i < bytes; ++i) v |= quint64(quint8(m_data[i])) << (8 * i);
+        advance(bytes);
+        *value = v;
         return true;
     }
-    if (!value.isDouble()) return false;
-    const double ms = value.toDouble();
-    // Within a few hundred thousand years of 1970, and whole: what a saved date can be.
-    if (!(ms > -1e16 && ms < 1e16) || ms != double(qint64(ms))) return false;
-    *date = QDateTime::fromMSecsSinceEpoch(qint64(ms), QTimeZone::utc());
-    return true;
-}
-
-bool readText(const QJsonObject& entry, const char* key, QString* text) {
-    const QJsonValue value = entry.value(QLatin1String(key));
-    if (value.isUndefined() || value.isNull()) {
-        text->clear();
+    bool text(QString* out) {
+        quint64 length = 0;
+        if (!number(&length, 4) || length > kMaxTextBytes || qint64(length) > m_left) return false;
+        *out = QString::fromUtf8(m_data, qsizetype(length));
+        advance(qint64(length));
         return true;
     }
-    if (!value.isString() || value.toString().size() > kMaxText) return false;
-    *text = value.toString();
-    return true;
-}
+    bool date(QDateTime* out) {
+        quint64 raw = 0;
+        if (!number(&raw, 8)) return false;
+        const qint64 ms = qint64(raw);
+        // Within a few hundred thousand years of 1970: what a saved date can be.
+        if (ms == kNoDate) *out = QDateTime();
+        else if (ms > -10'000'000'000'000'000LL && ms < 10'000'000'000'000'000LL) *out = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        else return false;
+        return true;
+    }
+    bool magic() {
+        if (m_left < qint64(sizeof kMagic) || memcmp(m_data, kMagic, sizeof kMagic) != 0) return false;
+        advance(sizeof kMagic);
+        return true;
+    }
+    qint64 left() const { return m_left; }
+
+private:
+    void advance(qint64 n) {
+        m_data += n;
+        m_left -= n;
+    }
+    const char* m_data;
+    qint64 m_left;
+};
 
 }  // namespace
 
 QByteArray PLYPostIndex::toBytes(const QList<PLYPostSummary>& summaries) {
-    QJsonArray posts;
+    QByteArray out;
+    out.reserve(16 + summaries.size() * 160);
+    out.append(kMagic, sizeof kMagic);
+    putNumber(&out, quint64(summaries.size()), 4);
     for (const PLYPostSummary& s : summaries) {
-        QJsonObject entry;
-        entry.insert(QStringLiteral("identifier"), s.identifier);
-        entry.insert(QStringLiteral("name"), s.name);
-        entry.insert(QStringLiteral("creation_date"), dateValue(s.creationDate));
-        entry.insert(QStringLiteral("updated_date"), dateValue(s.updatedDate));
-        entry.insert(QStringLiteral("remote_identifier"), s.remoteIdentifier);
-        posts.append(entry);
+        putText(&out, s.identifier);
+        putText(&out, s.name);
+        putDate(&out, s.creationDate);
+        putDate(&out, s.updatedDate);
+        putText(&out, s.remoteIdentifier);
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("version"), kVersion);
-    root.insert(QStringLiteral("posts"), posts);
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    return out;
 }
 
 bool PLYPostIndex::fromBytes(const QByteArray& bytes, QList<PLYPostSummary>* summaries, QString* why) {
@@ -70,35 +102,30 @@ bool PLYPostIndex::fromBytes(const QByteArray& bytes, QList<PLYPostSummary>* sum
         if (why) *why = reason;
         return false;
     };
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("it is damaged (%1 at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
-    const QJsonObject root = document.object();
-    if (root.value(QStringLiteral("version")).toInt(-1) != kVersion) return fail(QStringLiteral("it is of another version"));
-    const QJsonValue list = root.value(QStringLiteral("posts"));
-    if (!list.isArray()) return fail(QStringLiteral("it lists no posts"));
+    Reader in(bytes);
+    if (!in.magic()) return fail(QStringLiteral("it is no post index of this version"));
+    quint64 count = 0;
+    // Each entry takes at least 28 bytes: a count beyond what the file can hold is damage.
+    if (!in.number(&count, 4) || count > quint64(in.left() / 28)) return fail(QStringLiteral("it is cut short"));
     QList<PLYPostSummary> result;
+    result.reserve(qsizetype(count));
     QSet<QString> seen;
-    const QJsonArray posts = list.toArray();
-    result.reserve(posts.size());
-    for (qsizetype i = 0; i < posts.size(); ++i) {
-        const QJsonObject entry = posts.at(i).toObject();
+    seen.reserve(qsizetype(count));
+    for (quint64 i = 0; i < count; ++i) {
         PLYPostSummary s;
-        s.identifier = entry.value(QStringLiteral("identifier")).toString();
+        if (!in.text(&s.identifier) || !in.text(&s.name) || !in.date(&s.creationDate) || !in.date(&s.updatedDate) ||
+            !in.text(&s.remoteIdentifier))
+            return fail(QStringLiteral("entry %1 is damaged or cut short").arg(i));
         if (!PLYLibraryFiles::isValidIdentifier(s.identifier))
             return fail(QStringLiteral("entry %1 has no valid post identifier").arg(i));
         if (seen.contains(s.identifier)) return fail(QStringLiteral("the post %1 is listed twice").arg(s.identifier));
         seen.insert(s.identifier);
-        if (!readText(entry, "name", &s.name) || !readText(entry, "remote_identifier", &s.remoteIdentifier) ||
-            !readDate(entry.value(QStringLiteral("creation_date")), &s.creationDate) ||
-            !readDate(entry.value(QStringLiteral("updated_date")), &s.updatedDate))
-            return fail(QStringLiteral("the entry of the post %1 is damaged").arg(s.identifier));
         // Shown on home before the post itself is read: held to what a post's name may be.
         s.name = PLYTextLimits::withoutControlCharacters(s.name);
         s.remoteIdentifier = PLYTextLimits::withoutControlCharacters(s.remoteIdentifier);
-        result.append(s);
+        result.append(std::move(s));
     }
+    if (in.left() != 0) return fail(QStringLiteral("it holds more than its entries"));
     *summaries = std::move(result);
     return true;
 }

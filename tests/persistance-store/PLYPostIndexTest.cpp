@@ -95,24 +95,34 @@ TEST(PostIndex, ReadsBackWhatItWroteAndRefusesWhatCannotNameAPost) {
     ASSERT_TRUE(PLYPostIndex::fromBytes(PLYPostIndex::toBytes(written), &read, &why)) << why.toStdString();
     EXPECT_EQ(read, written);
 
-    const auto refuses = [](const QByteArray& bytes, const char* reason) {
+    const auto refuses = [](const QByteArray& bytes, const std::string& reason) {
         QList<PLYPostSummary> out = {{QStringLiteral("kept"), {}, {}, {}, {}}};
         QString why;
         EXPECT_FALSE(PLYPostIndex::fromBytes(bytes, &out, &why)) << reason;
         EXPECT_FALSE(why.isEmpty()) << reason;
         EXPECT_EQ(out.size(), 1) << "a refused index leaves the list alone: " << reason;
     };
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"A1\",\"na", "cut short");
-    refuses("{\"version\":2,\"posts\":[]}", "another version");
-    refuses("{\"version\":1}", "no list");
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"../x\"}]}", "an identifier that leaves the folder");
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"A1\"},{\"identifier\":\"A1\"}]}", "a post listed twice");
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"A1\",\"name\":7}]}", "a name that is no text");
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"A1\",\"creation_date\":1.5}]}", "a date that is no whole millisecond");
-    refuses("{\"version\":1,\"posts\":[{\"identifier\":\"A1\",\"updated_date\":\"today\"}]}", "a date that is no number");
+    const QByteArray whole = PLYPostIndex::toBytes(written);
+    for (qsizetype cut = 0; cut < whole.size(); ++cut) refuses(whole.left(cut), "cut short at byte " + std::to_string(cut));
+    refuses(whole + "x", "bytes after the last entry");
+    QByteArray otherVersion = whole;
+    otherVersion[7] = '2';
+    refuses(otherVersion, "another version");
+    QByteArray hugeCount = whole;
+    hugeCount[8] = hugeCount[9] = hugeCount[10] = hugeCount[11] = char(0xff);
+    refuses(hugeCount, "a count beyond what the file holds");
+    QByteArray hugeText = whole;
+    hugeText[12] = hugeText[13] = hugeText[14] = char(0x7f);
+    refuses(hugeText, "a text length beyond the file");
+    refuses(PLYPostIndex::toBytes({{QStringLiteral("../x"), {}, {}, {}, {}}}), "an identifier that leaves the folder");
+    refuses(PLYPostIndex::toBytes({written.first(), written.first()}), "a post listed twice");
+    QByteArray farDate = PLYPostIndex::toBytes({{QStringLiteral("A1"), {}, {}, {}, {}}});
+    farDate[12 + 4 + 2 + 4 + 7] = char(0x7f);  // the creation date's highest byte
+    refuses(farDate, "a date no save can have made");
 
     // Control characters never reach home's tiles, whatever the file says.
-    ASSERT_TRUE(PLYPostIndex::fromBytes("{\"version\":1,\"posts\":[{\"identifier\":\"A1\",\"name\":\"a\\u0000b\\u001bc\"}]}", &read, &why));
+    ASSERT_TRUE(PLYPostIndex::fromBytes(PLYPostIndex::toBytes({{QStringLiteral("A1"), QString::fromUtf8("a\0b\x1b" "c", 5), {}, {}, {}}}),
+                                        &read, &why));
     EXPECT_EQ(read.first().name, QStringLiteral("abc"));
 }
 
@@ -206,7 +216,7 @@ TEST(LaunchFromIndex, ADamagedIndexIsSetAsideByReadingThePostsBeforeSetUpReturns
     const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("index"));
     const QString accountFolder = makeLibrary(root, {QStringLiteral("Alpha"), QStringLiteral("Bravo")});
     const QString indexPath = PLYPostIndex::pathForAccountFolder(accountFolder);
-    writeAll(indexPath, "{\"version\":1,\"posts\":[{\"identifier\":\"../../x\"}]}");
+    writeAll(indexPath, PLYPostIndex::toBytes({{QStringLiteral("../../x"), QStringLiteral("Elsewhere"), {}, {}, {}}}));
     QStringList logged;
     const int logToken = PLYLog::addObserver([&](PLYLog::Level, const QString& line) { logged << line; });
     auto store = launch(root);
