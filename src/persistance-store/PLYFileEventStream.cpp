@@ -23,7 +23,10 @@ constexpr quint32 kAncestorMask = IN_CREATE | IN_MOVED_TO | IN_DELETE_SELF | IN_
 
 QString watchFailure(int error) {
     if (error == ENOSPC) return QStringLiteral("the system's limit of watched folders is reached (fs.inotify.max_user_watches)");
-    if (error == EMFILE) return QStringLiteral("the system's limit of file watchers is reached (fs.inotify.max_user_instances)");
+    // From inotify_init1: either limit answers the same.
+    if (error == EMFILE)
+        return QStringLiteral("too many open files, or the system's limit of folder watchers is reached "
+                              "(fs.inotify.max_user_instances)");
     return QString::fromLocal8Bit(strerror(error));
 }
 }  // namespace
@@ -83,8 +86,6 @@ public:
         inotify_rm_watch(m_fd, wd);
     }
 
-    int watchCount() const { return int(m_watches.size()); }
-
 private:
     struct Watcher {
         PLYFileEventStream* stream;
@@ -107,16 +108,16 @@ private:
         }
     }
 
-    void close() {
+    // `inHandler`: from within a notifier's own signal, where it may not be deleted at once.
+    void close(bool inHandler = false) {
         if (s_hub == this) s_hub = nullptr;
-        // Possibly from within a notifier's own signal: it goes when control returns.
-        m_notifier->setEnabled(false);
-        m_notifier->deleteLater();
-        ::close(m_fd);  // closing the descriptor drops every watch
-        if (m_mountsNotifier) {
-            m_mountsNotifier->setEnabled(false);
-            m_mountsNotifier->deleteLater();
+        for (QSocketNotifier* notifier : {m_notifier, m_mountsNotifier}) {
+            if (!notifier) continue;
+            notifier->setEnabled(false);
+            if (inHandler) notifier->deleteLater();
+            else delete notifier;
         }
+        ::close(m_fd);  // closing the descriptor drops every watch
         if (m_mountsFd >= 0) ::close(m_mountsFd);
         delete this;
     }
@@ -138,7 +139,7 @@ private:
         for (PLYFileEventStream* s : streams)
             if (stillJoined(s)) s->mountTableChanged();
         --m_busy;
-        if (m_streams.isEmpty()) close();
+        if (m_streams.isEmpty()) close(true);
     }
 
     void readEvents() {
@@ -183,7 +184,7 @@ private:
         for (PLYFileEventStream* s : std::as_const(touched))
             if (stillJoined(s)) s->finishEvents();
         --m_busy;
-        if (m_streams.isEmpty()) close();
+        if (m_streams.isEmpty()) close(true);
     }
 
     bool isWatcher(int wd, PLYFileEventStream* stream) const {

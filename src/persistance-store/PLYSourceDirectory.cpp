@@ -201,7 +201,7 @@ bool PLYSourceDirectory::save(PLYError* error) {
 bool PLYSourceDirectory::needsSave() const { return m_dirty || !QFileInfo::exists(m_filePath); }
 
 void PLYSourceDirectory::setLocation(const QUrl& location, const QByteArray& bookmarkData) {
-    const bool watching = m_stream != nullptr;  // asked to watch, even if the watch failed
+    const bool watching = isWatching();
     stopWatching();
     m_location = location;
     m_bookmark = bookmarkData;
@@ -260,9 +260,8 @@ void PLYSourceDirectory::startWatching() {
     if (!m_stream)
         m_stream = new PLYFileEventStream(path(), recursive, g_latencyMs,
                                           [this](const QVector<PLYFileEvent>& events) { handleEvents(events); }, this);
-    // A stream that could not start (it logged why) is kept, so that asking again, a new place
-    // or a change of sub-folders tries again; until then the location is read once and ends
-    // Stopped, never Ready.
+    // A stream that could not start (it logged why) is kept, so that asking again or a change of
+    // sub-folders tries again; until then the location is read once and ends Stopped, never Ready.
     m_stream->start();
     reconcile(true, {});
 }
