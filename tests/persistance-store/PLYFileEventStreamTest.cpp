@@ -75,6 +75,12 @@ struct Listener {
     }
 };
 
+// Writes `file` and waits until each of `hearers` heard of it.
+[[nodiscard]] bool writeAndWaitForAll(const QString& file, std::initializer_list<const Listener*> hearers) {
+    writeFile(file);
+    return waitUntil([&] { return std::all_of(hearers.begin(), hearers.end(), [&](const Listener* l) { return l->heard.contains(file); }); }, 30000);
+}
+
 }  // namespace
 
 // Each stream had an inotify instance of its own (and the mount table open): past the system's
@@ -123,23 +129,19 @@ TEST(PLYFileEventStream, TwoStreamsOverOneFolderBothHearAndStoppingOneLeavesTheO
     Listener first(root, true), second(root, false);
     ASSERT_TRUE(first.stream->start());
     ASSERT_TRUE(second.stream->start());
-    const QString a = QDir(root).filePath(QStringLiteral("a.jpg"));
-    writeFile(a);
-    ASSERT_TRUE(waitUntil([&] { return first.heard.contains(a) && second.heard.contains(a); }, 30000));
+    ASSERT_TRUE(writeAndWaitForAll(QDir(root).filePath(QStringLiteral("a.jpg")), {&first, &second}));
 
     second.stream->stop();
     EXPECT_FALSE(second.stream->isRunning());
     const QString b = QDir(root).filePath(QStringLiteral("b.jpg"));
-    writeFile(b);
-    ASSERT_TRUE(waitUntil([&] { return first.heard.contains(b); }, 30000)) << "stopping one stream ended the other's watch";
+    ASSERT_TRUE(writeAndWaitForAll(b, {&first})) << "stopping one stream ended the other's watch";
     EXPECT_FALSE(second.heard.contains(b));
 
     // Started again, it shares the watch again; and the first may go.
     ASSERT_TRUE(second.stream->start());
     first.stream->stop();
     const QString c = QDir(root).filePath(QStringLiteral("c.jpg"));
-    writeFile(c);
-    ASSERT_TRUE(waitUntil([&] { return second.heard.contains(c); }, 30000));
+    ASSERT_TRUE(writeAndWaitForAll(c, {&second}));
     EXPECT_FALSE(first.heard.contains(c));
 }
 
@@ -165,16 +167,14 @@ TEST(PLYFileEventStream, AStreamOverASubFolderOfAnotherStreamsRootHearsItsFilesA
     ASSERT_TRUE(QDir().mkpath(deeper));
     ASSERT_TRUE(waitUntil([&] { return outer.heard.contains(deeper) && inner.heard.contains(deeper); }, 30000));
     outer.stream->stop();
-    const QString deep = QDir(deeper).filePath(QStringLiteral("d.jpg"));
-    writeFile(deep);
-    ASSERT_TRUE(waitUntil([&] { return inner.heard.contains(deep); }, 30000)) << "the outer stream took the inner one's watches";
+    ASSERT_TRUE(writeAndWaitForAll(QDir(deeper).filePath(QStringLiteral("d.jpg")), {&inner}))
+        << "the outer stream took the inner one's watches";
 
     // And the other way round: the inner one leaves, the outer one (again) hears the sub-folder.
     ASSERT_TRUE(outer.stream->start());
     inner.stream->stop();
     const QString again = QDir(deeper).filePath(QStringLiteral("e.jpg"));
-    writeFile(again);
-    ASSERT_TRUE(waitUntil([&] { return outer.heard.contains(again); }, 30000));
+    ASSERT_TRUE(writeAndWaitForAll(again, {&outer}));
     EXPECT_FALSE(flat.heard.contains(again));
 }
 
@@ -322,9 +322,7 @@ TEST(PLYFileEventStream, AStreamPastTheWatchLimitDoesNotStartAndSaysWhy) {
     makeFolders(fits, 7);
     Listener fitting(fits, true);
     ASSERT_TRUE(fitting.stream->start());
-    const QString file = QDir(fits).filePath(QStringLiteral("sub-6/a.jpg"));
-    writeFile(file);
-    ASSERT_TRUE(waitUntil([&] { return fitting.heard.contains(file); }, 30000));
+    ASSERT_TRUE(writeAndWaitForAll(QDir(fits).filePath(QStringLiteral("sub-6/a.jpg")), {&fitting}));
 
     // Without its sub-folders the big one fits beside it no more, and says so again.
     PLYFileEventStream flat(big, false, 10, [](const QVector<PLYFileEvent>&) {});
