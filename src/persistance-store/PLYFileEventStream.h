@@ -8,7 +8,7 @@
 #include <QVector>
 #include <functional>
 
-class QSocketNotifier;
+class PLYFileWatchHub;
 
 // A recursive file-event stream over inotify, on the thread that starts it (the main thread).
 // Events are coalesced: a batch is delivered `latency` after the first event of a quiet period.
@@ -17,6 +17,10 @@ class QSocketNotifier;
 // return is seen). When the queue overflows the batch carries MustScanSubDirs. A volume that
 // is unmounted under the root, or mounted again, is a RootChanged event (inotify's unmount
 // notice and the mount table).
+//
+// Every stream of the process shares one inotify instance and one watch on the mount table
+// (the system allows few instances per user, and each would cost descriptors): a stream holds
+// watches only, and two streams over one folder share its watch.
 class PLYFileEventStream : public QObject {
     Q_OBJECT
 public:
@@ -26,31 +30,44 @@ public:
                        QObject* parent = nullptr);
     ~PLYFileEventStream() override;
 
+    // False when the root cannot be watched (the system's limit of watched folders reached, the
+    // folder unreadable): logged once with the path and the reason, and no watch is kept. A
+    // sub-folder that cannot be watched for the limit fails the start too, since photos there
+    // would go unnoticed.
     bool start();
     void stop();
-    bool isRunning() const { return m_fd >= 0; }
+    // Started and watching. A stream that loses its watches (the root went) and cannot take them
+    // again stops by itself, logged; the batch that told of the change is still delivered.
+    bool isRunning() const { return m_running; }
     QString rootPath() const { return m_root; }
 
 private:
-    void readEvents();
+    friend class PLYFileWatchHub;
+    // From the shared instance: one event on one of this stream's watches (`wd` -1: the
+    // queue overflowed), then the end of what was read at once.
+    void handleEvent(int wd, quint32 mask, const QString& name);
+    void finishEvents();
+    void mountTableChanged();
+
     void deliver();
-    void rearm();
-    void clearWatches();
-    void addWatch(const QString& dir, bool recurse);
+    // Watches the root again from scratch; false, with the reason, when it cannot.
+    bool rearm(QString* reason);
+    void rearmOrStop();
+    void releaseWatches();
+    void halt();
+    // False (with the reason) only when the system's limit of watched folders is reached, or
+    // `dir` itself cannot be watched when `required`.
+    bool addWatch(const QString& dir, bool recurse, bool required, QString* reason);
     void removeWatchesUnder(const QString& dir);
     void queue(const QString& path, quint32 flags);
-    void drainMountTable();
-    void mountTableChanged();
     QString volumeIdentity() const;
 
     QString m_root;
     bool m_recursive;
     int m_latencyMs;
     Callback m_callback;
-    int m_fd = -1;
-    QSocketNotifier* m_notifier = nullptr;
-    int m_mountsFd = -1;
-    QSocketNotifier* m_mountsNotifier = nullptr;
+    bool m_running = false;
+    bool m_mustRearm = false;
     QString m_volumeIdentity;
     QHash<int, QString> m_watches;  // watch descriptor -> folder
     int m_rootWatch = -1;

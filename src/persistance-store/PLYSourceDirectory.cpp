@@ -215,7 +215,7 @@ void PLYSourceDirectory::setIncludeSubFolders(bool include) {
     if (include == m_includeSubFolders) return;
     m_includeSubFolders = include;
     m_dirty = true;
-    if (isWatching()) {
+    if (m_stream) {
         stopWatching();
         startWatching();
     }
@@ -252,11 +252,16 @@ void PLYSourceDirectory::setState(int state) {
     }
 }
 
+bool PLYSourceDirectory::isWatching() const { return m_stream && m_stream->isRunning(); }
+
 void PLYSourceDirectory::startWatching() {
-    if (m_stream) return;
+    if (isWatching()) return;
     const bool recursive = m_folder && m_includeSubFolders;
-    m_stream = new PLYFileEventStream(path(), recursive, g_latencyMs,
-                                      [this](const QVector<PLYFileEvent>& events) { handleEvents(events); }, this);
+    if (!m_stream)
+        m_stream = new PLYFileEventStream(path(), recursive, g_latencyMs,
+                                          [this](const QVector<PLYFileEvent>& events) { handleEvents(events); }, this);
+    // A stream that could not start (it logged why) is kept, so that asking again or a change of
+    // sub-folders tries again; until then the location is read once and ends Stopped, never Ready.
     m_stream->start();
     reconcile(true, {});
 }

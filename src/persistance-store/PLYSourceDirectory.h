@@ -59,7 +59,8 @@ public:
 
     int state() const { return m_state; }
     bool locationExisits() const { return m_state != Missing; }
-    bool isWatching() const { return m_stream != nullptr; }
+    // Its folder is watched: asked to, and the watch started (and still runs).
+    bool isWatching() const;
 
     const QMap<QString, std::shared_ptr<PLYSourceImage>>& watchedImages() const { return m_images; }
     std::shared_ptr<PLYSourceImage> imageForIdentifier(const QString& identifier) const { return m_images.value(identifier); }

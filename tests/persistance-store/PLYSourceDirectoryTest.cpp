@@ -11,6 +11,7 @@
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYWatchLimit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <cerrno>
 #include <mutex>
 #include <cstring>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -560,4 +562,95 @@ TEST_F(SourceDirectoryTest, PhotosWhoseNamesAreNotUtf8AreLoggedOnceEachWithTheRe
     EXPECT_EQ(countMentions(QStringLiteral("not valid UTF-8")), 2);
     EXPECT_EQ(location->watchedImages().size(), 1);
     PLYLog::removeObserver(token);
+}
+
+namespace {
+
+QStringList logLinesDuring(const std::function<void()>& work, const QString& mentioning) {
+    QStringList lines;
+    std::mutex linesMutex;
+    const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) {
+        std::lock_guard lock(linesMutex);
+        if (line.contains(mentioning)) lines << line;
+    });
+    work();
+    PLYLog::removeObserver(token);
+    return lines;
+}
+
+}  // namespace
+
+// A location whose watch could not start kept its stream and said it was watching (and went
+// Ready), so photos added later were never noticed and nothing told why.
+TEST_F(SourceDirectoryTest, ALocationPastTheWatchLimitIsNotWatchingAndSaysWhyOnce) {
+    if (const auto whyNot = PLYWatchLimit::rerunWithLimit(8)) {
+        if (!whyNot->isEmpty()) GTEST_SKIP() << whyNot->toStdString();
+        return;
+    }
+    const QString top = addJpeg(QStringLiteral("top.jpg"));
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(QDir().mkpath(QDir(watched).filePath(QStringLiteral("sub-%1").arg(i))));
+    const QString deep = addJpeg(QStringLiteral("sub-3/deep.jpg"));
+    location = store->startWatchingPath(watched, {});
+    location->setFolderLocation(true);
+    location->setIncludeSubFolders(true);
+    location->addDelegate(&delegate);
+    const QStringList said = logLinesDuring(
+        [&] {
+            location->startWatching();
+            ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Stopped && delegate.states.contains(PLYSourceDirectory::Scanning); }, 30000));
+        },
+        QStringLiteral("watching ") + watched);
+    EXPECT_FALSE(location->isWatching());
+    EXPECT_FALSE(delegate.states.contains(PLYSourceDirectory::Ready)) << "Ready while nothing watches the folder";
+    ASSERT_EQ(said.size(), 1) << said.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(said.first().contains(QStringLiteral("Could not start watching")) &&
+                said.first().contains(QStringLiteral("limit of watched folders is reached")))
+        << said.first().toStdString();
+    // What is there is still read once.
+    EXPECT_TRUE(imageAt(top));
+    EXPECT_TRUE(imageAt(deep));
+
+    // Without its sub-folders the folder fits: the location, still asked to watch, starts.
+    location->setIncludeSubFolders(false);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }, 30000));
+    EXPECT_TRUE(location->isWatching());
+    const QString added = addJpeg(QStringLiteral("added.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(added) != nullptr; }, 30000));
+}
+
+// The folder came back with more sub-folders than can be watched: the location stops, never
+// claiming Ready, and watches again once asked when the folder fits.
+TEST_F(SourceDirectoryTest, AFolderThatReturnsPastTheWatchLimitLeavesTheLocationStopped) {
+    if (const auto whyNot = PLYWatchLimit::rerunWithLimit(8)) {
+        if (!whyNot->isEmpty()) GTEST_SKIP() << whyNot->toStdString();
+        return;
+    }
+    const QString place = QDir(watched).filePath(QStringLiteral("later"));
+    location = store->startWatchingPath(place, {});
+    location->setFolderLocation(true);
+    location->setIncludeSubFolders(true);
+    location->addDelegate(&delegate);
+    location->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Missing; }, 30000));
+    EXPECT_TRUE(location->isWatching()) << "a missing folder is watched for its return";
+
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(QDir().mkpath(QDir(staging).filePath(QStringLiteral("back/sub-%1").arg(i))));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(staging).filePath(QStringLiteral("back/a.jpg")), 32, 24));
+    delegate.states.clear();
+    const QStringList said = logLinesDuring(
+        [&] {
+            ASSERT_TRUE(QDir().rename(QDir(staging).filePath(QStringLiteral("back")), place));
+            ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Stopped; }, 30000));
+        },
+        QStringLiteral("watching ") + place);
+    EXPECT_FALSE(location->isWatching());
+    EXPECT_FALSE(delegate.states.contains(PLYSourceDirectory::Ready));
+    ASSERT_EQ(said.size(), 1) << said.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(said.first().contains(QStringLiteral("Stopped watching"))) << said.first().toStdString();
+    EXPECT_EQ(location->watchedImages().size(), 1);
+
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(QDir(QDir(place).filePath(QStringLiteral("sub-%1").arg(i))).removeRecursively());
+    location->startWatching();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }, 30000));
+    EXPECT_TRUE(location->isWatching());
 }
