@@ -54,6 +54,9 @@ public:
     // Posts CacheCreatedNotification with the image as object when done, also when the file
     // could not be decoded (the image is then marked failed and shows the placeholder).
     void requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force = false);
+    // As requestRenditions(image) for a caller that has just looked at the file: its modification
+    // time (nanoseconds since the epoch, as the file system keeps it) is not asked for again.
+    void requestRenditionsIfOlderThan(const std::shared_ptr<PLYSourceImage>& image, qint64 sourceModifiedNs);
     bool hasRenditions(const QString& identifier) const;
     bool isFailed(const QString& identifier) const { return m_failed.contains(identifier); }
     bool isPending(const QString& identifier) const { return m_inFlight.contains(identifier); }
@@ -83,6 +86,9 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
 private:
+    // Whether both renditions are there and the export was written at or after `sourceModifiedNs`.
+    bool hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs) const;
+    bool acceptsRequest(const std::shared_ptr<PLYSourceImage>& image, bool force);
     void start(const std::shared_ptr<PLYSourceImage>& image);
     void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, quint64 generation);
 

@@ -27,8 +27,15 @@ PLYError fileError(qint64 code, const QString& path, const QString& reason) {
 }
 
 bool isValidIdentifier(const QString& identifier) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,127}$"));
-    return pattern.match(identifier).hasMatch();
+    // Checked for every image at each scan, so by hand rather than by a pattern.
+    if (identifier.isEmpty() || identifier.size() > 128) return false;
+    const auto alphanumeric = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    };
+    if (!alphanumeric(identifier.front().unicode())) return false;
+    for (const QChar c : identifier)
+        if (!alphanumeric(c.unicode()) && c != u'.' && c != u'_' && c != u'-') return false;
+    return true;
 }
 
 bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError* error) {
