@@ -23,7 +23,9 @@
 #include <limits>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,15 +69,17 @@ struct FileLook {
     qint64 modifiedNs = 0;
 };
 
-FileLook lookAt(const QString& path) {
+FileLook lookAt(int folder, const char* path) {
     FileLook look;
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return look;
+    if (::fstatat(folder, path, &st, 0) != 0) return look;
     look.exists = true;
     look.size = qint64(st.st_size);
     look.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
     return look;
 }
+
+FileLook lookAt(const QString& path) { return lookAt(AT_FDCWD, QFile::encodeName(path).constData()); }
 
 }  // namespace
 
@@ -143,13 +147,17 @@ bool PLYImageManager::hasRenditions(const QString& identifier) const {
     return hasRenditionsNewerThan(identifier, std::numeric_limits<qint64>::min());
 }
 
-bool PLYImageManager::hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs) const {
+bool PLYImageManager::hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs, int cacheFolder) const {
     if (!PLYLibraryFiles::isValidIdentifier(identifier)) return false;
+    // A valid identifier is ASCII. Relative to an open cache folder, only the last two parts of
+    // each path are looked up.
+    const QByteArray folder = cacheFolder >= 0 ? identifier.toLatin1()
+                                               : QFile::encodeName(m_cacheDirectory) + '/' + identifier.toLatin1();
+    const int at = cacheFolder >= 0 ? cacheFolder : AT_FDCWD;
     // An empty file is a rendition cut short (see writeJpeg): it is made again.
-    const QString folder = m_cacheDirectory + QLatin1Char('/') + identifier;
-    const FileLook exported = lookAt(folder + QStringLiteral("/export.jpg"));
+    const FileLook exported = lookAt(at, (folder + "/export.jpg").constData());
     if (exported.size <= 0 || exported.modifiedNs < sourceModifiedNs) return false;
-    return lookAt(folder + QStringLiteral("/preview.jpg")).size > 0;
+    return lookAt(at, (folder + "/preview.jpg").constData()).size > 0;
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
@@ -242,10 +250,18 @@ void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& i
     start(image);
 }
 
-void PLYImageManager::requestRenditionsIfOlderThan(const std::shared_ptr<PLYSourceImage>& image, qint64 sourceModifiedNs) {
-    if (!acceptsRequest(image, false)) return;
-    if (!m_failed.contains(image->identifier()) && hasRenditionsNewerThan(image->identifier(), sourceModifiedNs)) return;
-    start(image);
+void PLYImageManager::requestRenditionsIfOlderThan(const QList<ImageModified>& images) {
+    if (images.isEmpty() || m_shutDown) return;
+    // Opened for this batch only, so that a cache folder removed or replaced meanwhile is never
+    // looked at through an old descriptor. Where it cannot be opened, every rendition is missing.
+    const int cacheFolder = ::open(QFile::encodeName(m_cacheDirectory).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const auto& [image, sourceModifiedNs] : images) {
+        if (!acceptsRequest(image, false)) continue;
+        const QString id = image->identifier();
+        if (cacheFolder >= 0 && !m_failed.contains(id) && hasRenditionsNewerThan(id, sourceModifiedNs, cacheFolder)) continue;
+        start(image);
+    }
+    if (cacheFolder >= 0) ::close(cacheFolder);
 }
 
 void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {

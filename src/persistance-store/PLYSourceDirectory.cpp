@@ -402,7 +402,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     const bool baseline = full && m_baselinePending;
     m_baselinePending = false;
     QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
-    QList<std::pair<std::shared_ptr<PLYSourceImage>, qint64>> unchanged;  // image, modified (ns)
+    QList<PLYImageManager::ImageModified> unchanged;
     QStringList reappeared;
     QHash<QString, QString> known;
     bool knownLoaded = false;
@@ -489,7 +489,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     for (const auto& image : gone) imageFileGone(image);
 
     PLYImageManager* cache = PLYImageManager::sharedManager();
-    for (const auto& [image, modifiedNs] : std::as_const(unchanged)) cache->requestRenditionsIfOlderThan(image, modifiedNs);
+    cache->requestRenditionsIfOlderThan(unchanged);
     for (const QString& id : std::as_const(reappeared))
         for (auto* d : delegates())
             if (m_delegates.contains(d)) d->sourceDirectoryUpdatedImage(this, id);
