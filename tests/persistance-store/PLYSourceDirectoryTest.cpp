@@ -736,3 +736,42 @@ TEST_F(SourceDirectoryTest, TheScanListsLinkedPhotosAndEntersNeitherHiddenNorLin
     topOnly.sort();
     EXPECT_EQ(present, topOnly);
 }
+
+// The check compares the times as the file system keeps them, to the nanosecond: a rendition
+// written a microsecond before its photo's time is not current. And a cache folder removed while
+// the application runs leaves every photo without renditions: the next full look makes them all.
+TEST_F(SourceDirectoryTest, RenditionsAMicrosecondOlderThanThePhotoOrWhoseCacheFolderWentAreMadeAgain) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QString b = addJpeg(QStringLiteral("b.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier(), idB = imageAt(b)->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    const auto bothMade = [&] {
+        return cache->hasRenditions(idA) && cache->hasRenditions(idB) && !cache->isPending(idA) && !cache->isPending(idB);
+    };
+    ASSERT_TRUE(waitUntil(bothMade));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    QStringList made;
+    PLYObserverBag bag;
+    bag.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
+            [&](const PLYNotification& n) { made << n.objectAs<PLYSourceImage>()->identifier(); });
+
+    timespec justBefore = modifiedOf(a);
+    justBefore.tv_nsec -= 1000;
+    if (justBefore.tv_nsec < 0) {
+        justBefore.tv_nsec += 1000000000;
+        justBefore.tv_sec -= 1;
+    }
+    ASSERT_TRUE(setModified(cache->exportPathForIdentifier(idA), justBefore));
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return made.contains(idA) && !cache->isPending(idA); }));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(made, QStringList{idA}) << "only the rendition older than its photo is made again";
+
+    ASSERT_TRUE(QDir(cache->cacheDirectory()).removeRecursively());
+    made.clear();
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return made.contains(idA) && made.contains(idB) && bothMade(); }));
+}
