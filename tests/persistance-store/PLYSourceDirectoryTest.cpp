@@ -575,6 +575,14 @@ bool setModified(const QString& path, timespec when) {
     const timespec times[2] = {{0, UTIME_OMIT}, when};
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
+// Once the renditions asked for so far are written and announced, the identifier of each one
+// announced from now on goes into `made`.
+void recordRenditionsMadeFromNowOn(PLYObserverBag* bag, QStringList* made) {
+    PLYImageManager::sharedManager()->waitForDone();
+    QCoreApplication::processEvents();
+    bag->add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
+             [made](const PLYNotification& n) { made->append(n.objectAs<PLYSourceImage>()->identifier()); });
+}
 }  // namespace
 
 // A full look at an unchanged folder asks the cache only for renditions that are not current:
@@ -595,12 +603,9 @@ TEST_F(SourceDirectoryTest, AFullScanOfAnUnchangedFolderRemakesOnlyTheRenditions
             return cache->hasRenditions(idOf[n]) && !cache->isPending(idOf[n]);
         });
     }));
-    cache->waitForDone();
-    QCoreApplication::processEvents();
     QStringList made;
     PLYObserverBag bag;
-    bag.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
-            [&](const PLYNotification& n) { made << n.objectAs<PLYSourceImage>()->identifier(); });
+    recordRenditionsMadeFromNowOn(&bag, &made);
     const auto exportOf = [&](const QString& name) { return cache->exportPathForIdentifier(idOf[name]); };
     QMap<QString, quint64> renditionInode;
     for (const QString& name : names) renditionInode[name] = inodeOf(exportOf(name));
@@ -644,13 +649,10 @@ TEST_F(SourceDirectoryTest, APhotoSetBackToAnOlderTimeIsReadAndRenderedAgain) {
     const QString id = imageAt(a)->identifier();
     PLYImageManager* cache = PLYImageManager::sharedManager();
     ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(id) && !cache->isPending(id); }));
-    cache->waitForDone();
-    QCoreApplication::processEvents();
-    const quint64 rendition = inodeOf(cache->exportPathForIdentifier(id));
     QStringList made;
     PLYObserverBag bag;
-    bag.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
-            [&](const PLYNotification& n) { made << n.objectAs<PLYSourceImage>()->identifier(); });
+    recordRenditionsMadeFromNowOn(&bag, &made);
+    const quint64 rendition = inodeOf(cache->exportPathForIdentifier(id));
     delegate.updated.clear();
 
     // Another picture in its place, with a time a day before the first one's.
@@ -750,12 +752,9 @@ TEST_F(SourceDirectoryTest, RenditionsAMicrosecondOlderThanThePhotoOrWhoseCacheF
         return cache->hasRenditions(idA) && cache->hasRenditions(idB) && !cache->isPending(idA) && !cache->isPending(idB);
     };
     ASSERT_TRUE(waitUntil(bothMade));
-    cache->waitForDone();
-    QCoreApplication::processEvents();
     QStringList made;
     PLYObserverBag bag;
-    bag.add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
-            [&](const PLYNotification& n) { made << n.objectAs<PLYSourceImage>()->identifier(); });
+    recordRenditionsMadeFromNowOn(&bag, &made);
 
     timespec justBefore = modifiedOf(a);
     justBefore.tv_nsec -= 1000;
