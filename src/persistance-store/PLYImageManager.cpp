@@ -20,7 +20,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +59,27 @@ bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
     }
     return true;
 }
+
+// One look at a file. Its time stays as the file system keeps it: converting it to local time (as
+// QFileInfo::lastModified does) makes the C library read the time-zone file again for each file
+// when TZ is unset, which cost more than the rest of the check.
+struct FileLook {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+};
+
+FileLook lookAt(int folder, const char* path) {
+    FileLook look;
+    struct stat st {};
+    if (::fstatat(folder, path, &st, 0) != 0) return look;
+    look.exists = true;
+    look.size = qint64(st.st_size);
+    look.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
+    return look;
+}
+
+FileLook lookAt(const QString& path) { return lookAt(AT_FDCWD, QFile::encodeName(path).constData()); }
 
 }  // namespace
 
@@ -118,9 +144,20 @@ QString PLYImageManager::exportPathForIdentifier(const QString& identifier) cons
 }
 
 bool PLYImageManager::hasRenditions(const QString& identifier) const {
+    return hasRenditionsNewerThan(identifier, std::numeric_limits<qint64>::min());
+}
+
+bool PLYImageManager::hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs, int cacheFolder) const {
+    if (!PLYLibraryFiles::isValidIdentifier(identifier)) return false;
+    // A valid identifier is ASCII. Relative to an open cache folder, only the last two parts of
+    // each path are looked up.
+    const QByteArray folder = cacheFolder >= 0 ? identifier.toLatin1()
+                                               : QFile::encodeName(m_cacheDirectory) + '/' + identifier.toLatin1();
+    const int at = cacheFolder >= 0 ? cacheFolder : AT_FDCWD;
     // An empty file is a rendition cut short (see writeJpeg): it is made again.
-    return QFileInfo(previewPathForIdentifier(identifier)).size() > 0 &&
-           QFileInfo(exportPathForIdentifier(identifier)).size() > 0;
+    const FileLook exported = lookAt(at, (folder + "/export.jpg").constData());
+    if (exported.size <= 0 || exported.modifiedNs < sourceModifiedNs) return false;
+    return lookAt(at, (folder + "/preview.jpg").constData()).size > 0;
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
@@ -185,25 +222,46 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     return true;
 }
 
-void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
-    if (!image || m_shutDown) return;
+bool PLYImageManager::acceptsRequest(const std::shared_ptr<PLYSourceImage>& image, bool force) {
+    if (!image || m_shutDown) return false;
     const QString id = image->identifier();
     if (!PLYLibraryFiles::isValidIdentifier(id)) {
         PLY_LOG_ERROR(QStringLiteral("No renditions for %1: its identifier \"%2\" cannot name a cache folder")
                           .arg(image->path(), id.left(64)));
-        return;
+        return false;
     }
     if (m_inFlight.contains(id)) {
         // Two jobs writing the same files could finish in either order and leave the older
         // picture behind: a forced request runs again once the current one is done.
         if (force) m_rerun.insert(id);
-        return;
+        return false;
     }
-    if (!force && hasRenditions(id) && !m_failed.contains(id)) {
-        const QFileInfo cached(exportPathForIdentifier(id));
-        if (cached.lastModified() >= QFileInfo(image->path()).lastModified()) return;
+    return true;
+}
+
+void PLYImageManager::requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force) {
+    if (!acceptsRequest(image, force)) return;
+    if (!force && !m_failed.contains(image->identifier())) {
+        // A file that cannot be looked at now keeps the renditions it has.
+        const FileLook source = lookAt(image->path());
+        const qint64 modified = source.exists ? source.modifiedNs : std::numeric_limits<qint64>::min();
+        if (hasRenditionsNewerThan(image->identifier(), modified)) return;
     }
     start(image);
+}
+
+void PLYImageManager::requestRenditionsIfOlderThan(const QList<ImageModified>& images) {
+    if (images.isEmpty() || m_shutDown) return;
+    // Opened for this batch only, so that a cache folder removed or replaced meanwhile is never
+    // looked at through an old descriptor. Where it cannot be opened, every rendition is missing.
+    const int cacheFolder = ::open(QFile::encodeName(m_cacheDirectory).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const auto& [image, sourceModifiedNs] : images) {
+        if (!acceptsRequest(image, false)) continue;
+        const QString id = image->identifier();
+        if (cacheFolder >= 0 && !m_failed.contains(id) && hasRenditionsNewerThan(id, sourceModifiedNs, cacheFolder)) continue;
+        start(image);
+    }
+    if (cacheFolder >= 0) ::close(cacheFolder);
 }
 
 void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {

@@ -6,11 +6,13 @@
 #include <QCache>
 #include <QHash>
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QThreadPool>
 #include <memory>
+#include <utility>
 
 class PLYSourceImage;
 
@@ -54,6 +56,11 @@ public:
     // Posts CacheCreatedNotification with the image as object when done, also when the file
     // could not be decoded (the image is then marked failed and shows the placeholder).
     void requestRenditions(const std::shared_ptr<PLYSourceImage>& image, bool force = false);
+    // As requestRenditions(image) for each image, from a caller that has just looked at the files:
+    // each comes with its modification time (nanoseconds since the epoch, as the file system keeps
+    // it), which is not asked for again.
+    using ImageModified = std::pair<std::shared_ptr<PLYSourceImage>, qint64>;
+    void requestRenditionsIfOlderThan(const QList<ImageModified>& images);
     bool hasRenditions(const QString& identifier) const;
     bool isFailed(const QString& identifier) const { return m_failed.contains(identifier); }
     bool isPending(const QString& identifier) const { return m_inFlight.contains(identifier); }
@@ -83,6 +90,10 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
 private:
+    // Whether both renditions are there and the export was written at or after `sourceModifiedNs`;
+    // `cacheFolder` is an open descriptor of the cache folder, or -1 to look by the whole path.
+    bool hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs, int cacheFolder = -1) const;
+    bool acceptsRequest(const std::shared_ptr<PLYSourceImage>& image, bool force);
     void start(const std::shared_ptr<PLYSourceImage>& image);
     void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, quint64 generation);
 

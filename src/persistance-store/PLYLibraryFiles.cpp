@@ -27,11 +27,14 @@ PLYError fileError(qint64 code, const QString& path, const QString& reason) {
 }
 
 bool isValidIdentifier(const QString& identifier) {
-    // Checked by hand: it runs for every post and image of the library at each launch.
-    const auto alphanumeric = [](char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); };
-    if (identifier.isEmpty() || identifier.size() > 128 || !alphanumeric(identifier.front().unicode())) return false;
+    // Checked for every image at each scan, so by hand rather than by a pattern.
+    if (identifier.isEmpty() || identifier.size() > 128) return false;
+    const auto alphanumeric = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    };
+    if (!alphanumeric(identifier.front().unicode())) return false;
     for (const QChar c : identifier)
-        if (!alphanumeric(c.unicode()) && c != QLatin1Char('.') && c != QLatin1Char('_') && c != QLatin1Char('-')) return false;
+        if (!alphanumeric(c.unicode()) && c != u'.' && c != u'_' && c != u'-') return false;
     return true;
 }
 

@@ -13,11 +13,12 @@
 #include "PLYSourceDirectoryDelegate.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 
 #include <QStringDecoder>
+
+#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,32 +27,6 @@
 
 namespace {
 
-// The entries under `folder` (and its visible sub-folders when `recursive`) whose names are not
-// UTF-8. Qt's directory listing leaves such names out without a word, so they are looked for in
-// the bytes themselves; each comes back with its undecodable bytes shown as replacement characters.
-void collectUndecodableNames(const QByteArray& folder, bool recursive, QStringList* names, int depth = 0) {
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name.startsWith('.')) continue;  // ".", ".." and hidden entries are never listed
-        const QByteArray path = folder + '/' + name;
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        [[maybe_unused]] const QString decoded = decoder(name);
-        if (decoder.hasError()) {
-            names->append(QFile::decodeName(path));
-            continue;
-        }
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            isFolder = ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
-        }
-        if (recursive && isFolder && depth < 64) collectUndecodableNames(path, recursive, names, depth + 1);
-    }
-    ::closedir(dir);
-}
-
 int g_latencyMs = 3000;
 
 struct FileIdentity {
@@ -59,25 +34,92 @@ struct FileIdentity {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 modifiedMs = 0;
-    qint64 createdMs = 0;  // the birth time, or the modification time where none is kept
+    qint64 modifiedNs = 0;  // as the file system keeps it, for the rendition check
+    qint64 createdMs = 0;   // the birth time, or the modification time where none is kept
 };
 
-FileIdentity identityOf(const QString& path) {
+// One call gives the identity and both times the gallery sorts by, so that it never has to ask
+// the file system again for each image. `name` is relative to `folder` (a descriptor of an open
+// folder, or AT_FDCWD for a whole path).
+FileIdentity identityAt(int folder, const char* name) {
     FileIdentity id;
-    // One call gives the identity and both times the gallery sorts by, so that it never has to
-    // ask the file system again for each image.
     struct statx st {};
-    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0 ||
-        !S_ISREG(st.stx_mode))
-        return id;
+    if (::statx(folder, name, 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0 || !S_ISREG(st.stx_mode)) return id;
     id.exists = true;
     id.device = quint64(makedev(st.stx_dev_major, st.stx_dev_minor));
     id.inode = quint64(st.stx_ino);
+    id.modifiedNs = qint64(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec;
     id.modifiedMs = qint64(st.stx_mtime.tv_sec) * 1000 + st.stx_mtime.tv_nsec / 1000000;
     id.createdMs = (st.stx_mask & STATX_BTIME) ? qint64(st.stx_btime.tv_sec) * 1000 + st.stx_btime.tv_nsec / 1000000
                                                 : id.modifiedMs;
     return id;
 }
+
+FileIdentity identityOf(const QString& path) { return identityAt(AT_FDCWD, QFile::encodeName(path).constData()); }
+
+struct FoundFile {
+    QString path;
+    FileIdentity identity;
+};
+
+// The image files under a folder, each looked at once, in one pass over the folder's entries:
+// hidden entries are left out, sub-folders are entered when `recursive` (a link to a folder never
+// is, and no folder twice), and a link to a file counts as that file. A name the file system holds
+// in bytes that are not UTF-8 cannot be opened by the name Qt would give it: it is not entered or
+// listed but comes back in `undecodable`, its bad bytes shown as replacement characters.
+class ImageFileWalk {
+public:
+    ImageFileWalk(bool recursive, QList<FoundFile>* files, QStringList* undecodable)
+        : m_recursive(recursive), m_files(files), m_undecodable(undecodable) {}
+
+    void walk(const QByteArray& folderBytes, const QString& folder) {
+        DIR* dir = ::opendir(folderBytes.constData());
+        if (!dir) return;
+        const int fd = ::dirfd(dir);
+        struct stat self {};
+        if (::fstat(fd, &self) != 0 || m_entered.contains({quint64(self.st_dev), quint64(self.st_ino)})) {
+            ::closedir(dir);
+            return;
+        }
+        m_entered.insert({quint64(self.st_dev), quint64(self.st_ino)});
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QList<std::pair<QByteArray, QString>> folders;
+        while (const dirent* entry = ::readdir(dir)) {
+            const char* rawName = entry->d_name;
+            if (rawName[0] == '.') continue;  // ".", ".." and hidden entries are never listed
+            const QByteArray name = QByteArray::fromRawData(rawName, qsizetype(std::strlen(rawName)));
+            const QString decoded = decoder(name);
+            if (decoder.hasError()) {
+                decoder.resetState();
+                m_undecodable->append(QFile::decodeName(folderBytes + (folderBytes.endsWith('/') ? "" : "/") + name));
+                continue;
+            }
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                isFolder = ::fstatat(fd, rawName, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+            }
+            QString path = folder;
+            if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');  // the root folder ends with one
+            path += decoded;
+            if (isFolder) {
+                if (m_recursive) folders.append({QFile::encodeName(path), path});
+                continue;
+            }
+            if (!PLYImageFormats::isSupportedImagePath(decoded)) continue;
+            const FileIdentity identity = identityAt(fd, rawName);
+            if (identity.exists) m_files->append({std::move(path), identity});
+        }
+        ::closedir(dir);
+        for (const auto& [bytes, path] : std::as_const(folders)) walk(bytes, path);
+    }
+
+private:
+    bool m_recursive;
+    QList<FoundFile>* m_files;
+    QStringList* m_undecodable;
+    QSet<QPair<quint64, quint64>> m_entered;  // device, inode: a bind mount can loop
+};
 
 QString newIdentifier() { return PLYIdentifier::newIdentifier(); }
 
@@ -300,25 +342,6 @@ bool PLYSourceDirectory::isCandidate(const QString& path) const {
     return parts.size() == 1 || m_includeSubFolders;
 }
 
-QStringList PLYSourceDirectory::listImageFiles() const {
-    QStringList files;
-    const QString root = path();
-    if (!m_folder) {
-        if (QFileInfo(root).isFile() && PLYImageFormats::isSupportedImagePath(root)) files.append(QDir::cleanPath(root));
-        return files;
-    }
-    QDirIterator it(root, QDir::Files | QDir::NoDotAndDotDot,
-                    m_includeSubFolders ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
-    while (it.hasNext()) {
-        const QString f = QDir::cleanPath(it.next());
-        if (PLYImageFormats::isSupportedImagePath(f)) files.append(f);
-    }
-    QStringList undecodable;
-    collectUndecodableNames(QFile::encodeName(root), m_includeSubFolders, &undecodable);
-    for (const QString& name : std::as_const(undecodable)) skipsUnreadableName(QDir::cleanPath(name));
-    return files;
-}
-
 bool PLYSourceDirectory::skipsUnreadableName(const QString& path) const {
     if (!path.contains(QChar::ReplacementCharacter) || !PLYImageFormats::isSupportedImagePath(path) ||
         QFileInfo::exists(path))
@@ -356,26 +379,35 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     // Only a full look is shown as scanning; single events are handled in place.
     if (full || m_state != Ready) setState(Scanning);
 
-    QStringList found;
-    if (full) {
-        found = listImageFiles();
+    QList<FoundFile> found;
+    if (full && m_folder) {
+        QStringList undecodable;
+        const QString top = QDir::cleanPath(path());
+        ImageFileWalk(m_includeSubFolders, &found, &undecodable).walk(QFile::encodeName(top), top);
+        for (const QString& name : std::as_const(undecodable)) skipsUnreadableName(QDir::cleanPath(name));
     } else {
-        for (const QString& p : paths) {
+        const QStringList candidates = full ? QStringList{QDir::cleanPath(path())} : QStringList(paths.cbegin(), paths.cend());
+        for (const QString& p : candidates) {
             const QString clean = QDir::cleanPath(p);
-            if (isCandidate(clean) && !skipsUnreadableName(clean) && QFileInfo(clean).isFile()) found.append(clean);
+            if (!isCandidate(clean) || skipsUnreadableName(clean)) continue;
+            if (full && !PLYImageFormats::isSupportedImagePath(clean)) continue;  // a single file that is no image
+            const FileIdentity identity = identityOf(clean);
+            if (identity.exists) found.append({clean, identity});
         }
     }
 
     QHash<QString, std::shared_ptr<PLYSourceImage>> byPath;
     for (const auto& image : std::as_const(m_images)) byPath.insert(image->path(), image);
-    const QSet<QString> foundSet(found.cbegin(), found.cend());
+    QSet<QString> foundSet;
+    foundSet.reserve(found.size());
+    for (const FoundFile& file : std::as_const(found)) foundSet.insert(file.path);
 
     // The first full look at a place just chosen finds what it held already: those images are
     // not announced as new (only files that appear afterwards are).
     const bool baseline = full && m_baselinePending;
     m_baselinePending = false;
     QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
-    QList<std::shared_ptr<PLYSourceImage>> unchanged;
+    QList<PLYImageManager::ImageModified> unchanged;
     QStringList reappeared;
     QHash<QString, QString> known;
     bool knownLoaded = false;
@@ -383,9 +415,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     // through every image for each new file made a first scan of a large folder quadratic.
     QMultiHash<QPair<quint64, quint64>, std::shared_ptr<PLYSourceImage>> byIdentity;
     bool byIdentityMade = false;
-    for (const QString& file : std::as_const(found)) {
-        const FileIdentity fid = identityOf(file);
-        if (!fid.exists) continue;
+    for (const auto& [file, fid] : std::as_const(found)) {
         std::shared_ptr<PLYSourceImage> image = byPath.value(file);
         bool moved = false;
         if (!image) {
@@ -448,7 +478,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             // An unchanged file may still lack its renditions: the cache was cleared, the
             // application quit before they were made, or the last attempt failed. The cache
             // does nothing when they are current, so a renamed or restored file is not decoded again.
-            unchanged.append(image);
+            unchanged.append({image, fid.modifiedNs});
             if (restored || moved) reappeared.append(image->identifier());
         }
     }
@@ -464,7 +494,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     for (const auto& image : gone) imageFileGone(image);
 
     PLYImageManager* cache = PLYImageManager::sharedManager();
-    for (const auto& image : std::as_const(unchanged)) cache->requestRenditions(image);
+    cache->requestRenditionsIfOlderThan(unchanged);
     for (const QString& id : std::as_const(reappeared))
         for (auto* d : delegates())
             if (m_delegates.contains(d)) d->sourceDirectoryUpdatedImage(this, id);

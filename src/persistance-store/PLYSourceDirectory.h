@@ -99,7 +99,6 @@ private:
     void setState(int state);
     void handleEvents(const QVector<PLYFileEvent>& events);
     void reconcile(bool full, const QSet<QString>& paths);
-    QStringList listImageFiles() const;
     bool isCandidate(const QString& path) const;
     // A name the file system holds in bytes that are not UTF-8 comes back with replacement
     // characters and cannot be opened by that name: it is logged (once per name) and skipped,

@@ -214,3 +214,17 @@ TEST_F(ImageManagerTest, ARenditionCutShortIsMadeAgainAndNoTemporaryFileStays) {
     EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(im->identifier())).size(), QSize(640, 480));
     EXPECT_EQ(folder.entryList(QDir::Files).size(), 2) << folder.entryList(QDir::Files).join(u' ').toStdString();
 }
+
+// An identifier names a cache folder only when it is one safe path component: letters, digits,
+// '.', '_' and '-', starting with a letter or digit, at most 128 characters.
+TEST_F(ImageManagerTest, OnlyIdentifiersThatAreOneSafeFolderNameGetCachePaths) {
+    for (const QString& good : {QStringLiteral("A"), QStringLiteral("9f0e-Ab_c.d"), QString(128, u'x')})
+        EXPECT_FALSE(cache->exportPathForIdentifier(good).isEmpty()) << good.toStdString();
+    for (const QString& bad : {QString(), QStringLiteral(".."), QStringLiteral(".hidden"), QStringLiteral("-x"),
+                               QStringLiteral("_x"), QStringLiteral("a/b"), QStringLiteral("a\n"), QStringLiteral("a b"),
+                               QStringLiteral("caf\u00e9"), QString(129, u'x'), QStringLiteral("a\\b"), QStringLiteral("a:b")}) {
+        EXPECT_TRUE(cache->exportPathForIdentifier(bad).isEmpty()) << bad.toStdString();
+        EXPECT_TRUE(cache->previewPathForIdentifier(bad).isEmpty()) << bad.toStdString();
+        EXPECT_FALSE(cache->hasRenditions(bad)) << bad.toStdString();
+    }
+}

@@ -18,9 +18,12 @@
 #include <QTimeZone>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QMap>
 #include <QThread>
 
 #include <sys/mount.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -653,4 +656,214 @@ TEST_F(SourceDirectoryTest, AFolderThatReturnsPastTheWatchLimitLeavesTheLocation
     location->startWatching();
     ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }, 30000));
     EXPECT_TRUE(location->isWatching());
+}
+
+namespace {
+timespec modifiedOf(const QString& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st.st_mtim;
+}
+bool setModified(const QString& path, timespec when) {
+    const timespec times[2] = {{0, UTIME_OMIT}, when};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+// Once the renditions asked for so far are written and announced, the identifier of each one
+// announced from now on goes into `made`.
+void recordRenditionsMadeFromNowOn(PLYObserverBag* bag, QStringList* made) {
+    PLYImageManager::sharedManager()->waitForDone();
+    QCoreApplication::processEvents();
+    bag->add(QString::fromLatin1(PLYImageManager::CacheCreatedNotification), nullptr,
+             [made](const PLYNotification& n) { made->append(n.objectAs<PLYSourceImage>()->identifier()); });
+}
+}  // namespace
+
+// A full look at an unchanged folder asks the cache only for renditions that are not current:
+// missing, cut short, or written before the photo they show was last changed (the application
+// quit after it read the edited photo but before the new renditions were written). Those whose
+// export was written at or after the photo's time are not decoded again.
+TEST_F(SourceDirectoryTest, AFullScanOfAnUnchangedFolderRemakesOnlyTheRenditionsThatAreNotCurrent) {
+    const QStringList names{QStringLiteral("current"), QStringLiteral("older"), QStringLiteral("no-preview"),
+                            QStringLiteral("cut-short"), QStringLiteral("same-time")};
+    QMap<QString, QString> pathOf;
+    for (const QString& name : names) pathOf[name] = addJpeg(name + QStringLiteral(".jpg"));
+    startWatching();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    QMap<QString, QString> idOf;
+    for (const QString& name : names) idOf[name] = imageAt(pathOf[name])->identifier();
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(names.cbegin(), names.cend(), [&](const QString& n) {
+            return cache->hasRenditions(idOf[n]) && !cache->isPending(idOf[n]);
+        });
+    }));
+    QStringList made;
+    PLYObserverBag bag;
+    recordRenditionsMadeFromNowOn(&bag, &made);
+    const auto exportOf = [&](const QString& name) { return cache->exportPathForIdentifier(idOf[name]); };
+    QMap<QString, quint64> renditionInode;
+    for (const QString& name : names) renditionInode[name] = inodeOf(exportOf(name));
+
+    timespec before = modifiedOf(pathOf[QStringLiteral("older")]);
+    before.tv_sec -= 2;
+    ASSERT_TRUE(setModified(exportOf(QStringLiteral("older")), before));
+    ASSERT_TRUE(QFile::remove(cache->previewPathForIdentifier(idOf[QStringLiteral("no-preview")])));
+    ASSERT_TRUE(QFile::resize(exportOf(QStringLiteral("cut-short")), 0));
+    ASSERT_TRUE(setModified(exportOf(QStringLiteral("same-time")), modifiedOf(pathOf[QStringLiteral("same-time")])));
+    delegate.updated.clear();
+
+    location->rescan();
+    const QStringList remade{idOf[QStringLiteral("older")], idOf[QStringLiteral("no-preview")], idOf[QStringLiteral("cut-short")]};
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(remade.cbegin(), remade.cend(), [&](const QString& id) { return made.contains(id); });
+    })) << made.join(u' ').toStdString();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(made.size(), 3) << made.join(u' ').toStdString();
+    for (const QString& name : {QStringLiteral("current"), QStringLiteral("same-time")}) {
+        EXPECT_FALSE(made.contains(idOf[name])) << name.toStdString() << " was decoded again";
+        EXPECT_EQ(inodeOf(exportOf(name)), renditionInode[name]) << name.toStdString();
+    }
+    for (const QString& name : {QStringLiteral("older"), QStringLiteral("no-preview"), QStringLiteral("cut-short")}) {
+        EXPECT_TRUE(cache->hasRenditions(idOf[name])) << name.toStdString();
+        EXPECT_NE(inodeOf(exportOf(name)), renditionInode[name]) << name.toStdString();
+    }
+    const timespec remadeAt = modifiedOf(exportOf(QStringLiteral("older")));
+    const timespec source = modifiedOf(pathOf[QStringLiteral("older")]);
+    EXPECT_TRUE(remadeAt.tv_sec > source.tv_sec || (remadeAt.tv_sec == source.tv_sec && remadeAt.tv_nsec >= source.tv_nsec));
+    EXPECT_TRUE(delegate.updated.isEmpty()) << "no photo changed, so none is read again";
+}
+
+// A photo set back to an older time (restored from a backup, copied with its times) changed,
+// though its renditions are newer than it: it is read and rendered again.
+TEST_F(SourceDirectoryTest, APhotoSetBackToAnOlderTimeIsReadAndRenderedAgain) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"), 64, 48);
+    startWatching();
+    const QString id = imageAt(a)->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(id) && !cache->isPending(id); }));
+    QStringList made;
+    PLYObserverBag bag;
+    recordRenditionsMadeFromNowOn(&bag, &made);
+    const quint64 rendition = inodeOf(cache->exportPathForIdentifier(id));
+    delegate.updated.clear();
+
+    // Another picture in its place, with a time a day before the first one's.
+    const QString staged = QDir(staging).filePath(QStringLiteral("restored.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(staged, 40, 80));
+    timespec dayBefore = modifiedOf(a);
+    dayBefore.tv_sec -= 24 * 3600;
+    ASSERT_TRUE(setModified(staged, dayBefore));
+    ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), QFile::encodeName(a).constData()), 0);
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return made.contains(id) && delegate.updated.contains(id) && !cache->isPending(id); }));
+    cache->waitForDone();
+    EXPECT_EQ(imageAt(a)->identifier(), id);
+    EXPECT_EQ(imageAt(a)->width(), 40);
+    EXPECT_EQ(imageAt(a)->height(), 80);
+    EXPECT_NE(inodeOf(cache->exportPathForIdentifier(id)), rendition);
+    EXPECT_EQ(QImageReader(cache->exportPathForIdentifier(id)).size(), QSize(40, 80));
+}
+
+// A photo whose renditions failed is tried again by the next full look, though it did not change
+// since: the cache keeps no failed file to count as current.
+TEST_F(SourceDirectoryTest, APhotoWhoseRenditionsFailedIsTriedAgainByTheNextScan) {
+    const QString bad = QDir(watched).filePath(QStringLiteral("bad.jpg"));
+    {
+        const QString staged = QDir(staging).filePath(QStringLiteral("bad.jpg"));
+        QFile file(staged);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a picture at all");
+        file.close();
+        ASSERT_TRUE(QFile::rename(staged, bad));
+    }
+    startWatching();
+    const QString id = imageAt(bad)->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    ASSERT_TRUE(waitUntil([&] { return cache->isFailed(id) && !cache->isPending(id); }));
+
+    // The photo is made readable with its time kept, so that the scan sees it unchanged.
+    const timespec was = modifiedOf(bad);
+    const QString staged = QDir(staging).filePath(QStringLiteral("good.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(staged, 64, 48));
+    ASSERT_TRUE(setModified(staged, was));
+    ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), QFile::encodeName(bad).constData()), 0);
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(id) && !cache->isPending(id); }));
+    EXPECT_FALSE(cache->isFailed(id));
+}
+
+// The one pass over a folder's entries lists what the folder shows: a link to a photo counts as
+// that photo, a folder named like a photo is entered, hidden folders and links to folders are
+// not, and nothing is listed twice.
+TEST_F(SourceDirectoryTest, TheScanListsLinkedPhotosAndEntersNeitherHiddenNorLinkedFolders) {
+    const QString top = addJpeg(QStringLiteral("top.jpg"));
+    const QString nested = addJpeg(QStringLiteral("Sub/Deeper/nested.jpg"));
+    const QString inFolderNamedLikeAPhoto = addJpeg(QStringLiteral("album.jpg/inside.jpg"));
+    addJpeg(QStringLiteral(".Hidden/secret.jpg"));
+    const QString elsewhere = PLYTestEnvironment::makeTempDirectory(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(elsewhere).filePath(QStringLiteral("far.jpg")), 32, 24));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(elsewhere).filePath(QStringLiteral("target.jpg")), 32, 24));
+    const QString linkedPhoto = QDir(watched).filePath(QStringLiteral("linked.jpg"));
+    ASSERT_TRUE(QFile::link(QDir(elsewhere).filePath(QStringLiteral("target.jpg")), linkedPhoto));
+    ASSERT_TRUE(QFile::link(elsewhere, QDir(watched).filePath(QStringLiteral("LinkedFolder"))));
+    ASSERT_TRUE(QFile::link(QDir(watched).filePath(QStringLiteral("nowhere.jpg")), QDir(watched).filePath(QStringLiteral("broken.jpg"))));
+    // A link back to the folder itself must not make the pass go round.
+    ASSERT_TRUE(QFile::link(watched, QDir(watched).filePath(QStringLiteral("Sub/Loop"))));
+
+    startWatching(true);
+    QStringList paths;
+    for (const auto& image : location->watchedImages()) paths << image->path();
+    paths.sort();
+    QStringList expected{top, nested, inFolderNamedLikeAPhoto, QDir::cleanPath(linkedPhoto)};
+    expected.sort();
+    EXPECT_EQ(paths, expected);
+
+    location->setIncludeSubFolders(false);
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready; }));
+    QStringList present;
+    for (const auto& image : location->watchedImages())
+        if (!image->fileDeleted()) present << image->path();
+    present.sort();
+    QStringList topOnly{top, QDir::cleanPath(linkedPhoto)};
+    topOnly.sort();
+    EXPECT_EQ(present, topOnly);
+}
+
+// The check compares the times as the file system keeps them, to the nanosecond: a rendition
+// written a microsecond before its photo's time is not current. And a cache folder removed while
+// the application runs leaves every photo without renditions: the next full look makes them all.
+TEST_F(SourceDirectoryTest, RenditionsAMicrosecondOlderThanThePhotoOrWhoseCacheFolderWentAreMadeAgain) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QString b = addJpeg(QStringLiteral("b.jpg"));
+    startWatching();
+    const QString idA = imageAt(a)->identifier(), idB = imageAt(b)->identifier();
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    const auto bothMade = [&] {
+        return cache->hasRenditions(idA) && cache->hasRenditions(idB) && !cache->isPending(idA) && !cache->isPending(idB);
+    };
+    ASSERT_TRUE(waitUntil(bothMade));
+    QStringList made;
+    PLYObserverBag bag;
+    recordRenditionsMadeFromNowOn(&bag, &made);
+
+    timespec justBefore = modifiedOf(a);
+    justBefore.tv_nsec -= 1000;
+    if (justBefore.tv_nsec < 0) {
+        justBefore.tv_nsec += 1000000000;
+        justBefore.tv_sec -= 1;
+    }
+    ASSERT_TRUE(setModified(cache->exportPathForIdentifier(idA), justBefore));
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return made.contains(idA) && !cache->isPending(idA); }));
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(made, QStringList{idA}) << "only the rendition older than its photo is made again";
+
+    ASSERT_TRUE(QDir(cache->cacheDirectory()).removeRecursively());
+    made.clear();
+    location->rescan();
+    ASSERT_TRUE(waitUntil([&] { return made.contains(idA) && made.contains(idB) && bothMade(); }));
 }
