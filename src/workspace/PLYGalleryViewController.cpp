@@ -853,13 +853,15 @@ void PLYGalleryViewController::sourceDirectoryUpdatedImage(PLYSourceDirectory*, 
     const PLYGalleryImageInfo info = infoForImage(*image, *post, QSet<QString>(hiddenList.cbegin(), hiddenList.cend()));
     const PLYGalleryImageInfo& before = m_model.orderedImages().at(index);
     // A change that keeps the image where it is (still passing the filter, in the same section and
-    // between the same neighbours) redisplays its item alone; anything else rebuilds.
+    // strictly between the same neighbours) redisplays its item alone; anything else rebuilds. A
+    // key equal to a neighbour's rebuilds too: ties go by the folders' order, which only the
+    // rebuild knows (a photo renamed to a name another folder has went before or after it).
     const auto& ordered = m_model.orderedImages();
     const bool stays = m_model.filter.accepts(info) && info.hidden == before.hidden &&
                        (info.useCount != 0) == (before.useCount != 0) &&
-                       (index == 0 || PLYGalleryModel::compare(ordered.at(index - 1), info, m_model.sortType, m_model.sortOrder) <= 0) &&
+                       (index == 0 || PLYGalleryModel::compare(ordered.at(index - 1), info, m_model.sortType, m_model.sortOrder) < 0) &&
                        (index + 1 >= ordered.size() ||
-                        PLYGalleryModel::compare(info, ordered.at(index + 1), m_model.sortType, m_model.sortOrder) <= 0);
+                        PLYGalleryModel::compare(info, ordered.at(index + 1), m_model.sortType, m_model.sortOrder) < 0);
     if (!stays) {
         ensureImageStructure(true);
         return;
