@@ -7,7 +7,9 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPostIndex.h"
+#include "PLYSourceDirectory.h"
 #include "PLYTestEnvironment.h"
+#include "PLYTestImages.h"
 
 #include <QDir>
 #include <QFile>
@@ -291,4 +293,40 @@ TEST(LaunchFromIndex, WhateverTheIndexSaysALaunchEndsWithWhatTheFoldersHold) {
             }
         }
     }
+}
+
+// After a launch every folder a post uses is watched: two posts over one folder both see a photo
+// added to it.
+TEST(LaunchFromIndex, TheFoldersOfThePostsAreWatchedOnceTheLibraryIsRead) {
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("index"));
+    const QString photos = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(photos).filePath(QStringLiteral("a.jpg")), 64, 48));
+    {
+        auto store = launch(root);
+        auto account = store->signInUser(QStringLiteral("ada@example.org"));
+        for (const QString& name : {QStringLiteral("Coast"), QStringLiteral("Lakes")}) {
+            auto post = account->createNewPost(name);
+            post->layout()->add_sections()->mutable_stacked();
+            auto location = store->startWatchingPath(photos, {});
+            location->setFolderLocation(true);
+            post->addSourceLocation(location->identifier());
+            location->startWatching();
+            ASSERT_TRUE(waitUntil([&] { return location->state() == PLYSourceDirectory::Ready && location->watchedImages().size() == 1; }, 30000));
+        }
+        ASSERT_TRUE(store->save());
+    }
+    auto store = PLYPersistantStore::create(root);
+    store->setUp(true);
+    auto account = store->signInUser(QStringLiteral("ada@example.org"));
+    const auto posts = account->currentPostsSortedByKeys({QStringLiteral("name")}, true);
+    ASSERT_EQ(posts.size(), 2);
+    QList<std::shared_ptr<PLYSourceDirectory>> locations;
+    for (const auto& post : posts) locations << post->mainSourceDirectory();
+    for (const auto& location : locations) ASSERT_NE(location, nullptr);
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(locations.cbegin(), locations.cend(), [](const auto& l) { return l->isWatching() && l->state() == PLYSourceDirectory::Ready; });
+    }, 30000));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(photos).filePath(QStringLiteral("b.jpg")), 64, 48));
+    for (const auto& location : locations)
+        EXPECT_TRUE(waitUntil([&] { return location->watchedImages().size() == 2; }, 30000)) << location->filePath().toStdString();
 }
