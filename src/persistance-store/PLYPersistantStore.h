@@ -20,6 +20,7 @@ class PLYSourceImage;
 
 // The file store under the application-support folder:
 //   Accounts/<account id>.plyuser/info.plist
+//   Accounts/<account id>.plyuser/posts.index (what home shows of each post, read first at launch)
 //   Accounts/<account id>.plyuser/<post id>.plypost/{info.plist, layout, preview.jpg}
 //   Locations/<location id>.plylocation (and its last good copy, ".plylocation.last-good")
 // Files that cannot be read are logged with their path and reason, skipped and never written
