@@ -282,9 +282,18 @@ bool PLYPersistantAccount::saveInfo(PLYError* error) {
     map.insert(QStringLiteral("email"), m_email);
     map.insert(QStringLiteral("first_name"), m_firstName);
     map.insert(QStringLiteral("last_name"), m_lastName);
+    const QString path = QDir(m_folder).filePath(kInfo);
+    const QByteArray bytes = PLYPropertyList::toXml(map);
+    // Every autosave comes here: a file and last good copy that already hold these bytes are not
+    // written again (read back, rather than remembered, so that a file damaged on disk since or
+    // never put back from its copy is still written, or its failure reported).
+    const auto holds = [&bytes](const QString& file) {
+        QByteArray current;
+        return PLYLibraryFiles::readFile(file, bytes.size(), &current, nullptr) && current == bytes;
+    };
+    if (holds(path) && holds(PLYLibraryFiles::lastGoodPath(path))) return true;
     PLYError e;
-    if (!PLYLibraryFiles::makeFolder(m_folder, &e) ||
-        !PLYLibraryFiles::writeWithLastGood(QDir(m_folder).filePath(kInfo), PLYPropertyList::toXml(map), &e)) {
+    if (!PLYLibraryFiles::makeFolder(m_folder, &e) || !PLYLibraryFiles::writeWithLastGood(path, bytes, &e)) {
         PLY_LOG_ERROR(QStringLiteral("Could not save the account %1: %2").arg(m_folder, e.toString()));
         PLYError::set(error, e);
         return false;

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <random>
 
 using PLYTestEnvironment::waitUntil;
@@ -329,4 +330,42 @@ TEST(LaunchFromIndex, TheFoldersOfThePostsAreWatchedOnceTheLibraryIsRead) {
     ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(photos).filePath(QStringLiteral("b.jpg")), 64, 48));
     for (const auto& location : locations)
         EXPECT_TRUE(waitUntil([&] { return location->watchedImages().size() == 2; }, 30000)) << location->filePath().toStdString();
+}
+
+// The autosave runs every few seconds: with nothing changed it writes no file of the library.
+TEST(LaunchFromIndex, ASaveWithNothingChangedWritesNoFileAndAChangeWritesItsOwn) {
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("index"));
+    const QString accountFolder = makeLibrary(root, {QStringLiteral("Alpha"), QStringLiteral("Bravo")});
+    auto store = launch(root);
+    auto account = store->signInUser(QStringLiteral("ada@example.org"));
+    const auto posts = account->currentPostsSortedByKeys({QStringLiteral("name")}, true);
+    const QStringList files = {QDir(accountFolder).filePath(QStringLiteral("info.plist")), PLYPostIndex::pathForAccountFolder(accountFolder),
+                               QDir(posts.first()->folderPath()).filePath(QStringLiteral("info.plist")),
+                               QDir(posts.first()->folderPath()).filePath(QStringLiteral("layout"))};
+    // An atomic write replaces the file: a new inode, whatever the clock's resolution.
+    const auto identities = [&] {
+        QStringList ids;
+        for (const QString& file : files) {
+            struct stat st {};
+            EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0) << file.toStdString();
+            ids << QStringLiteral("%1:%2.%3").arg(st.st_ino).arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec);
+        }
+        return ids;
+    };
+    const QStringList before = identities();
+    ASSERT_TRUE(store->save());
+    ASSERT_TRUE(store->save());
+    EXPECT_EQ(identities(), before);
+
+    account->setFirstName(QStringLiteral("Augusta"));
+    posts.first()->setName(QStringLiteral("Alpha, renamed"));
+    ASSERT_TRUE(store->save());
+    const QStringList after = identities();
+    EXPECT_NE(after.at(0), before.at(0)) << "the account's info file";
+    EXPECT_NE(after.at(1), before.at(1)) << "the index, for the new name";
+    EXPECT_NE(after.at(2), before.at(2)) << "the renamed post's info file";
+    EXPECT_EQ(after.at(3), before.at(3)) << "its layout did not change";
+    store.reset();
+    auto again = launch(root);
+    EXPECT_EQ(again->signInUser(QStringLiteral("ada@example.org"))->firstName(), QStringLiteral("Augusta"));
 }
