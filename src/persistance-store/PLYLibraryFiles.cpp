@@ -10,7 +10,9 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +39,8 @@ bool isValidIdentifier(const QString& identifier) {
         if (!alphanumeric(c.unicode()) && c != u'.' && c != u'_' && c != u'-') return false;
     return true;
 }
+
+int loadingThreadCount() { return std::clamp(QThread::idealThreadCount(), 1, MaxLoadingThreads); }
 
 bool readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, PLYError* error) {
     QFile file(path);

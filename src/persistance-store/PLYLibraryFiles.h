@@ -17,6 +17,8 @@ constexpr qint64 MaxLayoutBytes = 64 * 1024 * 1024;
 
 // Threads that read library files at once (posts, locations): small files gain little beyond.
 constexpr int MaxLoadingThreads = 4;
+// As many as the machine runs at once, within MaxLoadingThreads.
+int loadingThreadCount();
 
 // Letters, digits, '.', '_' and '-', starting with a letter or digit, at most 128 characters:
 // safe as one path component ("..", "/" and hidden names are refused).

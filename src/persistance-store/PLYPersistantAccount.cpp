@@ -10,17 +10,13 @@
 #include <QDir>
 #include <QHash>
 #include <QSet>
-#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
-
-#include <algorithm>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
 namespace {
-
 const QString kInfo = QStringLiteral("info.plist");
 
 QVariant valueForKey(const PLYPersistantPost& post, const QString& key) {
@@ -135,7 +131,7 @@ QList<PLYPersistantAccount::LoadedPost> PLYPersistantAccount::loadPostFolders(co
     // Each post's files are read and checked on their own, so the posts load side by side: the
     // wait is for the slowest share, not for every post in turn. Kept in the folders' order.
     QThreadPool pool;
-    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, PLYLibraryFiles::MaxLoadingThreads));
+    pool.setMaxThreadCount(PLYLibraryFiles::loadingThreadCount());
     return QtConcurrent::blockingMapped<QList<LoadedPost>>(&pool, postFolders, [&](const QString& name) {
         LoadedPost result;
         result.folder = QDir(folder).filePath(name);

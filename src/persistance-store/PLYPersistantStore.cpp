@@ -24,8 +24,6 @@
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <algorithm>
-
 namespace {
 // How long the start of the watches may hold the event loop at a time.
 constexpr qint64 kWatchTurnMs = 8;
@@ -107,7 +105,7 @@ PLYPersistantStore::BackgroundLoad PLYPersistantStore::loadBehind(const QString&
         if (!files.contains(main)) files.append(main);
     }
     QThreadPool pool;
-    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, PLYLibraryFiles::MaxLoadingThreads));
+    pool.setMaxThreadCount(PLYLibraryFiles::loadingThreadCount());
     result.locations = QtConcurrent::blockingMapped<QList<std::shared_ptr<PLYSourceDirectory>>>(&pool, files, [&](const QString& name) {
         PLYError error;
         auto location = PLYSourceDirectory::loadFromFile(locations.filePath(name), &error);
