@@ -4,6 +4,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -51,9 +52,8 @@ bool readJpegFrame(QFile& file, PLYImageHeader& header) {
     return true;
 }
 
-}  // namespace
-
-PLYImageHeader PLYImageHeader::read(const QString& path) {
+// `reader` over the same file, or null to make one when the file is no JPEG.
+PLYImageHeader readHeader(const QString& path, QImageReader* reader) {
     PLYImageHeader header;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -62,11 +62,18 @@ PLYImageHeader PLYImageHeader::read(const QString& path) {
     }
     if (readJpegFrame(file, header)) return header;
     file.close();
-    QImageReader reader(path);
-    header.size = reader.size();
-    if (!header.isValid()) header.reason = reader.errorString();
+    std::optional<QImageReader> own;
+    if (!reader) reader = &own.emplace(path);
+    header.size = reader->size();
+    if (!header.isValid()) header.reason = reader->errorString();
     return header;
 }
+
+}  // namespace
+
+PLYImageHeader PLYImageHeader::read(const QString& path) { return readHeader(path, nullptr); }
+
+PLYImageHeader PLYImageHeader::read(const QString& path, QImageReader& reader) { return readHeader(path, &reader); }
 
 qint64 PLYImageHeader::decodeBytes(int targetWidth, bool shownWidthIsHeight) const {
     if (!isValid()) return 0;

@@ -3,6 +3,8 @@
 #include <QSize>
 #include <QString>
 
+class QImageReader;
+
 // What a picture's header says, read before anything is decoded: its size in pixels and, for a
 // JPEG, the channels and whether it is progressive. A header may claim any size (a file of a few
 // hundred bytes can claim 45000 x 45000), so the memory a decode needs is worked out from it
@@ -19,6 +21,9 @@ struct PLYImageHeader {
     // Reads only the header: the JPEG markers up to the frame header, or Qt's own header check
     // for the other formats.
     static PLYImageHeader read(const QString& path);
+    // The same for a picture about to be decoded by `reader` (made over the file at `path`):
+    // another format takes its size from that reader rather than from a second one.
+    static PLYImageHeader read(const QString& path, QImageReader& reader);
 
     // The bytes one decode for a picture at most `targetWidth` pixels wide (along the stored
     // width `shownWidthIsHeight` says otherwise) needs at its height: libjpeg decodes a JPEG at

@@ -163,9 +163,9 @@ bool PLYImageManager::hasRenditionsNewerThan(const QString& identifier, qint64 s
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
                                        PLYError* error, PLYMemoryBudget* budget, qint64 singleDecodeLimit) {
     // The size comes from the header alone, so what the decode needs is known before it starts.
-    const PLYImageHeader header = PLYImageHeader::read(sourcePath);
     QImageReader reader(sourcePath);
     reader.setAutoTransform(true);
+    const PLYImageHeader header = PLYImageHeader::read(sourcePath, reader);
     const QSize raw = reader.size();
     if (!header.isValid() || !raw.isValid()) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 1, QStringLiteral("Cannot read %1").arg(sourcePath),
