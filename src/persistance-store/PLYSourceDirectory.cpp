@@ -406,7 +406,12 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     // not announced as new (only files that appear afterwards are).
     const bool baseline = full && m_baselinePending;
     m_baselinePending = false;
-    QList<std::pair<std::shared_ptr<PLYSourceImage>, bool>> toRead;  // image, is new
+    struct ToRead {
+        std::shared_ptr<PLYSourceImage> image;
+        bool isNew;
+        qint64 modifiedMs;  // as this look found it
+    };
+    QList<ToRead> toRead;
     QList<PLYImageManager::ImageModified> unchanged;
     QStringList reappeared;
     QHash<QString, QString> known;
@@ -460,7 +465,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
             byPath.insert(file, image);
             m_dirty = true;
             if (baseline) m_alreadyThere.insert(image->identifier());
-            toRead.append({image, true});
+            toRead.append({image, true, fid.modifiedMs});
             continue;
         }
         const bool restored = image->fileDeleted();
@@ -473,7 +478,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
         image->setFileTimes(fid.createdMs, fid.modifiedMs);
         if (changed) {
             m_dirty = true;
-            toRead.append({image, false});
+            toRead.append({image, false, fid.modifiedMs});
         } else {
             // An unchanged file may still lack its renditions: the cache was cleared, the
             // application quit before they were made, or the last attempt failed. The cache
@@ -498,7 +503,7 @@ void PLYSourceDirectory::reconcile(bool full, const QSet<QString>& paths) {
     for (const QString& id : std::as_const(reappeared))
         for (auto* d : delegates())
             if (m_delegates.contains(d)) d->sourceDirectoryUpdatedImage(this, id);
-    for (const auto& [image, isNew] : toRead) readMetadata(image, isNew);
+    for (const ToRead& read : std::as_const(toRead)) readMetadata(read.image, read.isNew, read.modifiedMs);
     finishScanIfIdle();
 }
 
@@ -517,9 +522,8 @@ void PLYSourceDirectory::imageFileGone(const std::shared_ptr<PLYSourceImage>& im
     if (remove) deleteImage(id);
 }
 
-void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew) {
+void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew, qint64 modified) {
     ++m_pendingMeta;
-    const qint64 modified = identityOf(image->path()).modifiedMs;
     std::weak_ptr<PLYSourceImage> weak = image;
     PLYImageMetaReader::readAsync(image->path(), this, [this, weak, isNew, modified](const PLYImageMeta& meta) {
         if (m_pendingMeta > 0) --m_pendingMeta;

@@ -105,7 +105,8 @@ private:
     // never dropped in silence.
     bool skipsUnreadableName(const QString& path) const;
     bool volumeIsGone(quint64 device) const;
-    void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew);
+    // `modified`: the file's modification time as the look that found it saw it (ms since 1970).
+    void readMetadata(const std::shared_ptr<PLYSourceImage>& image, bool isNew, qint64 modified);
     void imageFileGone(const std::shared_ptr<PLYSourceImage>& image);
     void finishScanIfIdle();
 
