@@ -26,7 +26,8 @@ void putNumber(QByteArray* out, quint64 value, int bytes) {
 }
 
 void putText(QByteArray* out, const QString& text) {
-    const QByteArray utf8 = text.toUtf8().left(kMaxTextBytes);
+    // Cut between characters, so that what is read back is the text's start.
+    const QByteArray utf8 = PLYTextLimits::truncatedToUtf8Bytes(text, kMaxTextBytes).toUtf8();
     putNumber(out, quint64(utf8.size()), 4);
     out->append(utf8);
 }

@@ -129,6 +129,20 @@ TEST(PostIndex, ReadsBackWhatItWroteAndRefusesWhatCannotNameAPost) {
     EXPECT_EQ(read.first().name, QStringLiteral("abc"));
 }
 
+TEST(PostIndex, AnOverlongNameIsCutBetweenCharacters) {
+    // Two ASCII letters, then three-byte characters: a cut at the byte bound would fall inside one.
+    const QString name = QStringLiteral("xy") + QString(8 * 1024, QChar(0x20ac));
+    QList<PLYPostSummary> read;
+    QString why;
+    ASSERT_TRUE(PLYPostIndex::fromBytes(PLYPostIndex::toBytes({{QStringLiteral("A1"), name, {}, {}, {}}}), &read, &why))
+        << why.toStdString();
+    ASSERT_EQ(read.size(), 1);
+    EXPECT_FALSE(read.first().name.contains(QChar::ReplacementCharacter));
+    EXPECT_TRUE(name.startsWith(read.first().name));
+    EXPECT_LE(read.first().name.toUtf8().size(), 16 * 1024);
+    EXPECT_GT(read.first().name.toUtf8().size(), 16 * 1024 - 3);
+}
+
 TEST(LaunchFromIndex, HomeSortsSummariesAtOnceAndTheFoldersCorrectThemBehind) {
     const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("index"));
     const QString accountFolder = makeLibrary(root, {QStringLiteral("Alpha"), QStringLiteral("Bravo"), QStringLiteral("Charlie")});
