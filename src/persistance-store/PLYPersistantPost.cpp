@@ -74,7 +74,6 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
 std::shared_ptr<PLYPersistantPost> PLYPersistantPost::load(const QString& folder, std::weak_ptr<PLYPersistantStore> store,
                                                            PLYError* error) {
     const QDir dir(folder);
-    // The folder is listed once: for what interrupted saves left, and for a staged layout.
     PLYLibraryFiles::removeInterruptedWrites(folder);
     const QString infoPath = dir.filePath(kInfo);
     QVariantMap map;
