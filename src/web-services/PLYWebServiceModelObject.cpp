@@ -93,7 +93,7 @@ namespace {
 QString boundedDisplayText(const QString& text, const QString& key) {
     const QString bounded = PLYTextLimits::truncatedToLength(PLYTextLimits::withoutControlCharacters(text),
                                                              PLYWebServiceModelObject::MaxDisplayFieldLength);
-    if (bounded.size() < text.size() && text.size() > PLYWebServiceModelObject::MaxDisplayFieldLength)
+    if (text.size() > PLYWebServiceModelObject::MaxDisplayFieldLength)
         PLY_LOG_WARN(QStringLiteral("The service sent \"%1\" of %2 characters; only the first %3 are kept")
                          .arg(key)
                          .arg(text.size())

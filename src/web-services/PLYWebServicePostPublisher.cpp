@@ -550,7 +550,7 @@ QList<PLYWebServicePostPublisher::UnusableImage> PLYWebServicePostPublisher::unu
         else if (QFileInfo(images->exportPathForIdentifier(ref)).size() > 0) continue;
         else if (images->isPending(ref)) reason = QStringLiteral("it is still being prepared");
         else reason = unsendableReason(images, ref);
-        if (!reason.isEmpty()) unusable.append({ref, name.isEmpty() ? ref : name, reason});
+        unusable.append({ref, name.isEmpty() ? ref : name, reason});
     }
     return unusable;
 }

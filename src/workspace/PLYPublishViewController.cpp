@@ -356,7 +356,7 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : PLYGeneric
     // Feedback the desktop may not show (no notification service, no browser): said here.
     m_feedbackLabel = new QLabel(this);
     m_feedbackLabel->setObjectName(QStringLiteral("publishFeedbackLabel"));
-    m_feedbackLabel->setTextFormat(Qt::PlainText);
+    PLYSafeText::makePlain(m_feedbackLabel);
     m_feedbackLabel->setWordWrap(true);
     m_feedbackLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_feedbackLabel->setContentsMargins(16, 8, 16, 8);

@@ -86,7 +86,6 @@ private:
     quint16 m_target = 0;
     int m_connections = 0;
 };
-using Publisher = PLYWebServicePostPublisher;
 
 class PublishPanelRoad : public ::testing::Test {
 protected:
