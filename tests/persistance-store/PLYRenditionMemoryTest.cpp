@@ -6,6 +6,7 @@
 #include "PLYLog.h"
 #include "PLYMemoryBudget.h"
 #include "PLYSourceImage.h"
+#include "PLYProcessMemory.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
 
@@ -52,22 +53,6 @@ bool writeHeaderBomb(const QString& path, int claimedWidth, int claimedHeight, b
     bytes[at + 8] = char(claimedWidth & 0xFF);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Starts the kernel's count of peak resident memory again from the present (Linux 4.0 and
-// later), so that a test run after another in one process measures only itself.
-void resetPeakResident() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
-}
-
-// The process's peak resident memory so far, from the kernel.
-qint64 peakResidentBytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    return -1;
 }
 
 class RenditionMemoryTest : public ::testing::Test {
@@ -240,11 +225,11 @@ TEST_F(RenditionMemoryTest, EightHeaderBombsStayWithinTheBudgetAndTheOtherPhotos
         ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), 2000, 1500));
         image(QStringLiteral("p%1.jpg").arg(i));
     }
-    resetPeakResident();
-    const qint64 before = peakResidentBytes();
+    PLYResetPeakMemory();
+    const qint64 before = PLYProcessStatusBytes("VmHWM");
     ASSERT_GT(before, 0);
     requestAllAndWait();
-    const qint64 growth = peakResidentBytes() - before;
+    const qint64 growth = PLYProcessStatusBytes("VmHWM") - before;
     std::cout << "peak resident memory grew by " << growth / MiB << " MiB" << std::endl;
 
     const qint64 budget = cache->renditionBudget().capacity();
@@ -267,10 +252,10 @@ TEST_F(RenditionMemoryTest, APictureBeyondTheWholeBudgetIsDecodedAlone) {
     }
     ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("fine.jpg")), 800, 600));
     image(QStringLiteral("fine.jpg"));
-    resetPeakResident();
-    const qint64 before = peakResidentBytes();
+    PLYResetPeakMemory();
+    const qint64 before = PLYProcessStatusBytes("VmHWM");
     requestAllAndWait();
-    const qint64 growth = peakResidentBytes() - before;
+    const qint64 growth = PLYProcessStatusBytes("VmHWM") - before;
     std::cout << "peak resident memory grew by " << growth / MiB << " MiB" << std::endl;
     EXPECT_LT(growth, 300 * MiB) << "two bombs at once would take about 280 MiB, five about 700";
     EXPECT_LE(cache->renditionBudget().peakInUse(), 64 * MiB);
@@ -286,8 +271,8 @@ TEST_F(RenditionMemoryTest, APictureBeyondTheSingleLimitIsRefusedWithItsNameLogg
     ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QStringLiteral("fine.jpg")), 800, 600));
     const auto deep = image(QStringLiteral("deep.jpg"));
     const auto fine = image(QStringLiteral("fine.jpg"));
-    resetPeakResident();
-    const qint64 before = peakResidentBytes();
+    PLYResetPeakMemory();
+    const qint64 before = PLYProcessStatusBytes("VmHWM");
     requestAllAndWait();
     // And with a lower limit, a baseline bomb too.
     cache->setSingleDecodeLimit(64 * MiB);
@@ -295,7 +280,7 @@ TEST_F(RenditionMemoryTest, APictureBeyondTheSingleLimitIsRefusedWithItsNameLogg
     const auto bomb = image(QStringLiteral("bomb.jpg"));
     requestAllAndWait();
 
-    EXPECT_LT(peakResidentBytes() - before, 64 * MiB) << "nothing of the refused pictures was decoded";
+    EXPECT_LT(PLYProcessStatusBytes("VmHWM") - before, 64 * MiB) << "nothing of the refused pictures was decoded";
     EXPECT_TRUE(cache->isFailed(deep->identifier()));
     EXPECT_TRUE(cache->isFailed(bomb->identifier()));
     EXPECT_FALSE(cache->hasRenditions(bomb->identifier()));
