@@ -369,12 +369,10 @@ PLYGalleryImageInfo PLYGalleryViewController::infoForImage(const PLYSourceImage&
         auto it = m_dates.find(info.identifier);
         if (it == m_dates.end()) {
             Dates dates;
-            const QFileInfo file(image.path());
-            if (file.exists()) {
-                const QDateTime modified = file.lastModified();
-                const QDateTime birth = file.birthTime();
+            if (const QDateTime modified = image.modifiedDate(); modified.isValid()) {
                 dates.modified = modified.toMSecsSinceEpoch();
-                dates.created = (birth.isValid() ? birth : modified).toMSecsSinceEpoch();
+                const QDateTime created = image.creationDate();
+                dates.created = (created.isValid() ? created : modified).toMSecsSinceEpoch();
             }
             it = m_dates.insert(info.identifier, dates);
         }
