@@ -25,7 +25,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLoggingCategory>
