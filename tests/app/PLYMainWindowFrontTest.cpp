@@ -267,7 +267,7 @@ TEST_F(MainWindowFrontTest, ATallPreviewShowsItsTopAgainAfterAVisitToThePost) {
     PLYRecentCollectionViewItem* tile = tileOf(tall);
     ASSERT_NE(tile, nullptr);
     PLYChooserImageView* view = tile->imageContainerView();
-    ASSERT_TRUE(waitUntil([&] { return !view->representedImage().isNull() && !tile->showsEmptyPostImage(); }));
+    ASSERT_TRUE(waitForPreview(tile));
 
     // Hovered, the preview starts sliding up; the double-click opens the post meanwhile.
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));

@@ -289,7 +289,7 @@ TEST_F(MainWindowTest, ATilesPreviewIsDecodedOffTheMainThreadAndReplacedWhenANew
     openWindow();
     PLYRecentCollectionViewItem* tile = tileOf(with);
     ASSERT_NE(tile, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return !tile->imageContainerView()->representedImage().isNull() && !tile->showsEmptyPostImage(); }));
+    ASSERT_TRUE(waitForPreview(tile));
     EXPECT_TRUE(isMostly(tile->imageContainerView()->representedImage(), Qt::green));
     // A post without a preview shows the empty picture once the cache found nothing.
     ASSERT_TRUE(waitUntil([&] { return tileOf(without)->showsEmptyPostImage(); }));

@@ -5,6 +5,7 @@
 #include "PLYAnimator.h"
 #include "PLYBaseViewController.h"
 #include "PLYBaseWindowController.h"
+#include "PLYChooserImageView.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
 #include "PLYHomeCollectionView.h"
@@ -118,6 +119,11 @@ protected:
         for (PLYRecentCollectionViewItem* item : grid()->visibleItems())
             if (item->representedPost() == post) return item;
         return nullptr;
+    }
+    // Whether the tile comes to show its post's preview, decoded (not the empty post's picture).
+    static bool waitForPreview(PLYRecentCollectionViewItem* tile) {
+        return PLYTestEnvironment::waitUntil(
+            [tile] { return !tile->imageContainerView()->representedImage().isNull() && !tile->showsEmptyPostImage(); });
     }
     // Opens the post as the user does: a double-click on its tile.
     void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {
