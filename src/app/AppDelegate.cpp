@@ -21,7 +21,6 @@
 #include "PLYKeyCodes.h"
 #include "PLYMigrator.h"
 #include "PLYUndoManager.h"
-#include "PLYWindowUndoManager.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYLayoutInteraction.h"
