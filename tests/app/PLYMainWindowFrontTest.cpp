@@ -260,9 +260,7 @@ TEST_F(MainWindowFrontTest, AnUnknownStoredSortShowsThePostsInTheDefaultOrder) {
 
 TEST_F(MainWindowFrontTest, ATallPreviewShowsItsTopAgainAfterAVisitToThePost) {
     const auto tall = addPost("Tall");
-    QImage preview(600, 2400, QImage::Format_RGB32);
-    preview.fill(Qt::darkBlue);
-    ASSERT_TRUE(tall->setLayoutPreview(preview));
+    ASSERT_TRUE(setPlainPreview(tall, QSize(600, 2400), Qt::darkBlue));
     openWindow();
     PLYRecentCollectionViewItem* tile = tileOf(tall);
     ASSERT_NE(tile, nullptr);
