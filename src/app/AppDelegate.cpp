@@ -30,7 +30,6 @@
 #include "PLYPreviewPanel.h"
 #include "PLYRichTextEditor.h"
 #include "PLYLayoutManager.h"
-#include "PLYLayoutSectionInteractionHandler_Stacked.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
 #include "PLYSeoManager.h"
@@ -118,7 +117,8 @@ void AppDelegate::registerLayerServices() {
     PLYLayoutManager::install();
     PLYExportManager::install();
     PLYSeoManager::install();
-    // The layout's views make the editor's interaction handlers through the factory.
+    // The layout's views make the editor's interaction handlers (the blocks' and the stacked
+    // section's, which offers drop zones and applies drops) through the factory.
     PLYLayoutInteraction::registerInteractionHandlers();
 }
 
@@ -258,8 +258,6 @@ void AppDelegate::showBaseWindow() {
 }
 
 void AppDelegate::connectEditingToLibrary() {
-    // Section views of the layout get the editor's handler, which offers drop zones and applies drops.
-    PLYLayoutSectionInteractionHandler_Stacked::registerWithFactory();
     // New image blocks record when their file last changed, as the store knows it.
     PLYLayoutManager::setImageModificationDateLookup([](const QString& identifier) -> std::optional<QDateTime> {
         const auto store = PLYCoreManager::persistantStore();
