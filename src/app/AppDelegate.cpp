@@ -313,10 +313,14 @@ void AppDelegate::registerDefaultScenes() {
 
 // ---- autosave and quit ------------------------------------------------------------------------
 
+bool AppDelegate::libraryLoaded() const {
+    return m_libraryStarted && !PLYMigrator::isMigrating() && PLYCoreManager::globalManager();
+}
+
 bool AppDelegate::performSave(int reason) {
     m_autosaveTimer.stop();
     // Saving a library that was never loaded would write an empty one over the user's files.
-    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) {
+    if (!libraryLoaded()) {
         PLY_LOG_INFO(QStringLiteral("Not saving: the library is not loaded"));
         return false;
     }
@@ -353,7 +357,7 @@ void AppDelegate::showSaveFailure(const PLYError& error, PLYSaveOutcome::Trigger
 
 bool AppDelegate::confirmQuit() {
     if (m_quitConfirmed || m_terminating) return true;
-    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) return true;
+    if (!libraryLoaded()) return true;
     // The save at quit follows once the quit is under way; this one only finds out whether
     // anything would be lost, and says nothing when all is well.
     PLYRichTextEditor::commitLiveEditors();
