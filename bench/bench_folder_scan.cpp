@@ -10,6 +10,7 @@
 // Run it with TZ unset, as a desktop session has it: any conversion of a file time to local time
 // then makes the C library look at /etc/localtime again.
 #include "PLYBenchMain.h"
+#include "PLYBenchPhotos.h"
 
 #include "PLYImageManager.h"
 #include "PLYSourceDirectory.h"
@@ -23,9 +24,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <map>
 #include <memory>
 #include <vector>
@@ -34,10 +32,6 @@ namespace {
 
 constexpr int kPhotosPerFolder = 24;
 constexpr int kDistinctPhotos = 6;
-
-bool linkFile(const QString& from, const QString& to) {
-    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 || QFile::copy(from, to);
-}
 
 struct Library {
     std::vector<std::shared_ptr<PLYSourceDirectory>> locations;
@@ -57,30 +51,15 @@ struct Fixture {
         auto found = libraries.find(folders);
         if (found != libraries.end()) return found->second;
         Library& made = libraries[folders];
-        QStringList photos, previews, exports;
-        for (int i = 0; i < kDistinctPhotos; ++i) {
-            const QString stem = dir.filePath(QStringLiteral("photo-%1").arg(i));
-            photos << stem + QStringLiteral(".jpg");
-            previews << stem + QStringLiteral("-preview.jpg");
-            exports << stem + QStringLiteral("-export.jpg");
-            if (QFile::exists(exports.last())) continue;
-            if (!PLYTestImages::writeJpeg(photos.last(), 320, 240 + i * 8, QColor(30 * i, 90, 160)))
-                qFatal("Could not write a benchmark photo");
-            PLYError error;
-            if (!PLYImageManager::renderRenditions(photos.last(), previews.last(), exports.last(), &error))
-                qFatal("Could not make the renditions of a benchmark photo: %s", qPrintable(error.toString()));
-        }
+        const QList<PLYBenchPhoto> photos = plyBenchPhotos(dir.path(), kDistinctPhotos, [](const QString& path, int i) {
+            return PLYTestImages::writeJpeg(path, 320, 240 + i * 8, QColor(30 * i, 90, 160));
+        });
         const QString storage = dir.filePath(QStringLiteral("locations-%1").arg(folders));
         QDir().mkpath(storage);
         QHash<QString, int> photoOf;
         for (int i = 0; i < folders; ++i) {
             const QDir folder(dir.filePath(QStringLiteral("photos-%1/folder-%2").arg(folders).arg(i)));
-            folder.mkpath(QStringLiteral("."));
-            for (int k = 0; k < kPhotosPerFolder; ++k) {
-                const QString file = folder.filePath(QStringLiteral("IMG_%1.jpg").arg(k, 4, 10, QLatin1Char('0')));
-                photoOf.insert(file, (i + k) % kDistinctPhotos);
-                if (!linkFile(photos.at(photoOf.value(file)), file)) qFatal("Could not make %s", qPrintable(file));
-            }
+            plyBenchLinkPhotoFolder(folder, kPhotosPerFolder, photos, i, photoOf);
             auto location = PLYSourceDirectory::create(QUrl::fromLocalFile(folder.path()), {}, storage);
             location->setKnownIdentifiersProvider({});
             location->rescan();
@@ -103,13 +82,9 @@ struct Fixture {
         for (const auto& location : made.locations) {
             if (location->imageList().size() != kPhotosPerFolder) qFatal("A benchmark folder holds the wrong number of photos");
             for (const auto& image : location->imageList()) {
-                const QString preview = cache->previewPathForIdentifier(image->identifier());
-                const QString exported = cache->exportPathForIdentifier(image->identifier());
-                QDir().mkpath(QFileInfo(exported).path());
-                QFile::remove(preview);
-                QFile::remove(exported);
-                const int k = photoOf.value(image->path());
-                if (!linkFile(previews.at(k), preview) || !linkFile(exports.at(k), exported))
+                if (!plyBenchLinkRenditions(photos.at(photoOf.value(image->path())),
+                                            cache->previewPathForIdentifier(image->identifier()),
+                                            cache->exportPathForIdentifier(image->identifier())))
                     qFatal("Could not put the renditions of %s in the image cache", qPrintable(image->path()));
             }
             ++made.photos;

@@ -21,6 +21,7 @@
 // dozen blocks showing photos of its folder and a photo-like 600 x 900 preview (grain and detail
 // that decode as a real photo's do).
 #include "PLYBenchMain.h"
+#include "PLYBenchPhotos.h"
 
 #include "AppDelegate.h"
 #include "PLYCoreManager.h"
@@ -59,9 +60,6 @@
 
 #include <cstdio>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kEmail = QStringLiteral("ada@bench.example.org");
@@ -96,11 +94,6 @@ void rememberOfflineUser() {
     PLYWebServiceHost::currentHost()->setEmail(kEmail, true);
 }
 
-// Makes `to` the same file as `from` (a copy where the file system has no hard links).
-bool linkFile(const QString& from, const QString& to) {
-    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 || QFile::copy(from, to);
-}
-
 constexpr int kPhotosPerPost = 24;
 // How many new posts watch their folders at once while the library is made: each watch holds
 // an inotify instance, of which a user has few (128 by default).
@@ -124,22 +117,10 @@ QString library(int posts) {
         if (!QFileInfo::exists(previews.last()))
             PLYTestImages::writePhotoJpeg(previews.last(), 600, 900, i + 1, PLYImageManager::JpegQuality);
     }
-    // A handful of photos, and their renditions (made after them, so that they count as current).
-    struct Photo {
-        QString file, preview, exported;
-    };
-    QList<Photo> photos;
-    for (int i = 0; i < 6; ++i) {
-        const QString stem = settings().filePath(QStringLiteral("photo-%1").arg(i));
-        Photo photo{stem + QStringLiteral(".jpg"), stem + QStringLiteral("-preview.jpg"), stem + QStringLiteral("-export.jpg")};
-        if (!QFileInfo::exists(photo.exported)) {
-            PLYTestImages::writePhotoJpeg(photo.file, 1500, i % 2 ? 1000 : 2250, i + 11);
-            PLYError error;
-            if (!PLYImageManager::renderRenditions(photo.file, photo.preview, photo.exported, &error))
-                qFatal("Could not make the renditions of a benchmark photo: %s", qPrintable(error.toString()));
-        }
-        photos << photo;
-    }
+    // A handful of photos, and their renditions.
+    const QList<PLYBenchPhoto> photos = plyBenchPhotos(settings().path(), 6, [](const QString& path, int i) {
+        return PLYTestImages::writePhotoJpeg(path, 1500, i % 2 ? 1000 : 2250, i + 11);
+    });
     // The renditions are linked in below rather than decoded 24 times per post.
     PLYImageManager::shutdownSharedManager();
     PLYCoreManager::resetGlobalManager(root);
@@ -156,12 +137,7 @@ QString library(int posts) {
         QList<std::pair<int, std::shared_ptr<PLYPersistantPost>>> batch;
         for (int i = first; i < std::min(posts, first + kPostsPerBatch); ++i) {
             const QDir folder(settings().filePath(QStringLiteral("photos-%1/post-%2").arg(posts).arg(i)));
-            folder.mkpath(QStringLiteral("."));
-            for (int k = 0; k < kPhotosPerPost; ++k) {
-                const QString file = folder.filePath(QStringLiteral("IMG_%1.jpg").arg(k, 4, 10, QLatin1Char('0')));
-                photoOf.insert(file, (i + k) % int(photos.size()));
-                if (!linkFile(photos.at(photoOf.value(file)).file, file)) qFatal("Could not make %s", qPrintable(file));
-            }
+            plyBenchLinkPhotoFolder(folder, kPhotosPerPost, photos, i, photoOf);
             // The new-post road: a new location over the folder, the post's source, then its watch.
             const auto post = account->createNewPost(QStringLiteral("Post %1 of a long season on the coast").arg(i));
             const auto location = store->startWatchingPath(folder.path(), PLYRecentContainer::bookmarkDataForPath(folder.path()));
@@ -192,10 +168,8 @@ QString library(int posts) {
             if (images.size() != kPhotosPerPost) qFatal("A benchmark folder holds %d photos, not %d", int(images.size()), kPhotosPerPost);
             for (const auto& image : images) {
                 const QDir at(QDir(cache).filePath(image->identifier()));
-                ::mkdir(QFile::encodeName(at.path()).constData(), 0755);
-                const Photo& photo = photos.at(photoOf.value(image->path()));
-                if (!linkFile(photo.preview, at.filePath(QStringLiteral("preview.jpg"))) ||
-                    !linkFile(photo.exported, at.filePath(QStringLiteral("export.jpg"))))
+                if (!plyBenchLinkRenditions(photos.at(photoOf.value(image->path())), at.filePath(QStringLiteral("preview.jpg")),
+                                            at.filePath(QStringLiteral("export.jpg"))))
                     qFatal("Could not put the renditions of %s in the image cache", qPrintable(image->path()));
             }
             const auto ref = [&images](int k) { return images.at(k)->identifier().toStdString(); };
@@ -206,7 +180,7 @@ QString library(int posts) {
                                                        image("g", ref(6)), blank("h", 8.0f), image("i", ref(7))})});
             if (i % 3 == 0) post->setRemoteIdentifier(QString::number(1000 + i));
             post->save();
-            if (!linkFile(previews.at(i % previews.size()), PLYPersistantPost::previewPathForFolder(post->folderPath())))
+            if (!plyBenchLinkFile(previews.at(i % previews.size()), PLYPersistantPost::previewPathForFolder(post->folderPath())))
                 qFatal("Could not give a benchmark post its preview");
         }
     }

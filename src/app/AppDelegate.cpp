@@ -21,7 +21,6 @@
 #include "PLYKeyCodes.h"
 #include "PLYMigrator.h"
 #include "PLYUndoManager.h"
-#include "PLYWindowUndoManager.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
 #include "PLYLayoutInteraction.h"
@@ -31,7 +30,6 @@
 #include "PLYPreviewPanel.h"
 #include "PLYRichTextEditor.h"
 #include "PLYLayoutManager.h"
-#include "PLYLayoutSectionInteractionHandler_Stacked.h"
 #include "PLYSourceImage.h"
 #include "PLYRelaunch.h"
 #include "PLYSeoManager.h"
@@ -119,7 +117,8 @@ void AppDelegate::registerLayerServices() {
     PLYLayoutManager::install();
     PLYExportManager::install();
     PLYSeoManager::install();
-    // The layout's views make the editor's interaction handlers through the factory.
+    // The layout's views make the editor's interaction handlers (the blocks' and the stacked
+    // section's, which offers drop zones and applies drops) through the factory.
     PLYLayoutInteraction::registerInteractionHandlers();
 }
 
@@ -259,8 +258,6 @@ void AppDelegate::showBaseWindow() {
 }
 
 void AppDelegate::connectEditingToLibrary() {
-    // Section views of the layout get the editor's handler, which offers drop zones and applies drops.
-    PLYLayoutSectionInteractionHandler_Stacked::registerWithFactory();
     // New image blocks record when their file last changed, as the store knows it.
     PLYLayoutManager::setImageModificationDateLookup([](const QString& identifier) -> std::optional<QDateTime> {
         const auto store = PLYCoreManager::persistantStore();
@@ -316,10 +313,14 @@ void AppDelegate::registerDefaultScenes() {
 
 // ---- autosave and quit ------------------------------------------------------------------------
 
+bool AppDelegate::libraryLoaded() const {
+    return m_libraryStarted && !PLYMigrator::isMigrating() && PLYCoreManager::globalManager();
+}
+
 bool AppDelegate::performSave(int reason) {
     m_autosaveTimer.stop();
     // Saving a library that was never loaded would write an empty one over the user's files.
-    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) {
+    if (!libraryLoaded()) {
         PLY_LOG_INFO(QStringLiteral("Not saving: the library is not loaded"));
         return false;
     }
@@ -356,7 +357,7 @@ void AppDelegate::showSaveFailure(const PLYError& error, PLYSaveOutcome::Trigger
 
 bool AppDelegate::confirmQuit() {
     if (m_quitConfirmed || m_terminating) return true;
-    if (!m_libraryStarted || PLYMigrator::isMigrating() || !PLYCoreManager::globalManager()) return true;
+    if (!libraryLoaded()) return true;
     // The save at quit follows once the quit is under way; this one only finds out whether
     // anything would be lost, and says nothing when all is well.
     PLYRichTextEditor::commitLiveEditors();

@@ -166,6 +166,8 @@ private:
     void removeTerminationSignalHandlers();
     void terminationSignalReceived();
     void refuseSecondInstance();
+    // Started, and not held by a migration: only then may the library be saved.
+    bool libraryLoaded() const;
     // Before a quit the user asked for: true when the library is saved or the user accepts to
     // lose what could not be saved.
     bool confirmQuit();

@@ -1,7 +1,5 @@
 #include "PLYAuthViewController.h"
 
-#include "PLYKeyChain.h"
-
 #include "PLYAlertPresenter.h"
 #include "PLYColor.h"
 #include "PLYCoreManager.h"
@@ -87,8 +85,6 @@ QLabel* PLYAuthViewController::keychainNote(const QString& name, QWidget* page) 
                             "you will be asked to sign in again next time."),
                          page);
     label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     label->setVisible(!PLYKeyChain::usesSecretService());
     return label;
 }

@@ -121,13 +121,10 @@ PLYHomeViewController::PLYHomeViewController(QWidget* parent) : QWidget(parent) 
                         ensureStructure();
                         reloadData();
                     });
+    // Another account's posts come with the store's own announcement above, so a change of the
+    // session's state (several at each launch) only redraws the account line.
     m_sessionObserver = std::make_unique<PLYSessionObserver>(this, PLYSessionObserver::Delivery::Queued,
-                                                             [this](const PLYSessionChange&) {
-                                                                 refreshAccount();
-                                                                 // A sign-in brings another account's posts.
-                                                                 ensureStructure();
-                                                                 reloadData();
-                                                             });
+                                                             [this](const PLYSessionChange&) { refreshAccount(); });
     ensureStructure();
     refreshAccount();
 }

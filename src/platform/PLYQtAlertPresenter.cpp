@@ -22,7 +22,6 @@ QMessageBox* PLYQtAlertPresenter::makeMessageBox(const PLYAlertRequest& alert, Q
     case PLYAlertRequest::Style::Critical: box->setIcon(QMessageBox::Critical); break;
     }
     // The texts often carry a post's name or the service's own words: shown as typed.
-    box->setTextFormat(Qt::PlainText);
     box->setText(alert.messageText);
     box->setInformativeText(alert.informativeText);
     for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {

@@ -1,6 +1,5 @@
 #include "PLYAppTestSupport.h"
 #include "PLYUndoManager.h"
-#include "PLYWindowUndoManager.h"
 #include "PLYMainWindowTestSupport.h"
 
 #include "PLYAlertPresenter.h"

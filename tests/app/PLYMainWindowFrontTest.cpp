@@ -260,14 +260,12 @@ TEST_F(MainWindowFrontTest, AnUnknownStoredSortShowsThePostsInTheDefaultOrder) {
 
 TEST_F(MainWindowFrontTest, ATallPreviewShowsItsTopAgainAfterAVisitToThePost) {
     const auto tall = addPost("Tall");
-    QImage preview(600, 2400, QImage::Format_RGB32);
-    preview.fill(Qt::darkBlue);
-    ASSERT_TRUE(tall->setLayoutPreview(preview));
+    ASSERT_TRUE(setPlainPreview(tall, QSize(600, 2400), Qt::darkBlue));
     openWindow();
     PLYRecentCollectionViewItem* tile = tileOf(tall);
     ASSERT_NE(tile, nullptr);
     PLYChooserImageView* view = tile->imageContainerView();
-    ASSERT_TRUE(waitUntil([&] { return !view->representedImage().isNull() && !tile->showsEmptyPostImage(); }));
+    ASSERT_TRUE(waitForPreview(tile));
 
     // Hovered, the preview starts sliding up; the double-click opens the post meanwhile.
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));

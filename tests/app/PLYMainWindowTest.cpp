@@ -283,21 +283,17 @@ TEST_F(MainWindowTest, HomeSortsFiltersAndSizesItsTilesThroughItsControls) {
 TEST_F(MainWindowTest, ATilesPreviewIsDecodedOffTheMainThreadAndReplacedWhenANewOneIsWritten) {
     const auto with = addPost("With a preview");
     const auto without = addPost("Without");
-    QImage first(600, 900, QImage::Format_RGB32);
-    first.fill(Qt::darkGreen);
-    ASSERT_TRUE(with->setLayoutPreview(first));
+    ASSERT_TRUE(setPlainPreview(with, QSize(600, 900), Qt::darkGreen));
     openWindow();
     PLYRecentCollectionViewItem* tile = tileOf(with);
     ASSERT_NE(tile, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return !tile->imageContainerView()->representedImage().isNull() && !tile->showsEmptyPostImage(); }));
+    ASSERT_TRUE(waitForPreview(tile));
     EXPECT_TRUE(isMostly(tile->imageContainerView()->representedImage(), Qt::green));
     // A post without a preview shows the empty picture once the cache found nothing.
     ASSERT_TRUE(waitUntil([&] { return tileOf(without)->showsEmptyPostImage(); }));
 
     // A new preview while the tile is shown replaces its picture.
-    QImage second(600, 1800, QImage::Format_RGB32);
-    second.fill(Qt::darkBlue);
-    ASSERT_TRUE(with->setLayoutPreview(second));
+    ASSERT_TRUE(setPlainPreview(with, QSize(600, 1800), Qt::darkBlue));
     ASSERT_TRUE(waitUntil([&] {
         const QImage shown = tile->imageContainerView()->representedImage();
         return isMostly(shown, Qt::blue);

@@ -5,6 +5,7 @@
 #include "PLYAnimator.h"
 #include "PLYBaseViewController.h"
 #include "PLYBaseWindowController.h"
+#include "PLYChooserImageView.h"
 #include "PLYCoreManager.h"
 #include "PLYDecodedImageCache.h"
 #include "PLYHomeCollectionView.h"
@@ -21,6 +22,7 @@
 #include "PLYTestEnvironment.h"
 #include "PLYVisualStateHandler.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QTest>
 #include <QThread>
@@ -118,6 +120,17 @@ protected:
         for (PLYRecentCollectionViewItem* item : grid()->visibleItems())
             if (item->representedPost() == post) return item;
         return nullptr;
+    }
+    // Gives the post a layout preview of one colour; answers whether it was written.
+    static bool setPlainPreview(const std::shared_ptr<PLYPersistantPost>& post, QSize size, Qt::GlobalColor color) {
+        QImage preview(size, QImage::Format_RGB32);
+        preview.fill(color);
+        return post->setLayoutPreview(preview);
+    }
+    // Whether the tile comes to show its post's preview, decoded (not the empty post's picture).
+    static bool waitForPreview(PLYRecentCollectionViewItem* tile) {
+        return PLYTestEnvironment::waitUntil(
+            [tile] { return !tile->imageContainerView()->representedImage().isNull() && !tile->showsEmptyPostImage(); });
     }
     // Opens the post as the user does: a double-click on its tile.
     void doubleClick(const std::shared_ptr<PLYPersistantPost>& post) {

@@ -4,8 +4,6 @@
 #include "PLYScreens.h"
 #include "PLYScreensFixture.h"
 
-#include "PLYKeyChain.h"
-
 #include "PLYAccountInfoViewController.h"
 #include "PLYAuthViewController.h"
 #include "PLYEmailVerificationViewController.h"
