@@ -305,6 +305,41 @@ TEST_F(UndoHistory, ZoomToFitAsksTheShownLayoutTab) {
     EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), *shown);
 }
 
+// ---- Edit mode in a layout of several sections ----
+
+class UndoInLaterSection : public UndoHistory {
+protected:
+    PLYLayout initialLayout() override {
+        return layout(10, {section("s1", {image("a", "wide"), text("t", "Words of the story")}),
+                           section("s2", {image("b", "square"), blank("c")})});
+    }
+};
+
+// A crop in the second section is one step that puts back that section, whichever sections the
+// layout holds; an edit of the first section afterwards is a step of its own.
+TEST_F(UndoInLaterSection, ACropInTheSecondSectionUndoesAndRedoesBesideTheFirstSectionsSteps) {
+    const std::string first = layoutBytes();
+    doubleClick(centre("b"));
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
+    press(centre("b"));
+    dragTo(centre("b") + QPointF(40, 0));
+    release(centre("b") + QPointF(40, 0));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
+    const std::string cropped = layoutBytes();
+
+    click(centre("t"));
+    key(Qt::Key_Delete);
+    ASSERT_EQ(manager->blockForRef("t"), nullptr);
+    const std::string last = layoutBytes();
+
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), cropped);
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), first);
+    redoAll(last);
+}
+
 // ---- The handle drag at the end of a scrolled view ----
 
 class ScrolledHandleDrag : public UndoHistory {
