@@ -42,6 +42,13 @@ protected:
 
     PLYUndoManager* history() { return undo(); }
     std::string layoutBytes() { return manager->representedLayout()->SerializeAsString(); }
+    // In edit mode on `id`: a drag from its centre by `by`, then Escape.
+    void panAndLeaveEditMode(const char* id, const QPointF& by) {
+        press(centre(id));
+        dragTo(centre(id) + by);
+        release(centre(id) + by);
+        key(Qt::Key_Escape);
+    }
     template <typename T>
     T* child(const char* name) {
         return pane->findChild<T*>(QLatin1String(name));
@@ -121,10 +128,7 @@ TEST_F(UndoHistory, EditModeByTheKeyOrTheMenuIsAStepSoAnEarlierUndoKeepsTheCrop)
     key(Qt::Key_E);
     ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
     EXPECT_EQ(history()->undoActionName(), "Undo Edit");
-    press(centre("b"));
-    dragTo(centre("b") + QPointF(40, 0));
-    release(centre("b") + QPointF(40, 0));
-    key(Qt::Key_Escape);
+    panAndLeaveEditMode("b", QPointF(40, 0));
     ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
     const std::string cropped = layoutBytes();
 
@@ -321,10 +325,7 @@ TEST_F(UndoInLaterSection, ACropInTheSecondSectionUndoesAndRedoesBesideTheFirstS
     const std::string first = layoutBytes();
     doubleClick(centre("b"));
     ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
-    press(centre("b"));
-    dragTo(centre("b") + QPointF(40, 0));
-    release(centre("b") + QPointF(40, 0));
-    key(Qt::Key_Escape);
+    panAndLeaveEditMode("b", QPointF(40, 0));
     ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
     const std::string cropped = layoutBytes();
 
