@@ -99,15 +99,19 @@ void PLYBlockView::applyGeometry(const PLYLayoutGeometry& geometry, bool placeSe
     update();
 }
 
-QByteArray PLYBlockView::exportImageDataForWidth(int pixelWidth, double compression) const {
+QImage PLYBlockView::exportImageForWidth(int pixelWidth) const {
     if (!m_proxy || !m_proxy->layout())
         return {};
     // An export must hold every picture, so it reads them through a snapshot rather than taking
     // what painting has decoded so far.
     const std::shared_ptr<PLYLayoutImageSource> source = m_proxy->imageSource();
     const std::shared_ptr<PLYLayoutImageSource> snapshot = source ? source->snapshotForLayout(*m_proxy->layout()) : nullptr;
-    const QImage image = PLYLayoutRenderer::renderBlock(*m_proxy->layout(), m_blockId, pixelWidth,
-                                                        snapshot ? snapshot.get() : source.get(), &m_proxy->geometry());
+    return PLYLayoutRenderer::renderBlock(*m_proxy->layout(), m_blockId, pixelWidth,
+                                          snapshot ? snapshot.get() : source.get(), &m_proxy->geometry());
+}
+
+QByteArray PLYBlockView::exportImageDataForWidth(int pixelWidth, double compression) const {
+    const QImage image = exportImageForWidth(pixelWidth);
     if (image.isNull())
         return {};
     return PLYLayoutRenderer::jpegData(image, compression);

@@ -3,6 +3,7 @@
 #include "PLYLayout.pb.h"
 
 #include <QGraphicsObject>
+#include <QImage>
 #include <QPointer>
 #include <memory>
 
@@ -44,8 +45,9 @@ public:
     // tree is placed at its frame relative to its section; a free view (a twin) only sized.
     void applyGeometry(const PLYLayoutGeometry& geometry, bool placeSelf);
 
-    // This view's block rendered `pixelWidth` pixels wide, as JPEG of `compression` quality
-    // (0..1). Empty when the block is gone.
+    // This view's block rendered `pixelWidth` pixels wide; null when the block is gone.
+    QImage exportImageForWidth(int pixelWidth) const;
+    // The same as JPEG of `compression` quality (0..1). Empty when the block is gone.
     QByteArray exportImageDataForWidth(int pixelWidth, double compression) const;
 
     // Hands the edit views of this view and its subtree back before the view goes.

@@ -1247,14 +1247,28 @@ void PLYLayoutManager::registerUndoForEdit(PLYUndoManager* undoManager, std::sha
     registerRestore(undoManager, weak_from_this(), std::move(edit), true, actionName);
 }
 
+namespace {
+
+PLYLayoutEdit::SectionState stateOf(const PLYSection& section) {
+    const QByteArray bytes = QByteArray::fromStdString(section.SerializeAsString());
+    return PLYLayoutEdit::SectionState{QString::fromStdString(section.id()), bytes, bytes};
+}
+
+}  // namespace
+
 PLYLayoutEdit PLYLayoutManager::sectionSnapshot() const {
     PLYLayoutEdit snapshot;
     const PLYLayout* layout = representedLayout();
     if (!layout) return snapshot;
-    for (const PLYSection& section : layout->sections()) {
-        const QByteArray bytes = QByteArray::fromStdString(section.SerializeAsString());
-        snapshot.sections << PLYLayoutEdit::SectionState{QString::fromStdString(section.id()), bytes, bytes};
-    }
+    for (const PLYSection& section : layout->sections()) snapshot.sections << stateOf(section);
+    return snapshot;
+}
+
+PLYLayoutEdit PLYLayoutManager::sectionSnapshotOfBlock(const QString& blockId) const {
+    Place place;
+    if (!locateById(blockId, place)) return sectionSnapshot();
+    PLYLayoutEdit snapshot;
+    snapshot.sections << stateOf(*place.section);
     return snapshot;
 }
 
@@ -1268,9 +1282,15 @@ PLYLayoutEdit PLYLayoutManager::editSince(const PLYLayoutEdit& snapshot) const {
     return edit;
 }
 
+void PLYLayoutManager::updateAfter(PLYLayoutEdit& record) const {
+    for (PLYLayoutEdit::SectionState& state : record.sections)
+        if (const PLYSection* section = sectionForId(state.sectionId))
+            state.after = QByteArray::fromStdString(section->SerializeAsString());
+}
+
 bool PLYLayoutManager::recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName,
-                                            const std::function<bool()>& change) {
-    const PLYLayoutEdit before = sectionSnapshot();
+                                            const std::function<bool()>& change, const QString& blockId) {
+    const PLYLayoutEdit before = blockId.isEmpty() ? sectionSnapshot() : sectionSnapshotOfBlock(blockId);
     const bool result = change();
     const PLYLayoutEdit edit = editSince(before);
     if (edit.changed()) registerUndoForEdit(undoManager, edit, actionName);

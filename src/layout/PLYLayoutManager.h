@@ -234,11 +234,18 @@ public:
     // found (reapplying) refuses and the history is cleared (PLYUndoManager::refuse).
     // The bytes of every section now, as a record whose before and after are both the present.
     PLYLayoutEdit sectionSnapshot() const;
+    // The same for the one section that holds block `blockId` (every section when no section
+    // holds it): what a change of that block alone can touch.
+    PLYLayoutEdit sectionSnapshotOfBlock(const QString& blockId) const;
     // The sections of `snapshot` that differ now, from their snapshot bytes to the present ones.
     PLYLayoutEdit editSince(const PLYLayoutEdit& snapshot) const;
+    // The sections of `record` take their present bytes as their `after`.
+    void updateAfter(PLYLayoutEdit& record) const;
     // Runs `change` and, when it changed any section, registers its undo under `actionName`.
-    // Answers what `change` answered.
-    bool recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName, const std::function<bool()>& change);
+    // Answers what `change` answered. Given `blockId`, `change` touches only that block's section
+    // and only that section is compared.
+    bool recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName, const std::function<bool()>& change,
+                              const QString& blockId = QString());
 
     // The block named `blockId` takes back, from its serialised
     // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;

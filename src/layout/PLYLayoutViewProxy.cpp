@@ -231,5 +231,6 @@ bool PLYLayoutViewProxy::commitTextOfBlock(const QString& blockId, const PLYBloc
         return false;
     // A step like every layout change: its undo puts the words back and offers their redo.
     PLYUndoManager* undo = m_undoManagerProvider ? m_undoManagerProvider() : nullptr;
-    return m_manager->recordUndoableChange(undo, actionName, [&] { return m_manager->setTextContent(blockId, text); });
+    return m_manager->recordUndoableChange(
+        undo, actionName, [&] { return m_manager->setTextContent(blockId, text); }, blockId);
 }

@@ -71,6 +71,8 @@ protected:
         return section("s1", {image("a", "wide"), container("row", false, {image("b", "square"), blank("c")}),
                               text("t", "Words of the story"), downloadButton("dl"), image("z", "square")});
     }
+    // The post's layout: the one section above, unless a test needs more.
+    virtual PLYLayout initialLayout() { return layout(10, {initialSection()}); }
     void SetUp() override {
         PLYVisualStateHandler::resetGlobalHandler();
         PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
@@ -81,7 +83,7 @@ protected:
         PLYLayoutInteraction::registerInteractionHandlers();
 
         post = PLYPersistantPost::create("Story", PLYTestEnvironment::makeTempDirectory(), {});
-        *post->layout() = layout(10, {initialSection()});
+        *post->layout() = initialLayout();
         post->incrementInUseCountForImage("wide");
         post->incrementInUseCountForImage("square");
         post->incrementInUseCountForImage("square");

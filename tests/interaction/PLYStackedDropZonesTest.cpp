@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
-#include <cstdio>
 #include <functional>
-#include <random>
 
 #include "PLYInteractionEdge.h"
 #include "PLYLayoutGeometry.h"
@@ -11,6 +9,7 @@
 #include "PLYStackedDropZones.h"
 #include "PLYTestLayoutOwner.h"
 #include "PLYTestLayouts.h"
+#include "PLYTestRandom.h"
 
 using namespace PLYTestLayouts;
 using Edge = PLYInteractionEdge;
@@ -222,8 +221,8 @@ namespace {
 // A section of random blocks by hand: rows and columns nested up to three deep, and, when
 // `scattered`, top-level blocks out of order and overlapping, which a stacked layout never makes
 // but which the walk must still take as they come.
-PLYInteractionFrames randomFrames(std::mt19937& rng, bool scattered) {
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+PLYInteractionFrames randomFrames(PLYTestRandom& random, bool scattered) {
+    auto pick = [&](int lo, int hi) { return random.pick(lo, hi); };
     PLYInteractionFrames frames;
     frames.sectionId = "s";
     frames.padding = pick(0, 30);
@@ -271,12 +270,11 @@ std::string describe(const PLYInteractionZoneRef& zone) {
 // finds the zone that a walk over every block, in order, finds first.
 TEST(StackedDropZones, TheIndexedWalkFindsWhatAWalkOverEveryBlockFinds) {
     const unsigned seed = 20261207;
-    std::printf("seed %u\n", seed);
-    std::mt19937 rng(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    PLYTestRandom random(seed);
+    auto pick = [&](int lo, int hi) { return random.pick(lo, hi); };
     int zonesFound = 0;
     for (int round = 0; round < 80; ++round) {
-        const PLYInteractionFrames frames = randomFrames(rng, round % 4 == 3);
+        const PLYInteractionFrames frames = randomFrames(random, round % 4 == 3);
         PLYDropRefs refs;
         for (int i = 0; i < frames.size(); ++i)
             if (pick(0, 9) == 0) refs.named.insert(frames.node(i).blockId);

@@ -42,6 +42,13 @@ protected:
 
     PLYUndoManager* history() { return undo(); }
     std::string layoutBytes() { return manager->representedLayout()->SerializeAsString(); }
+    // In edit mode on `id`: a drag from its centre by `by`, then Escape.
+    void panAndLeaveEditMode(const char* id, const QPointF& by) {
+        press(centre(id));
+        dragTo(centre(id) + by);
+        release(centre(id) + by);
+        key(Qt::Key_Escape);
+    }
     template <typename T>
     T* child(const char* name) {
         return pane->findChild<T*>(QLatin1String(name));
@@ -121,10 +128,7 @@ TEST_F(UndoHistory, EditModeByTheKeyOrTheMenuIsAStepSoAnEarlierUndoKeepsTheCrop)
     key(Qt::Key_E);
     ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
     EXPECT_EQ(history()->undoActionName(), "Undo Edit");
-    press(centre("b"));
-    dragTo(centre("b") + QPointF(40, 0));
-    release(centre("b") + QPointF(40, 0));
-    key(Qt::Key_Escape);
+    panAndLeaveEditMode("b", QPointF(40, 0));
     ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
     const std::string cropped = layoutBytes();
 
@@ -303,6 +307,38 @@ TEST_F(UndoHistory, ZoomToFitAsksTheShownLayoutTab) {
     ASSERT_TRUE(shown);
     handler->setLayoutZoomToFit();
     EXPECT_DOUBLE_EQ(handler->layoutZoomFactor(), *shown);
+}
+
+// ---- Edit mode in a layout of several sections ----
+
+class UndoInLaterSection : public UndoHistory {
+protected:
+    PLYLayout initialLayout() override {
+        return layout(10, {section("s1", {image("a", "wide"), text("t", "Words of the story")}),
+                           section("s2", {image("b", "square"), blank("c")})});
+    }
+};
+
+// A crop in the second section is one step that puts back that section, whichever sections the
+// layout holds; an edit of the first section afterwards is a step of its own.
+TEST_F(UndoInLaterSection, ACropInTheSecondSectionUndoesAndRedoesBesideTheFirstSectionsSteps) {
+    const std::string first = layoutBytes();
+    doubleClick(centre("b"));
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
+    panAndLeaveEditMode("b", QPointF(40, 0));
+    ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
+    const std::string cropped = layoutBytes();
+
+    click(centre("t"));
+    key(Qt::Key_Delete);
+    ASSERT_EQ(manager->blockForRef("t"), nullptr);
+    const std::string last = layoutBytes();
+
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), cropped);
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), first);
+    redoAll(last);
 }
 
 // ---- The handle drag at the end of a scrolled view ----

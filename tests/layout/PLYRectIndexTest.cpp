@@ -1,10 +1,10 @@
 #include "PLYGeometry.h"
 #include "PLYRectIndex.h"
+#include "PLYTestRandom.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
+#include <algorithm>
 
 namespace {
 
@@ -24,10 +24,8 @@ bool contains(const std::vector<int>& list, int value) { return std::find(list.b
 // rectangles, empty ones: every rectangle holding a point is among its candidates, the
 // candidates are in the order given, and none lies farther from the point than the margin.
 TEST(RectIndex, CandidatesHoldEveryRectangleThatHoldsThePointAndNoFarOne) {
-    const unsigned seed = 4101;
-    std::printf("seed %u\n", seed);
-    std::mt19937 rng(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    PLYTestRandom random(4101);
+    auto pick = [&](int lo, int hi) { return random.pick(lo, hi); };
     int held = 0;
     for (int round = 0; round < 60; ++round) {
         std::vector<QRectF> rects;

@@ -98,7 +98,8 @@ QImage PLYLayoutInteractionView::blockDragImage(const QString& blockId) {
     if (m_inBlockDragOp)
         if (const auto drawn = m_blockDragImages.constFind(blockId); drawn != m_blockDragImages.cend()) return *drawn;
     PLYBlockView* view = m_proxy ? m_proxy->blockViewForId(blockId) : nullptr;
-    return view ? QImage::fromData(view->exportImageDataForWidth(240, 0.7), "JPEG") : QImage();
+    // Rendered straight into the picture: it never leaves the process, so it is not compressed.
+    return view ? view->exportImageForWidth(240) : QImage();
 }
 
 void PLYLayoutInteractionView::draggingSessionEnded() {

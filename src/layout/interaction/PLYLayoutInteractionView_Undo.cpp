@@ -18,7 +18,8 @@ void PLYLayoutInteractionView::beginEditSession(const QString& blockId) {
     auto manager = m_manager.lock();
     PLYUndoManager* undo = undoManager();
     if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return;
-    auto record = std::make_shared<PLYLayoutEdit>(manager->sectionSnapshot());
+    // Edit mode changes its block only: the step holds that block's section.
+    auto record = std::make_shared<PLYLayoutEdit>(manager->sectionSnapshotOfBlock(blockId));
     manager->registerUndoForEdit(undo, std::shared_ptr<const PLYLayoutEdit>(record), QString::fromLatin1(EditUndoName));
     m_editRecord = std::move(record);
     m_editGeneration = undo->generation();
@@ -41,16 +42,14 @@ bool PLYLayoutInteractionView::extendEditSession() {
     if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return false;
     if (!m_editRecord || undo->generation() != m_editGeneration) return false;
     // Nothing was registered, undone or redone since: the session's step takes every change.
-    const PLYLayoutEdit now = manager->sectionSnapshot();
-    for (PLYLayoutEdit::SectionState& state : m_editRecord->sections)
-        for (const PLYLayoutEdit::SectionState& current : now.sections)
-            if (current.sectionId == state.sectionId) state.after = current.after;
+    manager->updateAfter(*m_editRecord);
     return true;
 }
 
 void PLYLayoutInteractionView::beginEditGesture() {
     auto manager = m_manager.lock();
-    m_gestureBefore = manager ? std::optional<PLYLayoutEdit>(manager->sectionSnapshot()) : std::nullopt;
+    m_gestureBefore = manager ? std::optional<PLYLayoutEdit>(manager->sectionSnapshotOfBlock(m_editSessionBlockId))
+                               : std::nullopt;
 }
 
 void PLYLayoutInteractionView::endEditGesture() {
