@@ -54,13 +54,13 @@ QWidget* PLYPreferencesViewController::buildGeneralTab() {
 
     m_autoUpdate = new QCheckBox(tr("Download updates automatically"), page);
     m_autoUpdate->setObjectName(QStringLiteral("generalAutoUpdateButton"));
-    // On Linux the system's package manager brings new versions; Pellory has nothing to download.
+    // Pellory has no updater here, so there is nothing to download automatically.
     m_autoUpdate->setEnabled(false);
-    m_autoUpdate->setToolTip(tr("Pellory is updated by your system's package manager."));
+    m_autoUpdate->setToolTip(tr("Pellory has no updater: install a newer version to update."));
     auto* updates = new QVBoxLayout;
     updates->setSpacing(2);
     updates->addWidget(m_autoUpdate);
-    updates->addWidget(note(tr("Pellory is updated by your system's package manager."), page));
+    updates->addWidget(note(tr("Pellory has no updater: install a newer version to update."), page));
     form->addRow(tr("Updates:"), updates);
 
     m_padding = new QLineEdit(page);
