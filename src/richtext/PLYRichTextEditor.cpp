@@ -39,7 +39,7 @@ bool isUndoOrRedo(const QKeyEvent* event) {
     return event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
 }
 
-QString tr(const char* text) { return QCoreApplication::translate("PLYRichTextEditor", text); }
+QString translated(const char* text) { return QCoreApplication::translate("PLYRichTextEditor", text); }
 
 // One warning at a time: a key held down at the limit would stack one per repeat.
 bool& warningPending() {
@@ -52,7 +52,7 @@ void warn(const QString& title, const QString& message) {
         return;
     warningPending() = true;
     PLYDispatch::mainAsync([title, message] {
-        PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning, title, message, {tr("Ok")}});
+        PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning, title, message, {translated("Ok")}});
         warningPending() = false;
     });
 }
@@ -62,7 +62,7 @@ void warnTooLong(qsizetype length) {
     PLY_LOG_WARN(QStringLiteral("Refused words of %1 characters for a text block (at most %2)")
                      .arg(length)
                      .arg(PLYTextLimits::TextBlockMaximumLength));
-    warn(tr("The Text Is Too Long"), tr("A text block holds at most %1 characters; with this it would hold %2. "
+    warn(translated("The Text Is Too Long"), translated("A text block holds at most %1 characters; with this it would hold %2. "
                                         "The words were left as they were.")
                                          .arg(PLYTextLimits::TextBlockMaximumLength)
                                          .arg(length));
@@ -78,8 +78,8 @@ void warnRefused(const PLYBlock_Text& text) {
     PLY_LOG_WARN(QStringLiteral("The words of a text block (%1 characters) could not be written; the block is gone "
                                 "or refused them")
                      .arg(length));
-    warn(tr("The Text Could Not Be Kept"),
-         tr("The layout did not take the latest words of this text block. The block shows the words it holds."));
+    warn(translated("The Text Could Not Be Kept"),
+         translated("The layout did not take the latest words of this text block. The block shows the words it holds."));
 }
 }  // namespace
 

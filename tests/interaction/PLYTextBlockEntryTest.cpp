@@ -55,16 +55,6 @@ protected:
     QString held() { return QString::fromStdString(manager->blockForRef("t")->text().value()); }
     // A point of the editor's first line, in the canvas.
     static QPointF inside(PLYRichTextEditor* editor) { return editor->mapToScene(QPointF(4, 4)); }
-    // Keys typed into whatever has the keyboard.
-    void type(const QString& text) {
-        for (QChar c : text) {
-            const int code = c == ' ' ? Qt::Key_Space : Qt::Key_A + (c.toUpper().unicode() - 'A');
-            QKeyEvent down(QEvent::KeyPress, code, Qt::NoModifier, QString(c));
-            QKeyEvent up(QEvent::KeyRelease, code, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(view, &down);
-            QApplication::sendEvent(view, &up);
-        }
-    }
     void chord(int qtKey, Qt::KeyboardModifiers mods) {
         QKeyEvent down(QEvent::KeyPress, qtKey, mods);
         QKeyEvent up(QEvent::KeyRelease, qtKey, mods);
