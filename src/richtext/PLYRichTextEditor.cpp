@@ -536,8 +536,9 @@ void PLYRichTextEditor::keyPressEvent(QKeyEvent* event) {
     } else {
         const bool deletes = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete;
         const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
-        const bool breaks = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Tab;
-        if ((printable || breaks) && !admits(printable ? event->text().size() : 1, selectedLength())) {
+        // A line break or a tab is one unit more.
+        const bool spacing = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Tab;
+        if ((printable || spacing) && !admits(printable ? event->text().size() : 1, selectedLength())) {
             event->accept();
             return;
         }
