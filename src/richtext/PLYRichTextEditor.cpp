@@ -62,10 +62,11 @@ void warnTooLong(qsizetype length) {
     PLY_LOG_WARN(QStringLiteral("Refused words of %1 characters for a text block (at most %2)")
                      .arg(length)
                      .arg(PLYTextLimits::TextBlockMaximumLength));
-    warn(translated("The Text Is Too Long"), translated("A text block holds at most %1 characters; with this it would hold %2. "
-                                        "The words were left as they were.")
-                                         .arg(PLYTextLimits::TextBlockMaximumLength)
-                                         .arg(length));
+    warn(translated("The Text Is Too Long"),
+         translated("A text block holds at most %1 characters; with this it would hold %2. The words were left as "
+                    "they were.")
+             .arg(PLYTextLimits::TextBlockMaximumLength)
+             .arg(length));
 }
 
 // The writer did not take `text`.
