@@ -4,6 +4,8 @@
 
 namespace PLYTextLimits {
 
+bool textBlockHolds(qsizetype length) { return length >= 0 && length <= TextBlockMaximumLength; }
+
 QString withoutControlCharacters(const QString& text, bool keepLineBreaks) {
     const auto dropped = [keepLineBreaks](QChar c) {
         const bool lineBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t');

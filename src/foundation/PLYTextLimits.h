@@ -6,6 +6,13 @@
 // what the rest of the program can store and show.
 namespace PLYTextLimits {
 
+// The most UTF-16 units the words of a text block may have.
+inline constexpr qsizetype TextBlockMaximumLength = 200000;
+
+// Whether a text block can hold words of `length` UTF-16 units. The one rule for what the editor
+// lets into a block and what the layout takes.
+bool textBlockHolds(qsizetype length);
+
 // Without control characters (NUL and the other C0 and C1 codes, which cut or break the saved
 // files); tabs and line breaks stay when `keepLineBreaks`.
 QString withoutControlCharacters(const QString& text, bool keepLineBreaks = false);

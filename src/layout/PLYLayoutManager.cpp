@@ -1516,8 +1516,10 @@ bool PLYLayoutManager::setDownloadButtonTitle(const QString& blockId, const QStr
         return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
     });
     if (trimmed.isEmpty() || trimmed.size() > MaximumButtonTitleLength || control) {
-        PLY_LOG_WARN(QStringLiteral("Refused the button title \"%1\" for block %2: it must be 1 to %3 characters on one line")
-                         .arg(trimmed.left(MaximumButtonTitleLength + 10), blockId)
+        PLY_LOG_WARN(QStringLiteral("Refused a button title of %1 characters for block %2: it must be 1 to %3 "
+                                    "characters on one line")
+                         .arg(trimmed.size())
+                         .arg(blockId)
                          .arg(MaximumButtonTitleLength));
         return false;
     }
@@ -1532,7 +1534,7 @@ bool PLYLayoutManager::setDownloadButtonTitle(const QString& blockId, const QStr
 
 bool PLYLayoutManager::setTextContent(const QString& blockId, const PLYBlock_Text& text) {
     const qsizetype length = QString::fromStdString(text.value()).size();
-    if (length > MaximumTextLength) {
+    if (!PLYTextLimits::textBlockHolds(length)) {
         PLY_LOG_WARN(QStringLiteral("Refused %1 characters of text for block %2 (at most %3)")
                          .arg(length)
                          .arg(blockId)

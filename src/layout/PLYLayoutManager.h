@@ -5,6 +5,7 @@
 #include "PLYLayout.pb.h"
 #include "PLYLayoutEdit.h"
 #include "PLYLayoutOwner.h"
+#include "PLYTextLimits.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -310,7 +311,7 @@ public:
     bool setDownloadButtonTitle(const QString& blockId, const QString& title);
     // Text blocks: the words and their styled runs from `text` (its other fields are ignored).
     // Runs must lie inside the words (UTF-16 units); the words are at most MaximumTextLength.
-    static constexpr int MaximumTextLength = 200000;
+    static constexpr int MaximumTextLength = int(PLYTextLimits::TextBlockMaximumLength);
     bool setTextContent(const QString& blockId, const PLYBlock_Text& text);
     // Text blocks: the colour of the whole text, r, g and b finite and on 0..255.
     bool setTextColour(const QString& blockId, const PLYColour& colour);

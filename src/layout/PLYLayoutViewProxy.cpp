@@ -6,6 +6,7 @@
 #include "PLYLayoutImageSource.h"
 #include "PLYLayoutView.h"
 #include "PLYSectionView.h"
+#include "PLYTextLimits.h"
 #include "PLYUndoManager.h"
 
 namespace {
@@ -219,7 +220,8 @@ bool PLYLayoutViewProxy::commitTextOfBlock(const QString& blockId, const PLYBloc
     if (m_fixedLayout || !m_manager) {
         // Not the manager's layout: nobody else follows it, so it is written here.
         PLYBlock* block = blockForId(blockId);
-        if (!block || block->type_case() != PLYBlock::kText)
+        if (!block || block->type_case() != PLYBlock::kText ||
+            !PLYTextLimits::textBlockHolds(QString::fromStdString(text.value()).size()))
             return false;
         block->mutable_text()->set_value(text.value());
         *block->mutable_text()->mutable_runs() = text.runs();

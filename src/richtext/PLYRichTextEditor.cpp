@@ -3,15 +3,18 @@
 #include "PLYAlertPresenter.h"
 #include "PLYDefaults.h"
 #include "PLYDispatch.h"
-#include "PLYLayoutManager.h"
 #include "PLYLog.h"
 #include "PLYRichTextDocument.h"
 #include "PLYSafeText.h"
+#include "PLYTextLimits.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QClipboard>
+#include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneDragDropEvent>
 #include <QGraphicsSceneMouseEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -34,6 +37,50 @@ QList<PLYRichTextEditor*>& liveEditors() {
 
 bool isUndoOrRedo(const QKeyEvent* event) {
     return event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo);
+}
+
+QString translated(const char* text) { return QCoreApplication::translate("PLYRichTextEditor", text); }
+
+// One warning at a time: a key held down at the limit would stack one per repeat.
+bool& warningPending() {
+    static bool pending = false;
+    return pending;
+}
+
+void warn(const QString& title, const QString& message) {
+    if (warningPending())
+        return;
+    warningPending() = true;
+    PLYDispatch::mainAsync([title, message] {
+        PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning, title, message, {translated("Ok")}});
+        warningPending() = false;
+    });
+}
+
+// Words of `length` units are more than a text block holds.
+void warnTooLong(qsizetype length) {
+    PLY_LOG_WARN(QStringLiteral("Refused words of %1 characters for a text block (at most %2)")
+                     .arg(length)
+                     .arg(PLYTextLimits::TextBlockMaximumLength));
+    warn(translated("The Text Is Too Long"),
+         translated("A text block holds at most %1 characters; with this it would hold %2. The words were left as "
+                    "they were.")
+             .arg(PLYTextLimits::TextBlockMaximumLength)
+             .arg(length));
+}
+
+// The writer did not take `text`.
+void warnRefused(const PLYBlock_Text& text) {
+    const qsizetype length = QString::fromStdString(text.value()).size();
+    if (!PLYTextLimits::textBlockHolds(length)) {
+        warnTooLong(length);
+        return;
+    }
+    PLY_LOG_WARN(QStringLiteral("The words of a text block (%1 characters) could not be written; the block is gone "
+                                "or refused them")
+                     .arg(length));
+    warn(translated("The Text Could Not Be Kept"),
+         translated("The layout did not take the latest words of this text block. The block shows the words it holds."));
 }
 }  // namespace
 
@@ -63,7 +110,10 @@ PLYRichTextEditor::~PLYRichTextEditor() {
     // would relayout views in the middle of their teardown: the words go in once it is over.
     const PLYBlock_Text text = pendingText();
     const QString action = m_pendingAction.isEmpty() ? QStringLiteral("Typing") : m_pendingAction;
-    QTimer::singleShot(0, QCoreApplication::instance(), [writer = m_writer, text, action] { writer(text, action); });
+    QTimer::singleShot(0, QCoreApplication::instance(), [writer = m_writer, text, action] {
+        if (!writer(text, action))
+            warnRefused(text);
+    });
 }
 
 void PLYRichTextEditor::commitLiveEditors() {
@@ -99,10 +149,34 @@ bool PLYRichTextEditor::commit() {
     m_lastText = text.SerializeAsString();
     if (!m_writer(text, action)) {
         m_lastText = previous;
-        PLY_LOG_WARN(QStringLiteral("The words of a text block could not be written; the block is gone or refused them"));
+        writeRefused(text);
         return false;
     }
     return true;
+}
+
+void PLYRichTextEditor::writeRefused(const PLYBlock_Text& text) {
+    warnRefused(text);
+    // Never words on the screen that the block does not hold.
+    PLYBlock* block = m_resolver ? m_resolver() : nullptr;
+    if (!block || block->type_case() != PLYBlock::kText)
+        return;
+    const int position = textCursor().position();
+    load(block->text(), m_textWidth);
+    setSelection(position, 0);
+}
+
+qsizetype PLYRichTextEditor::selectedLength() const {
+    const QTextCursor cursor = textCursor();
+    return cursor.selectionEnd() - cursor.selectionStart();
+}
+
+bool PLYRichTextEditor::admits(qsizetype inserted, qsizetype replaced) {
+    const qsizetype result = document()->characterCount() - 1 - replaced + inserted;
+    if (PLYTextLimits::textBlockHolds(result))
+        return true;
+    warnTooLong(result);
+    return false;
 }
 
 QString PLYRichTextEditor::placeholderText() { return PLYDefaults::defaultTextBlockEmptyText(); }
@@ -151,6 +225,12 @@ void PLYRichTextEditor::documentChanged() {
         return;
     m_dirty = true;
     update();
+    // A road that did not ask first (the text's own context menu, an input method) put in more
+    // than a block holds: the layout refuses it now, and the block's words are shown again.
+    if (!PLYTextLimits::textBlockHolds(document()->characterCount() - 1)) {
+        commit();
+        return;
+    }
     m_commitTimer.start();
 }
 
@@ -289,7 +369,7 @@ void PLYRichTextEditor::userSelectedLink() {
         return;
     const QString address = normalisedLinkAddress(*answer);
     if (address.isEmpty()) {
-        PLY_LOG_WARN(QStringLiteral("Ignored a link address that is not a web or mail address: %1").arg(*answer));
+        PLY_LOG_WARN(QStringLiteral("Ignored a link address of %1 characters: not a web or mail address").arg(answer->size()));
         return;
     }
     announce(PLYRichTextChangeType::AddLink);
@@ -354,28 +434,9 @@ void PLYRichTextEditor::insertFromMimeData(const QMimeData* data) {
     // links given by hand, and the words of a refused one stay without it.
     if (PLYRichTextDocument::dropLinksNotAllowed(&text) > 0)
         PLY_LOG_WARN(QStringLiteral("Pasted text lost links that are not web or mail addresses"));
-    // The block keeps at most so many characters: a longer result would show here and then be
-    // refused at commit, so the paste is refused now, and said so.
-    const qsizetype pasted = QString::fromStdString(text.value()).size();
-    const qsizetype result = toPlainText().size() - textCursor().selectedText().size() + pasted;
-    if (result > PLYLayoutManager::MaximumTextLength) {
-        PLY_LOG_WARN(QStringLiteral("Refused a paste of %1 characters: the text would hold %2 (at most %3)")
-                         .arg(pasted)
-                         .arg(result)
-                         .arg(PLYLayoutManager::MaximumTextLength));
-        const QString message =
-            QCoreApplication::translate("PLYRichTextEditor", "A text block holds at most %1 characters; with the pasted "
-                                                             "text it would hold %2. Nothing was pasted.")
-                .arg(PLYLayoutManager::MaximumTextLength)
-                .arg(result);
-        PLYDispatch::mainAsync([message] {
-            PLYAlertPresenter::shared()->runModal({PLYAlertRequest::Style::Warning,
-                                                   QCoreApplication::translate("PLYRichTextEditor", "The Text Is Too Long"),
-                                                   message,
-                                                   {QCoreApplication::translate("PLYRichTextEditor", "Ok")}});
-        });
+    // A longer result would show here and then be refused at commit.
+    if (!admits(QString::fromStdString(text.value()).size(), selectedLength()))
         return;
-    }
     announce(PLYRichTextChangeType::Paste);
     QTextCursor cursor = textCursor();
     QTextCharFormat plain = cursor.charFormat();
@@ -475,9 +536,16 @@ void PLYRichTextEditor::keyPressEvent(QKeyEvent* event) {
         userSelectedItalic();
     } else {
         const bool deletes = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete;
+        const bool printable = !event->text().isEmpty() && event->text().at(0).isPrint();
+        // A line break or a tab is one unit more.
+        const bool spacing = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Tab;
+        if ((printable || spacing) && !admits(printable ? event->text().size() : 1, selectedLength())) {
+            event->accept();
+            return;
+        }
         if (deletes)
             announce(PLYRichTextChangeType::Deletion);
-        else if (!event->text().isEmpty() && event->text().at(0).isPrint())
+        else if (printable)
             announce(PLYRichTextChangeType::Typing);
         QGraphicsTextItem::keyPressEvent(event);
     }
@@ -513,4 +581,30 @@ bool PLYRichTextEditor::sceneEvent(QEvent* event) {
         return false;
     }
     return QGraphicsTextItem::sceneEvent(event);
+}
+
+void PLYRichTextEditor::contextMenuEvent(QGraphicsSceneContextMenuEvent* event) {
+    // Its Paste goes in unasked, and a paste over the limit is taken back by showing the block's
+    // words again: written first, the words typed so far are among them.
+    commit();
+    QGraphicsTextItem::contextMenuEvent(event);
+}
+
+void PLYRichTextEditor::dropEvent(QGraphicsSceneDragDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    // Only the words of a drop arrive (see the constructor), where it lands; words moved inside
+    // the block add none.
+    const bool within = event->dropAction() == Qt::MoveAction && event->source() == event->widget();
+    if (m_editable && data && data->hasText() && !within && !admits(data->text().size(), 0)) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    QGraphicsTextItem::dropEvent(event);
+}
+
+void PLYRichTextEditor::inputMethodEvent(QInputMethodEvent* event) {
+    if (!event->commitString().isEmpty() && !admits(event->commitString().size(), selectedLength()))
+        event->setCommitString(QString());
+    QGraphicsTextItem::inputMethodEvent(event);
 }

@@ -21,6 +21,10 @@ class QMimeData;
 // commitLiveEditors() (the application calls it before every save). Each commit is one edit of
 // the layout, announced once, and one step of the window's undo history; the editor keeps no
 // undo stack of its own and leaves the Undo and Redo keys to the window.
+//
+// No road lets in more words than a block holds (typing, the paste key, the text's own context
+// menu, drops, input methods): each refuses at once and says so. A write the block refuses is
+// said too, and the editor then shows the block's words.
 class PLYRichTextEditor : public QGraphicsTextItem {
     Q_OBJECT
 public:
@@ -92,9 +96,18 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool sceneEvent(QEvent* event) override;
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
+    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void documentChanged();
+    // Whether putting `inserted` units in place of `replaced` ones keeps the words within what a
+    // block holds; says so to the user when not.
+    bool admits(qsizetype inserted, qsizetype replaced);
+    qsizetype selectedLength() const;
+    // The writer did not take the words: says so and shows what the block holds again.
+    void writeRefused(const PLYBlock_Text& text);
     PLYBlock_Text pendingText() const;
     void announce(PLYRichTextChangeType type);
     void reportSelection(bool force = false);

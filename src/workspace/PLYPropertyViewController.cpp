@@ -35,6 +35,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -844,10 +845,10 @@ void PLYPropertyViewController::selectionForEditor(PLYRichTextEditor*, const PLY
 }
 
 void PLYPropertyViewController::richTextEditorChangeAboutToOccurOfType(PLYRichTextEditor* editor, PLYRichTextChangeType type) {
-    // Diagnostics only, and the words are the user's: never above debug level.
+    // Diagnostics only. The words are the user's: their length is logged, never they.
     PLY_LOG_DEBUG(QStringLiteral("User just edited the RTE by performing this operation: %1")
                       .arg(PLYRichTextEditor::convertPreviewChangeTypeToString(type, true)));
-    if (editor) PLY_LOG_DEBUG(editor->toPlainText());
+    if (editor) PLY_LOG_DEBUG(QStringLiteral("The editor holds %1 characters").arg(editor->document()->characterCount() - 1));
 }
 
 // ---- Download button ----

@@ -50,3 +50,9 @@ TEST(TextLimits, AByteCutKeepsWholeCharactersWithinTheLimitInARandomWalk) {
     }
     EXPECT_EQ(PLYTextLimits::truncatedToUtf8Bytes(QString(120, QChar(0x5C71)), 255).size(), 85);
 }
+
+TEST(TextLimits, ATextBlockHoldsUpToItsLimitAndNotOneUnitMore) {
+    EXPECT_TRUE(PLYTextLimits::textBlockHolds(0));
+    EXPECT_TRUE(PLYTextLimits::textBlockHolds(PLYTextLimits::TextBlockMaximumLength));
+    EXPECT_FALSE(PLYTextLimits::textBlockHolds(PLYTextLimits::TextBlockMaximumLength + 1));
+}

@@ -58,16 +58,6 @@ protected:
         dragTo(from + by, mods);
         release(from + by, mods);
     }
-    // Letters and spaces typed into whatever has the keyboard.
-    void type(const QString& text) {
-        for (QChar c : text) {
-            const int code = c == ' ' ? Qt::Key_Space : Qt::Key_A + (c.toUpper().unicode() - 'A');
-            QKeyEvent down(QEvent::KeyPress, code, Qt::NoModifier, QString(c));
-            QKeyEvent up(QEvent::KeyRelease, code, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(view, &down);
-            QApplication::sendEvent(view, &up);
-        }
-    }
     int twinsInOverlay() {
         const QList<QGraphicsItem*> items = overlay->childItems();
         return int(std::count_if(items.begin(), items.end(), [](QGraphicsItem* i) { return dynamic_cast<PLYBlockView*>(i); }));

@@ -157,6 +157,16 @@ protected:
         QApplication::sendEvent(target ? target : view, &up);
         return up.isAccepted();
     }
+    // Letters and spaces typed into whatever has the keyboard.
+    void type(const QString& text) {
+        for (QChar c : text) {
+            const int code = c == ' ' ? Qt::Key_Space : Qt::Key_A + (c.toUpper().unicode() - 'A');
+            QKeyEvent down(QEvent::KeyPress, code, Qt::NoModifier, QString(c));
+            QKeyEvent up(QEvent::KeyRelease, code, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view, &down);
+            QApplication::sendEvent(view, &up);
+        }
+    }
     void pinch(Qt::NativeGestureType type, double value) {
         const QPointF l(400, 300);
         QNativeGestureEvent e(type, QPointingDevice::primaryPointingDevice(), 2, l, l, view->viewport()->mapToGlobal(l),
