@@ -11,6 +11,7 @@
 #include "PLYNamedImage.h"
 #include "PLYPersistantPost.h"
 #include "PLYSafeText.h"
+#include "PLYSaveOutcome.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -288,8 +289,13 @@ void PLYRecentCollectionViewItem::menuDeletePost() {
     // The tile may be reused for another post before the service answers: report over the window.
     QPointer<QWidget> window(this->window());
     PLY_LOG_INFO(QStringLiteral("Deleting the post '%1'").arg(name));
-    core->deletePost(post, [window, name](bool success) {
+    core->deletePost(post, [window, name](bool success, const PLYError& error) {
         if (success) return;
+        if (!error.isNull()) {
+            const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
+            PLYAlertPresenter::shared()->runModal(PLYSaveOutcome::deleteFailureAlert(name, failure), window);
+            return;
+        }
         reportFailure(tr("The Blog Could Not Be Deleted"),
                       tr("\"%1\" is published, and the Pellory service could not unpublish it now, so it is kept. "
                          "Check the connection and try again.")

@@ -206,5 +206,8 @@ TEST_F(AppSaveFailureTest, DeletingAPostThatCannotBeRemovedSaysSoAndKeepsItListe
     EXPECT_TRUE(post->isRemoved());
     EXPECT_FALSE(account->postForIdentifier(post->identifier()));
     EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(QDir(account->folderPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .filter(QFileInfo(folder).fileName()).isEmpty())
+        << "the post's files are left in the account folder";
     EXPECT_TRUE(home->postCollectionView()->posts().isEmpty());
 }
