@@ -286,14 +286,17 @@ void PLYRecentCollectionViewItem::menuDeletePost() {
     alert.buttonTitles = {tr("Yes, delete this blog"), tr("No, don't delete")};
     if (PLYAlertPresenter::shared()->runModal(alert, window()) != PLYAlertPresenter::FirstButtonReturn) return;
     const QString name = post->name();
+    const bool published = post->isPublished();
     // The tile may be reused for another post before the service answers: report over the window.
     QPointer<QWidget> window(this->window());
     PLY_LOG_INFO(QStringLiteral("Deleting the post '%1'").arg(name));
-    core->deletePost(post, [window, name](bool success, const PLYError& error) {
+    core->deletePost(post, [window, name, published](bool success, const PLYError& error) {
         if (success) return;
         if (!error.isNull()) {
+            // The library kept the post; a published one is removed only after the service
+            // unpublished it.
             const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
-            PLYAlertPresenter::shared()->runModal(PLYSaveOutcome::deleteFailureAlert(name, failure), window);
+            PLYAlertPresenter::shared()->runModal(PLYSaveOutcome::deleteFailureAlert(name, failure, published), window);
             return;
         }
         reportFailure(tr("The Blog Could Not Be Deleted"),

@@ -66,11 +66,12 @@ PLYAlertRequest PLYSaveOutcome::signOutAnywayAlert(const Failure& failure) {
                         tr("Stay Signed In"), tr("Sign Out and Lose Changes"));
 }
 
-PLYAlertRequest PLYSaveOutcome::deleteFailureAlert(const QString& postName, const Failure& failure) {
+PLYAlertRequest PLYSaveOutcome::deleteFailureAlert(const QString& postName, const Failure& failure, bool unpublished) {
     PLYAlertRequest alert;
     alert.style = PLYAlertRequest::Style::Critical;
     alert.messageText = tr("The Blog Could Not Be Deleted");
-    alert.informativeText = tr("\"%1\" could not be removed from the library, so it is kept.\n\n").arg(postName) +
+    alert.informativeText = tr("\"%1\" could not be removed from the library, so it is kept.").arg(postName) +
+                            (unpublished ? tr(" It is no longer published.") : QString()) + QStringLiteral("\n\n") +
                             describe(failure) + tr("\n\nMake the folder writable, then delete the blog again.");
     alert.buttonTitles = {tr("OK")};
     return alert;

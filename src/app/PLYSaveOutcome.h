@@ -39,8 +39,9 @@ public:
     // second signs out and loses them.
     static PLYAlertRequest signOutAnywayAlert(const Failure& failure);
     static constexpr qint64 SignOutAnywayReturn = PLYAlertPresenter::SecondButtonReturn;
-    // The alert of a post deletion that could not remove the post from the library (it is kept).
-    static PLYAlertRequest deleteFailureAlert(const QString& postName, const Failure& failure);
+    // The alert of a post deletion that could not remove the post from the library (it is kept);
+    // `unpublished`: the service had already unpublished it.
+    static PLYAlertRequest deleteFailureAlert(const QString& postName, const Failure& failure, bool unpublished);
 
 private:
     Failure m_last;

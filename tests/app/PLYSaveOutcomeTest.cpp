@@ -30,8 +30,9 @@ TEST(SaveOutcome, TheAlertsSayWhatFailedWhereAndWhy) {
     PLYError error(QStringLiteral("com.pellory.propertylist"), 3, QStringLiteral("Could not write /lib/a/info.plist"),
                    QStringLiteral("Read-only file system"));
     const PLYSaveOutcome::Failure f = PLYSaveOutcome::failureFrom(error, QStringLiteral("/lib"));
-    for (const PLYAlertRequest& alert : {PLYSaveOutcome::failureAlert(f), PLYSaveOutcome::quitAnywayAlert(f),
-                                         PLYSaveOutcome::signOutAnywayAlert(f), PLYSaveOutcome::deleteFailureAlert("Lofoten", f)}) {
+    for (const PLYAlertRequest& alert :
+         {PLYSaveOutcome::failureAlert(f), PLYSaveOutcome::quitAnywayAlert(f), PLYSaveOutcome::signOutAnywayAlert(f),
+          PLYSaveOutcome::deleteFailureAlert("Lofoten", f, false)}) {
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Could not write /lib/a/info.plist")));
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Library folder: /lib")));
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Reason: Read-only file system")));
@@ -52,10 +53,14 @@ TEST(SaveOutcome, TheAlertsSayWhatFailedWhereAndWhy) {
     EXPECT_TRUE(signOut.informativeText.contains(QStringLiteral("If you sign out now, the changes made since the last "
                                                                 "successful save are lost.")));
     // A deletion that did not happen names the post it kept.
-    const PLYAlertRequest deletion = PLYSaveOutcome::deleteFailureAlert("Lofoten", f);
+    const PLYAlertRequest deletion = PLYSaveOutcome::deleteFailureAlert("Lofoten", f, false);
     EXPECT_EQ(deletion.style, PLYAlertRequest::Style::Critical);
     EXPECT_TRUE(deletion.informativeText.startsWith(QStringLiteral("\"Lofoten\" could not be removed from the library, "
-                                                                   "so it is kept.")));
+                                                                   "so it is kept.\n\n")));
+    // One the service already unpublished says so.
+    EXPECT_TRUE(PLYSaveOutcome::deleteFailureAlert("Lofoten", f, true)
+                    .informativeText.startsWith(QStringLiteral("\"Lofoten\" could not be removed from the library, so it is "
+                                                               "kept. It is no longer published.\n\n")));
     // An error without words still says something.
     const PLYSaveOutcome::Failure bare = PLYSaveOutcome::failureFrom(PLYError(), QStringLiteral("/lib"));
     EXPECT_FALSE(bare.what.isEmpty());
