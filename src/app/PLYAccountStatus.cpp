@@ -53,15 +53,26 @@ PLYAccountStatus::Status PLYAccountStatus::statusForState(const QString& state) 
     return status;
 }
 
-void PLYAccountStatus::signOut() {
+bool PLYAccountStatus::signOut(const std::function<bool(const PLYSaveOutcome::Failure&)>& confirmLoss) {
     if (const auto store = PLYCoreManager::persistantStore()) {
-        // The account's work is written before it stops being current.
+        // The account's work is written before it stops being current: once it is, no later
+        // save writes it again.
         PLYError error;
-        if (!store->save(&error)) PLY_LOG_ERROR(QStringLiteral("Could not save before signing out: %1").arg(error.toString()));
+        if (!store->save(&error)) {
+            const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
+            PLY_LOG_ERROR(QStringLiteral("Could not save before signing out: %1 (library %2): %3")
+                              .arg(failure.what, failure.folder, failure.why));
+            if (!confirmLoss || !confirmLoss(failure)) {
+                PLY_LOG_INFO(QStringLiteral("Not signing out: the account stays signed in with its unsaved changes"));
+                return false;
+            }
+            PLY_LOG_WARN(QStringLiteral("Signing out as the user chose: the changes that could not be saved are lost"));
+        }
         store->signOut();
     }
     // Whether or not the library reached the host, nothing of this account stays stored.
     PLYWebServiceHost::currentHost()->clearStoredKeys();
     PLY_LOG_INFO(QStringLiteral("Signed out"));
     PLYWebServiceHost::setCurrentHostType(PLYWebServiceHost::currentHost()->hostType());
+    return true;
 }

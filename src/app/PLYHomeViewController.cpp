@@ -397,7 +397,14 @@ void PLYHomeViewController::openPost(const std::shared_ptr<PLYPersistantPost>& p
     if (const auto manager = core->postManagerForPostID(post->identifier())) core->setCurrentPostManager(manager);
 }
 
-void PLYHomeViewController::signOutUser() { PLYAccountStatus::signOut(); }
+void PLYHomeViewController::signOutUser() {
+    PLYAccountStatus::signOut([this](const PLYSaveOutcome::Failure& failure) {
+        // With nobody to ask, the edits are kept.
+        const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared();
+        return presenter && presenter->runModal(PLYSaveOutcome::signOutAnywayAlert(failure), window()) ==
+                                PLYSaveOutcome::SignOutAnywayReturn;
+    });
+}
 
 void PLYHomeViewController::verifyEmailAction() {
     if (PLYWebServiceManager* manager = PLYWebServiceManager::existingManager()) manager->presentEmailVerifyNotification({});

@@ -50,6 +50,8 @@ public:
     static PLYAlertRequest newPostWithoutAccountAlert();
     // The post becomes current; the root navigation opens its editor.
     void openPost(const std::shared_ptr<PLYPersistantPost>& post);
+    // Signs out; when the account's edits cannot be saved, first asks whether to stay signed in
+    // with them or to lose them.
     void signOutUser();
     void verifyEmailAction();
 

@@ -11,6 +11,7 @@
 #include "PLYNamedImage.h"
 #include "PLYPersistantPost.h"
 #include "PLYSafeText.h"
+#include "PLYSaveOutcome.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -285,11 +286,19 @@ void PLYRecentCollectionViewItem::menuDeletePost() {
     alert.buttonTitles = {tr("Yes, delete this blog"), tr("No, don't delete")};
     if (PLYAlertPresenter::shared()->runModal(alert, window()) != PLYAlertPresenter::FirstButtonReturn) return;
     const QString name = post->name();
+    const bool published = post->isPublished();
     // The tile may be reused for another post before the service answers: report over the window.
     QPointer<QWidget> window(this->window());
     PLY_LOG_INFO(QStringLiteral("Deleting the post '%1'").arg(name));
-    core->deletePost(post, [window, name](bool success) {
+    core->deletePost(post, [window, name, published](bool success, const PLYError& error) {
         if (success) return;
+        if (!error.isNull()) {
+            // The library kept the post; a published one is removed only after the service
+            // unpublished it.
+            const PLYSaveOutcome::Failure failure = PLYSaveOutcome::failureFrom(error, PLYCoreManager::libraryDirectory());
+            PLYAlertPresenter::shared()->runModal(PLYSaveOutcome::deleteFailureAlert(name, failure, published), window);
+            return;
+        }
         reportFailure(tr("The Blog Could Not Be Deleted"),
                       tr("\"%1\" is published, and the Pellory service could not unpublish it now, so it is kept. "
                          "Check the connection and try again.")

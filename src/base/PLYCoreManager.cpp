@@ -100,36 +100,42 @@ std::shared_ptr<PLYPostManager> PLYCoreManager::postManagerForPostID(const QStri
     return manager;
 }
 
-void PLYCoreManager::removeLocalPost(const std::shared_ptr<PLYPersistantPost>& post) {
+bool PLYCoreManager::removeLocalPost(const std::shared_ptr<PLYPersistantPost>& post, PLYError* error) {
+    if (auto account = m_store->currentAccount(); account && !account->removePost(post, error)) {
+        PLY_LOG_ERROR(QStringLiteral("The post %1 could not be deleted; it is kept: %2")
+                          .arg(post->identifier(), error ? error->toString() : QString()));
+        return false;
+    }
     m_postManagers.removeIf([&](const std::shared_ptr<PLYPostManager>& m) {
         return m != m_currentPostManager && m->representedPost() && m->representedPost()->identifier() == post->identifier();
     });
-    if (auto account = m_store->currentAccount()) account->removePost(post);
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PostsWereUpdatedNotification), this);
+    return true;
 }
 
-void PLYCoreManager::deletePost(const std::shared_ptr<PLYPersistantPost>& post, std::function<void(bool)> completion) {
-    if (!post) {
-        if (completion) completion(false);
-        return;
-    }
+void PLYCoreManager::deletePost(const std::shared_ptr<PLYPersistantPost>& post,
+                                std::function<void(bool, const PLYError&)> completion) {
+    const auto finish = [completion](bool success, const PLYError& error = {}) {
+        if (completion) completion(success, error);
+    };
+    if (!post) return finish(false);
     if (post->remoteIdentifier().isEmpty()) {
-        removeLocalPost(post);
-        if (completion) completion(true);
-        return;
+        PLYError error;
+        const bool removed = removeLocalPost(post, &error);
+        return finish(removed, error);
     }
     if (!g_gateway) {
         PLY_LOG_ERROR(QStringLiteral("Cannot delete a published post with no web service registered"));
-        if (completion) completion(false);
-        return;
+        return finish(false);
     }
-    g_gateway->deleteRemotePost(post, [this, post, completion](bool success) {
+    g_gateway->deleteRemotePost(post, [this, post, finish](bool success) {
+        PLYError error;
         if (!success) {
             PLY_LOG_ERROR(QStringLiteral("The published post %1 could not be deleted; it is kept").arg(post->identifier()));
         } else if (globalSlot().get() == this) {
-            removeLocalPost(post);
+            success = removeLocalPost(post, &error);
         }
-        if (completion) completion(success);
+        finish(success, error);
     });
 }
 

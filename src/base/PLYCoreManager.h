@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PLYError.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -61,8 +63,11 @@ public:
     QList<std::shared_ptr<PLYPostManager>> openPostManagers() const { return m_postManagers; }
 
     // A published post is deleted remotely first and removed only when that succeeds.
-    // `completion` (optional) hears whether the post is gone.
-    void deletePost(const std::shared_ptr<PLYPersistantPost>& post, std::function<void(bool success)> completion = {});
+    // `completion` (optional) hears whether the post is gone; when it is not, `error` says why
+    // the library kept it (its folder could not be removed), and is null when the service did
+    // not unpublish it.
+    void deletePost(const std::shared_ptr<PLYPersistantPost>& post,
+                    std::function<void(bool success, const PLYError& error)> completion = {});
     // The remote copy only; PostsWereUpdatedNotification follows whatever the result, then
     // `completion` (optional) hears whether the remote copy is gone.
     void deleteRemotePost(const std::shared_ptr<PLYPersistantPost>& post,
@@ -70,7 +75,7 @@ public:
 
 private:
     explicit PLYCoreManager(const QString& storeRoot);
-    void removeLocalPost(const std::shared_ptr<PLYPersistantPost>& post);
+    bool removeLocalPost(const std::shared_ptr<PLYPersistantPost>& post, PLYError* error);
 
     std::shared_ptr<PLYPersistantStore> m_store;
     QList<std::shared_ptr<PLYPostManager>> m_postManagers;

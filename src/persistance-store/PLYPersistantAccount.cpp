@@ -8,6 +8,7 @@
 #include "PLYPropertyList.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QThreadPool>
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 const QString kInfo = QStringLiteral("info.plist");
@@ -248,25 +251,50 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantAccount::createNewPost(const QSt
     return post;
 }
 
-void PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& post) {
-    if (!post) return;
+namespace {
+// The folder first leaves the names of post folders in one rename, so that it is either whole
+// or no post at all: a folder that cannot be moved (a read-only library) is left as it was,
+// with the system's reason; one moved is not read again, even when some of its files then
+// cannot be removed (logged).
+bool removePostFolder(const QString& folder, PLYError* error) {
+    if (!QDir(folder).exists()) return true;
+    const QString removed = folder + QStringLiteral(".removed");
+    // Left by an earlier removal that could not finish.
+    if (QFileInfo::exists(removed)) QDir(removed).removeRecursively();
+    std::error_code ec;
+    std::filesystem::rename(QFile::encodeName(folder).toStdString(), QFile::encodeName(removed).toStdString(), ec);
+    if (ec) {
+        PLYError::set(error, PLYError(QString::fromLatin1(PLYPropertyList::ErrorDomain), 46,
+                                      QStringLiteral("Could not remove the post folder %1").arg(folder),
+                                      QString::fromLocal8Bit(ec.message())));
+        return false;
+    }
+    if (!QDir(removed).removeRecursively())
+        PLY_LOG_WARN(QStringLiteral("The post folder %1 is removed, but not all of its files could be deleted from %2")
+                         .arg(folder, removed));
+    return true;
+}
+}  // namespace
+
+bool PLYPersistantAccount::removePost(const std::shared_ptr<PLYPersistantPost>& post, PLYError* error) {
+    if (!post) return true;
     finishLoading();
     for (int i = 0; i < m_posts.size(); ++i) {
         if (m_posts[i]->identifier() != post->identifier()) continue;
-        const QString folder = m_posts[i]->folderPath();
+        // A post whose folder stays would be back at the next start: it stays now too.
+        if (!removePostFolder(m_posts[i]->folderPath(), error)) return false;
         const QStringList locations = m_posts[i]->sourceLocations() + post->sourceLocations();
         // Open editors and publishers may still hold the post; none of them may write it again.
         m_posts[i]->markRemoved();
         post->markRemoved();
         m_posts.removeAt(i);
-        if (QDir(folder).exists() && !QDir(folder).removeRecursively())
-            PLY_LOG_ERROR(QStringLiteral("Could not remove the post folder %1").arg(folder));
         // Its locations would otherwise stay watched, rescanned and saved for nobody.
         if (auto store = m_store.lock()) store->releaseLocations(locations);
         // Else the next launch would show the deleted post until its folder was found gone.
         writeIndexIfChanged();
-        return;
+        return true;
     }
+    return true;
 }
 
 bool PLYPersistantAccount::saveInfo(PLYError* error) {

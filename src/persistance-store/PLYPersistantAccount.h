@@ -67,7 +67,9 @@ public:
     // A new post appended to the account, not yet saved.
     std::shared_ptr<PLYPersistantPost> createNewPost(const QString& name);
     // Drops the post and its folder, and has the store release the locations no post uses.
-    void removePost(const std::shared_ptr<PLYPersistantPost>& post);
+    // When the folder cannot be removed, the post stays (listed, whole and saved as before) and
+    // the answer is false, with the folder and the system's reason.
+    bool removePost(const std::shared_ptr<PLYPersistantPost>& post, PLYError* error = nullptr);
 
     // Writes the info file and every post; false when any write failed (the others still run).
     bool save(PLYError* error = nullptr);

@@ -1,15 +1,20 @@
 // Saves that fail on a real read-only library: shown once, the edits kept and saved again
 // later, and no quit loses them without asking.
 #include "PLYAppTestSupport.h"
+#include "PLYReadOnlyLibrary.h"
 
 #include "PLYAlertPresenter.h"
+#include "PLYBaseViewController.h"
+#include "PLYBaseWindowController.h"
+#include "PLYHomeCollectionView.h"
+#include "PLYHomeViewController.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
-#include "PLYPropertyList.h"
+#include "PLYRecentCollectionViewItem.h"
 #include "PLYScriptedAlertPresenter.h"
-#include "PLYTestMount.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QWidget>
@@ -48,23 +53,14 @@ protected:
         EXPECT_TRUE(d.performSave(AppDelegate::SaveReasonAutosave));
         return d;
     }
-    // The library's accounts (posts included) and locations; the library's lock stays open
-    // for writing beside them, as in the application.
-    bool libraryReadOnly(bool readOnly) {
-        return disk->setFolderReadOnly(storeRoot + QStringLiteral("/Accounts"), readOnly) &&
-               disk->setFolderReadOnly(storeRoot + QStringLiteral("/Locations"), readOnly);
-    }
+    bool libraryReadOnly(bool readOnly) { return PLYSetLibraryReadOnly(*disk, storeRoot, readOnly); }
     // The library turns read-only, then the post is renamed: an edit that cannot be saved.
     bool editOnReadOnlyLibrary(const QString& name) {
         if (!libraryReadOnly(true)) return false;
         post->setName(name);
         return true;
     }
-    QString nameOnDisk() const {
-        QVariantMap map;
-        PLYPropertyList::readFile(QDir(post->folderPath()).filePath(QStringLiteral("info.plist")), &map);
-        return map.value(QStringLiteral("name")).toString();
-    }
+    QString nameOnDisk() const { return PLYPostNameOnDisk(*post); }
     int alertsTitled(const QString& title) const {
         int n = 0;
         for (const PLYAlertRequest& a : alerts->presented()) n += a.messageText == title;
@@ -165,4 +161,53 @@ TEST_F(AppSaveFailureTest, QuitAnywayQuitsAndTheSaveAtQuitShowsNothingMore) {
     EXPECT_GT(failures, failed) << "the save at quit still tries and logs its failure";
     EXPECT_EQ(int(alerts->presented().size()), shown) << "nothing more is shown once the user chose to quit";
     EXPECT_EQ(nameOnDisk(), QStringLiteral("Draft"));
+}
+
+TEST_F(AppSaveFailureTest, DeletingAPostThatCannotBeRemovedSaysSoAndKeepsItListed) {
+    AppDelegate& d = launchWithSavedPost(AppDelegate::AutosaveIntervalMs);
+    auto* window = qobject_cast<PLYBaseWindowController*>(d.baseWindowController());
+    ASSERT_NE(window, nullptr);
+    PLYHomeViewController* home = window->baseViewController()->homeViewController();
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+    const auto tile = [&]() -> PLYRecentCollectionViewItem* {
+        for (PLYRecentCollectionViewItem* item : home->postCollectionView()->visibleItems())
+            if (item->representedPost() == post) return item;
+        return nullptr;
+    };
+    ASSERT_TRUE(waitUntil([&] { return tile() != nullptr; })) << "the post has no tile at home";
+    const auto account = PLYCoreManager::persistantStore()->currentAccount();
+    const QString folder = post->folderPath();
+    ASSERT_TRUE(libraryReadOnly(true));
+
+    // "Yes, delete this blog": the folder cannot go, so neither does the post, and that is said.
+    alerts->scriptButtonIndex(0);
+    tile()->deleteMenuItem()->trigger();
+    ASSERT_EQ(alerts->presented().size(), 2) << "the deletion that did not happen went unsaid";
+    const PLYAlertRequest& alert = alerts->presented().last();
+    EXPECT_EQ(alert.style, PLYAlertRequest::Style::Critical);
+    EXPECT_EQ(alert.messageText, QStringLiteral("The Blog Could Not Be Deleted"));
+    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("\"Draft\""))) << alert.informativeText.toStdString();
+    EXPECT_TRUE(alert.informativeText.contains(folder)) << "what: " << alert.informativeText.toStdString();
+    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Library folder: ") + QDir::toNativeSeparators(storeRoot)))
+        << "where: " << alert.informativeText.toStdString();
+    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Reason: Read-only file system")))
+        << "why: " << alert.informativeText.toStdString();
+    EXPECT_FALSE(post->isRemoved());
+    EXPECT_EQ(account->postForIdentifier(post->identifier()), post) << "the post left memory";
+    EXPECT_EQ(home->postCollectionView()->posts().size(), 1) << "the post left home";
+    EXPECT_NE(tile(), nullptr);
+    EXPECT_EQ(nameOnDisk(), QStringLiteral("Draft"));
+
+    // Writable again, the same choice deletes it.
+    ASSERT_TRUE(libraryReadOnly(false));
+    alerts->scriptButtonIndex(0);
+    tile()->deleteMenuItem()->trigger();
+    EXPECT_EQ(alerts->presented().size(), 3);
+    EXPECT_TRUE(post->isRemoved());
+    EXPECT_FALSE(account->postForIdentifier(post->identifier()));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(QDir(account->folderPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .filter(QFileInfo(folder).fileName()).isEmpty())
+        << "the post's files are left in the account folder";
+    EXPECT_TRUE(home->postCollectionView()->posts().isEmpty());
 }

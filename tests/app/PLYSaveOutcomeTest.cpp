@@ -30,7 +30,9 @@ TEST(SaveOutcome, TheAlertsSayWhatFailedWhereAndWhy) {
     PLYError error(QStringLiteral("com.pellory.propertylist"), 3, QStringLiteral("Could not write /lib/a/info.plist"),
                    QStringLiteral("Read-only file system"));
     const PLYSaveOutcome::Failure f = PLYSaveOutcome::failureFrom(error, QStringLiteral("/lib"));
-    for (const PLYAlertRequest& alert : {PLYSaveOutcome::failureAlert(f), PLYSaveOutcome::quitAnywayAlert(f)}) {
+    for (const PLYAlertRequest& alert :
+         {PLYSaveOutcome::failureAlert(f), PLYSaveOutcome::quitAnywayAlert(f), PLYSaveOutcome::signOutAnywayAlert(f),
+          PLYSaveOutcome::deleteFailureAlert("Lofoten", f, false)}) {
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Could not write /lib/a/info.plist")));
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Library folder: /lib")));
         EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("Reason: Read-only file system")));
@@ -41,6 +43,24 @@ TEST(SaveOutcome, TheAlertsSayWhatFailedWhereAndWhy) {
     EXPECT_EQ(question.buttonTitles.at(PLYSaveOutcome::QuitAnywayReturn - PLYAlertPresenter::FirstButtonReturn),
               QStringLiteral("Quit Anyway"));
     EXPECT_EQ(question.buttonTitles.first(), QStringLiteral("Don't Quit")) << "the default keeps Pellory running";
+    // Signing out: the default stays signed in with the edits; leaving says plainly they are lost.
+    const PLYAlertRequest signOut = PLYSaveOutcome::signOutAnywayAlert(f);
+    EXPECT_EQ(signOut.style, PLYAlertRequest::Style::Warning);
+    ASSERT_EQ(signOut.buttonTitles.size(), 2);
+    EXPECT_EQ(signOut.buttonTitles.first(), QStringLiteral("Stay Signed In"));
+    EXPECT_EQ(signOut.buttonTitles.at(PLYSaveOutcome::SignOutAnywayReturn - PLYAlertPresenter::FirstButtonReturn),
+              QStringLiteral("Sign Out and Lose Changes"));
+    EXPECT_TRUE(signOut.informativeText.contains(QStringLiteral("If you sign out now, the changes made since the last "
+                                                                "successful save are lost.")));
+    // A deletion that did not happen names the post it kept.
+    const PLYAlertRequest deletion = PLYSaveOutcome::deleteFailureAlert("Lofoten", f, false);
+    EXPECT_EQ(deletion.style, PLYAlertRequest::Style::Critical);
+    EXPECT_TRUE(deletion.informativeText.startsWith(QStringLiteral("\"Lofoten\" could not be removed from the library, "
+                                                                   "so it is kept.\n\n")));
+    // One the service already unpublished says so.
+    EXPECT_TRUE(PLYSaveOutcome::deleteFailureAlert("Lofoten", f, true)
+                    .informativeText.startsWith(QStringLiteral("\"Lofoten\" could not be removed from the library, so it is "
+                                                               "kept. It is no longer published.\n\n")));
     // An error without words still says something.
     const PLYSaveOutcome::Failure bare = PLYSaveOutcome::failureFrom(PLYError(), QStringLiteral("/lib"));
     EXPECT_FALSE(bare.what.isEmpty());
