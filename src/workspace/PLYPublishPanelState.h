@@ -108,7 +108,11 @@ struct PLYPublishPanelView {
     } wordpress;
 
     struct Info {
+        // The "Published" row: its date.
+        bool publishedRowVisible = true;
         QString publishedDate;
+        // The first item of the status pop-up: where the post stands.
+        QString statusTitle = QStringLiteral("Published");
         bool statusLabelVisible = false;
         QString statusText;
         bool statusPopUpVisible = false;

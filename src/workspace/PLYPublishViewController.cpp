@@ -238,7 +238,9 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : PLYGeneric
         PLYSafeText::makePlain(m_infoPublishedDateLabel);
         m_infoPublishedDateLabel->setObjectName(QStringLiteral("infoPublishedDateLabel"));
         m_infoPublishedDateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(fieldLabel(tr("Published"), m_infoContainerView), 0, 0);
+        m_infoPublishedTitleLabel = fieldLabel(tr("Published"), m_infoContainerView);
+        m_infoPublishedTitleLabel->setObjectName(QStringLiteral("infoPublishedTitleLabel"));
+        grid->addWidget(m_infoPublishedTitleLabel, 0, 0);
         grid->addWidget(m_infoPublishedDateLabel, 0, 1);
 
         auto* status = new QHBoxLayout;

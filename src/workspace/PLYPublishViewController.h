@@ -107,6 +107,7 @@ private:
     QWidget* m_wordpressErrorView;
     QLabel* m_wordpressErrorLabel;
     InspectorBGView* m_infoContainerView;
+    QLabel* m_infoPublishedTitleLabel;
     QLabel* m_infoPublishedDateLabel;
     QLabel* m_infoStatusLabel;
     QComboBox* m_infoStatusPopUpButton;
