@@ -218,7 +218,9 @@ TEST(PublishPanelState, TheInfoViewSaysPublishedOnlyOfWhatIsLive) {
         const PLYPublishPanelView::Info info = State::compute(in).info;
         EXPECT_EQ(info.publishedRowVisible, c.published);
         EXPECT_EQ(info.statusTitle, c.published ? "Published" : "Not Published");
-        if (c.published) EXPECT_EQ(info.publishedDate, "02:07PM, 05/03/24");
+        if (c.published) {
+            EXPECT_EQ(info.publishedDate, "02:07PM, 05/03/24");
+        }
     }
 }
 
