@@ -268,6 +268,15 @@ protected:
         if (box->isChecked() != checked) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         ASSERT_EQ(box->isChecked(), checked);
     }
+    // A post live beside the blog sent on to it in `category` with Update, and live there.
+    void updateOntoTheBlog(const QString& category) {
+        pick(child<QComboBox>("wordpressInfoCategoryPopUpButton"), category);
+        auto* update = child<QPushButton>("statusUpdateButton");
+        ASSERT_TRUE(waitUntil([&] { return update->isEnabled(); }));
+        QTest::mouseClick(update, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return publisher->livePublishRevision() != nullptr; }));
+        ASSERT_TRUE(live());
+    }
     // The blog view of the published post: its category and its draft box.
     QString infoCategory() { return child<QComboBox>("wordpressInfoCategoryPopUpButton")->currentText(); }
     bool infoDraft() { return child<QCheckBox>("wordpressDraftButton")->isChecked(); }
@@ -603,12 +612,7 @@ TEST_F(PublishPanelRoad, FeedbackTheDesktopDoesNotShowAppearsInThePanel) {
     EXPECT_EQ(label("publishFeedbackLabel")->text(), "Link Copied to Clipboard: Post \"Trip\"");
 
     // Published to the blog, the link visits the page; without a browser, the address shows.
-    pick(child<QComboBox>("wordpressInfoCategoryPopUpButton"), "Travel");
-    auto* update = child<QPushButton>("statusUpdateButton");
-    ASSERT_TRUE(waitUntil([&] { return update->isEnabled(); }));
-    QTest::mouseClick(update, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return publisher->livePublishRevision() != nullptr; }));
-    ASSERT_TRUE(live());
+    ASSERT_NO_FATAL_FAILURE(updateOntoTheBlog("Travel"));
     ASSERT_TRUE(waitUntil([&] { return link->text() == "Visit Page"; }));
     desktop->setSucceeds(false);
     QTest::mouseClick(link, Qt::LeftButton);
@@ -653,12 +657,7 @@ TEST_F(PublishPanelRoad, ThePanelSaysPublishedOnlyOnceThePostIsLiveWhereItWasMea
     EXPECT_FALSE(shows("infoPublishedDateLabel") || shows("infoPublishedTitleLabel"));
 
     // Sent on to the blog: published, since the post was first made.
-    pick(child<QComboBox>("wordpressInfoCategoryPopUpButton"), "Travel");
-    auto* update = child<QPushButton>("statusUpdateButton");
-    ASSERT_TRUE(waitUntil([&] { return update->isEnabled(); }));
-    QTest::mouseClick(update, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return publisher->livePublishRevision() != nullptr; }));
-    ASSERT_TRUE(live());
+    ASSERT_NO_FATAL_FAILURE(updateOntoTheBlog("Travel"));
     ASSERT_TRUE(waitUntil([&] { return status->currentText() == "Published"; })) << status->currentText().toStdString();
     EXPECT_TRUE(shows("infoPublishedDateLabel") && shows("infoPublishedTitleLabel"));
     EXPECT_EQ(label("infoPublishedDateLabel")->text(), PLYPublishPanelState::formatDate(publisher->publishingPost()->creationDate()));
