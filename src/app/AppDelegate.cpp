@@ -606,9 +606,27 @@ QStringList AppDelegate::exportDatabase(const QString& supportFolder, const QStr
 }
 
 void AppDelegate::exportDB() {
+    const QString support = PLYDefaults::applicationSupportDirectory();
+    bool anyDatabaseFile = false;
+    for (const char* name : kDatabaseFiles) anyDatabaseFile |= QFile::exists(QDir(support).filePath(QString::fromLatin1(name)));
+    if (!anyDatabaseFile) {
+        // The library keeps its posts in files of its own: an export would only be an empty folder.
+        const QString library = QDir::toNativeSeparators(PLYCoreManager::libraryDirectory());
+        PLY_LOG_INFO(QStringLiteral("Database export: there are no database files in %1; nothing to export").arg(support));
+        PLYAlertRequest alert;
+        alert.style = PLYAlertRequest::Style::Informational;
+        alert.messageText = tr("Nothing to Export");
+        alert.informativeText = tr("This library has no database: Pellory keeps your posts and settings as ordinary "
+                                   "files in \"%1\". To keep a copy, copy that folder while Pellory is not running.")
+                                    .arg(library);
+        alert.buttonTitles = {tr("OK")};
+        if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+            presenter->runModal(alert, m_baseWindowController);
+        return;
+    }
     const QString folder = PLYFileDialogs::shared()->chooseFolder(m_baseWindowController, tr("Export Database"));
     if (folder.isEmpty()) return;
-    exportDatabase(PLYDefaults::applicationSupportDirectory(), folder);
+    exportDatabase(support, folder);
 }
 
 QObject* AppDelegate::showSceneOnce(QPointer<QObject>& slot, const char* storyboard, const char* identifier) {

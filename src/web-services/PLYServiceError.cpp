@@ -39,7 +39,9 @@ PLYServiceError::PLYServiceError(const QVariant& body) {
     // A number beyond 64 bits is clamped rather than converted into an undefined value.
     m_code = PLYWebServiceModelObject::integerFromJSON(code);
     const QVariant error = map.value(QStringLiteral("error"));
-    if (error.isValid() && !PLYJSONSerialization::isNull(error)) m_error = stringValue(error);
+    // Shown in alerts and forms: a message of megabytes would stall the window that lays it out.
+    if (error.isValid() && !PLYJSONSerialization::isNull(error))
+        m_error = PLYWebServiceModelObject::boundedDisplayText(stringValue(error), QStringLiteral("error"), true);
     if (m_error.isNull()) m_error = errorMessageForCode(m_code);
     const QVariant errors = map.value(QStringLiteral("errors"));
     if (errors.typeId() == QMetaType::QVariantMap) m_changesetErrors = errors.toMap();

@@ -29,7 +29,9 @@ public:
 
     qint64 code() const { return m_code; }
     void setCode(qint64 code) { m_code = code; }
-    // The message to show; a null string when neither the service nor the table has one.
+    // The message to show; a null string when neither the service nor the table has one. The
+    // service's own message is kept without control characters (line breaks stay) and cut, between
+    // characters, to PLYWebServiceModelObject::MaxDisplayFieldLength.
     QString error() const { return m_error; }
     void setError(const QString& error) { m_error = error; }
     QVariantMap changesetErrors() const { return m_changesetErrors; }

@@ -88,20 +88,16 @@ QString PLYWebServiceModelObject::sanitiseJSONString(const QVariant& value) {
     return value.toString();
 }
 
-namespace {
-
-QString boundedDisplayText(const QString& text, const QString& key) {
-    const QString bounded = PLYTextLimits::truncatedToLength(PLYTextLimits::withoutControlCharacters(text),
-                                                             PLYWebServiceModelObject::MaxDisplayFieldLength);
-    if (text.size() > PLYWebServiceModelObject::MaxDisplayFieldLength)
+QString PLYWebServiceModelObject::boundedDisplayText(const QString& text, const QString& key, bool keepLineBreaks) {
+    const QString bounded = PLYTextLimits::truncatedToLength(PLYTextLimits::withoutControlCharacters(text, keepLineBreaks),
+                                                             MaxDisplayFieldLength);
+    if (text.size() > MaxDisplayFieldLength)
         PLY_LOG_WARN(QStringLiteral("The service sent \"%1\" of %2 characters; only the first %3 are kept")
                          .arg(key)
                          .arg(text.size())
                          .arg(bounded.size()));
     return bounded;
 }
-
-}  // namespace
 
 QString PLYWebServiceModelObject::sanitiseJSONDisplayString(const QVariantMap& json, const QString& key) {
     const QVariant value = json.value(key);

@@ -61,6 +61,8 @@ public:
     // A service that sends megabytes in a name must not stall the interface or swell every save.
     static constexpr qsizetype MaxDisplayFieldLength = 1024;
     static QString sanitiseJSONDisplayString(const QVariantMap& json, const QString& key);
+    // Any text of the service bounded the same way (line breaks kept when asked).
+    static QString boundedDisplayText(const QString& text, const QString& key, bool keepLineBreaks = false);
     // A list of such texts, at most MaxDisplayListLength of them, each bounded as above.
     static constexpr qsizetype MaxDisplayListLength = 1000;
     static QVariantList sanitiseJSONDisplayList(const QVariantMap& json, const QString& key);

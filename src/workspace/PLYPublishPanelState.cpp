@@ -1,5 +1,6 @@
 #include "PLYPublishPanelState.h"
 
+#include "PLYSafeText.h"
 #include "PLYWebServicePostPublisher.h"
 #include "PLYWebServicePublisher.h"
 
@@ -74,6 +75,10 @@ PLYPublishPanelView::Wordpress wordpressView(const PLYPublishPanelInputs& in) {
 PLYPublishPanelView::Info infoView(const PLYPublishPanelInputs& in) {
     PLYPublishPanelView::Info info;
     info.publishedDate = in.hasRemotePost ? State::formatDate(in.postCreated) : QString::fromLatin1(State::NoDateText);
+    // Neither a publication still on its way nor a post that went live beside the blog is published.
+    const bool published = State::isPublished(in);
+    info.publishedRowVisible = published;
+    info.statusTitle = QString::fromLatin1(published ? State::PublishedText : State::NotPublishedText);
     const bool incomplete = is(in.publisherState, Publisher::StateUploadIncomplete);
     info.statusLabelVisible = in.updating || incomplete;
     info.statusText = QString::fromLatin1(incomplete ? State::IncompleteText : State::PublishingText);
@@ -237,6 +242,17 @@ PLYPublishChoice PLYPublishPanelState::choosePublishAction(const QString& publis
         choice.rememberCategory = selectedTitle;
     }
     return choice;
+}
+
+bool PLYPublishPanelState::isPublished(const PLYPublishPanelInputs& in) {
+    return in.hasLiveRevision && (!in.hasBlogPublisher || in.livePublishSuccessful);
+}
+
+std::optional<QUrl> PLYPublishPanelState::linkAddress(const QString& answer) {
+    if (answer.size() > MaxLinkLength) return std::nullopt;
+    const QUrl url(answer.trimmed(), QUrl::StrictMode);
+    if (!PLYSafeText::isWebURL(url)) return std::nullopt;
+    return url;
 }
 
 QString PLYPublishPanelState::formatDate(const QDateTime& date) {

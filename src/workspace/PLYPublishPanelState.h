@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantMap>
 #include <optional>
 
@@ -108,7 +109,11 @@ struct PLYPublishPanelView {
     } wordpress;
 
     struct Info {
+        // The "Published" row and its date: only once the post is published.
+        bool publishedRowVisible = false;
         QString publishedDate;
+        // The first item of the status pop-up: "Published" or "Not Published".
+        QString statusTitle;
         bool statusLabelVisible = false;
         QString statusText;
         bool statusPopUpVisible = false;
@@ -198,6 +203,8 @@ public:
     static constexpr const char* NoDateText = "...";
     static constexpr const char* NotVerifiedState = "NOT_VERIFIED";
     static constexpr const char* PublishingText = "Publishing...";
+    static constexpr const char* PublishedText = "Published";
+    static constexpr const char* NotPublishedText = "Not Published";
     static constexpr const char* IncompleteText = "Upload incomplete";
 
     // The views for `inputs`, the upload's texts taken from `progress`.
@@ -222,6 +229,15 @@ public:
     // Whether the user's choice in the blog view of a published, up-to-date post differs from
     // what its live revision was published with (an update then sends the new choice).
     static bool blogChoiceChanged(const PLYPublishPanelInputs& inputs);
+
+    // Whether the post is published: a revision of it is live, and on the blog when the account
+    // has one (a post built with "Don't Publish", or refused by the blog, is not).
+    static bool isPublished(const PLYPublishPanelInputs& inputs);
+
+    // The service's answer for a link to the post as an address to open or copy: a web address
+    // of at most MaxLinkLength characters (surrounding blanks aside); nothing for anything else.
+    static constexpr qsizetype MaxLinkLength = 2048;
+    static std::optional<QUrl> linkAddress(const QString& answer);
 
     // "hh:mmAP, dd/MM/yy" in local time, with the calendar year; "..." for no date.
     static QString formatDate(const QDateTime& date);

@@ -238,7 +238,9 @@ PLYPublishViewController::PLYPublishViewController(QWidget* parent) : PLYGeneric
         PLYSafeText::makePlain(m_infoPublishedDateLabel);
         m_infoPublishedDateLabel->setObjectName(QStringLiteral("infoPublishedDateLabel"));
         m_infoPublishedDateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(fieldLabel(tr("Published"), m_infoContainerView), 0, 0);
+        m_infoPublishedTitleLabel = fieldLabel(tr("Published"), m_infoContainerView);
+        m_infoPublishedTitleLabel->setObjectName(QStringLiteral("infoPublishedTitleLabel"));
+        grid->addWidget(m_infoPublishedTitleLabel, 0, 0);
         grid->addWidget(m_infoPublishedDateLabel, 0, 1);
 
         auto* status = new QHBoxLayout;
@@ -545,7 +547,10 @@ void PLYPublishViewController::present(const PLYPublishPanelInputs& inputs, cons
     }
     if (view.infoVisible) {
         const auto& info = view.info;
+        m_infoPublishedTitleLabel->setVisible(info.publishedRowVisible);
+        m_infoPublishedDateLabel->setVisible(info.publishedRowVisible);
         m_infoPublishedDateLabel->setText(info.publishedDate);
+        m_infoStatusPopUpButton->setItemText(m_infoStatusPopUpButton->findData(InfoPublishedTag), info.statusTitle);
         m_infoStatusLabel->setVisible(info.statusLabelVisible);
         m_infoStatusLabel->setText(info.statusText);
         m_infoStatusPopUpButton->setVisible(info.statusPopUpVisible);
@@ -695,23 +700,23 @@ void PLYPublishViewController::copyLinkToClipboard() {
         post->getLinkDestination([self](bool ok, const QVariant& object, const auto&, const auto&) {
             if (!self || !ok) return;
             // Only a web address is opened, whatever the service answers.
-            const QUrl url(object.toString(), QUrl::StrictMode);
-            if (!PLYSafeText::isWebURL(url)) {
-                PLY_LOG_WARN(QStringLiteral("The post's link is not a web address: %1").arg(object.toString()));
-                return;
-            }
-            if (!PLYDesktopServices::shared()->openURL(url))
-                self->showFeedback(tr("The browser could not be opened. The post's page is at %1").arg(url.toString()));
+            const std::optional<QUrl> url = self->linkAddress(object, tr("no page was opened"));
+            if (!url) return;
+            if (!PLYDesktopServices::shared()->openURL(*url))
+                self->showFeedback(tr("The browser could not be opened. The post's page is at %1").arg(url->toString()));
         });
         return;
     }
     const QString name = publisher->localPost()->name();
     const QString remoteId = publisher->localPost()->remoteIdentifier();
     post->getLinkStub([self, name, remoteId](bool ok, const QVariant& object, const auto&, const auto&) {
-        if (!self || !ok || object.toString().isEmpty()) return;
+        if (!self || !ok) return;
+        // Only a web address goes on the clipboard, whatever the service answers.
+        const std::optional<QUrl> url = self->linkAddress(object, tr("nothing was copied"));
+        if (!url) return;
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
-        clipboard->setText(object.toString());
+        clipboard->setText(url->toString());
         PLYUserNotification notification;
         notification.identifier = QStringLiteral("pellory.copylink.%1").arg(remoteId);
         notification.title = QStringLiteral("Pellory");
@@ -723,6 +728,17 @@ void PLYPublishViewController::copyLinkToClipboard() {
         if (!notifier || !notifier->showsMessages())
             self->showFeedback(notification.subtitle + QStringLiteral(": ") + notification.informativeText);
     });
+}
+
+std::optional<QUrl> PLYPublishViewController::linkAddress(const QVariant& answer, const QString& consequence) {
+    const QString text = answer.toString();
+    const std::optional<QUrl> url = PLYPublishPanelState::linkAddress(text);
+    if (!url) {
+        // The answer is the service's text: its size is logged, never the text itself.
+        PLY_LOG_WARN(QStringLiteral("The service's link for the post is not a web address (%1 characters)").arg(text.size()));
+        showFeedback(tr("The service did not answer with a link to the post, so %1.").arg(consequence));
+    }
+    return url;
 }
 
 void PLYPublishViewController::showWordpressSettings() {

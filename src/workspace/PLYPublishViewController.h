@@ -69,6 +69,9 @@ public:
     static constexpr int FeedbackMs = 8000;
     // Says `text` on the panel's feedback line for a while.
     void showFeedback(const QString& text);
+    // The service's link answer as a web address within its bound; anything else is logged by
+    // its size and said in the panel with `consequence` ("nothing was copied").
+    std::optional<QUrl> linkAddress(const QVariant& answer, const QString& consequence);
 
 private:
     void follow(const std::shared_ptr<PLYWebServicePostPublisher>& publisher);
@@ -107,6 +110,7 @@ private:
     QWidget* m_wordpressErrorView;
     QLabel* m_wordpressErrorLabel;
     InspectorBGView* m_infoContainerView;
+    QLabel* m_infoPublishedTitleLabel;
     QLabel* m_infoPublishedDateLabel;
     QLabel* m_infoStatusLabel;
     QComboBox* m_infoStatusPopUpButton;

@@ -373,6 +373,29 @@ TEST_F(AppMenuTest, DatabaseExportItemAsksForAFolderAndACancelDoesNothing) {
     QFile::remove(QDir(support).filePath(QStringLiteral("Pellory.sqlite-shm")));
 }
 
+// The library keeps its posts in files, not in a database: the item says there is nothing to
+// export, and why, rather than making an empty folder in silence.
+TEST_F(AppMenuTest, DatabaseExportWithNoDatabaseSaysSoAndMakesNoFolder) {
+    const QString support = PLYDefaults::applicationSupportDirectory();
+    for (const char* name : {"Pellory.sqlite", "Pellory.sqlite-shm", "Pellory.sqlite-wal"})
+        ASSERT_FALSE(QFile::exists(QDir(support).filePath(QString::fromLatin1(name)))) << name;
+    const auto alerts = std::make_shared<PLYScriptedAlertPresenter>();
+    PLYAlertPresenter::setShared(alerts);
+    const QString chosen = PLYTestEnvironment::makeTempDirectory(QStringLiteral("chosen"));
+    dialogs->scriptFolder(chosen);
+
+    trigger("exportDB");
+    PLYAlertPresenter::setShared(nullptr);
+    ASSERT_EQ(alerts->presented().size(), 1);
+    const PLYAlertRequest told = alerts->presented().first();
+    EXPECT_EQ(told.messageText, "Nothing to Export");
+    EXPECT_TRUE(told.informativeText.contains("no database")) << told.informativeText.toStdString();
+    EXPECT_TRUE(told.informativeText.contains(QDir::toNativeSeparators(PLYCoreManager::libraryDirectory())))
+        << told.informativeText.toStdString();
+    EXPECT_TRUE(dialogs->titles().isEmpty()) << "no folder is asked for when there is nothing to put in it";
+    EXPECT_TRUE(QDir(chosen).isEmpty());
+}
+
 // Exported by QtGui for key simulation: delivers a key press to the shortcut map the way the
 // window system does.
 bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,

@@ -98,6 +98,24 @@ TEST_F(PLYWebServiceManagerTest, SignInWithWrongThenRightCredentials) {
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return host()->joinedChannelTopic() == "account:42"; }));
 }
 
+TEST_F(PLYWebServiceManagerTest, ASignInRefusalWithAHugeMessageIsHeldCutBetweenCharacters) {
+    // About 15 MB of message, with a character of two UTF-16 units straddling the bound.
+    const qsizetype bound = PLYWebServiceModelObject::MaxDisplayFieldLength;
+    const QString head = QStringLiteral("Refused.\nAsk the service why. ");
+    const QString huge = head + QString(bound - 1 - head.size(), QLatin1Char('r')) + QString::fromUtf8("\xF0\x9F\x98\x80") +
+                         QString(15 * 1000 * 1000, QLatin1Char('x'));
+    service.setHandler("POST", "/api/log-in", [&](const PLYFakeRequest&) { return PLYErrorReply(401, 401, huge); });
+    start();
+    ASSERT_TRUE(reach(M::StateNoAccount));
+    ASSERT_TRUE(manager()->loginWithEmail(script.email, script.password, false));
+    ASSERT_TRUE(reach(M::StateNotAuthd));
+    const auto error = lastInfo(M::EventIncorrectCredentials).value("error").value<PLYServiceError>();
+    EXPECT_EQ(error.code(), 401);
+    EXPECT_EQ(error.error().size(), bound - 1) << "the pair that the bound would split is left out whole";
+    EXPECT_TRUE(huge.startsWith(error.error()));
+    EXPECT_TRUE(error.error().startsWith(head)) << "line breaks of a message stay";
+}
+
 TEST_F(PLYWebServiceManagerTest, StoredCredentialsSignInOnTheRoadAndRefusedOnesEndInNotAuthd) {
     host()->setEmail(script.email, true);
     host()->setPassword("stale", true);

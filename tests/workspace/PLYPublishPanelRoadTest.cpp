@@ -268,6 +268,15 @@ protected:
         if (box->isChecked() != checked) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         ASSERT_EQ(box->isChecked(), checked);
     }
+    // A post live beside the blog sent on to it in `category` with Update, and live there.
+    void updateOntoTheBlog(const QString& category) {
+        pick(child<QComboBox>("wordpressInfoCategoryPopUpButton"), category);
+        auto* update = child<QPushButton>("statusUpdateButton");
+        ASSERT_TRUE(waitUntil([&] { return update->isEnabled(); }));
+        QTest::mouseClick(update, Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return publisher->livePublishRevision() != nullptr; }));
+        ASSERT_TRUE(live());
+    }
     // The blog view of the published post: its category and its draft box.
     QString infoCategory() { return child<QComboBox>("wordpressInfoCategoryPopUpButton")->currentText(); }
     bool infoDraft() { return child<QCheckBox>("wordpressDraftButton")->isChecked(); }
@@ -412,7 +421,7 @@ TEST_F(PublishPanelRoad, WebsitePostPublishedUpdatedWithACancelledBuildAndItsLin
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(child<QPushButton>("statusViewBlogButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !notifier->notifications().isEmpty(); }));
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("data-post=\"" + post->remoteIdentifier() + "\""));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), dev->fakeService().baseUrl().toString() + "/p/" + post->remoteIdentifier());
     const PLYUserNotification told = notifier->notifications().first();
     EXPECT_EQ(told.identifier, "pellory.copylink." + post->remoteIdentifier());
     EXPECT_EQ(told.title, "Pellory");
@@ -603,12 +612,7 @@ TEST_F(PublishPanelRoad, FeedbackTheDesktopDoesNotShowAppearsInThePanel) {
     EXPECT_EQ(label("publishFeedbackLabel")->text(), "Link Copied to Clipboard: Post \"Trip\"");
 
     // Published to the blog, the link visits the page; without a browser, the address shows.
-    pick(child<QComboBox>("wordpressInfoCategoryPopUpButton"), "Travel");
-    auto* update = child<QPushButton>("statusUpdateButton");
-    ASSERT_TRUE(waitUntil([&] { return update->isEnabled(); }));
-    QTest::mouseClick(update, Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return publisher->livePublishRevision() != nullptr; }));
-    ASSERT_TRUE(live());
+    ASSERT_NO_FATAL_FAILURE(updateOntoTheBlog("Travel"));
     ASSERT_TRUE(waitUntil([&] { return link->text() == "Visit Page"; }));
     desktop->setSucceeds(false);
     QTest::mouseClick(link, Qt::LeftButton);
@@ -617,6 +621,84 @@ TEST_F(PublishPanelRoad, FeedbackTheDesktopDoesNotShowAppearsInThePanel) {
         << label("publishFeedbackLabel")->text().toStdString();
     EXPECT_TRUE(label("publishFeedbackLabel")->text().contains("could not be opened"));
     EXPECT_TRUE(shows("publishFeedbackLabel"));
+}
+
+// "Published" is said of a post only once it is live, and only of what went where it was meant
+// to: not while the first publication is on its way, nor of a post built with "Don't Publish"
+// while the account has a blog.
+TEST_F(PublishPanelRoad, ThePanelSaysPublishedOnlyOnceThePostIsLiveWhereItWasMeantToGo) {
+    signUpWithTravelBlog(false);
+    readyToPublish(1);
+    // What the info view said after each change of state on the way.
+    QStringList said;
+    QObject observer;
+    publisher->addStateChangeNotificationHandler(&observer, [&](const PLYNotification&) {
+        const QString state = publisher->currentStateName();
+        QMetaObject::invokeMethod(panel.get(), [&, state] {
+            if (shows("infoContainerView"))
+                said << state + (shows("infoPublishedDateLabel") ? ": Published row" : ": no Published row");
+        }, Qt::QueuedConnection);
+    });
+    pick(child<QComboBox>("publishWordpressCategoryPopUpButton"), "Don't Publish");
+    dev->setBuildsHeld(true);
+    clickPublish();
+    ASSERT_TRUE(settlesIn(Publisher::StateServerBuilding)) << road();
+    ASSERT_TRUE(waitUntil([&] { return said.contains("SERVER_BUILDING: no Published row"); })) << said.join(", ").toStdString();
+    EXPECT_FALSE(shows("infoPublishedTitleLabel"));
+    EXPECT_TRUE(shows("infoStatusLabel"));
+    for (const QString& line : said) EXPECT_TRUE(line.endsWith(": no Published row")) << line.toStdString();
+
+    // Built without the blog: live, but not published.
+    dev->setBuildsHeld(false);
+    ASSERT_TRUE(live());
+    auto* status = child<QComboBox>("infoStatusPopUpButton");
+    ASSERT_TRUE(waitUntil([&] { return shows("infoStatusPopUpButton"); }));
+    EXPECT_EQ(status->currentText(), "Not Published");
+    EXPECT_FALSE(shows("infoPublishedDateLabel") || shows("infoPublishedTitleLabel"));
+
+    // Sent on to the blog: published, since the post was first made.
+    ASSERT_NO_FATAL_FAILURE(updateOntoTheBlog("Travel"));
+    ASSERT_TRUE(waitUntil([&] { return status->currentText() == "Published"; })) << status->currentText().toStdString();
+    EXPECT_TRUE(shows("infoPublishedDateLabel") && shows("infoPublishedTitleLabel"));
+    EXPECT_EQ(label("infoPublishedDateLabel")->text(), PLYPublishPanelState::formatDate(publisher->publishingPost()->creationDate()));
+    publisher->removeStateChangeNotificationHandler(&observer);
+}
+
+// "Copy Link" copies only a web address within its bound; any other answer of the service is
+// said in the panel and leaves the clipboard as it was.
+TEST_F(PublishPanelRoad, CopyLinkCopiesOnlyAWebAddressWithinItsBound) {
+    signUp(false);
+    makePostAndPanel(1);
+    ASSERT_TRUE(settlesIn(Publisher::StateNotPublished));
+    clickPublish();
+    ASSERT_TRUE(live());
+    auto* link = child<QPushButton>("statusViewBlogButton");
+    ASSERT_TRUE(waitUntil([&] { return shows("statusViewBlogButton"); }));
+    ASSERT_EQ(link->text(), "Copy Link");
+    const QString stub = "/api/me/posts/*/link-stub";
+    const QByteArray hostile[] = {
+        "javascript:alert(document.cookie)",
+        "<script src=\"https://evil.example.org/x.js\"></script>",
+        "https://blog.example.org/" + QByteArray(4 * 1024 * 1024, 'a'),
+    };
+    QGuiApplication::clipboard()->setText("what the user had");
+    int asked = 0;
+    for (const QByteArray& answer : hostile) {
+        SCOPED_TRACE(answer.left(40).toStdString());
+        dev->fakeService().enqueueReply("GET", stub, PLYFakeReply::text(200, answer));
+        child("publishFeedbackLabel")->hide();
+        QTest::mouseClick(link, Qt::LeftButton);
+        ++asked;
+        ASSERT_TRUE(waitUntil([&] { return shows("publishFeedbackLabel"); }));
+        EXPECT_EQ(dev->fakeService().requestsMatching("GET", stub).size(), asked);
+        EXPECT_EQ(label("publishFeedbackLabel")->text(), "The service did not answer with a link to the post, so nothing was copied.");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "what the user had");
+        EXPECT_TRUE(notifier->notifications().isEmpty());
+    }
+    // The service's own answer is copied.
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return notifier->notifications().size() == 1; }));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), dev->fakeService().baseUrl().toString() + "/p/" + post->remoteIdentifier());
 }
 
 // The service's port changed in the host settings: the session follows it, and the real-time

@@ -178,6 +178,52 @@ TEST(PublishPanelState, BlogViewFollowsTheShownPublishRevisionAndNeverSelectsAMi
     EXPECT_EQ(State::compute(in).wordpress.menu, (PLYCategoryMenu{{"Categories Not Fetched"}, "Categories Not Fetched"}));
 }
 
+// The info view claims a publication only once one is live: not while the first one is still
+// on its way, and not for a post that went live with "Don't Publish" (or that the blog refused)
+// while the account has a blog.
+TEST(PublishPanelState, TheInfoViewSaysPublishedOnlyOfWhatIsLive) {
+    struct Case {
+        const char* what;
+        const char* state;
+        bool blog;
+        bool live;
+        std::optional<PLYPublishRevisionFacts> publish;  // the live revision's publish revision
+        bool published;
+    };
+    const PLYPublishRevisionFacts onBlog{0, true, true, QStringLiteral("Travel")};
+    const PLYPublishRevisionFacts refused{3, false, true, QStringLiteral("Travel")};
+    const Case cases[] = {
+        {"first upload, with a blog", Publisher::StateUploadingImages, true, false, std::nullopt, false},
+        {"first upload, a website", Publisher::StateUploadingImages, false, false, std::nullopt, false},
+        {"first post sent", Publisher::StateCreatingPost, true, false, std::nullopt, false},
+        {"first build", Publisher::StateServerBuilding, false, false, std::nullopt, false},
+        {"first upload incomplete", Publisher::StateUploadIncomplete, true, false, std::nullopt, false},
+        {"first publication cancelled", Publisher::StateUpdateAvailable, false, false, std::nullopt, false},
+        {"built with Don't Publish", Publisher::StateIdle, true, true, std::nullopt, false},
+        {"Don't Publish, then edited", Publisher::StateUpdateAvailable, true, true, std::nullopt, false},
+        {"refused by the blog", Publisher::StateIdle, true, true, refused, false},
+        {"on the blog", Publisher::StateIdle, true, true, onBlog, true},
+        {"on the blog, an update uploading", Publisher::StateUploadingImages, true, true, onBlog, true},
+        {"a website's live post", Publisher::StateIdle, false, true, std::nullopt, true},
+        {"a website's live post, updating", Publisher::StateServerBuilding, false, true, std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PLYPublishPanelInputs in = inputsFor(Row{c.state, Shows::Published, Shows::Publish, Strip::Idle}, QStringLiteral("IDLE"),
+                                             c.blog ? std::optional<qint64>(0) : std::nullopt);
+        in.hasLiveRevision = c.live;
+        in.liveUpdated = in.postCreated;
+        in.livePublishSuccessful = c.publish && c.publish->successful;
+        if (!in.updating) in.shownPublishRevision = c.publish;
+        const PLYPublishPanelView::Info info = State::compute(in).info;
+        EXPECT_EQ(info.publishedRowVisible, c.published);
+        EXPECT_EQ(info.statusTitle, c.published ? "Published" : "Not Published");
+        if (c.published) {
+            EXPECT_EQ(info.publishedDate, "02:07PM, 05/03/24");
+        }
+    }
+}
+
 TEST(PublishPanelState, PublishViewForHostsBlogsAndProblems) {
     PLYPublishPanelInputs in = inputsFor(rows[3], QStringLiteral("IDLE"), std::nullopt);
     in.accountHost = QStringLiteral("");

@@ -425,8 +425,8 @@ void PLYDevService::installRoutes() {
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*/link-stub"), [this](const PLYFakeRequest& request) {
         return withPost(request, [&](Post& post) {
-            return PLYFakeReply::text(200, QStringLiteral("<div class=\"pellory-post\" data-post=\"%1\"><script src=\"%2/embed/%1.js\"></script></div>")
-                                               .arg(post.id).arg(m_service.baseUrl().toString()).toUtf8());
+            // The short link to the built post that a site without a blog publisher embeds.
+            return PLYFakeReply::text(200, QStringLiteral("%1/p/%2").arg(m_service.baseUrl().toString()).arg(post.id).toUtf8());
         });
     });
     s.setHandler("GET", QStringLiteral("/api/me/posts/*/link-destination"), [this](const PLYFakeRequest& request) {

@@ -91,6 +91,24 @@ const bool uploading = PLYScreens::add(QStringLiteral("publish-panel-uploading")
     return panel(updatingPost(Publisher::StateUploadingImages), progress);
 });
 
+// The first publication on its way: nothing is live, so nothing is said to be published.
+const bool firstUpload = PLYScreens::add(QStringLiteral("publish-panel-first-upload"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = updatingPost(Publisher::StateUploadingImages);
+    in.hasLiveRevision = false;
+    in.livePublishSuccessful = false;
+    PLYUploadProgress progress;
+    progress.take(QString::fromLatin1(Publisher::StateUploadingImages), {});
+    return panel(in, progress);
+});
+
+// Built with "Don't Publish": live on the service, not on the blog.
+const bool builtWithoutBlog = PLYScreens::add(QStringLiteral("publish-panel-built-without-blog"), [](PLYScreensFixture&) {
+    PLYPublishPanelInputs in = publishedPost(Publisher::StateIdle);
+    in.livePublishSuccessful = false;
+    in.shownPublishRevision.reset();
+    return panel(in);
+});
+
 const bool building = PLYScreens::add(QStringLiteral("publish-panel-building"), [](PLYScreensFixture&) {
     return panel(updatingPost(Publisher::StateServerBuilding));
 });
