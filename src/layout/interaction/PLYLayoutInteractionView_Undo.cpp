@@ -1,9 +1,10 @@
-// The undo of edit mode. The first change an edit-mode session makes (a crop, pan or resize)
-// records an "Undo Edit" step, and the session's later changes extend it while it is still the
-// newest entry of the history; otherwise each change records a step of its own. A session that
-// changes nothing records nothing, so what could be redone stays. While a drag is held, changes
-// from other roads wait for its release (PLYLayoutManager::holdForLiveEdit), so that the drag's
-// step holds the drag alone.
+// The undo of edit mode. The first change of an edit-mode session (a crop, pan or resize, at its
+// release, or any change of its block found when the session ends) records an "Undo Edit" step
+// from the session's entry while nothing else came into the history since; the session's later
+// changes extend it while it is still the newest entry; otherwise each change records a step of
+// its own. A session that changes nothing records nothing, so what could be redone stays. While a
+// drag is held, changes from other roads wait for its release (PLYLayoutManager::holdForLiveEdit),
+// so that the drag's step holds the drag alone.
 #include "PLYLayoutInteractionView.h"
 
 #include "PLYUndoManager.h"
@@ -19,13 +20,16 @@ void PLYLayoutInteractionView::editBlockChanged(const PLYBlock* block) {
 void PLYLayoutInteractionView::beginEditSession(const QString& blockId) {
     m_editStep.close();
     m_editSessionBlockId = blockId;
+    // Edit mode changes its block only: the step holds that block's section.
+    if (auto manager = m_manager.lock()) m_editStep.open(undoManager(), manager->sectionSnapshotOfBlock(blockId));
 }
 
 void PLYLayoutInteractionView::closeEditSession() {
     if (m_gestureBefore) {
         endEditGesture();
     } else if (auto manager = m_manager.lock()) {
-        m_editStep.extend(*manager, undoManager());
+        m_editStep.record(*manager, undoManager(), manager->sectionSnapshotOfBlock(m_editSessionBlockId),
+                          QString::fromLatin1(EditUndoName));
     }
     m_editStep.close();
     m_editSessionBlockId.clear();
@@ -44,6 +48,5 @@ void PLYLayoutInteractionView::endEditGesture() {
     const std::optional<PLYLayoutEdit> before = std::exchange(m_gestureBefore, std::nullopt);
     auto manager = m_manager.lock();
     if (!manager || !before) return;
-    // Edit mode changes its block only: the step holds that block's section.
     m_editStep.record(*manager, undoManager(), *before, QString::fromLatin1(EditUndoName));
 }
