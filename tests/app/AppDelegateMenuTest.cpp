@@ -3,6 +3,7 @@
 #include "PLYMainWindowTestSupport.h"
 
 #include "PLYAlertPresenter.h"
+#include "PLYColourWell.h"
 #include "PLYDefaults.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter.h"
@@ -17,6 +18,7 @@
 #include "PLYStoryboard.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -473,6 +475,38 @@ TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
     EXPECT_FALSE(window->baseViewController()->currentPostController()->undoManager()->canUndo());
     trigger("undo");
     EXPECT_EQ(b, 0) << "a step of an editor that is gone is never run";
+}
+
+// The Document tab's colour panel floats beside the post's window; while the user picks there,
+// the post is still in front and its history answers Undo.
+TEST_F(AppMenuTest, UndoReachesThePostWhileItsColourPanelIsActive) {
+    PLYRegisterMainWindowScenes();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+    auto* window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    ASSERT_NE(window, nullptr);
+    const auto account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+    const auto post = account->createNewPost(QStringLiteral("Lofoten"));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    core->setCurrentPostManager(core->postManagerForPostID(post->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != nullptr; }));
+    PLYPostViewController* editor = window->baseViewController()->currentPostController();
+    int step = 1;
+    editor->undoManager()->registerUndo([&] { step = 0; });
+
+    auto* well = editor->findChild<PLYColourWell*>(QStringLiteral("backgroundColourWell"));
+    ASSERT_NE(well, nullptr);
+    well->activate();
+    auto* panel = window->findChild<QColorDialog*>();
+    ASSERT_NE(panel, nullptr);
+    QApplication::setActiveWindow(panel);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == panel; }));
+    QAction* undoItem = delegate->menuAction(QStringLiteral("undo"));
+    showMenuOf(undoItem);
+    EXPECT_TRUE(undoItem->isEnabled());
+    trigger("undo");
+    EXPECT_EQ(step, 0);
+    panel->close();
 }
 
 TEST(AppMenuTitles, UndoAndRedoTitlesNameTheStepOnce) {
