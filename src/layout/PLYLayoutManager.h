@@ -211,13 +211,13 @@ public:
     const PLYLayoutEdit& lastEdit() const { return m_lastEdit; }
 
     // Put the sections that `edit` touched, and the layout's properties when it changed them,
-    // back as they were before it (revert) or after it (reapply). Image use counts follow the references of the restored sections; the selection
-    // keeps the blocks still there. Where only block properties differ the views relay out and
-    // hover and edit block stay; otherwise they are cleared and the views reload. The change is
-    // announced.
+    // back as they were before it (revert) or after it (reapply). Image use counts follow the
+    // references of the restored sections; the selection keeps the blocks still there. Where
+    // only block properties differ the views relay out and hover and edit block stay; otherwise
+    // they are cleared and the views reload. The change is announced.
     // False, changing nothing, when a section of the record is gone or no longer holds the bytes
-    // the edit left (revert) or found (reapply), its bytes do not parse, or restoring would give
-    // two blocks one identifier.
+    // the edit left (revert) or found (reapply), the same for the layout's properties, its bytes
+    // do not parse, or restoring would give two blocks one identifier.
     bool revertEdit(const PLYLayoutEdit& edit);
     bool reapplyEdit(const PLYLayoutEdit& edit);
 
@@ -241,7 +241,8 @@ public:
     // The sections of `snapshot` that differ now, from their snapshot bytes to the present ones;
     // the same for the layout's properties when the snapshot holds them.
     PLYLayoutEdit editSince(const PLYLayoutEdit& snapshot) const;
-    // The sections of `record` (and its layout properties) take their present bytes as their `after`.
+    // The sections of `record`, and its layout properties, take their present bytes as their
+    // `after`.
     void updateAfter(PLYLayoutEdit& record) const;
     // Runs `change` and, when it changed any section, registers its undo under `actionName`.
     // Answers what `change` answered. Given `blockId`, `change` touches only that block's section
@@ -257,7 +258,6 @@ public:
     // in the order they came.
     std::shared_ptr<void> holdForLiveEdit();
     void afterLiveEdit(std::function<void()> change);
-    bool isLiveEditHeld() const { return m_liveEditHolds > 0; }
 
     // The block named `blockId` takes back, from its serialised
     // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;

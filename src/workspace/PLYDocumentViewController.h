@@ -19,9 +19,9 @@ class QPushButton;
 
 // The Document tab of the post's inspector: what belongs to the whole post rather than to one
 // block. The layout's padding and background colour (edits of the layout manager, each
-// announced as a layout change and a step of the post's undo history), the post's SEO title, meta description and focus keywords,
-// and how many images the post's locations hold and the layout uses. It is handed the post's
-// layout manager and reaches the post through it.
+// announced as a layout change and a step of the post's undo history), the post's SEO title,
+// meta description and focus keywords, and how many images the post's locations hold and the
+// layout uses. It is handed the post's layout manager and reaches the post through it.
 class PLYDocumentViewController : public QWidget {
     Q_OBJECT
 public:
