@@ -76,6 +76,13 @@ protected:
         PLYFileDialogs::setShared(nullptr);
         AppDelegateFixture::TearDown();
     }
+    // The application started up to its main window, with the window's scenes.
+    PLYBaseWindowController* launchToMainWindow() {
+        PLYRegisterMainWindowScenes();
+        delegate->applicationDidFinishLaunching();
+        EXPECT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+        return qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    }
     void trigger(const char* name) {
         QAction* action = delegate->menuAction(QString::fromLatin1(name));
         ASSERT_NE(action, nullptr) << name;
@@ -417,10 +424,7 @@ void showMenuOf(QAction* item) {
 }  // namespace
 
 TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
-    PLYRegisterMainWindowScenes();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
-    auto* window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    PLYBaseWindowController* window = launchToMainWindow();
     ASSERT_NE(window, nullptr);
     QAction* undoItem = delegate->menuAction(QStringLiteral("undo"));
     QAction* redoItem = delegate->menuAction(QStringLiteral("redo"));
@@ -480,10 +484,7 @@ TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
 // The Document tab's colour panel floats beside the post's window; while the user picks there,
 // the post is still in front and its history answers Undo.
 TEST_F(AppMenuTest, UndoReachesThePostWhileItsColourPanelIsActive) {
-    PLYRegisterMainWindowScenes();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
-    auto* window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    PLYBaseWindowController* window = launchToMainWindow();
     ASSERT_NE(window, nullptr);
     const auto account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
     const auto post = account->createNewPost(QStringLiteral("Lofoten"));
