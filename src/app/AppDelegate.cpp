@@ -534,12 +534,15 @@ void AppDelegate::updateMenu() {
 // ---- menu actions -----------------------------------------------------------------------------
 
 // The history of the post in front: each post keeps its own, so an undo never reaches a post
-// that is not on screen. Home, sign-in and the other windows have none.
+// that is not on screen. Home, sign-in and the other windows have none; a panel that floats beside
+// the main window (the colour panel of the Document tab) leaves the post in front.
 PLYUndoManager* AppDelegate::frontUndoManager() const {
     const auto* window = qobject_cast<const PLYBaseWindowController*>(m_baseWindowController.data());
     if (!window || !window->isEditorShown()) return nullptr;
     QWidget* front = QApplication::activeWindow();
-    if (front && front != m_baseWindowController.data()) return nullptr;
+    const bool panelOfMain = front && !front->isModal() && front->parentWidget() &&
+                             front->parentWidget()->window() == m_baseWindowController.data();
+    if (front && front != m_baseWindowController.data() && !panelOfMain) return nullptr;
     PLYPostViewController* editor = window->baseViewController()->currentPostController();
     return editor ? editor->undoManager() : nullptr;
 }

@@ -5,11 +5,13 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
-// What one structural edit of the layout manager did, by identifiers and bytes only, so that it
-// can be undone and redone exactly however long it is kept: the sections it touched (their
-// serialised bytes before and after), the blocks it took out and from where, the containers it
-// dissolved, the blocks and containers it put in, and how image use counts moved.
+// What one edit of the layout did, by identifiers and bytes only, so that it can be undone and
+// redone exactly however long it is kept: the sections it touched (their serialised bytes before
+// and after), the layout's own properties when it changed them, the blocks it took out and from
+// where, the containers it dissolved, the blocks and containers it put in, and how image use
+// counts moved.
 struct PLYLayoutEdit {
     struct SectionState {
         QString sectionId;
@@ -32,6 +34,13 @@ struct PLYLayoutEdit {
     };
 
     QList<SectionState> sections;
+    // The layout's own properties (padding, background colour), serialised as a layout without
+    // sections, before and after; present when the record takes them in.
+    struct PropertiesState {
+        QByteArray before;
+        QByteArray after;
+    };
+    std::optional<PropertiesState> properties;
     QList<Removal> removed;
     QList<Dissolution> dissolved;
     QStringList inserted;           // blocks put in, in order (moved ones keep their identifier)
@@ -40,6 +49,7 @@ struct PLYLayoutEdit {
 
     // Whether the layout's bytes differ after the edit.
     bool changed() const {
+        if (properties && properties->before != properties->after) return true;
         for (const SectionState& s : sections)
             if (s.before != s.after)
                 return true;

@@ -121,6 +121,15 @@ bool findIn(BlockList* list, PLYBlock* parent, const std::function<bool(const PL
     return false;
 }
 
+// The layout without its sections: its own properties (padding, background colour).
+QByteArray layoutPropertiesBytes(const PLYLayout& layout) {
+    PLYLayout properties;
+    properties.set_id(layout.id());
+    properties.set_padding(layout.padding());
+    if (layout.has_background_colour()) *properties.mutable_background_colour() = layout.background_colour();
+    return QByteArray::fromStdString(properties.SerializeAsString());
+}
+
 }  // namespace
 
 std::shared_ptr<PLYLayoutManager> PLYLayoutManager::managerWithOwner(std::shared_ptr<PLYLayoutOwner> owner,
@@ -1137,6 +1146,20 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
     };
     std::vector<Restore> restores;
     QSet<std::string> restoredIds;
+    std::optional<PLYLayout> properties;
+    if (edit.properties) {
+        const QByteArray now = layoutPropertiesBytes(*representedLayout());
+        if (now != (toBefore ? edit.properties->after : edit.properties->before)) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore the layout's padding and background: they have changed since "
+                                         "the step was recorded"));
+            return false;
+        }
+        const QByteArray& bytes = toBefore ? edit.properties->before : edit.properties->after;
+        if (now != bytes && !properties.emplace().ParseFromArray(bytes.constData(), int(bytes.size()))) {
+            PLY_LOG_ERROR(QStringLiteral("cannot restore the layout's padding and background: the saved bytes do not parse"));
+            return false;
+        }
+    }
     for (const PLYLayoutEdit::SectionState& state : edit.sections) {
         PLYSection* section = sectionForId(state.sectionId);
         const QByteArray& bytes = toBefore ? state.before : state.after;
@@ -1161,7 +1184,7 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
             visit(top, [&](const PLYBlock& b) { restoredIds.insert(b.id()); });
         restores.push_back(std::move(restore));
     }
-    if (restores.empty()) return true;
+    if (restores.empty() && !properties) return true;
     // The restored sections must not bring back an identifier that another section now uses.
     for (const PLYSection& other : representedLayout()->sections()) {
         const bool replaced = std::any_of(restores.begin(), restores.end(), [&](const Restore& r) { return r.section == &other; });
@@ -1176,9 +1199,17 @@ bool PLYLayoutManager::restoreSections(const PLYLayoutEdit& edit, bool toBefore)
         }
     }
 
-    // Where only properties differ the views stay and relay out, and edit mode and the hover go
-    // on; otherwise the views are made again without them.
-    const bool shapeKept = std::all_of(restores.begin(), restores.end(), [](const Restore& restore) {
+    if (properties) {
+        PLYLayout* layout = representedLayout();
+        layout->set_padding(properties->padding());
+        if (properties->has_background_colour())
+            *layout->mutable_background_colour() = properties->background_colour();
+        else
+            layout->clear_background_colour();
+    }
+    // Where only block properties differ the views stay and relay out, and edit mode and the
+    // hover go on; otherwise the views are made again without them.
+    const bool shapeKept = !properties && std::all_of(restores.begin(), restores.end(), [](const Restore& restore) {
         return sameShape(restore.section->blocks(), restore.content.blocks());
     });
     if (!shapeKept) {
@@ -1261,6 +1292,8 @@ PLYLayoutEdit PLYLayoutManager::sectionSnapshot() const {
     const PLYLayout* layout = representedLayout();
     if (!layout) return snapshot;
     for (const PLYSection& section : layout->sections()) snapshot.sections << stateOf(section);
+    const QByteArray properties = layoutPropertiesBytes(*layout);
+    snapshot.properties = PLYLayoutEdit::PropertiesState{properties, properties};
     return snapshot;
 }
 
@@ -1279,6 +1312,10 @@ PLYLayoutEdit PLYLayoutManager::editSince(const PLYLayoutEdit& snapshot) const {
             const QByteArray now = QByteArray::fromStdString(section->SerializeAsString());
             if (now != state.before) edit.sections << PLYLayoutEdit::SectionState{state.sectionId, state.before, now};
         }
+    if (snapshot.properties && representedLayout()) {
+        const QByteArray now = layoutPropertiesBytes(*representedLayout());
+        if (now != snapshot.properties->before) edit.properties = PLYLayoutEdit::PropertiesState{snapshot.properties->before, now};
+    }
     return edit;
 }
 
@@ -1286,6 +1323,7 @@ void PLYLayoutManager::updateAfter(PLYLayoutEdit& record) const {
     for (PLYLayoutEdit::SectionState& state : record.sections)
         if (const PLYSection* section = sectionForId(state.sectionId))
             state.after = QByteArray::fromStdString(section->SerializeAsString());
+    if (record.properties && representedLayout()) record.properties->after = layoutPropertiesBytes(*representedLayout());
 }
 
 bool PLYLayoutManager::recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName,

@@ -211,14 +211,14 @@ public:
 
     const PLYLayoutEdit& lastEdit() const { return m_lastEdit; }
 
-    // Put the sections that `edit` touched back as they were before it (revert) or after it
-    // (reapply). Image use counts follow the references of the restored sections; the selection
-    // keeps the blocks still there. Where only block properties differ the views relay out and
-    // hover and edit block stay; otherwise they are cleared and the views reload. The change is
-    // announced.
+    // Put the sections that `edit` touched, and the layout's properties when it changed them,
+    // back as they were before it (revert) or after it (reapply). Image use counts follow the
+    // references of the restored sections; the selection keeps the blocks still there. Where
+    // only block properties differ the views relay out and hover and edit block stay; otherwise
+    // they are cleared and the views reload. The change is announced.
     // False, changing nothing, when a section of the record is gone or no longer holds the bytes
-    // the edit left (revert) or found (reapply), its bytes do not parse, or restoring would give
-    // two blocks one identifier.
+    // the edit left (revert) or found (reapply), the same for the layout's properties, its bytes
+    // do not parse, or restoring would give two blocks one identifier.
     bool revertEdit(const PLYLayoutEdit& edit);
     bool reapplyEdit(const PLYLayoutEdit& edit);
 
@@ -233,20 +233,32 @@ public:
     // Every layout change goes into the history as a step of its own, so that putting sections
     // back is always exact; a step whose sections no longer hold what it left (reverting) or
     // found (reapplying) refuses and the history is cleared (PLYUndoManager::refuse).
-    // The bytes of every section now, as a record whose before and after are both the present.
+    // The bytes of every section and of the layout's own properties (padding, background colour)
+    // now, as a record whose before and after are both the present.
     PLYLayoutEdit sectionSnapshot() const;
     // The same for the one section that holds block `blockId` (every section when no section
     // holds it): what a change of that block alone can touch.
     PLYLayoutEdit sectionSnapshotOfBlock(const QString& blockId) const;
-    // The sections of `snapshot` that differ now, from their snapshot bytes to the present ones.
+    // The sections of `snapshot` that differ now, from their snapshot bytes to the present ones;
+    // the same for the layout's properties when the snapshot holds them.
     PLYLayoutEdit editSince(const PLYLayoutEdit& snapshot) const;
-    // The sections of `record` take their present bytes as their `after`.
+    // The sections of `record`, and its layout properties, take their present bytes as their
+    // `after`.
     void updateAfter(PLYLayoutEdit& record) const;
     // Runs `change` and, when it changed any section, registers its undo under `actionName`.
     // Answers what `change` answered. Given `blockId`, `change` touches only that block's section
     // and only that section is compared.
     bool recordUndoableChange(PLYUndoManager* undoManager, const QString& actionName, const std::function<bool()>& change,
                               const QString& blockId = QString());
+
+    // A crop, pan or handle drag of edit mode held down holds back the changes that other roads
+    // bring meanwhile (a picture added from a watched folder), so that the drag's step holds the
+    // drag alone and nothing moves under the pointer. The hold lasts while the answered token is
+    // kept. Such a road hands its change to afterLiveEdit, which runs it at once, or, while a
+    // hold is kept, from the event loop once the last hold has ended (after the drag's step),
+    // in the order they came.
+    std::shared_ptr<void> holdForLiveEdit();
+    void afterLiveEdit(std::function<void()> change);
 
     // The block named `blockId` takes back, from its serialised
     // bytes `before`, its image crop position (cleared when it had none) and its aspect ratio;
@@ -373,6 +385,9 @@ private:
     bool restoreSections(const PLYLayoutEdit& edit, bool toBefore);
     void dissolveIfDegenerate(QString containerId, QList<PLYSection*>& touched);
     int m_editDepth = 0;
+    int m_liveEditHolds = 0;
+    std::vector<std::function<void()>> m_afterLiveEdit;
+    void runAfterLiveEdit();
     PLYLayoutEdit m_record;
     PLYLayoutEdit m_lastEdit;
 

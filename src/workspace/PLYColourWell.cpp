@@ -1,6 +1,8 @@
 #include "PLYColourWell.h"
 
+#include <QAbstractSpinBox>
 #include <QColorDialog>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,6 +20,11 @@ void PLYColourWell::setColour(const QColor& colour) {
     if (!colour.isValid() || colour == m_colour) return;
     m_colour = colour;
     update();
+    // An open panel shows it too (after an undo, say), so that the next pick starts from it.
+    if (m_panel) {
+        const QSignalBlocker quiet(m_panel);
+        m_panel->setCurrentColor(colour);
+    }
 }
 
 void PLYColourWell::activate() {
@@ -30,6 +37,8 @@ void PLYColourWell::activate() {
         m_panel->setOption(QColorDialog::DontUseNativeDialog);
         m_panel->setOption(QColorDialog::NoButtons);
         connect(m_panel, &QColorDialog::currentColorChanged, this, &PLYColourWell::chooseColour);
+        m_panel->installEventFilter(this);
+        for (QWidget* part : m_panel->findChildren<QWidget*>()) part->installEventFilter(this);
     }
     const QSignalBlocker quiet(m_panel);
     m_panel->setCurrentColor(m_colour);
@@ -71,6 +80,29 @@ void PLYColourWell::paintEvent(QPaintEvent*) {
 void PLYColourWell::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) activate();
     else QWidget::mouseReleaseEvent(event);
+}
+
+bool PLYColourWell::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_pressStroke = ++m_strokes;
+        break;
+    case QEvent::MouseButtonRelease:
+        m_pressStroke = 0;
+        break;
+    case QEvent::FocusIn:
+        if (qobject_cast<QLineEdit*>(watched) || qobject_cast<QAbstractSpinBox*>(watched)) m_typingStroke = ++m_strokes;
+        break;
+    case QEvent::FocusOut:
+        if (qobject_cast<QLineEdit*>(watched) || qobject_cast<QAbstractSpinBox*>(watched)) m_typingStroke = 0;
+        break;
+    case QEvent::Hide:
+        if (watched == m_panel) m_pressStroke = m_typingStroke = 0;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PLYColourWell::keyPressEvent(QKeyEvent* event) {

@@ -26,6 +26,12 @@ public:
     // The user chose `colour` (from the panel): it is shown and announced.
     void chooseColour(const QColor& colour);
 
+    // The gesture in the panel under way, by a number of its own: a press held there (a drag
+    // over the colour field or the lightness bar, an arrow held down) or the typing in one of its
+    // fields. The colours chosen within it share it, and a caller may take them as one change.
+    // 0 outside one.
+    quint64 stroke() const { return m_pressStroke ? m_pressStroke : m_typingStroke; }
+
     // A layout colour of a colour: each component in RGB times 255, rounded down.
     static PLYColour layoutColour(const QColor& colour);
 
@@ -38,8 +44,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QColor m_colour = Qt::white;
     QPointer<QColorDialog> m_panel;
+    quint64 m_strokes = 0;
+    quint64 m_pressStroke = 0;
+    quint64 m_typingStroke = 0;
 };

@@ -10,6 +10,7 @@
 #include "PLYSeoManager.h"
 #include "PLYSourceDirectory.h"
 #include "PLYStepper.h"
+#include "PLYWindowUndoManager.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -144,6 +145,11 @@ PLYDocumentViewController::PLYDocumentViewController(QWidget* parent) : QWidget(
     connect(m_focusKeywordTokenField, &PLYKeywordTokenField::keywordsEdited, this,
             &PLYDocumentViewController::setFocusKeywords);
 
+    // An undo or redo may change the padding or the colour behind the tab's back.
+    m_observers.add(QString::fromLatin1(PLYLayoutManager::LayoutDidChangeNotification), nullptr,
+                    [this](const PLYNotification& notification) {
+                        if (m_layoutManager && notification.object == m_layoutManager.get()) showLayoutProperties();
+                    });
     const auto refreshCounts = [this](const PLYNotification&) { imageCountChanged(); };
     m_observers.add(QString::fromLatin1(PLYPersistantPost::ImageCountChangeNotification), nullptr, refreshCounts);
     m_observers.add(QString::fromLatin1(PLYSourceDirectory::ChangedNotification), nullptr, refreshCounts);
@@ -199,7 +205,7 @@ void PLYDocumentViewController::imageCountChanged() {
 
 void PLYDocumentViewController::setPaddingAction() {
     const qint64 padding = PLYPaddingInput::parse(m_paddingTextField->text());
-    if (m_layoutManager) m_layoutManager->setPadding(padding);
+    recordLayoutChange(PaddingUndoName, 0, [&] { m_layoutManager->setPadding(padding); });
     m_paddingStepper->setValue(padding);
     // The field shows what was taken: "24pt" reads 24, "999" the largest padding.
     m_paddingTextField->setText(PLYPaddingInput::format(padding));
@@ -207,7 +213,7 @@ void PLYDocumentViewController::setPaddingAction() {
 
 void PLYDocumentViewController::setPaddingStepperAction() {
     const qint64 padding = m_paddingStepper->value();
-    if (m_layoutManager) m_layoutManager->setPadding(padding);
+    recordLayoutChange(PaddingUndoName, m_paddingStepper->stroke(), [&] { m_layoutManager->setPadding(padding); });
     const PLYLayout* layout = m_layoutManager ? m_layoutManager->representedLayout() : nullptr;
     m_paddingTextField->setText(PLYPaddingInput::format(layout ? layout->padding() : padding));
 }
@@ -215,7 +221,35 @@ void PLYDocumentViewController::setPaddingStepperAction() {
 void PLYDocumentViewController::showBackgroundColourWell() { m_backgroundColourWell->activate(); }
 
 void PLYDocumentViewController::setBackgroundColour() {
-    if (m_layoutManager) m_layoutManager->setBackgroundColour(PLYColourWell::layoutColour(m_backgroundColourWell->colour()));
+    recordLayoutChange(BackgroundColourUndoName, m_backgroundColourWell->stroke(), [&] {
+        m_layoutManager->setBackgroundColour(PLYColourWell::layoutColour(m_backgroundColourWell->colour()));
+    });
+}
+
+void PLYDocumentViewController::recordLayoutChange(const char* actionName, quint64 stroke,
+                                                   const std::function<void()>& change) {
+    if (!m_layoutManager) return;
+    const PLYLayoutEdit before = m_layoutManager->sectionSnapshot();
+    change();
+    const bool join = stroke != 0 && stroke == m_stepStroke && actionName == m_stepActionName;
+    m_step.record(*m_layoutManager, PLYWindowUndoManager::undoManagerForWidget(this), before,
+                  QString::fromLatin1(actionName), join);
+    m_stepStroke = stroke;
+    m_stepActionName = actionName;
+}
+
+void PLYDocumentViewController::showLayoutProperties() {
+    const PLYLayout* layout = m_layoutManager ? m_layoutManager->representedLayout() : nullptr;
+    if (!layout) return;
+    if (m_paddingStepper->value() != layout->padding()) {
+        m_paddingStepper->setValue(layout->padding());
+        m_paddingTextField->setText(PLYPaddingInput::format(layout->padding()));
+    }
+    const PLYColour shown = PLYColourWell::layoutColour(m_backgroundColourWell->colour());
+    const QColor colour = PLYLayoutManager::backgroundColourForLayout(*layout);
+    const PLYColour wanted = PLYColourWell::layoutColour(colour);
+    if (shown.r() != wanted.r() || shown.g() != wanted.g() || shown.b() != wanted.b())
+        m_backgroundColourWell->setColour(colour);
 }
 
 void PLYDocumentViewController::addMetaDescription() {

@@ -827,10 +827,16 @@ void PLYGalleryViewController::sourceDirectoryUpdatedState(PLYSourceDirectory*, 
 void PLYGalleryViewController::sourceDirectoryAddedNewImage(PLYSourceDirectory*, const QString& identifier) {
     if (PLYDefaults::shouldAutoAddNewImages() && postManager()) {
         // A step of the post's history like any other change of the layout, so that no undo
-        // beneath it throws the picture away.
+        // beneath it throws the picture away; a drag of edit mode under way finishes first, its
+        // step holding the drag alone.
         if (const auto layoutManager = postManager()->layoutManager())
-            layoutManager->recordUndoableChange(undoManager(), QString::fromLatin1(DeleteImagesActionName), [&] {
-                return !layoutManager->createAndAddBlocksForImages({identifier}).isEmpty();
+            layoutManager->afterLiveEdit([self = QPointer<PLYGalleryViewController>(this),
+                                          weak = std::weak_ptr<PLYLayoutManager>(layoutManager), identifier] {
+                const auto manager = weak.lock();
+                if (!self || !manager) return;
+                manager->recordUndoableChange(self->undoManager(), QString::fromLatin1(DeleteImagesActionName),
+                                              [&] { return !manager->createAndAddBlocksForImages({identifier}).isEmpty(); });
+                self->scheduleRebuild();
             });
     }
     scheduleRebuild();

@@ -1,11 +1,39 @@
 #include "PLYStepper.h"
 
+#include <QMouseEvent>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
-PLYStepper::PLYStepper(QWidget* parent) : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+namespace {
+// An arrow that tells when it is pressed and when it is let go. Held down it steps while it
+// repeats and once more as it is released, so the press ends only after the button has handled
+// the release.
+class ArrowButton : public QToolButton {
+public:
+    ArrowButton(QWidget* parent, std::function<void(bool)> held) : QToolButton(parent), m_held(std::move(held)) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) m_held(true);
+        QToolButton::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QToolButton::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton) m_held(false);
+    }
+
+private:
+    std::function<void(bool)> m_held;
+};
+}  // namespace
+
+PLYStepper::PLYStepper(QWidget* parent)
+    : QWidget(parent),
+      m_up(new ArrowButton(this, [this](bool held) { setHeld(held); })),
+      m_down(new ArrowButton(this, [this](bool held) { setHeld(held); })) {
     setFocusPolicy(Qt::TabFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -50,10 +78,18 @@ void PLYStepper::stepBy(qint64 steps) {
 QSize PLYStepper::sizeHint() const { return {18, 24}; }
 
 void PLYStepper::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Up) stepBy(1);
-    else if (event->key() == Qt::Key_Down) stepBy(-1);
-    else QWidget::keyPressEvent(event);
+    if (event->key() != Qt::Key_Up && event->key() != Qt::Key_Down) return QWidget::keyPressEvent(event);
+    // A key held down repeats within its press.
+    if (!event->isAutoRepeat()) setHeld(true);
+    stepBy(event->key() == Qt::Key_Up ? 1 : -1);
 }
+
+void PLYStepper::keyReleaseEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && !event->isAutoRepeat()) setHeld(false);
+    QWidget::keyReleaseEvent(event);
+}
+
+void PLYStepper::setHeld(bool held) { m_stroke = held ? ++m_strokes : 0; }
 
 void PLYStepper::updateButtons() {
     m_up->setEnabled(m_value < m_maximum);

@@ -22,6 +22,9 @@ public:
 
     // A step the user made (arrow click or key), as the action sees it.
     void stepBy(qint64 steps);
+    // The press under way, by a number of its own: the steps of one arrow or arrow key held
+    // down share it, and a caller may take them as one change. 0 outside a press.
+    quint64 stroke() const { return m_stroke; }
 
     QSize sizeHint() const override;
 
@@ -30,9 +33,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void updateButtons();
+    void setHeld(bool held);
 
     QToolButton* m_up;
     QToolButton* m_down;
@@ -40,4 +45,6 @@ private:
     qint64 m_minimum = 0;
     qint64 m_maximum = 100;
     qint64 m_increment = 1;
+    quint64 m_stroke = 0;
+    quint64 m_strokes = 0;
 };

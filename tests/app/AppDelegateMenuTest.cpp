@@ -3,6 +3,7 @@
 #include "PLYMainWindowTestSupport.h"
 
 #include "PLYAlertPresenter.h"
+#include "PLYColourWell.h"
 #include "PLYDefaults.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter.h"
@@ -17,6 +18,7 @@
 #include "PLYStoryboard.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -73,6 +75,13 @@ protected:
         PLYDesktopServices::setShared(nullptr);
         PLYFileDialogs::setShared(nullptr);
         AppDelegateFixture::TearDown();
+    }
+    // The application started up to its main window, with the window's scenes.
+    PLYBaseWindowController* launchToMainWindow() {
+        PLYRegisterMainWindowScenes();
+        delegate->applicationDidFinishLaunching();
+        EXPECT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+        return qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
     }
     void trigger(const char* name) {
         QAction* action = delegate->menuAction(QString::fromLatin1(name));
@@ -438,10 +447,7 @@ void showMenuOf(QAction* item) {
 }  // namespace
 
 TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
-    PLYRegisterMainWindowScenes();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
-    auto* window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+    PLYBaseWindowController* window = launchToMainWindow();
     ASSERT_NE(window, nullptr);
     QAction* undoItem = delegate->menuAction(QStringLiteral("undo"));
     QAction* redoItem = delegate->menuAction(QStringLiteral("redo"));
@@ -496,6 +502,35 @@ TEST_F(AppMenuTest, UndoAndRedoActOnTheHistoryOfThePostInFrontOnly) {
     EXPECT_FALSE(window->baseViewController()->currentPostController()->undoManager()->canUndo());
     trigger("undo");
     EXPECT_EQ(b, 0) << "a step of an editor that is gone is never run";
+}
+
+// The Document tab's colour panel floats beside the post's window; while the user picks there,
+// the post is still in front and its history answers Undo.
+TEST_F(AppMenuTest, UndoReachesThePostWhileItsColourPanelIsActive) {
+    PLYBaseWindowController* window = launchToMainWindow();
+    ASSERT_NE(window, nullptr);
+    const auto account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+    const auto post = account->createNewPost(QStringLiteral("Lofoten"));
+    PLYCoreManager* core = PLYCoreManager::globalManager();
+    core->setCurrentPostManager(core->postManagerForPostID(post->identifier()));
+    ASSERT_TRUE(waitUntil([&] { return window->baseViewController()->currentPostController() != nullptr; }));
+    PLYPostViewController* editor = window->baseViewController()->currentPostController();
+    int step = 1;
+    editor->undoManager()->registerUndo([&] { step = 0; });
+
+    auto* well = editor->findChild<PLYColourWell*>(QStringLiteral("backgroundColourWell"));
+    ASSERT_NE(well, nullptr);
+    well->activate();
+    auto* panel = window->findChild<QColorDialog*>();
+    ASSERT_NE(panel, nullptr);
+    QApplication::setActiveWindow(panel);
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == panel; }));
+    QAction* undoItem = delegate->menuAction(QStringLiteral("undo"));
+    showMenuOf(undoItem);
+    EXPECT_TRUE(undoItem->isEnabled());
+    trigger("undo");
+    EXPECT_EQ(step, 0);
+    panel->close();
 }
 
 TEST(AppMenuTitles, UndoAndRedoTitlesNameTheStepOnce) {

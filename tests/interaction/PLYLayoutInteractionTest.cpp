@@ -112,8 +112,7 @@ TEST_F(LayoutTab, DoubleClickEditsABlockWhoseHandlerTakesEditAndLeavesOnAClickOf
     doubleClick(centre("b"));
     ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
     EXPECT_EQ(selection(), "");
-    EXPECT_EQ(undo()->undoCount(), 1);
-    EXPECT_EQ(undo()->undoActionName(), "Undo Edit");
+    EXPECT_EQ(undo()->undoCount(), 0) << "edit mode records its step once it changes something";
 
     // A crop changes the picture's place and the block's ratio; undo puts both back.
     manager->blockForRef("b")->mutable_image()->mutable_position()->set_width(1.5f);
@@ -121,6 +120,8 @@ TEST_F(LayoutTab, DoubleClickEditsABlockWhoseHandlerTakesEditAndLeavesOnAClickOf
     click(centre("a"));  // off the edit handles: edit mode ends
     EXPECT_EQ(manager->currentEditBlock(), nullptr);
     EXPECT_EQ(selection(), "");  // that click only left edit mode
+    EXPECT_EQ(undo()->undoCount(), 1);
+    EXPECT_EQ(undo()->undoActionName(), "Undo Edit");
     undo()->undo();
     EXPECT_FALSE(manager->blockForRef("b")->image().has_position());
     EXPECT_EQ(manager->blockForRef("b")->aspect_ratio(), 0.0f);
@@ -131,15 +132,15 @@ TEST_F(LayoutTab, DoubleClickEditsABlockWhoseHandlerTakesEditAndLeavesOnAClickOf
     EXPECT_EQ(selection(), "dl");
     EXPECT_EQ(undo()->undoCount(), 0);
 
-    // E edits the hovered block and, like every road into edit mode, records "Undo Edit";
-    // Escape and Return leave edit mode.
+    // E edits the hovered block; left without a change, it records nothing and what could be
+    // redone stays. Escape and Return leave edit mode.
     moveTo(centre("c"));
     key(Qt::Key_E);
     EXPECT_EQ(ids({manager->currentEditBlock()}), "c");
-    EXPECT_EQ(undo()->undoCount(), 1);
-    EXPECT_EQ(undo()->undoActionName(), "Undo Edit");
     EXPECT_TRUE(key(Qt::Key_Escape));
     EXPECT_EQ(manager->currentEditBlock(), nullptr);
+    EXPECT_EQ(undo()->undoCount(), 0);
+    EXPECT_EQ(undo()->redoCount(), 1);
     EXPECT_FALSE(key(Qt::Key_Return));  // outside edit mode the canvas may have it
     moveTo(QPointF(-50, -50));
     key(Qt::Key_E);  // over nothing

@@ -6,7 +6,9 @@
 #include "PLYLayoutTabFixture.h"
 
 #include "PLYAlertPresenter.h"
+#include "PLYColourWell.h"
 #include "PLYDefaults.h"
+#include "PLYDocumentViewController.h"
 #include "PLYGalleryViewController.h"
 #include "PLYPopUpButton.h"
 #include "PLYPostViewController.h"
@@ -15,6 +17,9 @@
 #include "PLYVisualStateHandler.h"
 
 #include <QClipboard>
+#include <QColorDialog>
+#include <QLineEdit>
+#include <QPainter>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -95,7 +100,12 @@ protected:
     void undoAllAndRedoAll(const std::string& first, const std::string& last, const std::string& what) {
         const int redoable = history()->redoCount();
         int undone = 0;
-        for (; history()->canUndo() && undone < 1000; ++undone) history()->undo();
+        // Every step of the history changes the layout: none is empty.
+        for (; history()->canUndo() && undone < 1000; ++undone) {
+            const std::string before = layoutBytes();
+            history()->undo();
+            ASSERT_NE(layoutBytes(), before) << "undo " << undone + 1 << " after " << what;
+        }
         ASSERT_EQ(layoutBytes(), first) << "undo-all after " << what;
         for (int i = 0; i < undone; ++i) history()->redo();
         ASSERT_EQ(history()->redoCount(), redoable) << what;
@@ -127,9 +137,9 @@ TEST_F(UndoHistory, EditModeByTheKeyOrTheMenuIsAStepSoAnEarlierUndoKeepsTheCrop)
     moveTo(centre("b"));
     key(Qt::Key_E);
     ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
-    EXPECT_EQ(history()->undoActionName(), "Undo Edit");
     panAndLeaveEditMode("b", QPointF(40, 0));
     ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
+    EXPECT_EQ(history()->undoActionName(), "Undo Edit");
     const std::string cropped = layoutBytes();
 
     // The menu's "Edit" on z, a handle resize: its own step as well.
@@ -201,6 +211,122 @@ TEST_F(UndoHistory, AnAutoAddedPictureIsAStep) {
     history()->undo();  // the delete, without taking the picture added after it along
     EXPECT_EQ(layoutBytes(), first);
     redoAll(last);
+}
+
+TEST_F(UndoHistory, EditModeLeftWithoutAChangeKeepsWhatCouldBeRedone) {
+    click(centre("t"));
+    key(Qt::Key_Delete);
+    history()->undo();
+    ASSERT_EQ(history()->undoCount(), 0);
+    ASSERT_EQ(history()->redoCount(), 1);
+
+    // In and out of edit mode by every road, a click on the picture that moves nothing included.
+    doubleClick(centre("b"));
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
+    click(centre("b"));
+    key(Qt::Key_Escape);
+    moveTo(centre("z"));
+    key(Qt::Key_E);
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "z");
+    key(Qt::Key_Return);
+    moveTo(centre("a"));
+    overlay->menu();
+    overlay->imageMenu()->actions()[0]->trigger();
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "a");
+    click(centre("dl"));  // away from the picture
+    ASSERT_EQ(manager->currentEditBlock(), nullptr);
+
+    EXPECT_EQ(history()->undoCount(), 0) << history()->undoActionName().toStdString();
+    ASSERT_EQ(history()->redoCount(), 1);
+    history()->redo();
+    EXPECT_EQ(manager->blockForRef("t"), nullptr);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(' ').toStdString();
+}
+
+TEST_F(UndoHistory, APictureAutoAddedDuringADragIsAStepOfItsOwn) {
+    PLYGalleryViewController gallery(tab.get());
+    gallery.setUndoManager(history());
+    gallery.setPostManager(postManager);
+    const std::string first = layoutBytes();
+    doubleClick(centre("b"));
+    ASSERT_EQ(ids({manager->currentEditBlock()}), "b");
+    const QPointF c = centre("b");
+    press(c);
+    dragTo(c + QPointF(30, 0));
+    PLYDefaults::setShouldAutoAddNewImages(true);
+    gallery.sourceDirectoryAddedNewImage(nullptr, QStringLiteral("wide"));
+    PLYDefaults::setShouldAutoAddNewImages(false);
+    dragTo(c + QPointF(50, 0));
+    release(c + QPointF(50, 0));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return post->inUseCountForImage("wide") == 2; }));
+    ASSERT_TRUE(manager->blockForRef("b")->image().has_position());
+    const std::string last = layoutBytes();
+    EXPECT_EQ(history()->undoCount(), 2);
+
+    // Each undo takes back its own change only.
+    history()->undo();
+    EXPECT_EQ(post->inUseCountForImage("wide"), 1);
+    EXPECT_TRUE(manager->blockForRef("b")->image().has_position()) << "the crop stays";
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), first);
+    redoAll(last);
+}
+
+TEST_F(UndoHistory, TheDocumentTabsPaddingAndBackgroundAreStepsOfThePostsHistory) {
+    auto* document = new PLYDocumentViewController(tab.get());
+    document->setGeometry(0, 0, 250, 600);
+    document->setLayoutManager(manager);
+    auto* field = document->findChild<QLineEdit*>(QStringLiteral("paddingTextField"));
+    auto* well = document->findChild<PLYColourWell*>(QStringLiteral("backgroundColourWell"));
+    ASSERT_TRUE(field && well);
+    // The canvas in the gap below the first picture: the background shows there.
+    const auto gapColour = [&] {
+        const QRectF a = frameOf("a");
+        const QPointF gap(a.center().x(), a.bottom() + manager->representedLayout()->padding() / 2.0);
+        QImage pixel(1, 1, QImage::Format_RGB32);
+        QPainter painter(&pixel);
+        view->scene()->render(&painter, QRectF(0, 0, 1, 1), QRectF(gap, QSizeF(1, 1)));
+        return QColor(pixel.pixel(0, 0));
+    };
+    // The gap between the first picture and the row below it on the canvas.
+    const auto gapIs = [&](double points) { return std::abs(frameOf("row").top() - frameOf("a").bottom() - points) < 0.5; };
+    const std::string first = layoutBytes();
+    ASSERT_TRUE(gapIs(10));
+    const QColor background = gapColour();
+
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("30"));
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_EQ(manager->representedLayout()->padding(), 30);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapIs(30); }));
+    const std::string padded = layoutBytes();
+
+    well->activate();
+    auto* panel = tab->findChild<QColorDialog*>();
+    ASSERT_NE(panel, nullptr);
+    panel->setCurrentColor(QColor(200, 30, 40));
+    ASSERT_EQ(manager->representedLayout()->background_colour().r(), 200.0f);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapColour() == QColor(200, 30, 40); }));
+    const std::string last = layoutBytes();
+    ASSERT_EQ(history()->undoCount(), 2);
+
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), padded);
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapColour() == background; }));
+    EXPECT_EQ(well->colour().rgb(), background.rgb()) << "the tab shows the colour taken back";
+    history()->undo();
+    EXPECT_EQ(layoutBytes(), first);
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapIs(10); }));
+    EXPECT_EQ(field->text(), QStringLiteral("10")) << "the tab shows the padding taken back";
+    history()->redo();
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapIs(30); }));
+    EXPECT_EQ(field->text(), QStringLiteral("30"));
+    history()->redo();
+    EXPECT_EQ(layoutBytes(), last);
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return gapColour() == QColor(200, 30, 40); }));
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(' ').toStdString();
 }
 
 TEST_F(UndoHistory, AStepThatNoLongerMatchesTellsTheUserAndClearsBothStacks) {
@@ -467,14 +593,33 @@ protected:
             key(Qt::Key_Delete);
             return "delete " + id.toStdString();
         }
+        if (roll < 52 && pick(0, 4) == 0) {
+            // In and out of edit mode, by any road, changing nothing.
+            const QString id = anyOf(leavesOf({PLYBlock::kImage, PLYBlock::kBlank, PLYBlock::kText}));
+            if (id.isEmpty() || !enterEditMode(id)) return "no look";
+            const bool text = manager->blockForRef(id)->type_case() == PLYBlock::kText;
+            if (!text && pick(0, 1)) click(frameOfId(id).center());
+            // (Return would be typed into a text.)
+            switch (text ? 2 * pick(0, 1) : pick(0, 2)) {
+            case 0: key(Qt::Key_Escape); break;
+            case 1: key(Qt::Key_Return); break;
+            default: click(frameOfId(anyOf(blockIds())).center());
+            }
+            return "look " + id.toStdString();
+        }
         if (roll < 52) {
             const QString id = anyOf(leavesOf({PLYBlock::kImage}));
             if (id.isEmpty() || !enterEditMode(id)) return "no crop";
             const QPointF c = frameOfId(id).center();
+            const bool add = pick(0, 3) == 0;
             press(c);
             dragTo(c + QPointF(pick(-60, 60), pick(-40, 40)), pick(0, 1) ? Qt::ShiftModifier : Qt::NoModifier);
+            // A picture that lands in the watched folder while the button is held.
+            const std::function<void()> landed = add ? autoAdd() : std::function<void()>();
+            if (add) dragTo(c + QPointF(pick(-60, 60), pick(-40, 40)));
             release(c + QPointF(pick(-60, 60), pick(-40, 40)));
-            return "crop " + id.toStdString();
+            if (add) landed();
+            return (add ? "drag-add " : "crop ") + id.toStdString();
         }
         if (roll < 64) {
             const QString id = anyOf(leavesOf({PLYBlock::kImage, PLYBlock::kBlank}));
@@ -529,9 +674,7 @@ protected:
             return "typing " + id.toStdString();
         }
         if (roll < 88) {
-            PLYDefaults::setShouldAutoAddNewImages(true);
-            gallery->sourceDirectoryAddedNewImage(nullptr, pick(0, 1) ? QStringLiteral("wide") : QStringLiteral("square"));
-            PLYDefaults::setShouldAutoAddNewImages(false);
+            autoAdd()();
             return "auto-add";
         }
         if (roll < 95) {
@@ -540,6 +683,19 @@ protected:
         }
         if (history()->canRedo()) history()->redo();
         return "redo";
+    }
+
+    // A picture added to the post's folder with auto-add on; the answer waits until the layout
+    // holds it (a drag under way takes it once released).
+    std::function<void()> autoAdd() {
+        const QString ref = pick(0, 1) ? QStringLiteral("wide") : QStringLiteral("square");
+        const qint64 uses = post->inUseCountForImage(ref);
+        PLYDefaults::setShouldAutoAddNewImages(true);
+        gallery->sourceDirectoryAddedNewImage(nullptr, ref);
+        PLYDefaults::setShouldAutoAddNewImages(false);
+        return [this, ref, uses] {
+            EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return post->inUseCountForImage(ref) > uses; })) << "auto-add";
+        };
     }
 
     PLYGalleryViewController* gallery = nullptr;  // the tab's child
@@ -561,16 +717,26 @@ TEST_F(UndoWalk, RandomInterfaceEditsUndoAllToTheFirstBytesAndRedoAllToTheLast) 
         history()->removeAllActions();
         for (int i = 0; i < 16 && !HasFailure(); ++i, ++steps) {
             const std::string before = layoutBytes();
+            const int undoable = history()->undoCount();
+            const int redoable = history()->redoCount();
             const std::string done = step();
             const std::string last = layoutBytes();
             // The kind of step (its first word), when it changed the layout.
-            if (last != before) changedBy.insert(QString::fromStdString(done).section(' ', 0, 0));
+            const QString kind = QString::fromStdString(done).section(' ', 0, 0);
+            if (last != before) changedBy.insert(kind);
+            // Edit mode entered and left without a change leaves the history as it was: no empty
+            // step, nothing to redo lost.
+            if (kind == "look") {
+                ASSERT_EQ(last, before) << "seed " << seed << " step " << i << ": " << done;
+                ASSERT_EQ(history()->undoCount(), undoable) << "seed " << seed << " step " << i << ": " << done;
+                ASSERT_EQ(history()->redoCount(), redoable) << "seed " << seed << " step " << i << ": " << done;
+            }
             undoAllAndRedoAll(first, last, "seed " + std::to_string(seed) + " step " + std::to_string(i) + ": " + done);
         }
     }
     EXPECT_GE(steps, 2000);
     // Every kind of edit of the walk really changed the layout somewhere.
-    for (const char* kind : {"gallery", "move", "delete", "crop", "resize", "ratio", "text", "typing", "auto-add", "undo", "redo"})
+    for (const char* kind : {"gallery", "move", "delete", "crop", "drag-add", "resize", "ratio", "text", "typing", "auto-add", "undo", "redo"})
         EXPECT_TRUE(changedBy.contains(QLatin1String(kind))) << kind;
 }
 

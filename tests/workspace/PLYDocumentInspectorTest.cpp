@@ -1,6 +1,6 @@
-// The Document tab offscreen: typed and stepped padding, the colour well, the SEO fields and
-// their add buttons, the keyword field with its completions, and the image counts; and the SEO
-// grades following the edits made here.
+// The Document tab offscreen: typed and stepped padding, the colour well, their undo steps, the
+// SEO fields and their add buttons, the keyword field with its completions, and the image counts;
+// and the SEO grades following the edits made here.
 #include "PLYColourWell.h"
 #include "PLYDocumentViewController.h"
 #include "PLYKeywordTokenField.h"
@@ -13,9 +13,14 @@
 #include "PLYStepper.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestLayouts.h"
+#include "PLYUndoManager.h"
 #include "PLYUserDefaults.h"
+#include "PLYWindowUndoManager.h"
 
+#include <QApplication>
+#include <QColorDialog>
 #include <QCompleter>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -186,5 +191,59 @@ TEST_F(DocumentInspectorTest, ImageCountsFollowCountAndLocationChanges) {
 
     const int before = PLYNotificationCenter::defaultCenter().observerCount();
     tab.reset();
-    EXPECT_EQ(PLYNotificationCenter::defaultCenter().observerCount(), before - 2);
+    // The counts' two notifications and the layout's changes.
+    EXPECT_EQ(PLYNotificationCenter::defaultCenter().observerCount(), before - 3);
+}
+
+// Each change made here is a step of the post's history; what one press does (an arrow held down
+// while it repeats, a drag over the colour panel's field) is one step, however many values it
+// passes through.
+TEST_F(DocumentInspectorTest, AHeldArrowOrAColourDraggedInThePanelIsOneStep) {
+    tab->setLayoutManager(manager->layoutManager());
+    tab->show();
+    PLYUndoManager* undo = PLYWindowUndoManager::undoManagerForWidget(tab.get());
+    auto* up = child<PLYStepper>("paddingStepper")->findChild<QToolButton*>(QStringLiteral("stepUpButton"));
+    auto* well = child<PLYColourWell>("backgroundColourWell");
+    ASSERT_TRUE(up && well);
+
+    QTest::mousePress(up, Qt::LeftButton);
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return layout().padding() >= 13; })) << "the arrow repeats";
+    QTest::mouseRelease(up, Qt::LeftButton);
+    const qint64 held = layout().padding();
+    EXPECT_EQ(undo->undoCount(), 1);
+    EXPECT_EQ(undo->undoActionName(), PLYDocumentViewController::PaddingUndoName);
+    QTest::mouseClick(up, Qt::LeftButton);
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(layout().padding(), held + 2);
+    EXPECT_EQ(undo->undoCount(), 3) << "two clicks, two steps";
+
+    well->activate();
+    auto* panel = tab->findChild<QColorDialog*>();
+    ASSERT_NE(panel, nullptr);
+    QWidget* field = nullptr;
+    for (QWidget* part : panel->findChildren<QWidget*>())
+        if (QByteArray(part->metaObject()->className()) == "QColorPicker") field = part;
+    ASSERT_NE(field, nullptr) << "the panel's colour field";
+    const auto pointer = [&](QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, p, field->mapToGlobal(p), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(field, &e);
+    };
+    pointer(QEvent::MouseButtonPress, QPoint(10, 10), Qt::LeftButton);
+    for (int i = 1; i <= 5; ++i) pointer(QEvent::MouseMove, QPoint(10 + 20 * i, 10 + 10 * i), Qt::LeftButton);
+    pointer(QEvent::MouseButtonRelease, QPoint(110, 60), Qt::NoButton);
+    EXPECT_NE(layout().background_colour().g(), 255.0f) << "the drag coloured the layout";
+    EXPECT_EQ(undo->undoCount(), 4) << "one drag, one step";
+    EXPECT_EQ(undo->undoActionName(), PLYDocumentViewController::BackgroundColourUndoName);
+
+    undo->undo();
+    EXPECT_EQ(layout().background_colour().r(), 255.0f);
+    EXPECT_EQ(layout().background_colour().g(), 255.0f);
+    EXPECT_EQ(well->colour().rgb(), QColor(Qt::white).rgb()) << "the well follows the undo";
+    undo->undo();
+    undo->undo();
+    EXPECT_EQ(layout().padding(), held);
+    undo->undo();
+    EXPECT_EQ(layout().padding(), 10);
+    EXPECT_EQ(child<QLineEdit>("paddingTextField")->text(), QStringLiteral("10")) << "the field follows the undo";
+    EXPECT_FALSE(undo->canUndo());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYExtendableUndoStep.h"
 #include "PLYKeyCodes.h"
 #include "PLYLayoutManager.h"
 #include "PLYNotificationCenter.h"
@@ -225,7 +226,6 @@ private:
     void editBlockChanged(const PLYBlock* block);
     void beginEditSession(const QString& blockId);
     void closeEditSession();
-    bool extendEditSession();
     void beginEditGesture();
     void endEditGesture();
     void layoutDidChange();
@@ -283,11 +283,11 @@ private:
     // Set while a drag step is handled: the relayout it causes may scroll the canvas, and the
     // view then replays the pointer's move, which must not start another step inside this one.
     bool m_inDragStep = false;
-    // The edit-mode session's undo step while it may still be extended, the history's
-    // generation when it last was, and the sections before the crop, pan or resize under way.
-    std::shared_ptr<PLYLayoutEdit> m_editRecord;
-    quint64 m_editGeneration = 0;
+    // The edit-mode session's undo step while it may still be extended, the sections before the
+    // crop, pan or resize under way, and the hold on other roads' changes while it is.
+    PLYExtendableUndoStep m_editStep;
     std::optional<PLYLayoutEdit> m_gestureBefore;
+    std::shared_ptr<void> m_liveEditHold;
     QString m_editSessionBlockId;
     bool m_inBlockDragOp = false;
     QStringList m_blockDragRefIds;

@@ -1,7 +1,10 @@
-// The undo of edit mode. Entering edit mode, by any road, records an "Undo Edit" step; what
-// edit mode then changes (crops, pans, resizes) extends that step while it is still the newest
-// entry of the history, and otherwise each crop, pan or resize records a step of its own. So every
-// change of the layout is in the history and putting sections back is always exact.
+// The undo of edit mode. The first change of an edit-mode session (a crop, pan or resize, at its
+// release, or any change of its block found when the session ends) records an "Undo Edit" step
+// from the session's entry while nothing else came into the history since; the session's later
+// changes extend it while it is still the newest entry; otherwise each change records a step of
+// its own. A session that changes nothing records nothing, so what could be redone stays. While a
+// drag is held, changes from other roads wait for its release (PLYLayoutManager::holdForLiveEdit),
+// so that the drag's step holds the drag alone.
 #include "PLYLayoutInteractionView.h"
 
 #include "PLYUndoManager.h"
@@ -15,54 +18,35 @@ void PLYLayoutInteractionView::editBlockChanged(const PLYBlock* block) {
 }
 
 void PLYLayoutInteractionView::beginEditSession(const QString& blockId) {
-    auto manager = m_manager.lock();
-    PLYUndoManager* undo = undoManager();
-    if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return;
-    // Edit mode changes its block only: the step holds that block's section.
-    auto record = std::make_shared<PLYLayoutEdit>(manager->sectionSnapshotOfBlock(blockId));
-    manager->registerUndoForEdit(undo, std::shared_ptr<const PLYLayoutEdit>(record), QString::fromLatin1(EditUndoName));
-    m_editRecord = std::move(record);
-    m_editGeneration = undo->generation();
+    m_editStep.close();
     m_editSessionBlockId = blockId;
+    // Edit mode changes its block only: the step holds that block's section.
+    if (auto manager = m_manager.lock()) m_editStep.open(undoManager(), manager->sectionSnapshotOfBlock(blockId));
 }
 
 void PLYLayoutInteractionView::closeEditSession() {
-    if (m_gestureBefore)
+    if (m_gestureBefore) {
         endEditGesture();
-    else
-        extendEditSession();
-    m_editRecord.reset();
+    } else if (auto manager = m_manager.lock()) {
+        m_editStep.record(*manager, undoManager(), manager->sectionSnapshotOfBlock(m_editSessionBlockId),
+                          QString::fromLatin1(EditUndoName));
+    }
+    m_editStep.close();
     m_editSessionBlockId.clear();
-}
-
-bool PLYLayoutInteractionView::extendEditSession() {
-    auto manager = m_manager.lock();
-    PLYUndoManager* undo = undoManager();
-    // While undoing or redoing the layout is being put back, not edited.
-    if (!manager || !undo || undo->isUndoing() || undo->isRedoing()) return false;
-    if (!m_editRecord || undo->generation() != m_editGeneration) return false;
-    // Nothing was registered, undone or redone since: the session's step takes every change.
-    manager->updateAfter(*m_editRecord);
-    return true;
 }
 
 void PLYLayoutInteractionView::beginEditGesture() {
     auto manager = m_manager.lock();
     m_gestureBefore = manager ? std::optional<PLYLayoutEdit>(manager->sectionSnapshotOfBlock(m_editSessionBlockId))
                                : std::nullopt;
+    m_liveEditHold = manager ? manager->holdForLiveEdit() : nullptr;
 }
 
 void PLYLayoutInteractionView::endEditGesture() {
+    // Released on the way out, once the drag's step is in the history.
+    const std::shared_ptr<void> hold = std::exchange(m_liveEditHold, nullptr);
     const std::optional<PLYLayoutEdit> before = std::exchange(m_gestureBefore, std::nullopt);
-    if (extendEditSession()) return;
     auto manager = m_manager.lock();
-    PLYUndoManager* undo = undoManager();
-    if (!manager || !undo || !before || undo->isUndoing() || undo->isRedoing()) return;
-    // Another step came after the session's: this change is a step of its own.
-    const PLYLayoutEdit edit = manager->editSince(*before);
-    if (!edit.changed()) return;
-    auto record = std::make_shared<PLYLayoutEdit>(edit);
-    manager->registerUndoForEdit(undo, std::shared_ptr<const PLYLayoutEdit>(record), QString::fromLatin1(EditUndoName));
-    m_editRecord = std::move(record);
-    m_editGeneration = undo->generation();
+    if (!manager || !before) return;
+    m_editStep.record(*manager, undoManager(), *before, QString::fromLatin1(EditUndoName));
 }
