@@ -59,7 +59,8 @@ qint64 PLYImageMetaReader::colourForLabel(const QString& label) {
     return 0;
 }
 
-PLYImageMeta PLYImageMetaReader::read(const QString& path) {
+PLYImageMeta PLYImageMetaReader::read(const QString& path, const std::function<bool()>& stopRequested) {
+    Q_UNUSED(stopRequested);
     PLYImageMeta meta;
     QImageReader reader(path);
     reader.setAutoTransform(true);

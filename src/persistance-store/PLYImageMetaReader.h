@@ -19,8 +19,13 @@ class PLYImageMetaReader {
 public:
     // Queued on the worker; `done` runs on the main thread unless `context` is gone by then.
     static void readAsync(const QString& path, QObject* context, std::function<void(const PLYImageMeta&)> done);
-    // On the calling thread.
-    static PLYImageMeta read(const QString& path);
+    // What one read may take of a file, whatever the file holds: a header not found within it is
+    // unreadable. Taken at most ReadChunkBytes at a time.
+    static constexpr qint64 MaxReadBytes = qint64(16) * 1024 * 1024;
+    static constexpr qint64 ReadChunkBytes = qint64(64) * 1024;
+    // On the calling thread. `stopRequested`, when given, is asked before each chunk is read:
+    // once it answers true the read ends, unreadable.
+    static PLYImageMeta read(const QString& path, const std::function<bool()>& stopRequested = {});
     // Maps an xmp:Label text to the colour number (0 for none or unknown).
     static qint64 colourForLabel(const QString& label);
     // Stops the worker (quit): the read in progress ends, queued reads are dropped, their
