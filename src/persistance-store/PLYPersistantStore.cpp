@@ -2,6 +2,7 @@
 
 #include "PLYCoreManager.h"
 #include "PLYDefaults.h"
+#include "PLYImageManager.h"
 #include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
@@ -297,6 +298,8 @@ bool PLYPersistantStore::save(PLYError* error) {
             ok = false;
         }
     }
+    // Writing works (again): renditions that could not be written for want of room are made now.
+    if (ok) PLYImageManager::libraryWasWritten();
     return ok;
 }
 
