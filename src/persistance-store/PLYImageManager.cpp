@@ -171,7 +171,9 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     QImageReader reader(sourcePath);
     reader.setAutoTransform(true);
     const PLYImageHeader header = PLYImageHeader::read(sourcePath, reader);
-    const QSize raw = reader.size();
+    // Qt is asked only once the header was found within its bound: asked about a JPEG start
+    // followed by a hole of zeros, it reads the whole hole looking for a marker.
+    const QSize raw = header.isValid() ? reader.size() : QSize();
     if (!header.isValid() || !raw.isValid()) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotRead, QStringLiteral("Cannot read %1").arg(sourcePath),
                                       header.isValid() ? reader.errorString() : header.reason));

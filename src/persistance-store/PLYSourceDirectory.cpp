@@ -626,6 +626,7 @@ void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& ima
         auto image = weak.lock();
         if (image && m_images.value(image->identifier()) == image) {
             if (meta.readable) image->setPixelSize(meta.size.width(), meta.size.height());
+            else PLY_LOG_WARN(QStringLiteral("The photo %1 is unreadable: %2").arg(image->path(), meta.reason));
             image->setStarRating(meta.starRating);
             image->setColourRating(meta.colourRating);
             image->setScannedModifiedTime(modified);
