@@ -11,6 +11,7 @@
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestMount.h"
 #include "PLYWatchLimit.h"
 
 #include <QCoreApplication>
@@ -970,4 +971,53 @@ TEST_F(SourceDirectoryTest, AHugeSparseFileNeitherHoldsTheOtherPhotosNorTheQuit)
     EXPECT_FALSE(stopped.readable);
     EXPECT_GT(asked, 2);
     EXPECT_LE(bytesReadByThisThread() - before3, 2 * PLYImageMetaReader::ReadChunkBytes + kCountLook);
+}
+
+// The end of a scan writes the location file off the main thread. The location's end (the quit)
+// waits for that write: the file holds every photo and no temporary file is left beside it.
+TEST_F(SourceDirectoryTest, TheLocationFileWrittenAfterAScanIsWholeWhenTheLocationGoes) {
+    for (int i = 0; i < 30; ++i) addJpeg(QStringLiteral("p%1.jpg").arg(i), 20 + i, 10);
+    startWatching();
+    const QString file = location->filePath();
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(file, &map));
+    const QVariantList images = map.value(QStringLiteral("images")).toList();
+    ASSERT_EQ(images.size(), 30);
+    for (const QVariant& image : images) EXPECT_GT(image.toMap().value(QStringLiteral("width")).toLongLong(), 0);
+    const QStringList names = QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : names)
+        EXPECT_TRUE(name.endsWith(QStringLiteral(".plylocation")) || name.endsWith(QStringLiteral(".plylocation.last-good")))
+            << name.toStdString() << " was left behind";
+}
+
+// A write after a scan that fails (a read-only library) leaves the location to be saved: the next
+// save writes it once it can.
+TEST_F(SourceDirectoryTest, ALocationWhoseWriteAfterAScanFailedIsSavedAgain) {
+    PLYTestMount disk(8 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no read-only library can be made: " << disk.problem().toStdString();
+    root = disk.path() + QStringLiteral("/library");
+    store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    ASSERT_TRUE(store->save());
+    const QString locations = store->locationsDirectory();
+    ASSERT_TRUE(disk.setFolderReadOnly(locations, true));
+
+    const QString b = addJpeg(QStringLiteral("b.jpg"), 30, 20);
+    ASSERT_TRUE(waitUntil([&] { return imageAt(b) && imageAt(b)->width() == 30 && location->state() == PLYSourceDirectory::Ready; }));
+    location->waitForPendingSave();
+    EXPECT_TRUE(location->needsSave()) << "a failed write was taken for a save";
+    EXPECT_FALSE(store->save());
+
+    ASSERT_TRUE(disk.setFolderReadOnly(locations, false));
+    ASSERT_TRUE(store->save());
+    EXPECT_FALSE(location->needsSave());
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(location->filePath(), &map));
+    EXPECT_EQ(map.value(QStringLiteral("images")).toList().size(), 2);
 }
