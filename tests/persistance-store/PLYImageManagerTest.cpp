@@ -269,3 +269,29 @@ TEST_F(ImageManagerTest, RenditionsThatFailedOnAFullDiskAreMadeOnceASaveSucceeds
     EXPECT_TRUE(cache->isFailed(broken->identifier()));
     EXPECT_EQ(created, QStringList{photo->identifier()}) << "an undecodable photo was decoded again";
 }
+
+// A rendition written shows that writing works again: those that could not be written are made
+// then too, without waiting for a save.
+TEST_F(ImageManagerTest, RenditionsThatFailedOnAFullDiskAreMadeOnceAnotherIsWritten) {
+    PLYTestMount disk(4 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no full file system can be made: " << disk.problem().toStdString();
+    PLYImageManager::resetSharedManager(disk.path() + QStringLiteral("/ImageCache"));
+    cache = PLYImageManager::sharedManager();
+    auto first = image(QStringLiteral("first.jpg"));
+    auto second = image(QStringLiteral("second.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(first->path(), 800, 600));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(second->path(), 600, 400));
+    const QString filler = disk.fill();
+    ASSERT_FALSE(filler.isEmpty());
+    cache->requestRenditions(first);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    ASSERT_TRUE(cache->isFailed(first->identifier()));
+
+    ASSERT_TRUE(QFile::remove(filler));
+    cache->requestRenditions(second);
+    ASSERT_TRUE(waitUntil([&] {
+        return cache->hasRenditions(second->identifier()) && cache->hasRenditions(first->identifier()) &&
+               !cache->isPending(first->identifier());
+    }));
+    EXPECT_FALSE(cache->isFailed(first->identifier()));
+}
