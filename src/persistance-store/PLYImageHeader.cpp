@@ -1,4 +1,5 @@
 #include "PLYImageHeader.h"
+#include "PLYBoundedFile.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -12,12 +13,17 @@ constexpr qint64 kBytesPerPixel = 4;  // the decoded picture, RGB32 or ARGB32
 
 quint16 bigEndian16(const uchar* p) { return quint16((p[0] << 8) | p[1]); }
 
-// Walks the JPEG markers to the frame header (SOFn). Answers false when the file is no JPEG.
-bool readJpegFrame(QFile& file, PLYImageHeader& header) {
+// Walks the JPEG markers to the frame header (SOFn), no further than PLYImageHeader::MaxBytes.
+// Answers false when the file is no JPEG.
+bool readJpegFrame(QIODevice& file, PLYImageHeader& header) {
     uchar soi[2];
     if (file.read(reinterpret_cast<char*>(soi), 2) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) return false;
     header.isJpeg = true;
     for (;;) {
+        if (file.pos() >= PLYImageHeader::MaxBytes) {
+            header.reason = QStringLiteral("no JPEG frame header in its first %1 bytes").arg(PLYImageHeader::MaxBytes);
+            return true;
+        }
         uchar marker[2];
         if (file.read(reinterpret_cast<char*>(marker), 2) != 2) break;
         if (marker[0] != 0xFF) break;
@@ -55,7 +61,7 @@ bool readJpegFrame(QFile& file, PLYImageHeader& header) {
 // `reader` over the same file, or null to make one when the file is no JPEG.
 PLYImageHeader readHeader(const QString& path, QImageReader* reader) {
     PLYImageHeader header;
-    QFile file(path);
+    PLYBoundedFile file(path, PLYImageHeader::MaxBytes, PLYImageHeader::ChunkBytes);
     if (!file.open(QIODevice::ReadOnly)) {
         header.reason = file.errorString();
         return header;
@@ -72,6 +78,12 @@ PLYImageHeader readHeader(const QString& path, QImageReader* reader) {
 }  // namespace
 
 PLYImageHeader PLYImageHeader::read(const QString& path) { return readHeader(path, nullptr); }
+
+PLYImageHeader PLYImageHeader::readJpeg(QIODevice& device) {
+    PLYImageHeader header;
+    if (!readJpegFrame(device, header)) header = {};
+    return header;
+}
 
 PLYImageHeader PLYImageHeader::read(const QString& path, QImageReader& reader) { return readHeader(path, &reader); }
 

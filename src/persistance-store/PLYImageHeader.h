@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+class QIODevice;
 class QImageReader;
 
 // What a picture's header says, read before anything is decoded: its size in pixels and, for a
@@ -18,9 +19,17 @@ struct PLYImageHeader {
 
     bool isValid() const { return size.isValid() && !size.isEmpty(); }
 
+    // How far into a file a header is looked for, and how much of it is read at most: a JPEG
+    // whose frame header is not found within it is unreadable, however long the file.
+    static constexpr qint64 MaxBytes = qint64(16) * 1024 * 1024;
+    static constexpr qint64 ChunkBytes = qint64(64) * 1024;
+
     // Reads only the header: the JPEG markers up to the frame header, or Qt's own header check
     // for the other formats.
     static PLYImageHeader read(const QString& path);
+    // The JPEG markers only, from the start of an open `device`: for another format, `isJpeg` is
+    // false and nothing else is said.
+    static PLYImageHeader readJpeg(QIODevice& device);
     // The same for a picture about to be decoded by `reader` (made over the file at `path`):
     // another format takes its size from that reader rather than from a second one.
     static PLYImageHeader read(const QString& path, QImageReader& reader);

@@ -107,6 +107,10 @@ void PLYImageManager::shutdownSharedManager() {
     slot.reset();
 }
 
+void PLYImageManager::libraryWasWritten() {
+    if (auto& slot = sharedSlot()) slot->retryFailedWrites();
+}
+
 void PLYImageManager::shutdown() {
     m_shutDown = true;
     const int dropped = qMax(0, int(m_inFlight.size()) - m_pool.activeThreadCount());
@@ -115,6 +119,7 @@ void PLYImageManager::shutdown() {
     // Unfinished renditions are made again at the next start; their results were not reported.
     m_inFlight.clear();
     m_rerun.clear();
+    m_writeFailed.clear();
     if (dropped > 0) PLY_LOG_INFO(QStringLiteral("Image cache stopped: %1 queued rendition(s) left for the next start").arg(dropped));
 }
 
@@ -166,9 +171,11 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     QImageReader reader(sourcePath);
     reader.setAutoTransform(true);
     const PLYImageHeader header = PLYImageHeader::read(sourcePath, reader);
-    const QSize raw = reader.size();
+    // Qt is asked only once the header was found within its bound: asked about a JPEG start
+    // followed by a hole of zeros, it reads the whole hole looking for a marker.
+    const QSize raw = header.isValid() ? reader.size() : QSize();
     if (!header.isValid() || !raw.isValid()) {
-        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 1, QStringLiteral("Cannot read %1").arg(sourcePath),
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotRead, QStringLiteral("Cannot read %1").arg(sourcePath),
                                       header.isValid() ? reader.errorString() : header.reason));
         return false;
     }
@@ -177,7 +184,7 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     const qint64 needed = header.decodeBytes(ExportWidth, rotated);
     if (budget && needed > singleDecodeLimit) {
         constexpr double MiB = 1024.0 * 1024.0;
-        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 4, QStringLiteral("Refused %1 as unusable").arg(sourcePath),
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), TooLarge, QStringLiteral("Refused %1 as unusable").arg(sourcePath),
                                       QStringLiteral("decoding its %1 x %2 pixels would take about %3 MiB, more than the %4 MiB allowed")
                                           .arg(header.size.width())
                                           .arg(header.size.height())
@@ -194,7 +201,7 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     }
     QImage exportImage = reader.read();
     if (exportImage.isNull()) {
-        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 2,
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotDecode,
                                       QStringLiteral("Cannot decode %1").arg(sourcePath), reader.errorString()));
         return false;
     }
@@ -208,17 +215,19 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     const QImage preview = exportImage.width() > PreviewWidth
                                ? exportImage.scaledToWidth(PreviewWidth, Qt::SmoothTransformation)
                                : exportImage;
-    if (!PLYLibraryFiles::makeFolder(QFileInfo(exportPath).absolutePath(), error) ||
-        !PLYLibraryFiles::makeFolder(QFileInfo(previewPath).absolutePath(), error))
+    const auto cannotWrite = [&](const QString& reason) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotWrite,
+                                      QStringLiteral("Cannot write the renditions of %1").arg(sourcePath), reason));
         return false;
+    };
+    PLYError folderError;
+    if (!PLYLibraryFiles::makeFolder(QFileInfo(exportPath).absolutePath(), &folderError) ||
+        !PLYLibraryFiles::makeFolder(QFileInfo(previewPath).absolutePath(), &folderError))
+        return cannotWrite(folderError.toString());
     // A job killed with the application leaves its temporary files; one job per image runs at a time.
     PLYLibraryFiles::removeInterruptedWrites(QFileInfo(exportPath).absolutePath());
     QString reason;
-    if (!writeJpeg(exportImage, exportPath, &reason) || !writeJpeg(preview, previewPath, &reason)) {
-        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), 3,
-                                      QStringLiteral("Cannot write the renditions of %1").arg(sourcePath), reason));
-        return false;
-    }
+    if (!writeJpeg(exportImage, exportPath, &reason) || !writeJpeg(preview, previewPath, &reason)) return cannotWrite(reason);
     return true;
 }
 
@@ -270,6 +279,7 @@ void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
     const quint64 generation = ++m_generation;
     m_inFlight.insert(id, generation);
     m_failed.remove(id);
+    m_writeFailed.remove(id);
     m_previews.remove(id);
     const QString previewPath = previewPathForIdentifier(id);
     const QString exportPath = exportPathForIdentifier(id);
@@ -282,14 +292,15 @@ void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
         PLYError error;
         const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget, singleDecodeLimit);
         if (!ok) PLY_LOG_WARN(error.toString());
+        const bool writeFailed = !ok && error.code == CannotWrite;
         PLYDispatch::mainAsync([=]() {
-            if (self) self->finished(id, weak, ok, generation);
+            if (self) self->finished(id, weak, ok, writeFailed, generation);
         });
     });
 }
 
 void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok,
-                               quint64 generation) {
+                               bool writeFailed, quint64 generation) {
     if (m_inFlight.value(identifier) != generation) return;
     m_inFlight.remove(identifier);
     auto strong = image.lock();
@@ -301,9 +312,22 @@ void PLYImageManager::finished(const QString& identifier, const std::weak_ptr<PL
         m_failed.insert(identifier);
         QFile::remove(previewPathForIdentifier(identifier));
         QFile::remove(exportPathForIdentifier(identifier));
+        // Shown as failed meanwhile, so that nothing asks for it again and again while the disk is full.
+        if (writeFailed) m_writeFailed.insert(identifier, image);
     }
     m_previews.remove(identifier);
     if (strong) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(CacheCreatedNotification), strong.get());
+    if (ok) retryFailedWrites();
+}
+
+void PLYImageManager::retryFailedWrites() {
+    if (m_shutDown || m_writeFailed.isEmpty()) return;
+    const auto failed = std::exchange(m_writeFailed, {});
+    for (auto it = failed.cbegin(); it != failed.cend(); ++it) {
+        // A request made since took it over, or the image is gone.
+        const auto image = it.value().lock();
+        if (image && m_failed.contains(it.key()) && !m_inFlight.contains(it.key())) start(image);
+    }
 }
 
 QImage PLYImageManager::previewImageForIdentifier(const QString& identifier) {

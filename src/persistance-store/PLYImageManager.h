@@ -42,6 +42,14 @@ public:
     // At quit, before the application object goes: the shared manager, if any, shuts down and
     // is destroyed. A manager asked for afterwards takes no work (until resetSharedManager).
     static void shutdownSharedManager();
+    // The library was just written (a save succeeded): the shared manager, if one was made, tries
+    // again the renditions that could not be written.
+    static void libraryWasWritten();
+
+    // Why renditions could not be made: the error's code. A file that cannot be read or decoded,
+    // or is too large, stays failed until it changes; renditions that could not be written (no
+    // room, a read-only cache) are made again once writing works.
+    enum RenditionFailure { CannotRead = 1, CannotDecode = 2, CannotWrite = 3, TooLarge = 4 };
 
     explicit PLYImageManager(const QString& cacheDirectory, QObject* parent = nullptr);
     ~PLYImageManager() override;
@@ -64,6 +72,9 @@ public:
     bool hasRenditions(const QString& identifier) const;
     bool isFailed(const QString& identifier) const { return m_failed.contains(identifier); }
     bool isPending(const QString& identifier) const { return m_inFlight.contains(identifier); }
+    // Starts again the renditions that could not be written. Also done after any rendition is
+    // written, which shows that writing works again.
+    void retryFailedWrites();
 
     // From memory, else from its file; the placeholder for an image that failed; null otherwise.
     QImage previewImageForIdentifier(const QString& identifier);
@@ -95,7 +106,8 @@ private:
     bool hasRenditionsNewerThan(const QString& identifier, qint64 sourceModifiedNs, int cacheFolder = -1) const;
     bool acceptsRequest(const std::shared_ptr<PLYSourceImage>& image, bool force);
     void start(const std::shared_ptr<PLYSourceImage>& image);
-    void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, quint64 generation);
+    void finished(const QString& identifier, const std::weak_ptr<PLYSourceImage>& image, bool ok, bool writeFailed,
+                  quint64 generation);
 
     QString m_cacheDirectory;
     QThreadPool m_pool;
@@ -104,6 +116,7 @@ private:
     QCache<QString, QImage> m_previews{64 * 1024};  // cost in KiB: about 64 MiB of previews
     QHash<QString, quint64> m_inFlight;  // identifier -> generation of the newest request
     QSet<QString> m_failed;
+    QHash<QString, std::weak_ptr<PLYSourceImage>> m_writeFailed;  // failed, but only to write: tried again
     QSet<QString> m_rerun;  // asked again, by force, while in flight
     quint64 m_generation = 0;
     bool m_shutDown = false;

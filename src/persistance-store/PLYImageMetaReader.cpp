@@ -1,8 +1,10 @@
 #include "PLYImageMetaReader.h"
 
+#include "PLYBoundedFile.h"
 #include "PLYDispatch.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
 #include <QThread>
@@ -10,14 +12,18 @@
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <mutex>
 
 namespace {
 
-// The single worker thread, made on first use and stopped at quit (shutdown()).
+// The single worker thread, made on first use and stopped at quit (shutdown()). Its reads ask
+// `stop` before each chunk, so that the quit never waits for a read to finish.
 struct Worker {
     QThread* thread = nullptr;
     QObject* object = nullptr;
+    std::shared_ptr<std::atomic<bool>> stop;
 };
 
 Worker& workerSlot() {
@@ -25,17 +31,57 @@ Worker& workerSlot() {
     return w;
 }
 
-QObject* worker() {
+Worker& worker() {
     Worker& w = workerSlot();
     if (!w.object) {
+        w.stop = std::make_shared<std::atomic<bool>>(false);
         w.thread = new QThread();
         w.thread->setObjectName(QStringLiteral("Image Meta Search"));
         w.object = new QObject();
         w.object->moveToThread(w.thread);
         w.thread->start(QThread::LowPriority);
     }
-    return w.object;
+    return w;
 }
+
+// Exiv2's own reading of the file, drawing on the bound of the rest of the read.
+class BoundedExivIo : public Exiv2::FileIo {
+public:
+    BoundedExivIo(const QString& path, PLYBoundedFile* bound) : Exiv2::FileIo(QFile::encodeName(path).toStdString()), m_bound(bound) {}
+
+    long read(Exiv2::byte* buf, long rcount) override {
+        long total = 0;
+        while (total < rcount) {
+            const qint64 allowed = m_bound->allow(rcount - total);
+            if (allowed <= 0) {
+                m_stopped = true;
+                break;
+            }
+            const long got = Exiv2::FileIo::read(buf + total, long(allowed));
+            if (got <= 0) break;
+            m_bound->spend(got);
+            total += got;
+        }
+        return total;
+    }
+    int getb() override {
+        if (m_bound->allow(1) <= 0) {
+            m_stopped = true;
+            return EOF;
+        }
+        const int c = Exiv2::FileIo::getb();
+        if (c != EOF) m_bound->spend(1);
+        return c;
+    }
+    // A read cut short by the bound is an error: exiv2 gives up on the file rather than reading on.
+    int error() const override { return m_stopped ? 1 : Exiv2::FileIo::error(); }
+    bool eof() const override { return m_stopped || Exiv2::FileIo::eof(); }
+    using Exiv2::FileIo::read;
+
+private:
+    PLYBoundedFile* m_bound;
+    bool m_stopped = false;
+};
 
 void initialiseExiv2() {
     static std::once_flag once;
@@ -59,12 +105,31 @@ qint64 PLYImageMetaReader::colourForLabel(const QString& label) {
     return 0;
 }
 
-PLYImageMeta PLYImageMetaReader::read(const QString& path) {
+PLYImageMeta PLYImageMetaReader::read(const QString& path, const std::function<bool()>& stopRequested) {
     PLYImageMeta meta;
-    QImageReader reader(path);
+    // Every look at the file below (its JPEG markers, Qt's header check, exiv2's metadata) draws
+    // on one bound: a file whose header goes on and on (a hole of zeros) is given up, not read through.
+    PLYBoundedFile file(path, MaxReadBytes, ReadChunkBytes, stopRequested);
+    if (!file.open(QIODevice::ReadOnly)) {
+        meta.reason = file.errorString();
+        return meta;
+    }
+    const PLYImageHeader jpeg = PLYImageHeader::readJpeg(file);
+    if (jpeg.isJpeg && !jpeg.isValid()) {
+        meta.reason = file.stoppedReason().isEmpty() ? jpeg.reason : file.stoppedReason();
+        return meta;
+    }
+    if (!file.seek(0)) {
+        meta.reason = file.errorString();
+        return meta;
+    }
+    QImageReader reader(&file, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     QSize size = reader.size();
-    if (!size.isValid()) return meta;
+    if (!size.isValid()) {
+        meta.reason = file.stoppedReason().isEmpty() ? reader.errorString() : file.stoppedReason();
+        return meta;
+    }
     // Report the size as the picture is shown, after its orientation is applied.
     if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
     meta.readable = true;
@@ -72,7 +137,7 @@ PLYImageMeta PLYImageMetaReader::read(const QString& path) {
 
     initialiseExiv2();
     try {
-        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        auto image = Exiv2::ImageFactory::open(Exiv2::BasicIo::AutoPtr(new BoundedExivIo(path, &file)));
         if (image.get()) {
             image->readMetadata();
             const Exiv2::XmpData& xmp = image->xmpData();
@@ -97,10 +162,14 @@ PLYImageMeta PLYImageMetaReader::read(const QString& path) {
 void PLYImageMetaReader::readAsync(const QString& path, QObject* context, std::function<void(const PLYImageMeta&)> done) {
     QPointer<QObject> guard(context);
     const bool hadContext = context != nullptr;
+    Worker& w = worker();
     QMetaObject::invokeMethod(
-        worker(),
-        [path, guard, hadContext, done = std::move(done)]() {
-            const PLYImageMeta meta = read(path);
+        w.object,
+        [path, guard, hadContext, stop = w.stop, done = std::move(done)]() {
+            if (stop->load()) return;
+            const PLYImageMeta meta = read(path, [stop] { return stop->load(std::memory_order_relaxed); });
+            // A read cut short by the quit says nothing about the file.
+            if (stop->load()) return;
             PLYDispatch::mainAsync([guard, hadContext, done, meta]() {
                 if (hadContext && !guard) return;
                 done(meta);
@@ -112,7 +181,9 @@ void PLYImageMetaReader::readAsync(const QString& path, QObject* context, std::f
 void PLYImageMetaReader::shutdown() {
     Worker& w = workerSlot();
     if (!w.thread) return;
-    // The read in progress finishes; the queued ones are dropped with the worker's object.
+    // The read in progress stops at its next chunk; the queued ones are dropped with the
+    // worker's object.
+    w.stop->store(true);
     w.thread->quit();
     w.thread->wait();
     delete w.object;

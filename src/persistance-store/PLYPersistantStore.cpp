@@ -2,6 +2,7 @@
 
 #include "PLYCoreManager.h"
 #include "PLYDefaults.h"
+#include "PLYImageManager.h"
 #include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
@@ -233,6 +234,8 @@ void PLYPersistantStore::releaseLocations(const QStringList& identifiers) {
         if (used.contains(id) || !m_locations.contains(id)) continue;
         auto location = m_locations.take(id);
         location->stopWatching();
+        // A write still under way would put the file back after its removal.
+        location->waitForPendingSave();
         for (const QString& file : {location->filePath(), PLYLibraryFiles::lastGoodPath(location->filePath())}) {
             if (QFileInfo::exists(file) && !QFile::remove(file))
                 PLY_LOG_ERROR(QStringLiteral("Could not remove the released location file %1").arg(file));
@@ -285,6 +288,8 @@ bool PLYPersistantStore::save(PLYError* error) {
     bool ok = true;
     if (m_currentAccount && !m_currentAccount->save(error)) ok = false;
     for (const auto& location : std::as_const(m_locations)) {
+        // A write the end of a scan left running finishes first: whether it failed is known then.
+        location->waitForPendingSave();
         if (!location->needsSave()) continue;
         PLYError e;
         if (!location->save(&e)) {
@@ -293,6 +298,8 @@ bool PLYPersistantStore::save(PLYError* error) {
             ok = false;
         }
     }
+    // Writing works (again): renditions that could not be written for want of room are made now.
+    if (ok) PLYImageManager::libraryWasWritten();
     return ok;
 }
 

@@ -15,10 +15,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
+#include <QThreadPool>
+#include <QWaitCondition>
 
 #include <QStringDecoder>
 
 #include <cstring>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -157,41 +161,87 @@ std::shared_ptr<PLYSourceDirectory> PLYSourceDirectory::loadFromFile(const QStri
 }
 
 PLYSourceDirectory::~PLYSourceDirectory() {
+    // What was taken for a write is on disk before the location goes.
+    waitForPendingSave();
     // Going away quietly: nobody is told of a state change from a half-destroyed location.
     delete m_stream;
     m_stream = nullptr;
     for (const auto& image : std::as_const(m_images)) image->setSourceDirectory(nullptr);
 }
 
-QVariantMap PLYSourceDirectory::toPropertyList() const {
+// What the location file holds, taken on the main thread for a write elsewhere: the images are
+// copied (their texts are shared, not copied), never read again while they change.
+struct PLYSourceDirectory::Contents {
+    QString identifier;
+    QString location;
+    QByteArray bookmark;
+    bool folder = true;
+    bool includeSubFolders = true;
+    quint64 rootDevice = 0;
+    QList<PLYSourceImage> images;
+};
+
+// The background writes of one location: one at a time, in the order asked. A write not begun
+// yet is replaced by a newer one, which holds everything it would have written.
+struct PLYSourceDirectory::Writer {
+    QMutex mutex;
+    QWaitCondition idle;
+    std::optional<Contents> next;
+    bool running = false;
+    bool lastFailed = false;
+};
+
+PLYSourceDirectory::Contents PLYSourceDirectory::contents() const {
+    Contents c;
+    c.identifier = m_identifier;
+    c.location = m_location.toLocalFile();
+    c.bookmark = m_bookmark;
+    c.folder = m_folder;
+    c.includeSubFolders = m_includeSubFolders;
+    c.rootDevice = m_rootDevice;
+    c.images.reserve(m_images.size());
+    for (const auto& image : m_images) c.images.append(*image);
+    return c;
+}
+
+QVariantMap PLYSourceDirectory::toPropertyList(const Contents& contents) {
     QVariantList images;
-    for (const auto& image : m_images) {
+    images.reserve(contents.images.size());
+    for (const PLYSourceImage& image : contents.images) {
         QVariantMap m;
-        m.insert(QStringLiteral("identifier"), image->identifier());
-        m.insert(QStringLiteral("path"), image->path());
-        m.insert(QStringLiteral("device"), qint64(image->device()));
-        m.insert(QStringLiteral("inode"), qint64(image->inode()));
-        m.insert(QStringLiteral("width"), image->width());
-        m.insert(QStringLiteral("height"), image->height());
-        if (image->starRating() >= 0) m.insert(QStringLiteral("star_rating"), qint64(image->starRating()));
-        m.insert(QStringLiteral("colour_rating"), image->colourRating());
-        m.insert(QStringLiteral("modified"), image->scannedModifiedTime());
-        if (image->fileCreatedTime() >= 0) {
-            m.insert(QStringLiteral("file_created"), image->fileCreatedTime());
-            m.insert(QStringLiteral("file_modified"), image->fileModifiedTime());
+        m.insert(QStringLiteral("identifier"), image.identifier());
+        m.insert(QStringLiteral("path"), image.path());
+        m.insert(QStringLiteral("device"), qint64(image.device()));
+        m.insert(QStringLiteral("inode"), qint64(image.inode()));
+        m.insert(QStringLiteral("width"), image.width());
+        m.insert(QStringLiteral("height"), image.height());
+        if (image.starRating() >= 0) m.insert(QStringLiteral("star_rating"), qint64(image.starRating()));
+        m.insert(QStringLiteral("colour_rating"), image.colourRating());
+        m.insert(QStringLiteral("modified"), image.scannedModifiedTime());
+        if (image.fileCreatedTime() >= 0) {
+            m.insert(QStringLiteral("file_created"), image.fileCreatedTime());
+            m.insert(QStringLiteral("file_modified"), image.fileModifiedTime());
         }
-        m.insert(QStringLiteral("deleted"), image->fileDeleted());
+        m.insert(QStringLiteral("deleted"), image.fileDeleted());
         images.append(m);
     }
     QVariantMap map;
-    map.insert(QStringLiteral("identifier"), m_identifier);
-    map.insert(QStringLiteral("location"), m_location.toLocalFile());
-    map.insert(QStringLiteral("bookmark"), m_bookmark);
-    map.insert(QStringLiteral("folder"), m_folder);
-    map.insert(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), m_includeSubFolders);
-    if (m_rootDevice) map.insert(QStringLiteral("root_device"), qint64(m_rootDevice));
+    map.insert(QStringLiteral("identifier"), contents.identifier);
+    map.insert(QStringLiteral("location"), contents.location);
+    map.insert(QStringLiteral("bookmark"), contents.bookmark);
+    map.insert(QStringLiteral("folder"), contents.folder);
+    map.insert(QString::fromLatin1(PLYDefaults::kIncludeSubFolders), contents.includeSubFolders);
+    if (contents.rootDevice) map.insert(QStringLiteral("root_device"), qint64(contents.rootDevice));
     map.insert(QStringLiteral("images"), images);
     return map;
+}
+
+bool PLYSourceDirectory::write(const QString& path, const Contents& contents, PLYError* error) {
+    // The library's folders may have been deleted while the application runs: made again, as the
+    // accounts' and posts' are. The last good copy beside the file keeps the identifiers that
+    // layouts refer to when the file itself is damaged.
+    return PLYLibraryFiles::makeFolder(QFileInfo(path).absolutePath(), error) &&
+           PLYLibraryFiles::writeWithLastGood(path, PLYPropertyList::toXml(toPropertyList(contents)), error);
 }
 
 bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
@@ -233,14 +283,60 @@ bool PLYSourceDirectory::fromPropertyList(const QVariantMap& map) {
 }
 
 bool PLYSourceDirectory::save(PLYError* error) {
-    // The last good copy beside the file keeps the identifiers that layouts refer to when the
-    // file itself is damaged.
-    if (!PLYLibraryFiles::writeWithLastGood(m_filePath, PLYPropertyList::toXml(toPropertyList()), error)) return false;
+    waitForPendingSave();
+    if (!write(m_filePath, contents(), error)) return false;
     m_dirty = false;
+    if (m_writer) {
+        const QMutexLocker lock(&m_writer->mutex);
+        m_writer->lastFailed = false;
+    }
     return true;
 }
 
-bool PLYSourceDirectory::needsSave() const { return m_dirty || !QFileInfo::exists(m_filePath); }
+void PLYSourceDirectory::saveInBackground() {
+    if (!m_writer) m_writer = std::make_shared<Writer>();
+    m_dirty = false;
+    const std::shared_ptr<Writer> writer = m_writer;
+    QMutexLocker lock(&writer->mutex);
+    writer->next = contents();
+    if (writer->running) return;
+    writer->running = true;
+    lock.unlock();
+    // The worker holds the writer, never the location; the location waits for it before it goes.
+    QThreadPool::globalInstance()->start([writer, path = m_filePath] {
+        for (;;) {
+            QMutexLocker lock(&writer->mutex);
+            if (!writer->next) {
+                writer->running = false;
+                writer->idle.wakeAll();
+                return;
+            }
+            const Contents contents = std::move(*writer->next);
+            writer->next.reset();
+            lock.unlock();
+            PLYError error;
+            const bool written = write(path, contents, &error);
+            if (!written) PLY_LOG_ERROR(QStringLiteral("Could not save the source location %1: %2").arg(path, error.toString()));
+            lock.relock();
+            writer->lastFailed = !written;
+        }
+    });
+}
+
+void PLYSourceDirectory::waitForPendingSave() const {
+    if (!m_writer) return;
+    QMutexLocker lock(&m_writer->mutex);
+    while (m_writer->running) m_writer->idle.wait(&m_writer->mutex);
+}
+
+bool PLYSourceDirectory::needsSave() const {
+    if (m_dirty) return true;
+    if (m_writer) {
+        const QMutexLocker lock(&m_writer->mutex);
+        if (m_writer->lastFailed) return true;
+    }
+    return !QFileInfo::exists(m_filePath);
+}
 
 void PLYSourceDirectory::setLocation(const QUrl& location, const QByteArray& bookmarkData) {
     const bool watching = isWatching();
@@ -530,6 +626,7 @@ void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& ima
         auto image = weak.lock();
         if (image && m_images.value(image->identifier()) == image) {
             if (meta.readable) image->setPixelSize(meta.size.width(), meta.size.height());
+            else PLY_LOG_WARN(QStringLiteral("The photo %1 is unreadable: %2").arg(image->path(), meta.reason));
             image->setStarRating(meta.starRating);
             image->setColourRating(meta.colourRating);
             image->setScannedModifiedTime(modified);
@@ -549,8 +646,7 @@ void PLYSourceDirectory::readMetadata(const std::shared_ptr<PLYSourceImage>& ima
 
 void PLYSourceDirectory::finishScanIfIdle() {
     if (m_pendingMeta > 0) return;
-    PLYError error;
-    if (m_dirty && !save(&error))
-        PLY_LOG_ERROR(QStringLiteral("Could not save the source location %1: %2").arg(m_filePath, error.toString()));
+    // Written off the main thread: a location of many thousands of photos would hold the window.
+    if (m_dirty) saveInBackground();
     if (m_state == Scanning) setState(isWatching() ? Ready : Stopped);
 }

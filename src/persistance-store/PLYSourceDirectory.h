@@ -81,9 +81,16 @@ public:
     void rescan();
 
     QString filePath() const { return m_filePath; }
-    // Writes the file and its last good copy.
+    // Writes the file and its last good copy (making its folder again if it went), once the
+    // writes asked for before are done.
     bool save(PLYError* error = nullptr);
-    // Changed since the last save, or never saved.
+    // The same off the main thread, as the end of a scan does: what the location holds is taken
+    // now and written on a worker after the writes asked for before it. A failure is logged and
+    // leaves the location to be saved again.
+    void saveInBackground();
+    // Waits until the writes asked for so far are done (the quit's save, the location's end).
+    void waitForPendingSave() const;
+    // Changed since the last save, never saved, or its last write (when done) failed.
     bool needsSave() const;
 
     // Image identifiers by path that other locations know; a file new to this location takes
@@ -92,8 +99,13 @@ public:
     void setKnownIdentifiersProvider(KnownIdentifiers provider) { m_knownIdentifiers = std::move(provider); }
 
 private:
+    struct Contents;
+    struct Writer;
+
     PLYSourceDirectory() = default;
-    QVariantMap toPropertyList() const;
+    Contents contents() const;
+    static QVariantMap toPropertyList(const Contents& contents);
+    static bool write(const QString& path, const Contents& contents, PLYError* error);
     bool fromPropertyList(const QVariantMap& map);
 
     void setState(int state);
@@ -130,4 +142,5 @@ private:
     quint64 m_rootDevice = 0;  // of the folder when last seen, to tell an unmounted volume
     KnownIdentifiers m_knownIdentifiers;
     mutable QSet<QString> m_unreadableNamesLogged;
+    std::shared_ptr<Writer> m_writer;  // made at the first background save
 };

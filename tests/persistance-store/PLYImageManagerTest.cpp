@@ -7,7 +7,9 @@
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestMount.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -227,4 +229,69 @@ TEST_F(ImageManagerTest, OnlyIdentifiersThatAreOneSafeFolderNameGetCachePaths) {
         EXPECT_TRUE(cache->previewPathForIdentifier(bad).isEmpty()) << bad.toStdString();
         EXPECT_FALSE(cache->hasRenditions(bad)) << bad.toStdString();
     }
+}
+
+// Renditions that could not be written for want of space are made once writing works again: the
+// next save of the library that succeeds tries them again. A photo that cannot be decoded is not
+// tried again: only a change of its file would help it.
+TEST_F(ImageManagerTest, RenditionsThatFailedOnAFullDiskAreMadeOnceASaveSucceedsAgain) {
+    PLYTestMount disk(4 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no full file system can be made: " << disk.problem().toStdString();
+    const QString library = disk.path() + QStringLiteral("/Pellory");
+    PLYImageManager::resetSharedManager(library + QStringLiteral("/ImageCache"));
+    cache = PLYImageManager::sharedManager();
+    auto store = PLYPersistantStore::create(library);
+    store->setUp(false);
+    store->signInUser(QStringLiteral("full@example.com"))->createNewPost(QStringLiteral("P"));
+    ASSERT_TRUE(store->save());
+
+    auto photo = image(QStringLiteral("photo.jpg"));
+    auto broken = image(QStringLiteral("broken.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(photo->path(), 800, 600));
+    ASSERT_TRUE(PLYTestImages::writeCorruptJpeg(broken->path()));
+    const QString filler = disk.fill();
+    ASSERT_FALSE(filler.isEmpty());
+    cache->requestRenditions(photo);
+    cache->requestRenditions(broken);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
+    ASSERT_TRUE(cache->isFailed(photo->identifier())) << "the renditions were written on a full disk";
+    ASSERT_TRUE(cache->isFailed(broken->identifier()));
+
+    ASSERT_TRUE(QFile::remove(filler));
+    created.clear();
+    ASSERT_TRUE(store->save());
+    ASSERT_TRUE(waitUntil([&] { return cache->hasRenditions(photo->identifier()) && !cache->isPending(photo->identifier()); }))
+        << "the photo stays broken though there is room again";
+    cache->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(cache->isFailed(photo->identifier()));
+    EXPECT_EQ(cache->previewImageForIdentifier(photo->identifier()).width(), PLYImageManager::PreviewWidth);
+    EXPECT_TRUE(cache->isFailed(broken->identifier()));
+    EXPECT_EQ(created, QStringList{photo->identifier()}) << "an undecodable photo was decoded again";
+}
+
+// A rendition written shows that writing works again: those that could not be written are made
+// then too, without waiting for a save.
+TEST_F(ImageManagerTest, RenditionsThatFailedOnAFullDiskAreMadeOnceAnotherIsWritten) {
+    PLYTestMount disk(4 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no full file system can be made: " << disk.problem().toStdString();
+    PLYImageManager::resetSharedManager(disk.path() + QStringLiteral("/ImageCache"));
+    cache = PLYImageManager::sharedManager();
+    auto first = image(QStringLiteral("first.jpg"));
+    auto second = image(QStringLiteral("second.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(first->path(), 800, 600));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(second->path(), 600, 400));
+    const QString filler = disk.fill();
+    ASSERT_FALSE(filler.isEmpty());
+    cache->requestRenditions(first);
+    ASSERT_TRUE(waitUntil([&] { return created.size() == 1; }));
+    ASSERT_TRUE(cache->isFailed(first->identifier()));
+
+    ASSERT_TRUE(QFile::remove(filler));
+    cache->requestRenditions(second);
+    ASSERT_TRUE(waitUntil([&] {
+        return cache->hasRenditions(second->identifier()) && cache->hasRenditions(first->identifier()) &&
+               !cache->isPending(first->identifier());
+    }));
+    EXPECT_FALSE(cache->isFailed(first->identifier()));
 }

@@ -11,6 +11,7 @@
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
+#include "PLYTestMount.h"
 #include "PLYWatchLimit.h"
 
 #include <QCoreApplication>
@@ -866,4 +867,157 @@ TEST_F(SourceDirectoryTest, RenditionsAMicrosecondOlderThanThePhotoOrWhoseCacheF
     made.clear();
     location->rescan();
     ASSERT_TRUE(waitUntil([&] { return made.contains(idA) && made.contains(idB) && bothMade(); }));
+}
+
+// The library folder deleted while Pellory runs: the next save makes every folder again, the
+// locations' too, so that the post still has its photos at the next start.
+TEST_F(SourceDirectoryTest, ALibraryFolderDeletedWhileRunningIsMadeAgainLocationsIncluded) {
+    const QString a = addJpeg(QStringLiteral("a.jpg"));
+    const QString b = addJpeg(QStringLiteral("b.jpg"));
+    startWatching();
+    ASSERT_TRUE(store->save());
+    const QString locationId = location->identifier();
+    ASSERT_TRUE(QDir(root).removeRecursively());
+
+    PLYError error;
+    EXPECT_TRUE(store->save(&error)) << error.toString().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(location->filePath()));
+    // A photo added later is saved with the others at the end of its scan.
+    const QString c = addJpeg(QStringLiteral("c.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return imageAt(c) && imageAt(c)->width() > 0 && location->state() == PLYSourceDirectory::Ready; }));
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    const auto posts = store->signInUser(QStringLiteral("a@b.c"))->currentPosts();
+    ASSERT_EQ(posts.size(), 1);
+    ASSERT_EQ(posts.first()->sourceLocations(), QStringList{locationId});
+    location = store->sourceForIdentifier(locationId);
+    ASSERT_TRUE(location) << "the location file was not written again";
+    EXPECT_EQ(posts.first()->images().size(), 3);
+    for (const QString& path : {a, b, c}) EXPECT_TRUE(imageAt(path)) << path.toStdString();
+}
+
+namespace {
+// What looking at the count itself reads.
+constexpr qint64 kCountLook = 4096;
+// Bytes this thread has read through read() and its kin so far, as the kernel counts them.
+qint64 bytesReadByThisThread() {
+    QFile io(QStringLiteral("/proc/thread-self/io"));
+    if (!io.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+// A JPEG start marker and then a hole: `size` bytes that take no room on disk and read as zeros.
+void writeSparseJpeg(const QString& path, const QByteArray& head, qint64 size) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(head), head.size());
+    ASSERT_TRUE(file.resize(size));
+}
+}  // namespace
+
+// A "photo" that is a JPEG start marker and then 60 GB of nothing kept the one metadata reader
+// reading zeros, so the good photos queued behind it had no size, and the quit waited for it.
+// A header read now stops within its bound: the file is reported unreadable and the others are read.
+TEST_F(SourceDirectoryTest, AHugeSparseFileNeitherHoldsTheOtherPhotosNorTheQuit) {
+    QStringList good;
+    for (int i = 0; i < 10; ++i) good << addJpeg(QStringLiteral("good-%1.jpg").arg(i), 40 + i, 30);
+    const QString sparse = QDir(watched).filePath(QStringLiteral("sparse.jpg"));
+    writeSparseJpeg(sparse, QByteArray("\xFF\xD8", 2), 60LL * 1024 * 1024 * 1024);
+    QStringList log;
+    const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) { log << line; });
+
+    startWatching();
+    for (int i = 0; i < good.size(); ++i) {
+        ASSERT_TRUE(imageAt(good[i]));
+        EXPECT_EQ(imageAt(good[i])->width(), 40 + i) << good[i].toStdString();
+    }
+    ASSERT_TRUE(imageAt(sparse));
+    EXPECT_EQ(imageAt(sparse)->width(), 0);
+    ASSERT_TRUE(waitUntil([&] { return PLYImageManager::sharedManager()->isFailed(imageAt(sparse)->identifier()); }));
+    PLYLog::removeObserver(token);
+    EXPECT_TRUE(std::any_of(log.cbegin(), log.cend(), [&](const QString& l) {
+        return l.contains(sparse) && l.contains(QStringLiteral("unreadable"));
+    })) << log.join(u'\n').toStdString();
+
+    // What one read of it takes is bounded in bytes, wherever the frame header is missing...
+    const qint64 before = bytesReadByThisThread();
+    ASSERT_GE(before, 0) << "the kernel keeps no read count here";
+    const PLYImageMeta meta = PLYImageMetaReader::read(sparse);
+    EXPECT_FALSE(meta.readable);
+    EXPECT_LE(bytesReadByThisThread() - before, PLYImageMetaReader::MaxReadBytes + kCountLook);
+    // ...or a frame header is followed by nothing: the decoder looks for the next marker in vain.
+    const QString small = QDir(staging).filePath(QStringLiteral("small.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpeg(small, 16, 16));
+    QFile smallFile(small);
+    ASSERT_TRUE(smallFile.open(QIODevice::ReadOnly));
+    QByteArray head = smallFile.readAll();
+    ASSERT_GT(head.indexOf(QByteArray("\xFF\xDA", 2)), 0);
+    head.truncate(head.indexOf(QByteArray("\xFF\xDA", 2)));  // up to the scan
+    const QString headOnly = QDir(staging).filePath(QStringLiteral("head-only.jpg"));
+    writeSparseJpeg(headOnly, head, 60LL * 1024 * 1024 * 1024);
+    const qint64 before2 = bytesReadByThisThread();
+    EXPECT_FALSE(PLYImageMetaReader::read(headOnly).readable);
+    EXPECT_LE(bytesReadByThisThread() - before2, PLYImageMetaReader::MaxReadBytes + kCountLook);
+
+    // A read in progress stops as soon as it is asked to, so that the quit never waits on one.
+    int asked = 0;
+    const qint64 before3 = bytesReadByThisThread();
+    const PLYImageMeta stopped = PLYImageMetaReader::read(headOnly, [&] { return ++asked > 2; });
+    EXPECT_FALSE(stopped.readable);
+    EXPECT_GT(asked, 2);
+    EXPECT_LE(bytesReadByThisThread() - before3, 2 * PLYImageMetaReader::ReadChunkBytes + kCountLook);
+}
+
+// The end of a scan writes the location file off the main thread. The location's end (the quit)
+// waits for that write: the file holds every photo and no temporary file is left beside it.
+TEST_F(SourceDirectoryTest, TheLocationFileWrittenAfterAScanIsWholeWhenTheLocationGoes) {
+    for (int i = 0; i < 30; ++i) addJpeg(QStringLiteral("p%1.jpg").arg(i), 20 + i, 10);
+    startWatching();
+    const QString file = location->filePath();
+    location->removeDelegate(&delegate);
+    location.reset();
+    store.reset();
+
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(file, &map));
+    const QVariantList images = map.value(QStringLiteral("images")).toList();
+    ASSERT_EQ(images.size(), 30);
+    for (const QVariant& image : images) EXPECT_GT(image.toMap().value(QStringLiteral("width")).toLongLong(), 0);
+    const QStringList names = QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : names)
+        EXPECT_TRUE(name.endsWith(QStringLiteral(".plylocation")) || name.endsWith(QStringLiteral(".plylocation.last-good")))
+            << name.toStdString() << " was left behind";
+}
+
+// A write after a scan that fails (a read-only library) leaves the location to be saved: the next
+// save writes it once it can.
+TEST_F(SourceDirectoryTest, ALocationWhoseWriteAfterAScanFailedIsSavedAgain) {
+    PLYTestMount disk(8 * 1024 * 1024);
+    if (!disk.isMounted()) GTEST_SKIP() << "no read-only library can be made: " << disk.problem().toStdString();
+    root = disk.path() + QStringLiteral("/library");
+    store = PLYPersistantStore::create(root);
+    store->setUp(false);
+    addJpeg(QStringLiteral("a.jpg"));
+    startWatching();
+    ASSERT_TRUE(store->save());
+    const QString locations = store->locationsDirectory();
+    ASSERT_TRUE(disk.setFolderReadOnly(locations, true));
+
+    const QString b = addJpeg(QStringLiteral("b.jpg"), 30, 20);
+    ASSERT_TRUE(waitUntil([&] { return imageAt(b) && imageAt(b)->width() == 30 && location->state() == PLYSourceDirectory::Ready; }));
+    location->waitForPendingSave();
+    EXPECT_TRUE(location->needsSave()) << "a failed write was taken for a save";
+    EXPECT_FALSE(store->save());
+
+    ASSERT_TRUE(disk.setFolderReadOnly(locations, false));
+    ASSERT_TRUE(store->save());
+    EXPECT_FALSE(location->needsSave());
+    QVariantMap map;
+    ASSERT_TRUE(PLYPropertyList::readFile(location->filePath(), &map));
+    EXPECT_EQ(map.value(QStringLiteral("images")).toList().size(), 2);
 }
