@@ -4,37 +4,27 @@
 #include "PLYTestImages.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-}  // namespace
+using PLYTestEnvironment::readBytes;
+using PLYTestEnvironment::writeBytes;
 
 TEST(ImageCompleteness, EveryCutOfAJpegIsIncompleteAndWhatFollowsAWholeOneIsLeftAlone) {
     const QDir folder(PLYTestEnvironment::makeTempDirectory(QStringLiteral("complete")));
     const QString path = folder.filePath(QStringLiteral("photo.jpg"));
     ASSERT_TRUE(PLYTestImages::writePhotoJpeg(path, 320, 200, 5));
-    const QByteArray whole = readAll(path);
+    const QByteArray whole = readBytes(path);
     EXPECT_EQ(PLYImageCompleteness::whyIncomplete(path), QString());
     // A movie appended after the picture, and zero padding.
-    writeAll(path, whole + QByteArray("\x00\x00\x00\x18" "ftypmp42", 12) + QByteArray(5000, '\x7f'));
+    ASSERT_TRUE(writeBytes(path, whole + QByteArray("\x00\x00\x00\x18" "ftypmp42", 12) + QByteArray(5000, '\x7f')));
     EXPECT_EQ(PLYImageCompleteness::whyIncomplete(path), QString());
-    writeAll(path, whole + QByteArray(300, '\0'));
+    ASSERT_TRUE(writeBytes(path, whole + QByteArray(300, '\0')));
     EXPECT_EQ(PLYImageCompleteness::whyIncomplete(path), QString());
     // Not a JPEG: not this check's business.
-    writeAll(path, "just text");
+    ASSERT_TRUE(writeBytes(path, "just text"));
     EXPECT_EQ(PLYImageCompleteness::whyIncomplete(path), QString());
 
     const unsigned seed = std::random_device{}();
@@ -42,7 +32,7 @@ TEST(ImageCompleteness, EveryCutOfAJpegIsIncompleteAndWhatFollowsAWholeOneIsLeft
     std::uniform_int_distribution<qsizetype> cutAt(2, whole.size() - 2);
     for (int step = 0; step < 200; ++step) {
         const qsizetype cut = cutAt(random);
-        writeAll(path, whole.left(cut));
+        ASSERT_TRUE(writeBytes(path, whole.left(cut)));
         EXPECT_FALSE(PLYImageCompleteness::whyIncomplete(path).isEmpty()) << "seed " << seed << ", cut at " << cut << " of " << whole.size();
     }
 }
