@@ -35,15 +35,21 @@ public:
         const QMutexLocker lock(&g_writingMutex);
         g_writing.remove(m_key);
     }
+    // Answers the open file, or -1 with errno saying why.
     int create(const QByteArray& path) {
-        const QMutexLocker lock(&g_writingMutex);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        struct stat st {};
-        if (fd >= 0 && ::fstat(fd, &st) == 0) {
-            m_key = fileKey(st);
-            m_registered = true;
-            g_writing.insert(m_key);
+        int fd = -1, error = 0;
+        {
+            const QMutexLocker lock(&g_writingMutex);
+            fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            error = errno;
+            struct stat st {};
+            if (fd >= 0 && ::fstat(fd, &st) == 0) {
+                m_key = fileKey(st);
+                m_registered = true;
+                g_writing.insert(m_key);
+            }
         }
+        errno = error;
         return fd;
     }
 
@@ -82,7 +88,7 @@ QString PLYAtomicFile::temporaryTemplate(const QString& path) {
 bool PLYAtomicFile::isTemporaryName(const QString& fileName) {
     const qsizetype marker = qsizetype(qstrlen(TemporaryMarker));
     const qsizetype at = fileName.size() - kRandomLength - marker;
-    if (at < 1 || !QStringView(fileName).sliced(at, marker).startsWith(QLatin1String(TemporaryMarker))) return false;
+    if (at < 1 || QStringView(fileName).sliced(at, marker) != QLatin1String(TemporaryMarker)) return false;
     for (const QChar c : QStringView(fileName).sliced(at + marker))
         if (!(c.isDigit() || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))) return false;
     return true;
