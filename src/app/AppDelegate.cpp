@@ -141,23 +141,28 @@ void AppDelegate::stopBackgroundWork() {
     PLYImageMetaReader::shutdown();
 }
 
-void AppDelegate::refuseSecondInstance() {
+void AppDelegate::refuseToStart(PLYLibraryLock::Result lock) {
     const QString library = PLYCoreManager::libraryDirectory();
-    const QString holder = m_libraryLock->holderProcessId() > 0
-                               ? tr("Pellory (process %1%2)")
-                                     .arg(m_libraryLock->holderProcessId())
-                                     .arg(m_libraryLock->holderHostName().isEmpty()
-                                              ? QString()
-                                              : tr(" on %1").arg(m_libraryLock->holderHostName()))
-                               : tr("Another Pellory");
-    PLY_LOG_ERROR(QStringLiteral("Not starting: %1 is already working on the library in %2 (lock %3)")
-                      .arg(holder, library, m_libraryLock->path()));
     PLYAlertRequest alert;
     alert.style = PLYAlertRequest::Style::Critical;
-    alert.messageText = tr("Pellory Is Already Running");
-    alert.informativeText = tr("%1 is already working on the library in \"%2\". Only one Pellory can use a "
-                               "library at a time, so this one will quit without changing anything.")
-                                .arg(holder, QDir::toNativeSeparators(library));
+    if (lock == PLYLibraryLock::Result::HeldByAnother) {
+        const QString holder = m_libraryLock->holderProcessId() > 0
+                                   ? tr("Pellory (process %1)").arg(m_libraryLock->holderProcessId())
+                                   : tr("Another Pellory");
+        PLY_LOG_ERROR(QStringLiteral("Not starting: %1 is already working on the library in %2 (lock %3)")
+                          .arg(holder, library, m_libraryLock->path()));
+        alert.messageText = tr("Pellory Is Already Running");
+        alert.informativeText = tr("%1 is already working on the library in \"%2\". Only one Pellory can use a "
+                                   "library at a time, so this one will quit without changing anything.")
+                                    .arg(holder, QDir::toNativeSeparators(library));
+    } else {
+        // Unguarded, a second Pellory could write the same files at once: better not to start.
+        PLY_LOG_ERROR(QStringLiteral("Not starting: no lock can be had on the library in %1: %2").arg(library, m_libraryLock->problem()));
+        alert.messageText = tr("Pellory Cannot Lock Its Library");
+        alert.informativeText = tr("Pellory makes sure that it is the only one working on the library in \"%1\", "
+                                   "but this time it cannot (%2). It will quit without changing anything.")
+                                    .arg(QDir::toNativeSeparators(library), m_libraryLock->problem());
+    }
     alert.buttonTitles = {tr("Quit")};
     if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared()) presenter->runModal(alert);
     m_libraryLock.reset();
@@ -170,12 +175,12 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
     // Pellory per library.
     m_libraryLock = std::make_unique<PLYLibraryLock>(PLYCoreManager::libraryDirectory());
     const PLYLibraryLock::Result lock = m_libraryLock->tryLock();
-    if (lock == PLYLibraryLock::Result::HeldByAnother) {
+    if (lock != PLYLibraryLock::Result::Locked) {
         m_refused = true;
         PLYLog::Options log = m_options.log;
         log.fileDirectory.clear();
         PLYLog::install(log);
-        refuseSecondInstance();
+        refuseToStart(lock);
         // Queued: the main loop may not run yet, and a quit before it starts is lost.
         QTimer::singleShot(0, this, [this] { m_options.quit(); });
         return;
@@ -186,9 +191,6 @@ void AppDelegate::applicationWillFinishLaunching(const QStringList& arguments) {
 
     // 2. The system log, the terminal and the daily file.
     PLYLog::install(m_options.log);
-    // A library where no lock can be made cannot be saved either; the saves will say so.
-    if (lock == PLYLibraryLock::Result::Unavailable)
-        PLY_LOG_WARN(QStringLiteral("Working without a lock on the library: %1").arg(m_libraryLock->problem()));
     if (m_options.installWebService) m_options.installWebService();
 
     // 3. A URL handed over on the command line.

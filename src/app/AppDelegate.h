@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PLYLibraryLock.h"
 #include "PLYLog.h"
 #include "PLYSaveOutcome.h"
 
@@ -14,7 +15,6 @@
 #include <functional>
 #include <memory>
 
-class PLYLibraryLock;
 class PLYUndoManager;
 class QSocketNotifier;
 
@@ -65,7 +65,8 @@ public:
 
     // Set-up before the main loop runs: the library's lock, notifications, loggers, the URL
     // given on the command line, the menus and their update timer. When another Pellory holds
-    // the library, says so, asks to quit and starts nothing (isRefused()).
+    // the library or no lock can be had on it, says so, asks to quit and starts nothing
+    // (isRefused()).
     void applicationWillFinishLaunching(const QStringList& arguments);
     bool isRefused() const { return m_refused; }
     // Migration; in its completion the library starts, the main window shows and the autosave
@@ -165,7 +166,8 @@ private:
     void installTerminationSignalHandlers();
     void removeTerminationSignalHandlers();
     void terminationSignalReceived();
-    void refuseSecondInstance();
+    // Another Pellory holds the library, or no lock can be had on it: says so and why.
+    void refuseToStart(PLYLibraryLock::Result lock);
     // Started, and not held by a migration: only then may the library be saved.
     bool libraryLoaded() const;
     // Before a quit the user asked for: true when the library is saved or the user accepts to

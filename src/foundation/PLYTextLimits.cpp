@@ -1,22 +1,25 @@
 #include "PLYTextLimits.h"
 
-#include <algorithm>
-
 namespace PLYTextLimits {
 
 bool textBlockHolds(qsizetype length) { return length >= 0 && length <= TextBlockMaximumLength; }
 
 QString withoutControlCharacters(const QString& text, bool keepLineBreaks) {
-    const auto dropped = [keepLineBreaks](QChar c) {
+    const auto dropped = [&](qsizetype i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate()) return !(i + 1 < text.size() && text.at(i + 1).isLowSurrogate());
+        if (c.isLowSurrogate()) return !(i > 0 && text.at(i - 1).isHighSurrogate());
         const bool lineBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t');
         return c.category() == QChar::Other_Control && !(keepLineBreaks && lineBreak);
     };
     // Most text has none: shared, not copied.
-    if (std::none_of(text.cbegin(), text.cend(), dropped)) return text;
-    QString kept;
+    qsizetype first = 0;
+    while (first < text.size() && !dropped(first)) ++first;
+    if (first == text.size()) return text;
+    QString kept = text.left(first);
     kept.reserve(text.size());
-    for (const QChar c : text)
-        if (!dropped(c)) kept.append(c);
+    for (qsizetype i = first + 1; i < text.size(); ++i)
+        if (!dropped(i)) kept.append(text.at(i));
     return kept;
 }
 

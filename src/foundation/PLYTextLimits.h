@@ -14,7 +14,8 @@ inline constexpr qsizetype TextBlockMaximumLength = 200000;
 bool textBlockHolds(qsizetype length);
 
 // Without control characters (NUL and the other C0 and C1 codes, which cut or break the saved
-// files); tabs and line breaks stay when `keepLineBreaks`.
+// files) and without lone halves of surrogate pairs (which no saved file can hold: they came back
+// as "?"); tabs and line breaks stay when `keepLineBreaks`.
 QString withoutControlCharacters(const QString& text, bool keepLineBreaks = false);
 
 // At most `maxLength` UTF-16 units, never splitting a surrogate pair.

@@ -1,4 +1,6 @@
 #include "PLYImageManager.h"
+
+#include "PLYAtomicFile.h"
 #include "PLYImageEncoding.h"
 #include "PLYImageHeader.h"
 
@@ -44,7 +46,7 @@ bool g_sharedShutDown = false;
 bool writeJpeg(const QImage& image, const QString& path, QString* reason) {
     const QByteArray bytes = PLYImageEncoding::jpegData(image, PLYImageManager::JpegQuality, reason);
     if (bytes.isEmpty()) return false;
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    QTemporaryFile file(PLYAtomicFile::temporaryTemplate(path));
     file.setAutoRemove(false);
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
         *reason = file.errorString();

@@ -1,5 +1,6 @@
 #include "PLYLibraryFiles.h"
 
+#include "PLYAtomicFile.h"
 #include "PLYLog.h"
 #include "PLYPropertyList.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 
@@ -192,27 +192,34 @@ bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYErro
 }
 
 int removeInterruptedWrites(const QString& folder) {
-    // An atomic write goes to "<name>.XXXXXX" and is renamed over "<name>" when complete (where
-    // the file system has no unnamed temporary files); a kill in between leaves it behind.
-    static const QRegularExpression leftover(QStringLiteral(
-        "^(.+\\.plylocation|.+\\.plylocation\\.last-good|info\\.plist|info\\.plist\\.last-good|layout|layout\\.next|"
-        "preview\\.jpg|export\\.jpg)\\.[A-Za-z0-9]{6}$"));
+    // An atomic write goes to a temporary file named as only it names them and is renamed over
+    // its file when complete; a kill in between leaves it behind. Names that merely look like a
+    // copy ("layout.backup") are the user's: earlier versions' temporary names cannot be told
+    // apart from those, so they are left alone.
+    const int leastLength = int(qstrlen(PLYAtomicFile::TemporaryMarker)) + 7;
     int removed = 0;
     // One pass over the names, asking nothing of each file: this runs for every post at launch.
     std::error_code ec;
     std::filesystem::directory_iterator it(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        // Only a name ending in a dot and six letters or digits can be a leftover: the bytes tell.
+        // Only a name ending in the marker's dash and six letters or digits can be a leftover:
+        // the bytes tell.
         const std::string raw = it->path().filename().string();
-        if (raw.size() < 8 || raw[raw.size() - 7] != '.') continue;
+        if (raw.size() < size_t(leastLength) || raw[raw.size() - 7] != '-') continue;
         const QString name = QFile::decodeName(QByteArray::fromStdString(raw));
-        if (!leftover.match(name).hasMatch()) continue;
+        if (!PLYAtomicFile::isTemporaryName(name)) continue;
         const QString path = QDir(folder).filePath(name);
-        if (QFile::remove(path)) {
+        QString reason;
+        switch (PLYAtomicFile::removeLeftover(path, &reason)) {
+        case PLYAtomicFile::LeftoverRemoval::Removed:
             PLY_LOG_INFO(QStringLiteral("Removed %1, left by a save that was cut short").arg(path));
             ++removed;
-        } else {
-            PLY_LOG_WARN(QStringLiteral("Could not remove %1, left by a save that was cut short").arg(path));
+            break;
+        case PLYAtomicFile::LeftoverRemoval::InUse:
+            break;
+        case PLYAtomicFile::LeftoverRemoval::Failed:
+            PLY_LOG_WARN(QStringLiteral("Could not remove %1, left by a save that was cut short: %2").arg(path, reason));
+            break;
         }
     }
     return removed;

@@ -49,8 +49,8 @@ bool writeWithLastGood(const QString& path, const QByteArray& bytes, PLYError* e
 bool readPropertyListWithLastGood(const QString& path, QVariantMap* map, PLYError* error = nullptr,
                                   const std::function<QString(const QVariantMap&)>& whatIsMissing = {});
 
-// Removes what interrupted atomic writes left in `folder` ("<library file>.XXXXXX"); each
-// removal is logged. Answers how many were removed.
+// Removes what interrupted atomic writes left in `folder` (PLYAtomicFile's temporary files, of
+// any file); each removal is logged. Answers how many were removed.
 int removeInterruptedWrites(const QString& folder);
 
 // The error of a library file: the description names the path, the failure reason says why.

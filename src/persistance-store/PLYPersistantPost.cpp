@@ -8,6 +8,7 @@
 #include "PLYLog.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantStore.h"
+#include "PLYPostIndex.h"
 #include "PLYPropertyList.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
@@ -36,6 +37,12 @@ QString digestOf(const QByteArray& bytes) {
 
 QString newIdentifier() { return PLYIdentifier::newIdentifier(); }
 
+// A name as typed, pasted or read, held to what the post index keeps whole: a longer one, cut
+// there only, made every launch find the post renamed.
+QString boundedName(const QString& name) {
+    return PLYTextLimits::truncatedToUtf8Bytes(PLYTextLimits::withoutControlCharacters(name), PLYPostIndex::MaxTextBytes);
+}
+
 void collectImageRefs(const PLYBlock& block, QStringList* refs) {
     if (block.has_image()) {
         refs->append(QString::fromStdString(block.image().img_ref()));
@@ -59,7 +66,7 @@ std::shared_ptr<PLYPersistantPost> PLYPersistantPost::create(const QString& name
     post->m_store = std::move(store);
     post->m_identifier = newIdentifier();
     post->m_folder = QDir(accountFolder).filePath(post->m_identifier + QLatin1Char('.') + QLatin1String(FolderExtension));
-    post->m_name = PLYTextLimits::withoutControlCharacters(name);
+    post->m_name = boundedName(name);
     post->m_creationDate = QDateTime::currentDateTimeUtc();
     post->m_updatedDate = post->m_creationDate;
     post->m_layout.set_id(newIdentifier().toStdString());
@@ -210,7 +217,7 @@ QVariantMap PLYPersistantPost::toPropertyList(bool withUpdatedDate) const {
 bool PLYPersistantPost::fromPropertyList(const QVariantMap& map) {
     m_identifier = map.value(QStringLiteral("identifier")).toString();
     if (!PLYLibraryFiles::isValidIdentifier(m_identifier)) return false;
-    m_name = map.value(QStringLiteral("name")).toString();
+    m_name = boundedName(map.value(QStringLiteral("name")).toString());
     m_seoTitle = map.value(QStringLiteral("seo_title")).toString();
     m_metaDescription = map.value(QStringLiteral("meta_description")).toString();
     if (map.contains(QStringLiteral("focus_keywords")))
@@ -331,7 +338,7 @@ bool PLYPersistantPost::save(PLYError* error) {
 
 void PLYPersistantPost::setName(const QString& name) {
     loadIfNeeded();
-    m_name = PLYTextLimits::withoutControlCharacters(name);
+    m_name = boundedName(name);
 }
 
 void PLYPersistantPost::setSeoTitle(const QString& text) {

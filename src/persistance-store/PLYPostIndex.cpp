@@ -19,7 +19,7 @@ namespace {
 constexpr char kMagic[8] = {'P', 'L', 'Y', 'I', 'D', 'X', '0', '1'};
 constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
 // Names and identifiers longer than this are no post's.
-constexpr quint32 kMaxTextBytes = 16 * 1024;
+constexpr quint32 kMaxTextBytes = PLYPostIndex::MaxTextBytes;
 
 void putNumber(QByteArray* out, quint64 value, int bytes) {
     for (int i = 0; i < bytes; ++i) out->append(char((value >> (8 * i)) & 0xff));

@@ -24,6 +24,9 @@ struct PLYPostSummary {
 namespace PLYPostIndex {
 
 constexpr const char* FileName = "posts.index";
+// The most a name or an identifier takes in the index, in UTF-8 bytes: posts keep their names
+// within it, so that what the index holds is the name whole.
+constexpr quint32 MaxTextBytes = 16 * 1024;
 // Far above any real library (2,000 posts take about 0.4 MB).
 constexpr qint64 MaxBytes = 32 * 1024 * 1024;
 

@@ -3,6 +3,7 @@
 #include "PLYAlertPresenter.h"
 #include "PLYCoreManager.h"
 #include "PLYDispatch.h"
+#include "PLYImageCompleteness.h"
 #include "PLYImageManager.h"
 #include "PLYJSONSerialization.h"
 #include "PLYLayoutManager.h"
@@ -547,6 +548,8 @@ QList<PLYWebServicePostPublisher::UnusableImage> PLYWebServicePostPublisher::unu
         QString reason;
         if (image->fileDeleted()) reason = QStringLiteral("the file cannot be found");
         else if (images->isFailed(ref)) reason = unsendableReason(images, ref);
+        else if (const QString incomplete = PLYImageCompleteness::whyIncomplete(image->path()); !incomplete.isEmpty())
+            reason = incomplete;
         else if (QFileInfo(images->exportPathForIdentifier(ref)).size() > 0) continue;
         else if (images->isPending(ref)) reason = QStringLiteral("it is still being prepared");
         else reason = unsendableReason(images, ref);

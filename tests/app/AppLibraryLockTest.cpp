@@ -38,7 +38,7 @@ protected:
         PLYAlertPresenter::setShared(nullptr);
         AppDelegateFixture::TearDown();
     }
-    QString lockPath() const { return QDir(storeRoot).filePath(QString::fromLatin1(PLYLibraryLock::FileName)); }
+    QString lockPath() const { return PLYLibraryLock::lockFilePath(storeRoot); }
     std::shared_ptr<PLYScriptedAlertPresenter> alerts;
 };
 
@@ -64,8 +64,14 @@ TEST_F(AppLibraryLock, ASecondPelloryOnTheSameLibrarySaysSoQuitsAndWritesNothing
         second.applicationWillTerminate();  // the quit it asked for
         EXPECT_EQ(snapshot(storeRoot), before) << "the second instance wrote into the library";
     }
-    // The first keeps its lock and its library.
+    // The first keeps its lock and its library: the second, going, took nothing with it.
     EXPECT_TRUE(QFileInfo::exists(lockPath()));
+    {
+        AppDelegate third(options);
+        third.applicationWillFinishLaunching({QStringLiteral("pellory")});
+        EXPECT_TRUE(third.isRefused());
+        third.applicationWillTerminate();
+    }
     const int savesBefore = saves;
     first.performSave(AppDelegate::SaveReasonAutosave);
     EXPECT_EQ(saves, savesBefore + 1);
@@ -73,24 +79,29 @@ TEST_F(AppLibraryLock, ASecondPelloryOnTheSameLibrarySaysSoQuitsAndWritesNothing
 }
 
 TEST_F(AppLibraryLock, ALockLeftByAProcessThatIsGoneIsTakenOver) {
-    // The lock a crashed Pellory leaves: the real format, naming a process that has ended.
+    // What a crashed Pellory leaves: its lock file naming a process that has ended, and the lock
+    // file earlier versions kept inside the library, in that format.
     QProcess gone;
     gone.start(QStringLiteral("/bin/true"), {});
     ASSERT_TRUE(gone.waitForStarted(5000));
     const qint64 deadPid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished(5000));
+    QFile stale(lockPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray::number(deadPid) + '\n') > 0);
+    stale.close();
+    const QString earlier = QDir(storeRoot).filePath(QStringLiteral(".pellory.lock"));
     QByteArray contents;
     {
-        QLockFile probe(lockPath());
+        QLockFile probe(earlier);
         ASSERT_TRUE(probe.tryLock(0));
-        QFile file(lockPath());
+        QFile file(earlier);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         contents = file.readAll();
     }
     contents.replace(0, contents.indexOf('\n'), QByteArray::number(deadPid));
-    QFile stale(lockPath());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(contents) == contents.size());
-    stale.close();
+    QFile earlierStale(earlier);
+    ASSERT_TRUE(earlierStale.open(QIODevice::WriteOnly) && earlierStale.write(contents) == contents.size());
+    earlierStale.close();
 
     AppDelegate& d = launch();
     EXPECT_FALSE(d.isRefused());

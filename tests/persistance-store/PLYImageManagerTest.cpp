@@ -1,3 +1,4 @@
+#include "PLYAtomicFile.h"
 #include "PLYImageManager.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
@@ -207,7 +208,7 @@ TEST_F(ImageManagerTest, ARenditionCutShortIsMadeAgainAndNoTemporaryFileStays) {
     QFile cut(cache->exportPathForIdentifier(im->identifier()));
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
     cut.close();
-    QFile leftover(cache->exportPathForIdentifier(im->identifier()) + QStringLiteral(".aB3xY9"));
+    QFile leftover(PLYAtomicFile::temporaryTemplate(cache->exportPathForIdentifier(im->identifier())).replace(QStringLiteral("XXXXXX"), QStringLiteral("aB3xY9")));
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     leftover.close();
     EXPECT_FALSE(cache->hasRenditions(im->identifier()));

@@ -1,3 +1,4 @@
+#include "PLYAtomicFile.h"
 #include "PLYLibraryFiles.h"
 #include "PLYLog.h"
 #include "PLYPersistantAccount.h"
@@ -12,10 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,9 +93,9 @@ TEST_F(LibraryDamage, AKillBetweenTheWritesOfASaveLeavesExactlyOneSave) {
         PLYPersistantPost::setSaveInterruptionForTesting([stop](Step step) { return step == stop; });
         EXPECT_FALSE(post->save());
         PLYPersistantPost::setSaveInterruptionForTesting({});
-        // What a kill leaves on file systems without unnamed temporary files.
-        writeAll(dir.filePath(QStringLiteral("info.plist.Ab3dE9")), "<?xml");
-        writeAll(dir.filePath(QStringLiteral("layout.q1W2e3")), "\x0a\x03");
+        // What a kill in the middle of a write leaves.
+        writeAll(PLYAtomicFile::temporaryTemplate(dir.filePath(QStringLiteral("info.plist"))).replace(QStringLiteral("XXXXXX"), QStringLiteral("Ab3dE9")), "<?xml");
+        writeAll(PLYAtomicFile::temporaryTemplate(dir.filePath(QStringLiteral("layout"))).replace(QStringLiteral("XXXXXX"), QStringLiteral("q1W2e3")), "\x0a\x03");
 
         auto loaded = onlyPost(open());
         ASSERT_TRUE(loaded) << "the post must load after a kill";
@@ -426,4 +430,61 @@ TEST_F(LibraryDamage, LayoutFilesRefuseMalformedInput) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(PLYLibraryFiles::MaxLayoutBytes + 1));
     f.close();
     EXPECT_FALSE(PLYPersistantPost::load(post->folderPath(), {}));
+}
+
+// Every temporary file a save makes, whatever it belongs to, is what a kill in the middle of
+// that save leaves behind; the next launch removes all of them, and nothing else: a user's
+// "info.plist.backup" or "layout.backup" beside them stays.
+TEST_F(LibraryDamage, TheLaunchRemovesEveryTemporaryFileOfASaveAndNoFileOfTheUser) {
+    auto store = open();
+    const QString photos = PLYTestEnvironment::makeTempDirectory(QStringLiteral("photos"));
+    const auto location = store->startWatchingPath(photos, {});
+    ASSERT_TRUE(location);
+    auto post = savedPost(store, QStringLiteral("first"));
+    post->addSourceLocation(location->identifier());
+    ASSERT_TRUE(store->save());
+    const QStringList folders = {post->folderPath(), QFileInfo(post->folderPath()).absolutePath(), store->locationsDirectory()};
+
+    // The names each folder sees come and go during a save that rewrites every file of the post,
+    // its account's index and the location.
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    QMap<int, QString> watched;
+    for (const QString& folder : folders) {
+        const int wd = ::inotify_add_watch(watcher, QFile::encodeName(folder).constData(), IN_CREATE);
+        ASSERT_GE(wd, 0) << folder.toStdString();
+        watched.insert(wd, folder);
+    }
+    post->setName(QStringLiteral("second"));
+    post->layout()->add_sections()->set_id("more");
+    post->removeSourceLocation(location->identifier());
+    post->addSourceLocation(location->identifier());
+    ASSERT_TRUE(store->save());
+    QStringList temporaries;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t n; (n = ::read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            const QString path = QDir(watched.value(event->wd)).filePath(QFile::decodeName(event->name));
+            if (event->len > 0 && !QFileInfo::exists(path) && !temporaries.contains(path)) temporaries << path;
+            at += ssize_t(sizeof(inotify_event)) + event->len;
+        }
+    }
+    ::close(watcher);
+    store.reset();
+    post.reset();
+    ASSERT_TRUE(std::any_of(temporaries.cbegin(), temporaries.cend(), [](const QString& p) { return p.contains(QStringLiteral("posts.index")); }))
+        << "the index was not written through a temporary file: " << temporaries.join(u' ').toStdString();
+
+    for (const QString& path : temporaries) writeAll(path, "cut short");
+    QStringList users;
+    for (const char* name : {"info.plist.backup", "layout.backup", "layout.next.Ab3dE9"}) users << QDir(folders[0]).filePath(QString::fromLatin1(name));
+    users << QDir(folders[1]).filePath(QStringLiteral("posts.index.backup"));
+    for (const QString& path : users) writeAll(path, "mine");
+
+    store = open();
+    ASSERT_TRUE(onlyPost(store));
+    EXPECT_EQ(onlyPost(store)->name(), QStringLiteral("second"));
+    for (const QString& path : temporaries) EXPECT_FALSE(QFileInfo::exists(path)) << "left behind: " << path.toStdString();
+    for (const QString& path : users) EXPECT_EQ(readAll(path), QByteArray("mine")) << "the user's file is gone: " << path.toStdString();
 }

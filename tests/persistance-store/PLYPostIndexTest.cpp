@@ -11,6 +11,7 @@
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTimeZone>
@@ -382,4 +383,35 @@ TEST(LaunchFromIndex, ASaveWithNothingChangedWritesNoFileAndAChangeWritesItsOwn)
     store.reset();
     auto again = launch(root);
     EXPECT_EQ(again->signInUser(QStringLiteral("ada@example.org"))->firstName(), QStringLiteral("Augusta"));
+}
+
+// A name longer than the index holds was cut there but not in the post: each launch found them
+// different, told home the posts had changed and wrote the index again.
+TEST(LaunchFromIndex, AnOverlongNameIsHeldToWhatTheIndexKeepsSoALaunchFindsNothingChanged) {
+    const QString root = PLYTestEnvironment::makeTempDirectory(QStringLiteral("index"));
+    const QString name = QStringLiteral("Skye ") + QString(20 * 1024, QChar(0x20ac));
+    const QString accountFolder = makeLibrary(root, {name});
+    const QString indexPath = PLYPostIndex::pathForAccountFolder(accountFolder);
+    const auto identity = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(indexPath).constData(), &st), 0);
+        return QStringLiteral("%1:%2.%3").arg(st.st_ino).arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec);
+    };
+    const QString before = identity();
+
+    int updates = 0;
+    const auto token = PLYNotificationCenter::defaultCenter().addObserver(
+        QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification), nullptr, [&](const PLYNotification&) { ++updates; });
+    auto store = launch(root);
+    auto account = store->signInUser(QStringLiteral("ada@example.org"));
+    updates = 0;  // the sign-in's own
+    const auto posts = account->currentPosts();
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 30000));
+    QCoreApplication::processEvents();
+    PLYNotificationCenter::defaultCenter().removeObserver(token);
+    ASSERT_EQ(posts.size(), 1);
+    EXPECT_EQ(updates, 0) << "home was told the posts changed";
+    EXPECT_EQ(identity(), before) << "the launch wrote the index again";
+    EXPECT_TRUE(name.startsWith(posts.first()->name()));
+    EXPECT_LE(posts.first()->name().toUtf8().size(), 16 * 1024);
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QThread>
 #include <QUuid>
 
@@ -11,6 +12,16 @@ namespace PLYTestEnvironment {
 QString rootDirectory() { return qEnvironmentVariable("PELLORY_TEST_ROOT"); }
 QString defaultsFile() { return QDir(rootDirectory()).filePath(QStringLiteral("defaults.ini")); }
 QString logDirectory() { return QDir(rootDirectory()).filePath(QStringLiteral("logs")); }
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 QString makeTempDirectory(const QString& prefix) {
     const QString path = QDir(rootDirectory()).filePath(

@@ -12,9 +12,17 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-PLYTestMount::PLYTestMount(qint64 sizeBytes) : m_size(sizeBytes) {
+namespace {
+QByteArray mountOptions(qint64 size, qint64 maxFiles) {
+    QByteArray options = "size=" + QByteArray::number(size) + ",mode=0755";
+    if (maxFiles > 0) options += ",nr_inodes=" + QByteArray::number(maxFiles);
+    return options;
+}
+}  // namespace
+
+PLYTestMount::PLYTestMount(qint64 sizeBytes, qint64 maxFiles) : m_size(sizeBytes), m_maxFiles(maxFiles) {
     m_path = PLYTestEnvironment::makeTempDirectory(QStringLiteral("mount"));
-    const QByteArray options = "size=" + QByteArray::number(sizeBytes) + ",mode=0755";
+    const QByteArray options = mountOptions(m_size, m_maxFiles);
     if (::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0) {
         m_problem = QStringLiteral("cannot mount a file system here (%1)").arg(QString::fromLocal8Bit(strerror(errno)));
         return;
@@ -31,7 +39,7 @@ PLYTestMount::~PLYTestMount() {
 
 bool PLYTestMount::setReadOnly(bool readOnly) {
     if (!m_mounted) return false;
-    const QByteArray options = "size=" + QByteArray::number(m_size) + ",mode=0755";
+    const QByteArray options = mountOptions(m_size, m_maxFiles);
     return ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs",
                    MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0), options.constData()) == 0;
 }
@@ -55,6 +63,22 @@ QString PLYTestMount::fill() {
     }
     ::close(fd);
     return full ? filler : QString();
+}
+
+bool PLYTestMount::fillWithFiles() {
+    if (!m_mounted) return false;
+    // Bounded, for a mount that takes many files.
+    for (int i = 0; i < 100000; ++i) {
+        const QByteArray name = QFile::encodeName(QDir(m_path).filePath(QStringLiteral(".filler-%1").arg(i)));
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        return errno == ENOSPC;
+    }
+    return false;
 }
 
 bool PLYTestMount::setFolderReadOnly(const QString& folder, bool readOnly) {

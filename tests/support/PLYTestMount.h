@@ -9,7 +9,8 @@
 // with that reason. Unmounted when it goes.
 class PLYTestMount {
 public:
-    explicit PLYTestMount(qint64 sizeBytes);
+    // `maxFiles` bounds how many files and folders it holds (0: the system's default).
+    explicit PLYTestMount(qint64 sizeBytes, qint64 maxFiles = 0);
     ~PLYTestMount();
     PLYTestMount(const PLYTestMount&) = delete;
     PLYTestMount& operator=(const PLYTestMount&) = delete;
@@ -27,11 +28,15 @@ public:
     // Fills the file system until a write is refused for want of space; answers the path of
     // the filler file (remove it to free the space), empty when the disk never filled.
     QString fill();
+    // Fills it with empty files until no other file can be made (for a mount made with few
+    // `maxFiles`); answers whether it came to that.
+    bool fillWithFiles();
 
 private:
     QString m_path;
     QStringList m_binds;
     QString m_problem;
     qint64 m_size = 0;
+    qint64 m_maxFiles = 0;
     bool m_mounted = false;
 };

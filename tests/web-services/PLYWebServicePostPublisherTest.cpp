@@ -143,11 +143,13 @@ protected:
     }
 
     // A saved post whose layout shows `count` generated images, their renditions cached.
-    void makePost(int count) {
+    // `prepare` may change the photos in their folder before the post watches it.
+    void makePost(int count, const std::function<void(const QString& folder)>& prepare = {}) {
         const QString folder = PLYTestEnvironment::makeTempDirectory("photos");
         for (int i = 0; i < count; ++i)
             ASSERT_TRUE(PLYTestImages::writeJpeg(QDir(folder).filePath(QString("img%1.jpg").arg(i)), 60, 40,
                                                  QColor(20 * i, 100, 200)));
+        if (prepare) prepare(folder);
         postManager = PLYCoreManager::globalManager()->postManagerEmpty();
         ASSERT_TRUE(postManager->createNewPostWithTtitle("Trip"));
         post = postManager->representedPost();
@@ -599,6 +601,25 @@ TEST_F(PostPublisherTest, EntryChecksTheHostAndTheImages) {
     EXPECT_FALSE(publisher->createOrUpdatePublishedPost());
     ASSERT_EQ(alerts->presented().size(), 1);
     EXPECT_EQ(alerts->presented()[0].messageText, "Missing Images");
+    EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
+    EXPECT_TRUE(requests("POST", "/api/me/posts").isEmpty());
+}
+
+// A JPEG cut short decodes without an error, the rest of the picture grey: it is refused by name
+// with the other unusable images, before anything is sent.
+TEST_F(PostPublisherTest, ACutShortJpegIsRefusedByNameBeforeAnythingIsSent) {
+    makePost(2, [](const QString& folder) {
+        const QString path = QDir(folder).filePath("img1.jpg");
+        ASSERT_TRUE(PLYTestImages::writePhotoJpeg(path, 600, 400, 3));
+        QFile file(path);
+        ASSERT_TRUE(file.resize(file.size() * 6 / 10));
+    });
+    startPublisher();
+    EXPECT_FALSE(publisher->createOrUpdatePublishedPost());
+    ASSERT_EQ(alerts->presented().size(), 1);
+    EXPECT_EQ(alerts->presented()[0].messageText, "Missing Images");
+    EXPECT_TRUE(alerts->presented()[0].informativeText.contains("img1.jpg: ")) << alerts->presented()[0].informativeText.toStdString();
+    EXPECT_FALSE(alerts->presented()[0].informativeText.contains("img0.jpg"));
     EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
     EXPECT_TRUE(requests("POST", "/api/me/posts").isEmpty());
 }
