@@ -218,10 +218,13 @@ void PLYPostViewController::removeSetUpSheet() {
 void PLYPostViewController::setUpCompleted(bool confirmed) {
     PLYPrepViewController* sheet = m_prepViewController;
     PLYCoreManager* core = PLYCoreManager::globalManager();
-    // Cancelled: nothing was made, and the editor is left.
+    // Cancelled: nothing was made, and the editor is left (for what the main window had on
+    // screen before, or else for home).
     if (!confirmed || !sheet || !m_postManager) {
         removeSetUpSheet();
-        if (core) core->setCurrentPostManager(nullptr);
+        const std::shared_ptr<PLYPostManager> manager = m_postManager;
+        emit setUpCancelled();
+        if (core && (!manager || core->currentPostManager() == manager)) core->setCurrentPostManager(nullptr);
         return;
     }
     if (m_postManager->representedPost()) {

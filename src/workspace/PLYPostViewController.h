@@ -97,6 +97,9 @@ public:
 signals:
     // The set-up sheet was confirmed and the post is being made: the editor is to come on screen.
     void setUpConfirmed();
+    // The set-up sheet was cancelled: nothing was made. Whoever showed this editor may give back
+    // what was on screen before; otherwise the editor is left for home.
+    void setUpCancelled();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
