@@ -116,7 +116,6 @@ QWidget* PLYAccountInfoViewController::buildHostPage() {
     m_hostProgress->setObjectName(QStringLiteral("hostProgressIndicator"));
     layout->addWidget(m_hostProgress, 0, Qt::AlignRight);
     layout->addStretch();
-    connect(m_host, &QLineEdit::returnPressed, this, &PLYAccountInfoViewController::continueAction);
     return page;
 }
 
@@ -144,8 +143,6 @@ QWidget* PLYAccountInfoViewController::buildWordpressPage() {
     m_passwordErrorView = errorView(QStringLiteral("wordpressPasswordErrorLabelView"),
                                     QStringLiteral("wordpressPasswordErrorLabel"), &m_passwordError, page);
     layout->addWidget(m_passwordErrorView);
-    connect(m_username, &QLineEdit::returnPressed, this, &PLYAccountInfoViewController::continueAction);
-    connect(m_password, &QLineEdit::returnPressed, this, &PLYAccountInfoViewController::continueAction);
 
     m_settingsView = new QWidget(page);
     m_settingsView->setObjectName(QStringLiteral("wordpressSettingsView"));
@@ -450,6 +447,12 @@ void PLYAccountInfoViewController::closeEvent(QCloseEvent* event) {
 void PLYAccountInfoViewController::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         cancelAction();
+        return;
+    }
+    // Return is the window's default action wherever the focus is: the fields and the pop-ups
+    // let it through to here (a focused button takes it itself).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (m_primary->isVisible() && m_primary->isEnabled()) m_primary->click();
         return;
     }
     QWidget::keyPressEvent(event);

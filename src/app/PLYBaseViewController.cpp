@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QResizeEvent>
+#include <utility>
 
 using Nav = PLYRootNavigation;
 
@@ -129,8 +130,10 @@ void PLYBaseViewController::perform(const Nav::Step& step) {
     case Nav::Transition::SlideToEditor:
     case Nav::Transition::CrossFadeToEditor: moveToCurrentPostManager(); break;
     case Nav::Transition::MoveForNewPost: moveForNewPost(); break;
+    case Nav::Transition::ReturnFromNewPost: returnFromNewPost(); break;
     case Nav::Transition::DismissLogin: dismissLogin(); break;
     }
+    abandonSetUpsOffScreen();
     if (step.postHeaderVisible && screen() == step.screen)
         PLYVisualStateHandler::globalHandler()->setPostHeaderVisible(*step.postHeaderVisible);
     if (step.clearCurrentPost) {
@@ -218,21 +221,36 @@ void PLYBaseViewController::fadeHome(double opacity) {
 void PLYBaseViewController::moveHome(bool drop) {
     QPointer<PLYPostViewController> editor = m_currentPostController;
     if (!editor) return;
-    // 1. The post is written and home hears of it; a post never set up has nothing to save.
-    // A deleted post has nothing left to write.
-    const auto leaving = editor->postManager() ? editor->postManager()->representedPost() : nullptr;
-    if (const auto post = leaving && !leaving->isRemoved() ? leaving : nullptr) {
-        PLYError error;
-        if (!post->save(&error))
-            PLY_LOG_ERROR(QStringLiteral("Could not save the post '%1' on the way home: %2").arg(post->name(), error.description));
-        if (PLYExportManager* exports = PLYCoreManager::exportManager()) exports->createPostPreview(post);
-        PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
-    }
+    // A new post's editor still waits behind its set-up sheet, over the editor shown before: that
+    // one leaves for home too, so that home shows whole.
+    QPointer<PLYPostViewController> behind = std::exchange(m_editorBehindSheet, nullptr);
+    if (behind == editor) behind = nullptr;
+    // 1. The post is written and home hears of it.
+    saveLeavingPost(editor);
+    saveLeavingPost(behind);
     // Home is the screen from now on.
     m_currentPostController = nullptr;
     if (drop) m_postViewControllers.removeAll(editor);
     // 2.-3. Home fades in while the editor slides down.
     fadeHome(1.0);
+    slideOut(editor, drop);
+    slideOut(behind, false);
+}
+
+void PLYBaseViewController::saveLeavingPost(PLYPostViewController* editor) {
+    // A post never set up has nothing to save; a deleted post has nothing left to write.
+    const auto leaving = editor && editor->postManager() ? editor->postManager()->representedPost() : nullptr;
+    const auto post = leaving && !leaving->isRemoved() ? leaving : nullptr;
+    if (!post) return;
+    PLYError error;
+    if (!post->save(&error))
+        PLY_LOG_ERROR(QStringLiteral("Could not save the post '%1' on the way home: %2").arg(post->name(), error.description));
+    if (PLYExportManager* exports = PLYCoreManager::exportManager()) exports->createPostPreview(post);
+    PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+}
+
+void PLYBaseViewController::slideOut(const QPointer<PLYPostViewController>& editor, bool drop) {
+    if (!editor) return;
     QPointer<PLYBaseViewController> self(this);
     slide(editor, height(), [self, editor, drop] {
         // 4. The editor goes, unless it came back meanwhile.
@@ -248,6 +266,10 @@ void PLYBaseViewController::moveForNewPost() {
     if (!manager) return;
     QPointer<PLYPostViewController> previous = m_currentPostController;
     if (previous) PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
+    // A new layout tab reports its starting zoom to the shared handler; the editor that stays on
+    // screen behind the sheet keeps its own.
+    PLYVisualStateHandler* handler = PLYVisualStateHandler::globalHandler();
+    const double zoomBehind = handler->layoutZoomFactor();
     auto* editor = PLYStoryboard::hasScene(QString::fromLatin1(PLYInterfaceNames::MainStoryboard),
                                            QString::fromLatin1(PLYInterfaceNames::PostViewScene))
                        ? PLYStoryboard::instantiateAs<PLYPostViewController>(QString::fromLatin1(PLYInterfaceNames::MainStoryboard),
@@ -257,17 +279,23 @@ void PLYBaseViewController::moveForNewPost() {
         PLY_LOG_ERROR(QStringLiteral("The post window scene is missing; the new post cannot be set up"));
         return;
     }
+    if (previous && handler->layoutZoomFactor() != zoomBehind) handler->setLayoutZoomFactor(zoomBehind);
     editor->setPostManager(manager);
     m_postViewControllers.append(editor);
     place(editor, height());
     m_currentPostController = editor;
+    m_editorBehindSheet = previous;
     QPointer<PLYBaseViewController> self(this);
     QPointer<PLYPostViewController> shown(editor);
     // The set-up sheet comes over what is on screen, which stays drawn behind it; the editor
-    // slides up once the sheet is confirmed (a cancelled sheet goes home).
+    // slides up once the sheet is confirmed (a cancelled sheet gives back what was there).
     editor->hide();
+    connect(editor, &PLYPostViewController::setUpCancelled, this, [self, shown] {
+        if (self && shown) self->setUpCancelled(shown);
+    });
     connect(editor, &PLYPostViewController::setUpConfirmed, this, [self, shown, previous] {
         if (!self || !shown || shown != self->m_currentPostController) return;
+        if (self->m_editorBehindSheet == previous) self->m_editorBehindSheet = nullptr;
         shown->move(0, self->height());
         shown->show();
         shown->raise();
@@ -280,6 +308,41 @@ void PLYBaseViewController::moveForNewPost() {
     editor->presentInitialVisualState();
 }
 
+void PLYBaseViewController::setUpCancelled(PLYPostViewController* editor) {
+    // Only the set-up of the editor still to come on screen decides; one that was left already
+    // (the login came, another post was chosen) went its own road.
+    if (!editor || editor != m_currentPostController) return;
+    perform(Nav::setUpCancelled(screen(), m_editorBehindSheet ? Nav::Screen::Editor : Nav::Screen::Home));
+}
+
+void PLYBaseViewController::returnFromNewPost() {
+    QPointer<PLYPostViewController> behind = std::exchange(m_editorBehindSheet, nullptr);
+    QPointer<PLYPostViewController> fresh = m_currentPostController;
+    if (!behind || !behind->postManager()) return;
+    // It never left the screen: it is current again as it stands, its zoom and history with it.
+    m_currentPostController = behind;
+    behind->setGraphicsEffect(nullptr);
+    behind->move(0, 0);
+    behind->show();
+    if (fresh && fresh != behind) {
+        m_postViewControllers.removeAll(fresh);
+        fresh->hide();
+        fresh->deleteLater();
+    }
+    // The library agrees: its post is the current one again.
+    if (PLYCoreManager* core = PLYCoreManager::globalManager(); core && core->currentPostManager() != behind->postManager())
+        core->setCurrentPostManager(behind->postManager());
+}
+
+void PLYBaseViewController::abandonSetUpsOffScreen() {
+    // A new post's set-up whose editor is no longer the one to come on screen is cancelled: its
+    // sheet never stays over another screen.
+    const auto editors = m_postViewControllers;
+    for (const auto& editor : editors)
+        if (editor && editor != m_currentPostController && editor->prepViewController())
+            editor->prepViewController()->cancelAction();
+}
+
 void PLYBaseViewController::moveToCurrentPostManager() {
     PLYCoreManager* core = PLYCoreManager::globalManager();
     const auto manager = core ? core->currentPostManager() : nullptr;
@@ -287,6 +350,8 @@ void PLYBaseViewController::moveToCurrentPostManager() {
     if (!editor) return;
     QPointer<PLYPostViewController> previous = m_currentPostController;
     if (previous == editor) return;
+    // An editor left drawn behind a new post's sheet goes with the new post's editor.
+    QPointer<PLYPostViewController> behind = std::exchange(m_editorBehindSheet, nullptr);
     QPointer<PLYBaseViewController> self(this);
     QPointer<PLYPostViewController> shown(editor);
     m_currentPostController = editor;
@@ -298,9 +363,10 @@ void PLYBaseViewController::moveToCurrentPostManager() {
         // Cross-fade: the post's editor fades in over the one shown, which then goes.
         place(editor, 0);
         opacityEffect(editor)->setOpacity(0.0);
-        fade(editor, 1.0, [self, shown, previous, placed] {
+        fade(editor, 1.0, [self, shown, previous, behind, placed] {
             if (!self) return;
-            if (previous && previous != self->m_currentPostController) previous->hide();
+            for (const auto& left : {previous, behind})
+                if (left && left != self->m_currentPostController) left->hide();
             if (!shown || shown != self->m_currentPostController) return;
             if (placed)
                 shown->presentEntrance();

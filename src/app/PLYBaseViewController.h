@@ -42,6 +42,9 @@ public:
     void moveHome(bool drop);
     void moveForNewPost();
     void moveToCurrentPostManager();
+    // The new post's set-up was cancelled: the editor its sheet lay over is current again, as it
+    // was (nothing when the sheet lay over home).
+    void returnFromNewPost();
 
     // The cached editor of the post, or a new one from "PLYPostViewController" of "Main"
     // (nothing when that scene cannot be made).
@@ -85,10 +88,20 @@ private:
     void pruneEditors();
     void announceScreen();
     void markEditorInFront();
+    void setUpCancelled(PLYPostViewController* editor);
+    void abandonSetUpsOffScreen();
+    // Writes the post of an editor leaving for home, and tells home.
+    static void saveLeavingPost(PLYPostViewController* editor);
+    // Slides an editor out below the root and hides it there (unless it came back meanwhile);
+    // a dropped one goes.
+    void slideOut(const QPointer<PLYPostViewController>& editor, bool drop);
 
     PLYHomeViewController* m_homeViewController = nullptr;
     QPointer<PLYAuthViewController> m_authViewController;
     QPointer<PLYPostViewController> m_currentPostController;
+    // While a new post's set-up sheet is up, the editor that was on screen when it opened: it
+    // stays drawn behind the sheet (the new editor comes up only once the sheet is confirmed).
+    QPointer<PLYPostViewController> m_editorBehindSheet;
     QList<QPointer<PLYPostViewController>> m_postViewControllers;
     PLYRootNavigation::Screen m_announced = PLYRootNavigation::Screen::Home;
     std::function<void()> m_checkForUpdates;

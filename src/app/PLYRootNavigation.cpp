@@ -59,6 +59,15 @@ PLYRootNavigation::Step PLYRootNavigation::loginCompleted(Screen shown) {
     return make(Screen::Home, Transition::DismissLogin);
 }
 
+PLYRootNavigation::Step PLYRootNavigation::setUpCancelled(Screen shown, Screen behindSheet) {
+    // The login took over meanwhile; it ends at home on its own.
+    if (shown == Screen::Login) return make(Screen::Login);
+    if (behindSheet == Screen::Editor) return make(Screen::Editor, Transition::ReturnFromNewPost, true);
+    Step step = make(Screen::Home, Transition::MoveHome, false);
+    step.clearCurrentPost = true;
+    return step;
+}
+
 Screen PLYRootNavigation::screenFor(PostKind post, const QString& serviceState, bool loginUp) {
     if (loginUp || needsLogin(serviceState)) return Screen::Login;
     return post == PostKind::None ? Screen::Home : Screen::Editor;

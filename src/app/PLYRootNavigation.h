@@ -24,6 +24,7 @@ public:
         SlideToEditor,      // from home: the post's editor slides up
         CrossFadeToEditor,  // from another editor: the post's editor fades in over it
         MoveForNewPost,     // a fresh editor slides up and opens the set-up sheet
+        ReturnFromNewPost,  // the set-up was cancelled: the editor behind its sheet is current again
         DismissLogin,       // the login view goes and home fades in
     };
     enum class Alert { None, OutOfDate };
@@ -48,6 +49,9 @@ public:
     static Step serviceStateChanged(Screen shown, const QString& serviceState);
     // The login view is through.
     static Step loginCompleted(Screen shown);
+    // The new post's set-up sheet was cancelled. The sheet lies over what was on screen when it
+    // opened (`behindSheet`: home or an editor), which is given back as it was.
+    static Step setUpCancelled(Screen shown, Screen behindSheet);
 
     // The screen the steps lead to for a current post and a session state, with the login view
     // up or not: the table the root keeps.

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -125,6 +126,15 @@ void PLYWebServiceHostViewController::hideEvent(QHideEvent* event) {
     // Nobody reads a hidden panel: the refresh waits until it shows again.
     m_refresh.stop();
     QWidget::hideEvent(event);
+}
+
+void PLYWebServiceHostViewController::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the panel, as closing its window does; what was entered is kept, as ever.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PLYWebServiceHostViewController::showStoredChoice() {

@@ -3,6 +3,10 @@
 #include "PLYAlertPresenter.h"
 #include "PLYExportManager.h"
 #include "PLYFileDialogs.h"
+#include "PLYUserNotifier.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QInputDialog>
 #include <QProgressDialog>
@@ -56,13 +60,37 @@ void PLYExportPresenter_Dialogs::closeProgress() {
 
 void PLYExportPresenter_Dialogs::exportFinished(const QStringList& files, const QString& error) {
     closeProgress();
-    if (error.isEmpty())
+    if (error.isEmpty()) {
+        if (!files.isEmpty())
+            reportWritten(files);
         return;
+    }
     PLYAlertRequest alert;
     alert.style = PLYAlertRequest::Style::Critical;
     alert.messageText = files.isEmpty() ? QObject::tr("Export Failed") : QObject::tr("Some Images Were Not Exported");
     alert.informativeText =
         error + QLatin1Char('\n') + QObject::tr("%n image(s) were written.", nullptr, int(files.size()));
+    alert.buttonTitles = {QObject::tr("OK")};
+    if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
+        presenter->runModal(alert, m_parent);
+}
+
+void PLYExportPresenter_Dialogs::reportWritten(const QStringList& files) {
+    // All of one export go into one folder.
+    const QString folder = QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath());
+    PLYUserNotification notification;
+    notification.identifier = QStringLiteral("pellory.export");
+    notification.title = QStringLiteral("Pellory");
+    notification.subtitle = QObject::tr("Export Finished");
+    notification.informativeText =
+        QObject::tr("%n image(s) saved in \"%1\"", nullptr, int(files.size())).arg(folder);
+    if (PLYUserNotifier::deliverShown(notification))
+        return;
+    // Where the desktop shows no notifications, the window says it.
+    PLYAlertRequest alert;
+    alert.style = PLYAlertRequest::Style::Informational;
+    alert.messageText = notification.subtitle;
+    alert.informativeText = notification.informativeText;
     alert.buttonTitles = {QObject::tr("OK")};
     if (const std::shared_ptr<PLYAlertPresenter> presenter = PLYAlertPresenter::shared())
         presenter->runModal(alert, m_parent);

@@ -23,6 +23,8 @@ private:
     // Hides the progress dialog now and deletes it from the event loop, never inside one of its
     // own calls.
     void closeProgress();
+    // Says where the files of an export that went well were written.
+    void reportWritten(const QStringList& files);
 
     QPointer<QWidget> m_parent;
     QPointer<QProgressDialog> m_progress;

@@ -28,6 +28,10 @@ public:
     // Whether the desktop shows these notifications to the user at all.
     virtual bool showsMessages() const { return true; }
 
+    // Delivers the notification through the shared notifier; false when the desktop shows none,
+    // so that the caller says it in its own window instead.
+    static bool deliverShown(const PLYUserNotification& notification);
+
     static std::shared_ptr<PLYUserNotifier> shared();
     static void setShared(std::shared_ptr<PLYUserNotifier> notifier);
 };

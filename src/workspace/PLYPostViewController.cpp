@@ -19,9 +19,13 @@
 
 #include <QHideEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -43,12 +47,19 @@ protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0xD4, 0xD4, 0xD4)); }
 };
 
+// The panes' splitter, cut to the editor's rounded corners.
 class HairlineSplitter : public QSplitter {
 public:
     explicit HairlineSplitter(QWidget* parent) : QSplitter(Qt::Horizontal, parent) {}
 
 protected:
     QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
+    void resizeEvent(QResizeEvent* event) override {
+        QSplitter::resizeEvent(event);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), PLYPostViewController::CornerRadius, PLYPostViewController::CornerRadius);
+        setMask(QRegion(path.toFillPolygon().toPolygon()));
+    }
 };
 
 }  // namespace
@@ -67,8 +78,11 @@ PLYPostViewController::PLYPostViewController(QWidget* parent) : QWidget(parent) 
             },
             self);
     });
+    // A raised panel: room around the panes for the shadow it casts downwards.
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    const int blur = int(std::ceil(ShadowBlur));
+    const int drop = int(std::ceil(ShadowOffsetY));
+    layout->setContentsMargins(blur, std::max(0, blur - drop), blur, blur + drop);
 
     m_splitView = new HairlineSplitter(this);
     m_splitView->setObjectName(QStringLiteral("splitView"));
@@ -218,10 +232,13 @@ void PLYPostViewController::removeSetUpSheet() {
 void PLYPostViewController::setUpCompleted(bool confirmed) {
     PLYPrepViewController* sheet = m_prepViewController;
     PLYCoreManager* core = PLYCoreManager::globalManager();
-    // Cancelled: nothing was made, and the editor is left.
+    // Cancelled: nothing was made, and the editor is left (for what the main window had on
+    // screen before, or else for home).
     if (!confirmed || !sheet || !m_postManager) {
         removeSetUpSheet();
-        if (core) core->setCurrentPostManager(nullptr);
+        const std::shared_ptr<PLYPostManager> manager = m_postManager;
+        emit setUpCancelled();
+        if (core && (!manager || core->currentPostManager() == manager)) core->setCurrentPostManager(nullptr);
         return;
     }
     if (m_postManager->representedPost()) {
@@ -334,6 +351,23 @@ void PLYPostViewController::visualStateHandlerSetGalleryVisible(PLYVisualStateHa
 
 void PLYPostViewController::visualStateHandlerSetInspectorVisible(PLYVisualStateHandler*, bool flag) {
     setItemCollapsed(m_inspectorItem, flag);
+}
+
+void PLYPostViewController::paintEvent(QPaintEvent*) {
+    // The panel's soft shadow: rounded layers around the panel moved down, each a little larger
+    // and together as dark as the shadow's colour where they all overlap.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QRectF cast = QRectF(m_splitView->geometry()).translated(0, ShadowOffsetY);
+    const int layers = std::max(1, int(std::lround(ShadowBlur)));
+    const double layerAlpha = 1.0 - std::pow(1.0 - ShadowAlpha, 1.0 / layers);
+    painter.setBrush(QColor(0, 0, 0, int(std::lround(layerAlpha * 255))));
+    for (int i = 0; i < layers; ++i) {
+        const double grow = (i + 0.5) * ShadowBlur / layers - ShadowBlur / 2;
+        painter.drawRoundedRect(cast.adjusted(-grow, -grow, grow, grow), std::max(0.0, CornerRadius + grow),
+                                std::max(0.0, CornerRadius + grow));
+    }
 }
 
 void PLYPostViewController::resizeEvent(QResizeEvent* event) {

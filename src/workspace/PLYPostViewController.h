@@ -32,6 +32,11 @@ public:
     static constexpr int SidePaneWidth = 250;
     static constexpr double ShowPanesDelaySeconds = 1.0;
     static constexpr double FitLayoutDelaySeconds = 0.2;
+    // The editor's look: a panel with rounded corners casting a soft shadow downwards.
+    static constexpr double CornerRadius = 5.0;
+    static constexpr double ShadowOffsetY = 4.0;
+    static constexpr double ShadowBlur = 5.0;
+    static constexpr double ShadowAlpha = 0.2;
 
     explicit PLYPostViewController(QWidget* parent = nullptr);
     ~PLYPostViewController() override;
@@ -97,8 +102,12 @@ public:
 signals:
     // The set-up sheet was confirmed and the post is being made: the editor is to come on screen.
     void setUpConfirmed();
+    // The set-up sheet was cancelled: nothing was made. Whoever showed this editor may give back
+    // what was on screen before; otherwise the editor is left for home.
+    void setUpCancelled();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

@@ -11,11 +11,13 @@
 #include "PLYInstantAnimator.h"
 #include "PLYInterfaceNames.h"
 #include "PLYKeyCodes.h"
+#include "PLYPrepViewController.h"
 #include "PLYPreviewPanel.h"
 #include "PLYScriptedAlertPresenter.h"
 #include "PLYScriptedDesktopServices.h"
 #include "PLYScriptedFileDialogs.h"
 #include "PLYStoryboard.h"
+#include "PLYWebServiceManager.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -25,6 +27,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 
 using PLYTestEnvironment::waitUntil;
 
@@ -540,4 +544,124 @@ TEST(AppMenuTitles, UndoAndRedoTitlesNameTheStepOnce) {
     EXPECT_EQ(AppDelegate::redoMenuTitle(QStringLiteral("Delete Blocks")), "Redo Delete Blocks");
     EXPECT_EQ(AppDelegate::undoMenuTitle(QString()), "Undo");
     EXPECT_EQ(AppDelegate::redoMenuTitle(QString()), "Redo");
+}
+
+// File ▸ New Blog from a post opens the set-up sheet over that post's editor. Cancel or Escape
+// gives the editor back exactly as it was (title bar, zoom, history); a sign-in demand while the
+// sheet is up ends at the login and then at home, whole, with no editor left drawn over it.
+class AppMenuNewBlogFromPostTest : public AppMenuTest {
+protected:
+    void SetUp() override {
+        AppMenuTest::SetUp();
+        PLYRegisterMainWindowScenes();
+        PLYAnimator::setShared(std::make_shared<PLYInstantAnimator>());
+        delegate->applicationDidFinishLaunching();
+        ASSERT_TRUE(waitUntil([&] { return delegate->baseWindowController() != nullptr; }));
+        window = qobject_cast<PLYBaseWindowController*>(delegate->baseWindowController());
+        ASSERT_NE(window, nullptr);
+        account = PLYCoreManager::persistantStore()->signInUser(QStringLiteral("ada@example.org"));
+        post = account->createNewPost(QStringLiteral("Lofoten"));
+        PLYCoreManager* core = PLYCoreManager::globalManager();
+        core->setCurrentPostManager(core->postManagerForPostID(post->identifier()));
+        ASSERT_TRUE(waitUntil([&] { return root()->currentPostController() != nullptr; }));
+        editor = root()->currentPostController();
+        manager = core->currentPostManager();
+        // The entrance fits the layout; then the user zooms and makes a step to undo.
+        waitUntil([] { return false; }, 100);
+        trigger("zoom100");
+        trigger("zoomIn");
+        zoom = PLYVisualStateHandler::globalHandler()->layoutZoomFactor();
+        editor->undoManager()->registerUndo([this] { ++undone; });
+        editor->undoManager()->setActionName(QStringLiteral("Delete Blocks"));
+    }
+    void TearDown() override {
+        PLYAnimator::setShared(nullptr);
+        AppMenuTest::TearDown();
+    }
+    PLYBaseViewController* root() const { return window->baseViewController(); }
+    // File ▸ New Blog; answers the sheet once it is up.
+    PLYPrepViewController* newBlog() {
+        trigger("newBlog");
+        PLYPostViewController* fresh = root()->currentPostController();
+        if (!fresh || fresh == editor) return nullptr;
+        waitUntil([&] { return fresh->prepViewController() && fresh->prepViewController()->isVisible(); });
+        return fresh->prepViewController();
+    }
+    // The post's editor is on screen whole: the screen, the title bar, the menus and the history.
+    void expectPostEditorBack(const char* road) {
+        SCOPED_TRACE(road);
+        PLYCoreManager* core = PLYCoreManager::globalManager();
+        EXPECT_EQ(root()->screen(), PLYRootNavigation::Screen::Editor);
+        EXPECT_EQ(root()->currentPostController(), editor.data());
+        EXPECT_EQ(core->currentPostManager(), manager);
+        ASSERT_TRUE(editor);
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(editor->pos(), QPoint(0, 0));
+        EXPECT_FALSE(root()->homeViewController()->isVisible()) << "no home under the editor";
+        EXPECT_EQ(window->headerState(), 0) << "the post's title bar";
+        EXPECT_TRUE(PLYVisualStateHandler::globalHandler()->postHeaderVisible());
+        EXPECT_DOUBLE_EQ(PLYVisualStateHandler::globalHandler()->layoutZoomFactor(), zoom);
+        EXPECT_TRUE(delegate->menuAction(QStringLiteral("zoomIn"))->isEnabled());
+        EXPECT_TRUE(delegate->menuAction(QStringLiteral("undo"))->isEnabled());
+        for (PLYPostViewController* other : root()->postViewControllers()) {
+            if (other != editor) {
+                EXPECT_FALSE(other->isVisible()) << "no second editor on screen";
+            }
+        }
+    }
+
+    PLYBaseWindowController* window = nullptr;
+    std::shared_ptr<PLYPersistantAccount> account;
+    std::shared_ptr<PLYPersistantPost> post;
+    std::shared_ptr<PLYPostManager> manager;
+    QPointer<PLYPostViewController> editor;
+    double zoom = 0;
+    int undone = 0;
+};
+
+TEST_F(AppMenuNewBlogFromPostTest, CancelOrEscapeOnTheSheetGivesThePostsEditorBack) {
+    PLYPrepViewController* sheet = newBlog();
+    ASSERT_NE(sheet, nullptr);
+    sheet->findChild<QPushButton*>("cancelButton")->click();
+    expectPostEditorBack("Cancel");
+
+    sheet = newBlog();
+    ASSERT_NE(sheet, nullptr);
+    QWidget* focus = sheet->focusWidget() ? sheet->focusWidget() : sheet;
+    QTest::keyClick(focus, Qt::Key_Escape);
+    EXPECT_FALSE(sheet && sheet->isVisible());
+    expectPostEditorBack("Escape");
+
+    // The editor works as before: zoom, Home, and the history it kept.
+    trigger("zoomIn");
+    EXPECT_DOUBLE_EQ(PLYVisualStateHandler::globalHandler()->layoutZoomFactor(), zoom + 0.1);
+    trigger("undo");
+    EXPECT_EQ(undone, 1);
+    EXPECT_EQ(account->currentPosts().size(), 1) << "nothing was made";
+    trigger("goHome");
+    EXPECT_EQ(root()->screen(), PLYRootNavigation::Screen::Home);
+    EXPECT_TRUE(root()->homeViewController()->isVisible());
+    EXPECT_EQ(window->headerState(), 1);
+}
+
+TEST_F(AppMenuNewBlogFromPostTest, ASignInDemandWhileTheSheetIsUpEndsAtHomeWhole) {
+    PLYPrepViewController* sheet = newBlog();
+    ASSERT_NE(sheet, nullptr);
+    QPointer<PLYPrepViewController> watchSheet(sheet);
+    root()->webServiceManagerStateChange(PLYWebServiceManager::StateNotAuthd);
+    ASSERT_EQ(root()->screen(), PLYRootNavigation::Screen::Login);
+    EXPECT_TRUE(watchSheet.isNull() || !watchSheet->isVisible()) << "the sheet does not stay over the login";
+    QTest::qWait(1);
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->isVisible()) << "the post's editor is not left drawn under the login";
+    EXPECT_EQ(window->headerState(), 1);
+
+    root()->authViewController()->finishCreation();
+    ASSERT_TRUE(waitUntil([&] { return root()->screen() == PLYRootNavigation::Screen::Home; }));
+    QTest::qWait(1);
+    EXPECT_TRUE(root()->homeViewController()->isVisible());
+    for (PLYPostViewController* other : root()->postViewControllers())
+        EXPECT_FALSE(other->isVisible()) << "home shows whole";
+    EXPECT_EQ(window->headerState(), 1);
+    EXPECT_FALSE(delegate->menuAction(QStringLiteral("zoomIn"))->isEnabled());
 }

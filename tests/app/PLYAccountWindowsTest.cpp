@@ -427,6 +427,33 @@ TEST_F(AccountWizard, ADefaultCategoryTheBlogNoLongerOffersIsShownGoneAndNeverRe
     EXPECT_EQ(update.value("default_category"), "Travel");
 }
 
+// Return does the window's default action wherever the focus is: on the Platform pop-up (where
+// Tab leaves it after the domain) and on the category pop-up as in the text fields, and once.
+TEST_F(AccountWizard, ReturnDoesTheDefaultActionFromThePopUpsAndTheFieldsOnce) {
+    const bool through = runWizard([&](PLYAccountInfoViewController* wizard) {
+        type(wizard, "hostTextField", "myblog.example.org");
+        choosePlatform(wizard, 1);
+        QTest::keyClick(child<QComboBox>(wizard, "publisherPopUpButton"), Qt::Key_Return);
+        EXPECT_TRUE(wizard->checkingHost());
+        ASSERT_TRUE(waitUntil([&] { return wizard->currentPage() == PLYAccountInfoViewController::WordpressPage; }));
+        EXPECT_EQ(requests("PUT", "/api/me/account"), 1);
+
+        type(wizard, "wordpressUsernameTextField", "ada");
+        type(wizard, "wordpressPasswordTextField", "right");
+        QTest::keyClick(child<QLineEdit>(wizard, "wordpressPasswordTextField"), Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return child(wizard, "wordpressSettingsView")->isVisible(); }));
+        EXPECT_EQ(requests("POST", "/api/me/publisher"), 1) << "one Return, one request";
+
+        auto* categories = child<QComboBox>(wizard, "wordpressCategoryPopUpButton");
+        categories->setFocus();
+        QTest::keyClick(categories, Qt::Key_End);
+        QTest::keyClick(categories, Qt::Key_Enter);
+        ASSERT_TRUE(waitUntil([&] { return wizard->actionResponse() == PLYModalRunner::Continue; }));
+    });
+    EXPECT_TRUE(through);
+    EXPECT_EQ(requests("PUT", "/api/me/publisher"), 1);
+}
+
 TEST(AccountInfoFlow, TheCategoryChoiceKeepsAGoneDefaultVisibleAndChoosesNothingForIt) {
     using PLYAccountInfoFlow::categoryChoice;
     EXPECT_EQ(categoryChoice({"A", "B"}, "B").selectedIndex, 1);
@@ -579,6 +606,17 @@ TEST_F(AccountWindows, SwitchingHostsInThePanelTakesTheSignedInSessionAlong) {
 
     panel.hide();
     EXPECT_FALSE(panel.refreshTimer().isActive()) << "a hidden panel does not refresh";
+}
+
+TEST_F(AccountWindows, EscapeClosesTheHostPanelFromAnyOfItsControls) {
+    PLYWebServiceHostViewController panel;
+    for (const char* control : {"hostTypePopUpButton", "customHostTextField", "customPortTextField"}) {
+        SCOPED_TRACE(control);
+        panel.show();
+        ASSERT_TRUE(panel.isVisible());
+        QTest::keyClick(child<QWidget>(&panel, control), Qt::Key_Escape);
+        EXPECT_FALSE(panel.isVisible());
+    }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QToolButton>
 
@@ -106,6 +107,40 @@ TEST_F(MainWindowFrontTest, APostOpensWithItsPanesInPlaceFromTheFirstFrame) {
     EXPECT_EQ(gallery->representedObject(), editor->postManager());
     held().finishAll();
     EXPECT_TRUE(editor->gallerySplitViewItem()->isVisible());
+}
+
+// The post's editor is a panel with rounded corners of 5 and a soft shadow below it, drawn in
+// the main window (whose own frame stays the desktop's, so it moves and resizes as any window).
+TEST_F(MainWindowFrontTest, ThePostEditorIsARoundedPanelWithASoftShadowBelowIt) {
+    const auto lofoten = addPost("Lofoten");
+    openWindow();
+    doubleClick(lofoten);
+    held().finishAll();
+    PLYPostViewController* editor = root()->currentPostController();
+    ASSERT_NE(editor, nullptr);
+    QWidget* panel = editor->splitView();
+    const QRect frame(panel->mapTo(root(), QPoint(0, 0)), panel->size());
+    const QImage shot = root()->grab().toImage();
+    const auto darkness = [&](QPoint p) { return 255 - qGray(shot.pixel(p)); };
+    const QColor background = root()->palette().color(QPalette::Window);
+    // The corners are cut round: the very corner shows what lies under the panel, not the pane.
+    EXPECT_FALSE(panel->mask().isEmpty());
+    EXPECT_FALSE(panel->mask().contains(QPoint(0, 0)));
+    EXPECT_FALSE(panel->mask().contains(QPoint(panel->width() - 1, panel->height() - 1)));
+    EXPECT_TRUE(panel->mask().contains(QPoint(panel->width() / 2, 0)));
+    EXPECT_TRUE(panel->mask().contains(panel->rect().center()));
+    // Below the panel the shadow falls on the window's background: darkest next to the panel,
+    // fading out, with more room below than above (it is cast downwards).
+    ASSERT_LT(frame.bottom() + 6, root()->height());
+    const int x = frame.center().x();
+    EXPECT_GT(darkness({x, frame.bottom() + 1}), darkness({x, frame.bottom() + 6}));
+    EXPECT_GT(darkness({x, frame.bottom() + 1}), 255 - qGray(background.rgb()) + 8);
+    EXPECT_GT(root()->height() - 1 - frame.bottom(), frame.top());
+    // It follows the window's size as before.
+    window->resize(1300, 900);
+    QTest::qWait(1);
+    EXPECT_EQ(editor->size(), root()->size());
+    EXPECT_GT(panel->width(), 1300 - 20);
 }
 
 TEST_F(MainWindowFrontTest, TheOnboardingHintTakesNeitherTheKeyboardNorClicksElsewhere) {

@@ -111,6 +111,28 @@ TEST(RootNavigationTable, TheWayToAnEditorAndTheHeaderItLeaves) {
     EXPECT_EQ(Nav::postChanged(Screen::Login, PostKind::Post, false), onScreen(Screen::Login));
 }
 
+TEST(RootNavigationTable, ACancelledNewPostGivesBackWhatWasBehindItsSheet) {
+    // Opened from an editor: that editor comes back as it was, with its post header.
+    const Nav::Step back = Nav::setUpCancelled(Screen::Editor, Screen::Editor);
+    EXPECT_EQ(back.screen, Screen::Editor);
+    EXPECT_EQ(back.transition, Transition::ReturnFromNewPost);
+    EXPECT_EQ(back.postHeaderVisible, std::optional<bool>(true));
+    EXPECT_FALSE(back.clearCurrentPost);
+    // Opened from home: home, whole, and the library agrees that no post is current.
+    const Nav::Step home = Nav::setUpCancelled(Screen::Editor, Screen::Home);
+    EXPECT_EQ(home.screen, Screen::Home);
+    EXPECT_EQ(home.transition, Transition::MoveHome);
+    EXPECT_EQ(home.postHeaderVisible, std::optional<bool>(false));
+    EXPECT_TRUE(home.clearCurrentPost);
+    // The login came over the sheet: its own road ends at home; the cancel changes nothing.
+    EXPECT_EQ(Nav::setUpCancelled(Screen::Login, Screen::Editor), onScreen(Screen::Login));
+    EXPECT_EQ(Nav::setUpCancelled(Screen::Login, Screen::Home), onScreen(Screen::Login));
+    // Every other road out of the set-up (a post that could not be made, the login) ends where
+    // it ends, whatever was behind the sheet: home or login, never the editor behind it.
+    EXPECT_EQ(Nav::postChanged(Screen::Editor, PostKind::None, false).screen, Screen::Home);
+    EXPECT_EQ(Nav::serviceStateChanged(Screen::Editor, QString::fromLatin1(M::StateNotAuthd)).screen, Screen::Login);
+}
+
 TEST(RootNavigationLabels, TheZoomLabelRoundsAndFollowsTheSteppedZoom) {
     EXPECT_EQ(Nav::zoomLabel(1.0), "100%");
     EXPECT_EQ(Nav::zoomLabel(0.25), "25%");

@@ -1,16 +1,25 @@
 // The export's progress window over a real window: it is window-modal, so each setValue runs the
 // event loop, where the export's queued progress and its end arrive.
+#include "PLYAlertPresenter.h"
 #include "PLYExportManager.h"
 #include "PLYExportPresenter_Dialogs.h"
+#include "PLYFileDialogs.h"
 #include "PLYLayoutManager.h"
+#include "PLYScriptedAlertPresenter.h"
+#include "PLYScriptedFileDialogs.h"
+#include "PLYScriptedUserNotifier.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImageSource.h"
 #include "PLYTestLayoutOwner.h"
 #include "PLYTestLayouts.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QInputDialog>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -61,12 +70,20 @@ struct WatchedDialogs : PLYExportPresenter {
     int progressAfterEnd = 0;
 };
 
+// The desktop's notifications, recorded instead of shown (an export that ends well sends one).
+struct RecordedNotifications {
+    RecordedNotifications() { PLYUserNotifier::setShared(notifier); }
+    ~RecordedNotifications() { PLYUserNotifier::setShared(nullptr); }
+    std::shared_ptr<PLYScriptedUserNotifier> notifier = std::make_shared<PLYScriptedUserNotifier>();
+};
+
 }  // namespace
 
 // An end queued behind progress updates arrives inside the dialog's own setValue: the dialog
 // is closed then but deleted only after that call returned, and nothing of the ended export
 // reaches the presenter afterwards.
 TEST(ExportProgress, AnEndArrivingInsideTheDialogsOwnUpdateNeverDeletesItThere) {
+    RecordedNotifications notifications;
     auto images = std::make_shared<PLYTestImageSource>();
     images->addImage("red", QSize(300, 200), QColor(220, 20, 20));
     auto owner = std::make_shared<PLYTestLayoutOwner>(
@@ -102,6 +119,7 @@ TEST(ExportProgress, AnEndArrivingInsideTheDialogsOwnUpdateNeverDeletesItThere) 
 // Progress that comes after the end (an update queued by the export that just ended) opens no
 // new dialog; the next export's start does.
 TEST(ExportProgress, ProgressAfterTheEndOpensNoDialog) {
+    RecordedNotifications notifications;
     QWidget window;
     window.show();
     PLYExportPresenter_Dialogs dialogs(&window);
@@ -124,4 +142,63 @@ TEST(ExportProgress, ProgressAfterTheEndOpensNoDialog) {
     dialogs.exportProgress(1, 2);
     EXPECT_EQ(shown(), 1) << "a new export shows its own";
     dialogs.exportFinished({}, QString());
+}
+
+// An export that went well says where the files went: as a desktop notification, or in the
+// window where the desktop shows none. The width is answered in its real prompt, with Return.
+TEST(ExportProgress, AFinishedExportSaysWhereTheFilesWent) {
+    auto images = std::make_shared<PLYTestImageSource>();
+    images->addImage("red", QSize(300, 200), QColor(220, 20, 20));
+    auto owner = std::make_shared<PLYTestLayoutOwner>(layout(10, {section("s", {image("a", "red"), image("b", "red")})}));
+    auto manager = PLYLayoutManager::managerWithOwner(owner);
+    QWidget window;
+    window.resize(600, 400);
+    window.show();
+    auto dialogs = std::make_shared<PLYScriptedFileDialogs>();
+    PLYFileDialogs::setShared(dialogs);
+    auto alerts = std::make_shared<PLYScriptedAlertPresenter>();
+    PLYAlertPresenter::setShared(alerts);
+    RecordedNotifications notifications;
+    const auto notifier = notifications.notifier;
+    PLYExportManager exporter;
+    exporter.setPresenter(std::make_shared<PLYExportPresenter_Dialogs>(&window));
+    exporter.setImageSource(images);
+    exporter.setSourceProvider([manager] { return PLYExportSource{manager, QStringLiteral("Story")}; });
+    // The user accepts the proposed width with Return whenever the prompt is up.
+    QTimer user;
+    user.setInterval(5);
+    QObject::connect(&user, &QTimer::timeout, [] {
+        if (auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget()))
+            QTest::keyClick(prompt->focusWidget() ? prompt->focusWidget() : prompt, Qt::Key_Return);
+    });
+    user.start();
+    int finished = 0;
+    QObject::connect(&exporter, &PLYExportManager::exportFinished, [&] { ++finished; });
+
+    // A desktop that shows notifications: one says how many went where.
+    const QString folder = PLYTestEnvironment::makeTempDirectory(QStringLiteral("exported"));
+    dialogs->scriptFolder(folder);
+    exporter.exportCurrentVisibleLayout();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return finished == 1; }, 20000));
+    ASSERT_EQ(notifier->notifications().size(), 1);
+    const PLYUserNotification note = notifier->notifications().first();
+    EXPECT_EQ(note.title, "Pellory");
+    EXPECT_FALSE(note.subtitle.isEmpty());
+    EXPECT_TRUE(note.informativeText.contains(QDir::toNativeSeparators(folder))) << note.informativeText.toStdString();
+    EXPECT_TRUE(note.informativeText.contains("2")) << note.informativeText.toStdString();
+    EXPECT_TRUE(alerts->presented().isEmpty()) << "said once";
+
+    // No notifications on this desktop: the window says it.
+    notifier->setShowsMessages(false);
+    const QString second = PLYTestEnvironment::makeTempDirectory(QStringLiteral("exported"));
+    dialogs->scriptFolder(second);
+    exporter.exportCurrentVisibleLayout();
+    ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return finished == 2; }, 20000));
+    ASSERT_EQ(alerts->presented().size(), 1);
+    EXPECT_TRUE(alerts->presented().first().informativeText.contains(QDir::toNativeSeparators(second)));
+    EXPECT_EQ(QDir(second).entryList(QDir::Files).size(), 2);
+
+    user.stop();
+    PLYAlertPresenter::setShared(nullptr);
+    PLYFileDialogs::setShared(nullptr);
 }
