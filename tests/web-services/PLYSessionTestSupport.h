@@ -198,7 +198,7 @@ public:
             const qsizetype answered = results.size();
             handler(attempt.signIn, attempt.email, attempt.password);
             // Modal: the service answers while the prompt runs.
-            PLYTestEnvironment::waitUntil([&] { return !m_open || results.size() > answered; }, 3000);
+            PLYTestEnvironment::waitUntil([&] { return !m_open || results.size() > answered; });
             if (m_open && results.size() == answered) break;
         }
     }

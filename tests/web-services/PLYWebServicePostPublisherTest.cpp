@@ -811,7 +811,7 @@ TEST_F(PostPublisherTest, APhantomPendingRevisionOrABuildNewsDuringTheGatherNeve
     ASSERT_EQ(publisher->currentStateName(), "FETCHING_INFO");
     ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier())) << "the gathering registered for the channel";
     session->deliver("revision_active", {{"post", post->remoteIdentifier().toLongLong()}});
-    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() != "FETCHING_INFO"; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() != "FETCHING_INFO"; }));
     pause(300);
     EXPECT_EQ(publisher->currentStateName(), "UPDATE_AVAILABLE") << road().join(",").toStdString();
     EXPECT_FALSE(states.contains("UPDATED_POST"));
