@@ -23,6 +23,7 @@
 #include "PLYWebServicePublishRevision.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 
@@ -880,7 +881,8 @@ TEST_F(PostPublisherTest, TransportFailuresOfCreateAndUpdateBailAndTheUpdateRoad
 }
 
 TEST_F(PostPublisherTest, ARestartMidBuildWaitsOnOnePollAndTheChannelAndOutOfDateMeansUnavailable) {
-    Publisher::setBuildPollIntervalForTesting(200);
+    constexpr int pollMs = 200;
+    Publisher::setBuildPollIntervalForTesting(pollMs);
     session->state = "OUT_OF_DATE_VERSION";
     makePost(1);
     startPublisher();
@@ -902,14 +904,22 @@ TEST_F(PostPublisherTest, ARestartMidBuildWaitsOnOnePollAndTheChannelAndOutOfDat
     ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier()));
 
     // Build news that finds the build still running checks once more, without a second poll.
+    // Each message brings a read; the poll goes on beside them. One poll ticks no more often than
+    // its interval (a coarse timer at most 5% early), so however slow the machine, the reads are
+    // at most the ticks the time allowed (one more for a tick already under way), plus one per
+    // message. A second poll would read about twice as often.
+    QElapsedTimer clock;
+    clock.start();
     const int before = postReads();
     for (int i = 0; i < 3; ++i) {
+        const int reads = postReads();
         session->deliver("revision_active", {{"post", post->remoteIdentifier()}});
-        pause(200);
+        ASSERT_TRUE(waitUntil([&] { return postReads() > reads; }));
     }
+    ASSERT_TRUE(waitUntil([&] { return postReads() - before >= 8; }));
     const int during = postReads() - before;
-    EXPECT_GE(during, 5);
-    EXPECT_LE(during, 3 + 3 + 1) << "one poll every 200 ms plus one check per message";
+    const qint64 mostTicks = clock.elapsed() / (pollMs * 95 / 100) + 2;
+    EXPECT_LE(during, mostTicks + 3) << "one poll plus one check per message, in " << clock.elapsed() << " ms";
 
     dev->setBuildsHeld(false);
     session->deliver("revision_active", {{"post", post->remoteIdentifier()}});
