@@ -292,7 +292,7 @@ protected:
         return existing;
     }
     PLYWebServiceManager* manager() { return existing; }
-    bool reach(const QString& state, int ms = 5000) {
+    bool reach(const QString& state, int ms = 30000) {
         return PLYTestEnvironment::waitUntil([&] { return existing->currentStateName() == state; }, ms);
     }
     bool logged(const QString& text) const {

@@ -174,7 +174,7 @@ protected:
         });
     }
 
-    bool settlesIn(const QString& state, int ms = 5000) {
+    bool settlesIn(const QString& state, int ms = 30000) {
         return waitUntil([&] { return publisher->currentStateName() == state; }, ms);
     }
     // Waits for the build to end and the re-read that follows it.
@@ -407,12 +407,14 @@ TEST_F(PostPublisherTest, UpdateSendsANewRevisionAndBuildsByPolling) {
 
 TEST_F(PostPublisherTest, ServiceLostMidUploadResumesWithOnlyTheMissingImages) {
     makePost(8);
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    // The uploads stay unanswered until the service is lost.
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     startPublisher();
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(waitUntil([&] { return requests("POST", "/api/me/images").size() >= 3; }));
     session->setState("NO_INTERNET");
     EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE");
+    dev->fakeService().releaseHeldReplies();
     pause(400);
     const int firstBatch = requests("POST", "/api/me/images").size();
     ASSERT_LT(firstBatch, 8);
@@ -449,11 +451,11 @@ TEST_F(PostPublisherTest, DeleteRemovesTheRemotePostAndIsRefusedWhenUnpublishedO
     PLYCompletionRecord never;
     EXPECT_FALSE(publisher->deletePost(never.block())) << "never published";
 
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(settlesIn("UPLOADING_IMAGES"));
     EXPECT_FALSE(publisher->deletePost(never.block())) << "refused while uploading";
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 0);
+    dev->fakeService().releaseHeldReplies();
     ASSERT_TRUE(publishedAndSettled());
 
     PLYCompletionRecord deleted;
@@ -606,13 +608,15 @@ TEST_F(PostPublisherTest, EntryChecksTheHostAndTheImages) {
 
 TEST_F(PostPublisherTest, CancelMidUploadCleansUpAndSendsNothingMore) {
     makePost(4);
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    // The uploads stay unanswered until the cancel has settled.
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     startPublisher();
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(waitUntil([&] { return !requests("POST", "/api/me/images").isEmpty(); }));
     ASSERT_TRUE(publisher->cancelPublishing());
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << states.join(",").toStdString();
     const int sent = requests("POST", "/api/me/images").size();
+    dev->fakeService().releaseHeldReplies();
     pause(400);
     EXPECT_EQ(requests("POST", "/api/me/images").size(), sent);
     EXPECT_TRUE(progress.isEmpty()) << "late completions report nothing";
@@ -734,7 +738,7 @@ TEST_F(PostPublisherTest, ADeleteAnsweredWhileGatheringEndsTheGatherInNotPublish
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(publishedAndSettled());
     // A restart: the gathering is still reading the revisions when the delete is answered.
-    dev->fakeService().setHandlerDelay("GET", "/api/me/posts/*/pending-revision", 300);
+    dev->fakeService().holdReplies("GET", "/api/me/posts/*/pending-revision");
     const int pendingBefore = requests("GET", "/api/me/posts/*/pending-revision").size();
     restartPublisher();
     ASSERT_TRUE(waitUntil([&] { return requests("GET", "/api/me/posts/*/pending-revision").size() > pendingBefore; }));
@@ -746,6 +750,7 @@ TEST_F(PostPublisherTest, ADeleteAnsweredWhileGatheringEndsTheGatherInNotPublish
     ASSERT_TRUE(deleted.wait());
     EXPECT_TRUE(deleted.success);
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << road().join(",").toStdString();
+    dev->fakeService().releaseHeldReplies();
     pause(400);  // the gathering's late answers arrive now and change nothing
     EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
     EXPECT_EQ(requests("GET", "/api/me/posts/*/pending-revision").size(), pendingReads);
