@@ -446,7 +446,8 @@ TEST_F(GalleryTest, AutoAddTakesOnlyImagesThatAppearAfterTheFolderWasChosen) {
     const auto main = post->mainSourceDirectory();
     ASSERT_TRUE(main);
     ASSERT_TRUE(waitUntil([&] { return main->state() == PLYSourceDirectory::Ready; }));
-    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    // Past the folder's event latency and the gallery's rebuild (50 ms each), had either begun.
+    PLYTestEnvironment::waitForTimersDueWithin(101);
     EXPECT_EQ(PLYTestLayouts::imageBlockCount(post->constLayout()), blocks);
 
     // A photo put there afterwards is new, and joins the layout.
@@ -460,7 +461,8 @@ TEST_F(GalleryTest, AWatchedFolderChangeReachesTheOpenGalleryAndItsRegistrations
     ASSERT_TRUE(writePhoto(QDir(folder).filePath(QStringLiteral("g.jpg")), 2, QStringLiteral("Grey")));
     ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("g.jpg")); }));
     ASSERT_TRUE(waitUntil([&] { return !PLYImageManager::sharedManager()->isPending(id("g.jpg")); }));
-    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    // Every news of g.jpg is in: only a rebuild it scheduled may still be due (50 ms).
+    PLYTestEnvironment::waitForTimersDueWithin(101);
 
     // A re-rating updates its item in place.
     const int rebuilds = gallery->rebuildCount();
