@@ -34,6 +34,11 @@ bool PLYImagePreparation::isPending(const PLYSourceImage& image, bool knownDone)
 
 void PLYImagePreparation::checkPrepFinished() {
     if (!isFollowing()) return;
+    recount();
+    report(true);
+}
+
+void PLYImagePreparation::recount() {
     QHash<QString, bool> counted;
     qint64 pending = 0;
     if (m_post) {
@@ -48,7 +53,6 @@ void PLYImagePreparation::checkPrepFinished() {
     }
     m_pendingByImage = std::move(counted);
     m_pendingCount = pending;
-    report();
 }
 
 void PLYImagePreparation::cancel() {
@@ -68,12 +72,15 @@ void PLYImagePreparation::sourceDirectoryUpdatedState(PLYSourceDirectory*, int) 
 
 void PLYImagePreparation::sourceDirectoryAddedNewImage(PLYSourceDirectory* directory, const QString& identifier) {
     if (!isFollowing() || !directory) return;
-    if (m_pendingByImage.contains(identifier)) {
+    const auto known = m_pendingByImage.constFind(identifier);
+    if (known != m_pendingByImage.cend() && !known.value()) {
         report();
         return;
     }
+    // Counted already by a recount, it was waited for before its file was read: the cache knows
+    // now whether it makes renditions for it.
     const auto image = directory->imageForIdentifier(identifier);
-    m_pendingByImage.insert(identifier, false);
+    if (known == m_pendingByImage.cend()) m_pendingByImage.insert(identifier, false);
     setPending(identifier, image && isPending(*image, false));
 }
 
@@ -91,7 +98,10 @@ void PLYImagePreparation::setPending(const QString& identifier, bool pending) {
     report();
 }
 
-void PLYImagePreparation::report() {
+void PLYImagePreparation::report(bool countedInFull) {
+    // The folder lists a new file at once but tells of it only once its metadata is read; the
+    // renditions of the others may be done before that. So an end is counted again in full.
+    if (m_pendingCount == 0 && !countedInFull && isFollowing()) recount();
     const PLYPrepProgress progress = PLYPrepProgress::fromCounts(m_pendingCount, m_pendingByImage.size());
     m_progress = progress;
     emit progressChanged(progress);

@@ -56,9 +56,11 @@ private:
     // Whether the cache still owes this image its renditions; `knownDone` spares the file check
     // for an image already seen with them.
     static bool isPending(const PLYSourceImage& image, bool knownDone);
+    // Counts every image of the post again, without reporting.
+    void recount();
     void imageCacheCreated(const PLYSourceImage* image);
     void setPending(const QString& identifier, bool pending);
-    void report();
+    void report(bool countedInFull = false);
     void stopFollowing();
 
     std::shared_ptr<PLYPersistantPost> m_post;

@@ -124,8 +124,9 @@ TEST_F(AppMenuTest, ZoomAndExportItemsActOnlyOnTheEditorOnScreen) {
     core->setCurrentPostManager(core->postManagerForPostID(post->identifier()));
     EXPECT_TRUE(delegate->isEditorShown());
     EXPECT_TRUE(delegate->menuAction(QStringLiteral("zoomIn"))->isEnabled());
-    // The editor's entrance fits the layout; the steps start from actual size.
-    waitUntil([] { return false; }, 100);
+    // The editor's entrance fits the layout (the fit reaches the handler's delegates); the steps
+    // start from actual size.
+    ASSERT_TRUE(waitUntil([&] { return !recorder.zooms.isEmpty(); })) << "the entrance fits the layout";
     trigger("zoom100");
     recorder.zooms.clear();
     trigger("zoomIn");

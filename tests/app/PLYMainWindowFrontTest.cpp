@@ -229,8 +229,8 @@ TEST_F(MainWindowFrontTest, APostPreparedBehindTheLoginLeavesTheTitleBarAlone) {
     ASSERT_EQ(root()->screen(), Screen::Login);
     held().finishAll();
     EXPECT_EQ(window->headerState(), 1);
-    ASSERT_TRUE(waitUntil([&] { return editor->prepHasClosed(); }, 30000));
-    QTest::qWait(1);
+    ASSERT_TRUE(waitUntil([&] { return editor->prepHasClosed(); }));
+    PLYTestEnvironment::waitForQueuedCalls();
     EXPECT_EQ(window->headerState(), 1) << "no post controls over the login";
     EXPECT_FALSE(PLYVisualStateHandler::globalHandler()->postHeaderVisible());
 }
@@ -254,14 +254,14 @@ TEST_F(MainWindowFrontTest, APostDeletedUnderItsEditorClosesItAndSaysSo) {
     EXPECT_EQ(alerts->presented().last().messageText, PLYBaseViewController::postDeletedAlert("Lofoten").messageText);
     EXPECT_TRUE(alerts->presented().last().informativeText.contains("Lofoten"));
     held().finishAll();
-    QTest::qWait(1);
-    EXPECT_TRUE(editor.isNull() || !root()->postViewControllers().contains(editor.data())) << "its editor is dropped";
+    EXPECT_TRUE(waitUntil([&] { return editor.isNull() || !root()->postViewControllers().contains(editor.data()); }))
+        << "its editor is dropped";
     EXPECT_EQ(tileTitles(), QStringList{"Camino"});
 
     // Deleted while home is shown: no alert, nothing else changes.
     const int shown = int(alerts->presented().size());
     PLYCoreManager::globalManager()->deletePost(camino);
-    QTest::qWait(1);
+    PLYTestEnvironment::waitForQueuedCalls();  // after an alert the deletion would have queued
     EXPECT_EQ(alerts->presented().size(), shown);
     EXPECT_EQ(root()->screen(), Screen::Home);
 }

@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, ATransitionTakesEffectAtOnceAndOnlyTheOldViewWaitsForItsA
     EXPECT_EQ(second->pos(), QPoint(0, 0));
     EXPECT_FALSE(home()->isVisible());
     // The editor dropped by going home is gone; the cache holds the one shown.
-    QTest::qWait(1);
+    PLYTestEnvironment::waitForQueuedCalls();
     EXPECT_TRUE(first.isNull() || first == second);
     EXPECT_EQ(root()->postViewControllers(), (QList<PLYPostViewController*>{second.data()}));
     Q_UNUSED(camino);
@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, LoginComesOverAnyScreenOnceIgnoresPostsAndEndsAtHome) {
     login->finishCreation();
     ASSERT_TRUE(waitUntil([&] { return root()->screen() == Screen::Home; }));
     held().finishAll();
-    QTest::qWait(1);
+    PLYTestEnvironment::waitForQueuedCalls();
     EXPECT_TRUE(login.isNull());
     EXPECT_TRUE(home()->isVisible());
     EXPECT_EQ(window->authViewController(), nullptr);
@@ -271,8 +271,10 @@ TEST_F(MainWindowTest, HomeSortsFiltersAndSizesItsTilesThroughItsControls) {
     for (int i = 0; i < grid()->posts().size(); ++i)
         EXPECT_EQ(grid()->itemAtIndex(i)->geometry(), grid()->frameForItem(i).toRect());
     // Four across from a grid of 850 points.
-    window->resize(850 + (window->width() - grid()->width()), 700);
-    QTest::qWait(1);
+    const int wide = 850 + (window->width() - grid()->width());
+    window->resize(wide, 700);
+    ASSERT_TRUE(waitUntil([&] { return window->width() == wide; }));
+    PLYTestEnvironment::waitForQueuedCalls();  // the layouts the new width asked for
     EXPECT_EQ(grid()->collectionViewLayout().itemSize().width(), PLYHomeModel::itemSize(grid()->width()).width());
     EXPECT_EQ(grid()->collectionViewLayout().columns(), grid()->width() >= 850 ? 4 : 3);
     // A short row keeps its tiles at their spacing from the left rather than spread out.

@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,8 @@ protected:
         window = std::make_unique<PLYBaseWindowController>();
         window->resize(size);
         window->show();
-        PLYTestEnvironment::waitUntil([] { return false; }, 20);
+        EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }));
+        PLYTestEnvironment::waitForQueuedCalls();
         return *window;
     }
     PLYBaseViewController* root() const { return window->baseViewController(); }

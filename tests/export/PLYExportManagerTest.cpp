@@ -69,7 +69,7 @@ protected:
         exporter->setSourceProvider([this] { return PLYExportSource{manager, QStringLiteral("My/Story")}; });
     }
     bool waitForFinish() {
-        return PLYTestEnvironment::waitUntil([this] { return presenter->finishedFiles.has_value(); }, 10000);
+        return PLYTestEnvironment::waitUntil([this] { return presenter->finishedFiles.has_value(); });
     }
     QStringList filesInFolder() {
         return QDir(presenter->folder).entryList(QDir::Files, QDir::Name);

@@ -79,14 +79,14 @@ protected:
 
     Manager* manager() { return Manager::globalManager(); }
     bool reach(const char* state) {
-        return waitUntil([&] { return manager()->currentStateName() == QLatin1String(state); }, 8000);
+        return waitUntil([&] { return manager()->currentStateName() == QLatin1String(state); });
     }
     void signIn(const QString& email, const QString& password) {
         PLYAuthViewController* login = window->authViewController();
         ASSERT_NE(login, nullptr);
         type(login, "usernameTextField", email);
         type(login, "passwordTextField", password, true);
-        ASSERT_TRUE(waitUntil([&] { return !window->authViewController(); }, 8000));
+        ASSERT_TRUE(waitUntil([&] { return !window->authViewController(); }));
         ASSERT_TRUE(reach(Manager::StateIdle));
     }
 
@@ -101,7 +101,7 @@ TEST_F(AccountRoad, ANewcomerSignsUpVerifiesSetsUpTheBlogSignsOutAndInAndSwitche
     const QString password = "correct horse";
     window = std::make_unique<PLYBaseWindowController>();
     window->show();
-    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; }, 8000)) << "nobody is signed in";
+    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; })) << "nobody is signed in";
 
     // Sign up.
     PLYAuthViewController* login = window->authViewController();
@@ -132,7 +132,7 @@ TEST_F(AccountRoad, ANewcomerSignsUpVerifiesSetsUpTheBlogSignsOutAndInAndSwitche
         click(verify, "resendButton");
         ASSERT_TRUE(waitUntil([&] { return child<QLabel>(verify, "statusLabel")->text().contains("on its way"); }));
         click(verify, "checkButton");
-        ASSERT_TRUE(waitUntil([&] { return !verify->isRunning(); }, 8000));
+        ASSERT_TRUE(waitUntil([&] { return !verify->isRunning(); }));
     });
     click(status, "verifyEmailButton");
     ASSERT_TRUE(reach(Manager::StateIdle));
@@ -154,7 +154,7 @@ TEST_F(AccountRoad, ANewcomerSignsUpVerifiesSetsUpTheBlogSignsOutAndInAndSwitche
 
     // Sign out, and in again.
     click(status, "signOutButton");
-    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; }));
     EXPECT_EQ(manager()->currentStateName(), Manager::StateNoAccount);
     EXPECT_TRUE(PLYWebServiceHost::currentHost()->jwt().isEmpty());
     EXPECT_FALSE(PLYCoreManager::persistantStore()->currentAccount());
@@ -175,7 +175,7 @@ TEST_F(AccountRoad, ANewcomerSignsUpVerifiesSetsUpTheBlogSignsOutAndInAndSwitche
     PLYWebServiceHostViewController panel;
     panel.show();
     type(&panel, "customPortTextField", QString::number(other.port()), true);
-    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return window->authViewController() != nullptr; }));
     EXPECT_EQ(prompts, 1);
     EXPECT_FALSE(other.fakeService().requestsMatching("POST", "/api/log-in").isEmpty());
     EXPECT_EQ(child<QLineEdit>(&panel, "currentURLTextField")->text(), QString("http://127.0.0.1:%1").arg(other.port()));

@@ -88,7 +88,7 @@ TEST_F(ServiceRoad, PostsAreDeletedAndUnpublishedFromTheirTilesAndAFailureKeepsT
         ASSERT_TRUE(publisher);
         ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateNotPublished; }));
         ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
-        ASSERT_TRUE(waitUntil([&] { return !shared->remoteIdentifier().isEmpty() && publisher->currentStateName() == Publisher::StateIdle; }, 10000))
+        ASSERT_TRUE(waitUntil([&] { return !shared->remoteIdentifier().isEmpty() && publisher->currentStateName() == Publisher::StateIdle; }))
             << publisher->currentStateName().toStdString();
         PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
     };
@@ -158,7 +158,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     // Nobody signed in: the login view. Sign up there.
     PLYBaseWindowController* main = launchApplication();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return main->authViewController() != nullptr; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return main->authViewController() != nullptr; }));
     PLYAuthViewController* login = main->authViewController();
     click(login, "switchToCreateButton");
     type(login, "firstNameTextField", "Ada");
@@ -168,7 +168,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     type(login, "confirmPasswordTextField", "correct horse");
     click(login, "termsAndConditionsButton");
     click(login, "createAccountButton");
-    ASSERT_TRUE(waitUntil([&] { return child<QStackedWidget>(login, "tabView")->currentIndex() == PLYAuthViewController::CreatedTab; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return child<QStackedWidget>(login, "tabView")->currentIndex() == PLYAuthViewController::CreatedTab; }));
     click(login, "finishCreationButton");
     ASSERT_TRUE(waitUntil([&] { return main->baseViewController()->screen() == Screen::Home; }));
     ASSERT_TRUE(sessionIn(Manager::StateIdle));
@@ -195,7 +195,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     // Three photos into the layout by double-click in the gallery.
     auto* gallery = editor->findChild<PLYGalleryViewController*>();
     ASSERT_NE(gallery, nullptr) << "the post window has no gallery pane";
-    ASSERT_TRUE(waitUntil([&] { return gallery->galleryView()->itemAtIndexPath({0, 4}) != nullptr; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return gallery->galleryView()->itemAtIndexPath({0, 4}) != nullptr; }));
     for (int i = 0; i < 3; ++i) {
         PLYGalleryViewItem* cell = gallery->galleryView()->itemAtIndexPath({0, i});
         ASSERT_TRUE(cell && cell->view());
@@ -226,7 +226,7 @@ TEST_F(ServiceRoad, SignUpMakeAPostFromPhotosPublishItQuitAndComeBackSignedIn) {
     QTest::mouseClick(home->selectionStack()->buttonAt(1), Qt::LeftButton);
     EXPECT_EQ(home->postCollectionView()->posts().size(), 1);
     ASSERT_TRUE(waitUntil([&] { return !tileOf(main, post)->showsEmptyPostImage() &&
-                                       !tileOf(main, post)->imageContainerView()->representedImage().isNull(); }, 10000));
+                                       !tileOf(main, post)->imageContainerView()->representedImage().isNull(); }));
     const QString postId = post->identifier();
     const QString remoteId = post->remoteIdentifier();
 

@@ -129,7 +129,7 @@ TEST_P(ShownText, EveryPlaceShowsTheStringAsItsCharacters) {
     ASSERT_TRUE(publisher);
     ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateNotPublished; }));
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
-    ASSERT_TRUE(waitUntil([&] { return publisher->publishingPost() && publisher->currentStateName() == Publisher::StateIdle; }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return publisher->publishingPost() && publisher->currentStateName() == Publisher::StateIdle; }))
         << publisher->currentStateName().toStdString();
     PLYNotificationCenter::defaultCenter().post(QString::fromLatin1(PLYCoreManager::PostsWereUpdatedNotification));
 
@@ -227,7 +227,7 @@ TEST_P(ShownText, EveryPlaceShowsTheStringAsItsCharacters) {
     ASSERT_TRUE(QDir(folder).removeRecursively());
     auto* located = main->findChild<QLabel*>("imageErrorInfoLabel");
     ASSERT_TRUE(located);
-    ASSERT_TRUE(waitUntil([&] { return located->isVisibleTo(main) && !located->text().isEmpty(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return located->isVisibleTo(main) && !located->text().isEmpty(); }));
     read("gallery folder not found", shownBy(located), QStringLiteral("%1 cannot be located").arg(folder));
 
     for (const Reading& reading : readings) {

@@ -304,11 +304,12 @@ TEST_F(OverlayDrop, PointsBesideTheCanvasTargetItsEdgeAndADragNearTheViewsEdgeSc
     overlay->draggingEntered({image.get(), nearBottom, 0});
     const int scrolled = view->verticalScrollBar()->value();
     EXPECT_GT(scrolled, top);
-    QTest::qWait(150);  // resting there, the view keeps scrolling
-    EXPECT_GT(view->verticalScrollBar()->value(), scrolled);
+    // Resting there, the view keeps scrolling.
+    EXPECT_TRUE(PLYTestEnvironment::waitUntil([&] { return view->verticalScrollBar()->value() > scrolled; }));
     overlay->draggingExited();
     const int stopped = view->verticalScrollBar()->value();
-    QTest::qWait(100);
+    // Well past two ticks of the scrolling timer (40 ms), had it gone on.
+    PLYTestEnvironment::waitForTimersDueWithin(100);
     EXPECT_EQ(view->verticalScrollBar()->value(), stopped);
 }
 

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
+
+#include <memory>
 
 namespace PLYTestEnvironment {
 
@@ -28,6 +31,25 @@ QString makeTempDirectory(const QString& prefix) {
         prefix + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));
     QDir().mkpath(path);
     return path;
+}
+
+void waitForTimersDueWithin(int intervalMs) {
+    QTimer sentinel;
+    sentinel.setSingleShot(true);
+    sentinel.setTimerType(Qt::PreciseTimer);
+    bool fired = false;
+    QObject::connect(&sentinel, &QTimer::timeout, [&fired] { fired = true; });
+    sentinel.start(intervalMs);
+    // The bound is far beyond the interval: the sentinel always fires first.
+    waitUntil([&fired] { return fired; }, intervalMs + 600000);
+}
+
+void waitForQueuedCalls() {
+    auto ran = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [ran] { *ran = true; }, Qt::QueuedConnection);
+    waitUntil([ran] { return *ran; });
+    // Deletions asked for with deleteLater() at this level of the loop come with the next pass.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs) {

@@ -198,7 +198,7 @@ public:
             const qsizetype answered = results.size();
             handler(attempt.signIn, attempt.email, attempt.password);
             // Modal: the service answers while the prompt runs.
-            PLYTestEnvironment::waitUntil([&] { return !m_open || results.size() > answered; }, 3000);
+            PLYTestEnvironment::waitUntil([&] { return !m_open || results.size() > answered; });
             if (m_open && results.size() == answered) break;
         }
     }
@@ -292,7 +292,7 @@ protected:
         return existing;
     }
     PLYWebServiceManager* manager() { return existing; }
-    bool reach(const QString& state, int ms = 5000) {
+    bool reach(const QString& state, int ms = 30000) {
         return PLYTestEnvironment::waitUntil([&] { return existing->currentStateName() == state; }, ms);
     }
     bool logged(const QString& text) const {

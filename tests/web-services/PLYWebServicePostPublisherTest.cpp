@@ -23,6 +23,7 @@
 #include "PLYWebServicePublishRevision.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 
@@ -175,7 +176,7 @@ protected:
         });
     }
 
-    bool settlesIn(const QString& state, int ms = 5000) {
+    bool settlesIn(const QString& state, int ms = 30000) {
         return waitUntil([&] { return publisher->currentStateName() == state; }, ms);
     }
     // Waits for the build to end and the re-read that follows it.
@@ -408,12 +409,14 @@ TEST_F(PostPublisherTest, UpdateSendsANewRevisionAndBuildsByPolling) {
 
 TEST_F(PostPublisherTest, ServiceLostMidUploadResumesWithOnlyTheMissingImages) {
     makePost(8);
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    // The uploads stay unanswered until the service is lost.
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     startPublisher();
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(waitUntil([&] { return requests("POST", "/api/me/images").size() >= 3; }));
     session->setState("NO_INTERNET");
     EXPECT_EQ(publisher->currentStateName(), "WAITING_FOR_SERVICE");
+    dev->fakeService().releaseHeldReplies();
     pause(400);
     const int firstBatch = requests("POST", "/api/me/images").size();
     ASSERT_LT(firstBatch, 8);
@@ -450,11 +453,11 @@ TEST_F(PostPublisherTest, DeleteRemovesTheRemotePostAndIsRefusedWhenUnpublishedO
     PLYCompletionRecord never;
     EXPECT_FALSE(publisher->deletePost(never.block())) << "never published";
 
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(settlesIn("UPLOADING_IMAGES"));
     EXPECT_FALSE(publisher->deletePost(never.block())) << "refused while uploading";
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 0);
+    dev->fakeService().releaseHeldReplies();
     ASSERT_TRUE(publishedAndSettled());
 
     PLYCompletionRecord deleted;
@@ -626,13 +629,15 @@ TEST_F(PostPublisherTest, ACutShortJpegIsRefusedByNameBeforeAnythingIsSent) {
 
 TEST_F(PostPublisherTest, CancelMidUploadCleansUpAndSendsNothingMore) {
     makePost(4);
-    dev->fakeService().setHandlerDelay("POST", "/api/me/images", 300);
+    // The uploads stay unanswered until the cancel has settled.
+    dev->fakeService().holdReplies("POST", "/api/me/images");
     startPublisher();
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(waitUntil([&] { return !requests("POST", "/api/me/images").isEmpty(); }));
     ASSERT_TRUE(publisher->cancelPublishing());
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << states.join(",").toStdString();
     const int sent = requests("POST", "/api/me/images").size();
+    dev->fakeService().releaseHeldReplies();
     pause(400);
     EXPECT_EQ(requests("POST", "/api/me/images").size(), sent);
     EXPECT_TRUE(progress.isEmpty()) << "late completions report nothing";
@@ -754,7 +759,7 @@ TEST_F(PostPublisherTest, ADeleteAnsweredWhileGatheringEndsTheGatherInNotPublish
     ASSERT_TRUE(publisher->createOrUpdatePublishedPost());
     ASSERT_TRUE(publishedAndSettled());
     // A restart: the gathering is still reading the revisions when the delete is answered.
-    dev->fakeService().setHandlerDelay("GET", "/api/me/posts/*/pending-revision", 300);
+    dev->fakeService().holdReplies("GET", "/api/me/posts/*/pending-revision");
     const int pendingBefore = requests("GET", "/api/me/posts/*/pending-revision").size();
     restartPublisher();
     ASSERT_TRUE(waitUntil([&] { return requests("GET", "/api/me/posts/*/pending-revision").size() > pendingBefore; }));
@@ -766,6 +771,7 @@ TEST_F(PostPublisherTest, ADeleteAnsweredWhileGatheringEndsTheGatherInNotPublish
     ASSERT_TRUE(deleted.wait());
     EXPECT_TRUE(deleted.success);
     ASSERT_TRUE(settlesIn("NOT_PUBLISHED")) << road().join(",").toStdString();
+    dev->fakeService().releaseHeldReplies();
     pause(400);  // the gathering's late answers arrive now and change nothing
     EXPECT_EQ(publisher->currentStateName(), "NOT_PUBLISHED");
     EXPECT_EQ(requests("GET", "/api/me/posts/*/pending-revision").size(), pendingReads);
@@ -832,7 +838,7 @@ TEST_F(PostPublisherTest, APhantomPendingRevisionOrABuildNewsDuringTheGatherNeve
     ASSERT_EQ(publisher->currentStateName(), "FETCHING_INFO");
     ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier())) << "the gathering registered for the channel";
     session->deliver("revision_active", {{"post", post->remoteIdentifier().toLongLong()}});
-    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() != "FETCHING_INFO"; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() != "FETCHING_INFO"; }));
     pause(300);
     EXPECT_EQ(publisher->currentStateName(), "UPDATE_AVAILABLE") << road().join(",").toStdString();
     EXPECT_FALSE(states.contains("UPDATED_POST"));
@@ -901,7 +907,8 @@ TEST_F(PostPublisherTest, TransportFailuresOfCreateAndUpdateBailAndTheUpdateRoad
 }
 
 TEST_F(PostPublisherTest, ARestartMidBuildWaitsOnOnePollAndTheChannelAndOutOfDateMeansUnavailable) {
-    Publisher::setBuildPollIntervalForTesting(200);
+    constexpr int pollMs = 200;
+    Publisher::setBuildPollIntervalForTesting(pollMs);
     session->state = "OUT_OF_DATE_VERSION";
     makePost(1);
     startPublisher();
@@ -923,14 +930,22 @@ TEST_F(PostPublisherTest, ARestartMidBuildWaitsOnOnePollAndTheChannelAndOutOfDat
     ASSERT_TRUE(session->delegates.contains(post->remoteIdentifier()));
 
     // Build news that finds the build still running checks once more, without a second poll.
+    // Each message brings a read; the poll goes on beside them. One poll ticks no more often than
+    // its interval (a coarse timer at most 5% early), so however slow the machine, the reads are
+    // at most the ticks the time allowed (one more for a tick already under way), plus one per
+    // message. A second poll would read about twice as often.
+    QElapsedTimer clock;
+    clock.start();
     const int before = postReads();
     for (int i = 0; i < 3; ++i) {
+        const int reads = postReads();
         session->deliver("revision_active", {{"post", post->remoteIdentifier()}});
-        pause(200);
+        ASSERT_TRUE(waitUntil([&] { return postReads() > reads; }));
     }
+    ASSERT_TRUE(waitUntil([&] { return postReads() - before >= 8; }));
     const int during = postReads() - before;
-    EXPECT_GE(during, 5);
-    EXPECT_LE(during, 3 + 3 + 1) << "one poll every 200 ms plus one check per message";
+    const qint64 mostTicks = clock.elapsed() / (pollMs * 95 / 100) + 2;
+    EXPECT_LE(during, mostTicks + 3) << "one poll plus one check per message, in " << clock.elapsed() << " ms";
 
     dev->setBuildsHeld(false);
     session->deliver("revision_active", {{"post", post->remoteIdentifier()}});

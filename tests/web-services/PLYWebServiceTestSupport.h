@@ -27,7 +27,7 @@ struct PLYCompletionRecord {
             transportError = transport;
         };
     }
-    bool wait(int ms = 5000) { return PLYTestEnvironment::waitUntil([this] { return called; }, ms); }
+    bool wait(int ms = 30000) { return PLYTestEnvironment::waitUntil([this] { return called; }, ms); }
 };
 
 // Fresh defaults, keychain and hosts for one test.

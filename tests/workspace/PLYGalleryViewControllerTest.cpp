@@ -181,7 +181,7 @@ TEST_F(GalleryTest, SortMenuAndFilterControlsOrderAndNarrowTheGallery) {
     // Doubled thumbnails need the scroll bar: the grid narrows with the viewport, one column.
     gallery->findChild<QSlider*>(QStringLiteral("zoomSlider"))->setValue(200);
     EXPECT_EQ(gallery->layout()->itemSize(), QSizeF(160, 160));
-    EXPECT_TRUE(waitUntil([&] { return gallery->scrollView()->viewport()->width() < 250; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return gallery->scrollView()->viewport()->width() < 250; }));
     EXPECT_EQ(gallery->galleryView()->width(), gallery->scrollView()->viewport()->width());
     EXPECT_EQ(gallery->layout()->columns(), 1);
 
@@ -215,7 +215,7 @@ TEST_F(GalleryTest, ClicksSelectAroundThePivotAndOnlyANewlySelectedItemTakesTheK
     // A click on one image of the selection narrows it once no second click follows.
     clickItem(0, 3);
     EXPECT_EQ(selected().size(), 5);
-    EXPECT_TRUE(waitUntil([&] { return selected() == QList<int>({3}); }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return selected() == QList<int>({3}); }));
     EXPECT_EQ(gallery->pivotingSelectionIndex(), 3);
     // The selection stays with its image through a re-sort; the pivot follows it.
     action("descendingMenuItem")->trigger();
@@ -446,7 +446,8 @@ TEST_F(GalleryTest, AutoAddTakesOnlyImagesThatAppearAfterTheFolderWasChosen) {
     const auto main = post->mainSourceDirectory();
     ASSERT_TRUE(main);
     ASSERT_TRUE(waitUntil([&] { return main->state() == PLYSourceDirectory::Ready; }));
-    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    // Past the folder's event latency and the gallery's rebuild (50 ms each), had either begun.
+    PLYTestEnvironment::waitForTimersDueWithin(101);
     EXPECT_EQ(PLYTestLayouts::imageBlockCount(post->constLayout()), blocks);
 
     // A photo put there afterwards is new, and joins the layout.
@@ -460,7 +461,8 @@ TEST_F(GalleryTest, AWatchedFolderChangeReachesTheOpenGalleryAndItsRegistrations
     ASSERT_TRUE(writePhoto(QDir(folder).filePath(QStringLiteral("g.jpg")), 2, QStringLiteral("Grey")));
     ASSERT_TRUE(waitUntil([&] { return shown().contains(QStringLiteral("g.jpg")); }));
     ASSERT_TRUE(waitUntil([&] { return !PLYImageManager::sharedManager()->isPending(id("g.jpg")); }));
-    PLYTestEnvironment::waitUntil([] { return false; }, 200);
+    // Every news of g.jpg is in: only a rebuild it scheduled may still be due (50 ms).
+    PLYTestEnvironment::waitForTimersDueWithin(101);
 
     // A re-rating updates its item in place.
     const int rebuilds = gallery->rebuildCount();
@@ -630,7 +632,7 @@ TEST_F(GalleryTest, SpaceShowsTheSelectionInThePreviewPanelWhoseArrowsMoveIt) {
     right.keyCode = PLYKeyCodes::RightArrow;
     EXPECT_FALSE(gallery->previewPanelHandleKey(right)) << "with two images the panel steps itself";
     clickItem(0, 1);
-    ASSERT_TRUE(waitUntil([&] { return selected().size() == 1; }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return selected().size() == 1; }));
     EXPECT_EQ(gallery->numberOfPreviewItems(), 1);
     EXPECT_TRUE(gallery->previewPanelHandleKey(right));
     EXPECT_EQ(selected(), QList<int>({2}));

@@ -3,11 +3,13 @@
 // with a folder that has gone. The display must end exactly once and never wait forever.
 #include "PLYImageManager.h"
 #include "PLYImagePreparation.h"
+#include "PLYMemoryBudget.h"
 #include "PLYNotificationCenter.h"
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPrepProgress.h"
+#include "PLYSourceImage.h"
 #include "PLYSourceDirectory.h"
 #include "PLYTestEnvironment.h"
 #include "PLYTestImages.h"
@@ -18,6 +20,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using PLYTestEnvironment::waitUntil;
 
@@ -179,16 +183,33 @@ TEST_F(ImagePreparationTest, CancelStopsReportingWhileTheCacheGoesOn) {
 TEST_F(ImagePreparationTest, AnImageAddedOrDeletedDuringPreparationIsCountedOnce) {
     writePhotos(0, 3);
     watch();
-    prepare();
-    ASSERT_FALSE(reports.isEmpty());
-    EXPECT_EQ(reports.last().total(), 3);
-    // A photo arriving while the others are prepared joins the count; one deleted leaves the
-    // pending ones without ever being waited for.
+    PLYImageManager* cache = PLYImageManager::sharedManager();
+    QStringList firstThree;
+    for (const auto& image : post->images()) firstThree << image->identifier();
+    ASSERT_EQ(firstThree.size(), 3);
+    {
+        // While the test holds all the memory the renditions share, their jobs start but cannot
+        // finish: the three are asked for, and none is done yet.
+        PLYMemoryBudget::Hold all(cache->renditionBudget(), cache->renditionBudget().capacity());
+        ASSERT_TRUE(all.isHeld());
+        prepare();
+        ASSERT_FALSE(reports.isEmpty());
+        EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(3, 3));
+        ASSERT_TRUE(waitUntil([&] {
+            return std::all_of(firstThree.cbegin(), firstThree.cend(), [&](const QString& id) { return cache->isPending(id); });
+        }));
+    }
+    // The three are made now, and their news is queued before the folder even lists the two new
+    // photos: the preparation hears that the three are done before it hears of the two, which the
+    // folder tells of only once their metadata is read.
+    cache->waitForDone();
     writePhotos(3, 2);
     location->rescan();
+    // One deleted leaves the pending ones without ever being waited for.
     ASSERT_TRUE(QFile::remove(QDir(folder).filePath(QStringLiteral("p0.jpg"))));
     location->rescan();
     ASSERT_TRUE(waitUntil([&] { return finishes > 0; }));
     EXPECT_EQ(finishes, 1);
-    EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(0, 5));
+    EXPECT_EQ(reports.last(), PLYPrepProgress::fromCounts(0, 5)) << reports.last().labelText().toStdString();
+    EXPECT_TRUE(allCached()) << "the end came before the new photos had their renditions";
 }

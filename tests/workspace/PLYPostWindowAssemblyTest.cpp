@@ -319,7 +319,7 @@ TEST_F(PostWindowPublishing, ANewPostIsSetUpPreparedEditedAndPublishedFromItsWin
     ASSERT_TRUE(waitUntil([&] { return publish->isVisible(); }));
     QTest::mouseClick(publish, Qt::LeftButton, {}, publish->rect().center());
     auto* link = panel->findChild<QPushButton*>(QStringLiteral("statusViewBlogButton"));
-    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateIdle && link->isVisible(); }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return publisher->currentStateName() == Publisher::StateIdle && link->isVisible(); }))
         << publisher->currentStateName().toStdString();
     EXPECT_FALSE(post()->remoteIdentifier().isEmpty());
 

@@ -180,7 +180,7 @@ TEST_F(PostWindowTest, NoWatchFolderMakesThePostAndEndsPreparationAtOnce) {
     EXPECT_TRUE(QFileInfo::exists(QDir(post->folderPath()).filePath(QStringLiteral("info.plist")))) << "saved";
     EXPECT_EQ(log, kHandOver);
     EXPECT_TRUE(PLYVisualStateHandler::globalHandler()->postHeaderVisible());
-    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("layout:zoom0")); }, 3000)) << "fitted after the panes show";
+    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("layout:zoom0")); })) << "fitted after the panes show";
     window->closePrepDisplay();
     EXPECT_EQ(log.count(QStringLiteral("layout:post")), 1) << "a late close changes nothing";
 }
@@ -309,7 +309,8 @@ TEST_F(PostWindowTest, OnboardingPopoversComeInOrderOneAtATime) {
 
     for (int i = 0; i < 3; ++i) layoutEdit();
     ASSERT_TRUE(waitUntil([&] { return window->onBoardPopOver() != nullptr; }));
-    QTest::qWait(100);
+    // Any presentation scheduled by the edits falls due before a delay started now.
+    PLYTestEnvironment::waitForTimersDueWithin(int(PLYOnboardingSequence::presentationDelaySeconds() * 1000) + 1);
     EXPECT_EQ(visiblePopovers().size(), 1) << "three edits, one popover";
     PLYOnboardingPopover* inspector = window->onBoardPopOver();
     EXPECT_EQ(inspector->edge(), PLYOnboardingPopover::Edge::MinX);

@@ -174,8 +174,8 @@ protected:
     }
     QString message() { return child<QLabel>("otherInfoLabel")->text(); }
     PLYUndoManager* undo() { return PLYWindowUndoManager::undoManagerForWidget(pane); }
-    // Lets the page follow announced changes.
-    static void settle() { QTest::qWait(5); }
+    // Lets the page follow announced changes: its refresh is a zero-time timer, due before this one.
+    static void settle() { PLYTestEnvironment::waitForTimersDueWithin(1); }
 
     // Opens the pop-up with a click and clicks the item titled `title`.
     static void choose(PLYPopUpButton* popUp, const QString& title) {
@@ -351,7 +351,7 @@ TEST_F(PropertyInspectorTest, AspectRatioSetAndRevertAnnounceAndUndoAndRedoWitho
     choose(ratio, "16:9");
     EXPECT_FLOAT_EQ(block("i1")->aspect_ratio(), 16.0f / 9.0f);
     EXPECT_EQ(block("i3")->aspect_ratio(), 1.6f);
-    EXPECT_TRUE(waitUntil([&] { return layout->currentEditBlock() != nullptr; }, 300));
+    EXPECT_TRUE(waitUntil([&] { return layout->currentEditBlock() != nullptr; }));
     layout->setEditBlock(nullptr);
     layout->removeBlock(block("i1"), false);
     undo()->undo();

@@ -114,6 +114,27 @@ void PLYFakeService::setHandlerDelay(const QByteArray& method, const QString& pa
     m_routes.append(Route{method, pattern, {}, {}, ms});
 }
 
+void PLYFakeService::holdReplies(const QByteArray& method, const QString& pattern) {
+    for (Route& route : m_routes) {
+        if (route.method == method && route.pattern == pattern) {
+            route.held = true;
+            return;
+        }
+    }
+    Route route{method, pattern, {}, {}};
+    route.held = true;
+    m_routes.append(route);
+}
+
+void PLYFakeService::releaseHeldReplies() {
+    for (Route& route : m_routes) route.held = false;
+    const QList<HeldReply> held = std::exchange(m_held, {});
+    for (const HeldReply& h : held) {
+        m_busy.remove(h.key);
+        if (h.socket) answerInTime(h.socket, h.reply);
+    }
+}
+
 void PLYFakeService::enqueueReply(const QByteArray& method, const QString& pattern, const PLYFakeReply& reply) {
     for (Route& route : m_routes) {
         if (route.method == method && route.pattern == pattern) {
@@ -208,23 +229,37 @@ void PLYFakeService::readFrom(QTcpSocket* socket) {
         request.body = available.mid(headerEnd + 4, length);
         m_requests.append(request);
         emit requestReceived(request);
-        const PLYFakeReply reply = route(request);
-        if (reply.delayMs > 0) {
+        bool held = false;
+        const PLYFakeReply reply = route(request, &held);
+        if (held) {
             m_busy.insert(socket);
-            QPointer<QTcpSocket> guard(socket);
-            QTimer::singleShot(reply.delayMs, this, [this, guard, socket, reply] {
-                m_busy.remove(socket);
-                if (!guard) return;
-                answer(guard, reply);
-                if (guard && guard->bytesAvailable() > 0) readFrom(guard);
-            });
+            m_held.append(HeldReply{socket, socket, reply});
+            return;
+        }
+        if (reply.delayMs > 0) {
+            answerInTime(socket, reply);
             return;
         }
         answer(socket, reply);
     }
 }
 
-PLYFakeReply PLYFakeService::route(PLYFakeRequest& request) {
+void PLYFakeService::answerInTime(QTcpSocket* socket, const PLYFakeReply& reply) {
+    m_busy.insert(socket);
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(qMax(0, reply.delayMs), this, [this, guard, socket, reply] {
+        m_busy.remove(socket);
+        if (!guard) return;
+        answer(guard, reply);
+        if (guard && guard->bytesAvailable() > 0) readFrom(guard);
+    });
+}
+
+PLYFakeReply PLYFakeService::route(PLYFakeRequest& request, bool* held) {
+    *held = false;
+    for (const Route& route : std::as_const(m_routes))
+        if (route.held && (route.method.isEmpty() || route.method == request.method) && matches(route.pattern, request.path, nullptr))
+            *held = true;
     for (Route& route : m_routes) {
         if (!route.method.isEmpty() && route.method != request.method) continue;
         if (!matches(route.pattern, request.path, &request.captures)) continue;

@@ -81,6 +81,12 @@ public:
     // Every reply that the route's handler gives is answered `ms` later (the handler itself
     // still runs when the request arrives).
     void setHandlerDelay(const QByteArray& method, const QString& pattern, int ms);
+    // The route's replies are kept back until releaseHeldReplies(): its requests stay in flight
+    // for as long as a test needs them to, however slow the machine.
+    void holdReplies(const QByteArray& method, const QString& pattern);
+    // Stops holding every route and sends the replies kept back, in the order their requests came.
+    void releaseHeldReplies();
+    int heldReplyCount() const { return int(m_held.size()); }
 
     // Every request received, in order (web-socket upgrades included).
     QList<PLYFakeRequest> requests() const { return m_requests; }
@@ -116,11 +122,19 @@ private:
         QList<PLYFakeReply> queue;
         Handler handler;
         int handlerDelayMs = 0;
+        bool held = false;
+    };
+    struct HeldReply {
+        QPointer<QTcpSocket> socket;
+        QTcpSocket* key;  // in m_busy, which the socket leaves once answered
+        PLYFakeReply reply;
     };
     void acceptConnections();
     void readFrom(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const PLYFakeReply& reply);
-    PLYFakeReply route(PLYFakeRequest& request);
+    PLYFakeReply route(PLYFakeRequest& request, bool* held);
+    // Answers `reply.delayMs` later (at once without a delay), then reads on.
+    void answerInTime(QTcpSocket* socket, const PLYFakeReply& reply);
     static bool matches(const QString& pattern, const QString& path, QStringList* captures);
     void acceptChannelClient();
     void channelFrame(QWebSocket* client, const QByteArray& frame, bool binary);
@@ -131,6 +145,7 @@ private:
     QList<Route> m_routes;
     QList<PLYFakeRequest> m_requests;
     QSet<QTcpSocket*> m_busy;
+    QList<HeldReply> m_held;
     QString m_joinStatus = QStringLiteral("ok");
     QList<QVariantMap> m_channelMessages;
     QList<bool> m_channelMessagesBinary;
