@@ -57,6 +57,9 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs) {
     while (!predicate()) {
         if (deadline.hasExpired()) return predicate();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // The application's own loop deletes what deleteLater() was asked of; processEvents() at
+        // the test's level does not, so a wait for a deletion would hang on how it was asked.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(2);
     }
     return true;
