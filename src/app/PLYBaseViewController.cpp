@@ -54,7 +54,7 @@ PLYBaseViewController::PLYBaseViewController(QWidget* parent) : QWidget(parent) 
     m_homeViewController->setGeometry(rect());
 
     m_checkForUpdates = [] {
-        // Pellory is updated by the system's package manager; the downloads page says how.
+        // Pellory has no updater of its own; the downloads page has the latest version.
         PLYDesktopServices::shared()->openURL(PLYDefaults::supportURLForPath(QStringLiteral("/downloads-and-choosing-your-plan/downloads")));
     };
     m_terminate = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
