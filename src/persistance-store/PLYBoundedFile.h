@@ -25,6 +25,11 @@ public:
     bool isSequential() const override { return false; }
     qint64 size() const override { return m_file.size(); }
 
+    // A reader that learns from what it read how much more it may need (a decoder, once it knows
+    // the picture's size) moves the bound; once spent, a bound stays spent.
+    void setMaxBytes(qint64 maxBytes) {
+        if (m_stopped.isEmpty()) m_max = maxBytes;
+    }
     // How many of `wanted` bytes may be read now: none once the bound is spent or a stop was asked for.
     qint64 allow(qint64 wanted);
     // Counts bytes read (by this device, or by another reader that asked allow() first).

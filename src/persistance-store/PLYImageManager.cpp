@@ -1,5 +1,7 @@
 #include "PLYImageManager.h"
 
+#include "PLYBoundedFile.h"
+
 #include "PLYAtomicFile.h"
 #include "PLYImageEncoding.h"
 #include "PLYImageHeader.h"
@@ -115,6 +117,7 @@ void PLYImageManager::libraryWasWritten() {
 
 void PLYImageManager::shutdown() {
     m_shutDown = true;
+    m_stopReading->store(true);
     const int dropped = qMax(0, int(m_inFlight.size()) - m_pool.activeThreadCount());
     m_pool.clear();
     m_pool.waitForDone();
@@ -168,17 +171,28 @@ bool PLYImageManager::hasRenditionsNewerThan(const QString& identifier, qint64 s
 }
 
 bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
-                                       PLYError* error, PLYMemoryBudget* budget, qint64 singleDecodeLimit) {
-    // The size comes from the header alone, so what the decode needs is known before it starts.
-    QImageReader reader(sourcePath);
+                                       PLYError* error, PLYMemoryBudget* budget, qint64 singleDecodeLimit,
+                                       const std::function<bool()>& stopRequested) {
+    // Everything Qt reads of the file goes through a bound: asked about a header followed by a
+    // hole of zeros, its decoder reads the whole hole looking for a marker. Until the size is
+    // known, the bound is the header's; a stop (the quit) ends the read at its next chunk.
+    PLYBoundedFile file(sourcePath, PLYImageHeader::MaxBytes, PLYImageHeader::ChunkBytes, stopRequested);
+    if (!file.open(QIODevice::ReadOnly)) {
+        PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotRead, QStringLiteral("Cannot read %1").arg(sourcePath),
+                                      file.errorString()));
+        return false;
+    }
+    // The name's suffix is the format's hint, as it is when Qt opens the file by name.
+    QImageReader reader(&file, QFileInfo(sourcePath).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
+    // The size comes from the header alone, so what the decode needs is known before it starts.
     const PLYImageHeader header = PLYImageHeader::read(sourcePath, reader);
-    // Qt is asked only once the header was found within its bound: asked about a JPEG start
-    // followed by a hole of zeros, it reads the whole hole looking for a marker.
+    // Qt is asked only once the header was found within its bound.
     const QSize raw = header.isValid() ? reader.size() : QSize();
     if (!header.isValid() || !raw.isValid()) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotRead, QStringLiteral("Cannot read %1").arg(sourcePath),
-                                      header.isValid() ? reader.errorString() : header.reason));
+                                      !header.isValid() ? header.reason
+                                      : file.stoppedReason().isEmpty() ? reader.errorString() : file.stoppedReason()));
         return false;
     }
     // The widths refer to the picture as shown, after its orientation is applied.
@@ -201,10 +215,16 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
         const double scale = double(ExportWidth) / double(shownWidth);
         reader.setScaledSize(QSize(qMax(1, qRound(raw.width() * scale)), qMax(1, qRound(raw.height() * scale))));
     }
+    // No stored picture takes more than 8 bytes a pixel (16-bit channels with alpha, uncompressed);
+    // what it carries besides (metadata, an embedded preview) fits in another header bound.
+    file.setMaxBytes(qint64(raw.width()) * raw.height() * 8 + 2 * PLYImageHeader::MaxBytes);
     QImage exportImage = reader.read();
-    if (exportImage.isNull()) {
+    // A decoder that runs out of data fills the rest with grey: a picture read only in part is
+    // no picture.
+    if (exportImage.isNull() || !file.stoppedReason().isEmpty()) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotDecode,
-                                      QStringLiteral("Cannot decode %1").arg(sourcePath), reader.errorString()));
+                                      QStringLiteral("Cannot decode %1").arg(sourcePath),
+                                      file.stoppedReason().isEmpty() ? reader.errorString() : file.stoppedReason()));
         return false;
     }
     if (exportImage.hasAlphaChannel()) {
@@ -290,9 +310,11 @@ void PLYImageManager::start(const std::shared_ptr<PLYSourceImage>& image) {
     // The manager waits for its jobs before it goes, so the budget outlives them.
     PLYMemoryBudget* budget = &m_budget;
     const qint64 singleDecodeLimit = m_singleDecodeLimit;
+    const std::shared_ptr<std::atomic_bool> stop = m_stopReading;
     m_pool.start([=]() {
         PLYError error;
-        const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget, singleDecodeLimit);
+        const bool ok = renderRenditions(source, previewPath, exportPath, &error, budget, singleDecodeLimit,
+                                         [stop] { return stop->load(); });
         if (!ok) PLY_LOG_WARN(error.toString());
         const bool writeFailed = !ok && error.code == CannotWrite;
         PLYDispatch::mainAsync([=]() {

@@ -8,6 +8,9 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+
+#include <atomic>
+#include <functional>
 #include <QSet>
 #include <QString>
 #include <QThreadPool>
@@ -88,7 +91,8 @@ public:
     // waits to run alone), and a picture that needs more than `singleDecodeLimit` is refused.
     static bool renderRenditions(const QString& sourcePath, const QString& previewPath, const QString& exportPath,
                                  PLYError* error = nullptr, PLYMemoryBudget* budget = nullptr,
-                                 qint64 singleDecodeLimit = DefaultSingleDecodeLimit);
+                                 qint64 singleDecodeLimit = DefaultSingleDecodeLimit,
+                                 const std::function<bool()>& stopRequested = {});
     // The memory the rendition jobs share.
     PLYMemoryBudget& renditionBudget() { return m_budget; }
     // The most one picture may take to decode; more is refused as unusable. For jobs from now on.
@@ -120,4 +124,6 @@ private:
     QSet<QString> m_rerun;  // asked again, by force, while in flight
     quint64 m_generation = 0;
     bool m_shutDown = false;
+    // Asked by the rendition jobs before each chunk they read: the quit stops a long read at once.
+    std::shared_ptr<std::atomic_bool> m_stopReading = std::make_shared<std::atomic_bool>(false);
 };

@@ -4,6 +4,7 @@
 #include "PLYPersistantAccount.h"
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
+#include "PLYProcessMemory.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceImage.h"
 #include "PLYTestEnvironment.h"
@@ -120,6 +121,35 @@ TEST_F(ImageManagerTest, AnUndecodableFileFailsAndShowsThePlaceholder) {
     ASSERT_TRUE(waitUntil([&] { return created.size() == 2; }));
     EXPECT_FALSE(cache->isFailed(broken->identifier()));
     EXPECT_TRUE(cache->hasRenditions(broken->identifier()));
+}
+
+// A frame header followed by a hole of gigabytes: the decoder looks for picture data among the
+// zeros for as long as it is let, holding a rendition thread and the quit that waits for it. One
+// decode reads no more than the size its header gives can take, a decode asked to stop (the quit)
+// stops at once, and neither writes a rendition.
+TEST_F(ImageManagerTest, ADecodeOfAHeaderFollowedByAHoleIsBoundedAndStopsWhenAsked) {
+    const QString sparse = QDir(folder).filePath(QStringLiteral("sparse.jpg"));
+    ASSERT_TRUE(PLYTestImages::writeJpegHeaderThenHole(sparse, 64, 48, qint64(8) * 1024 * 1024 * 1024));
+    const QString preview = QDir(folder).filePath(QStringLiteral("preview.jpg"));
+    const QString exported = QDir(folder).filePath(QStringLiteral("export.jpg"));
+    constexpr qint64 MiB = 1024 * 1024;
+
+    const qint64 before = PLYBytesReadByThisThread();
+    ASSERT_GE(before, 0) << "the kernel keeps no read count here";
+    PLYError error;
+    EXPECT_FALSE(PLYImageManager::renderRenditions(sparse, preview, exported, &error));
+    EXPECT_NE(error.code, PLYImageManager::CannotWrite) << "unreadable, not a passing failure: " << error.toString().toStdString();
+    EXPECT_LT(PLYBytesReadByThisThread() - before, 64 * MiB) << "a few header bounds, never the hole";
+    EXPECT_FALSE(QFile::exists(exported));
+
+    int asked = 0;
+    const qint64 before2 = PLYBytesReadByThisThread();
+    EXPECT_FALSE(PLYImageManager::renderRenditions(sparse, preview, exported, &error, nullptr,
+                                                   PLYImageManager::DefaultSingleDecodeLimit, [&] { return ++asked > 2; }));
+    EXPECT_GT(asked, 2);
+    EXPECT_LT(PLYBytesReadByThisThread() - before2, 1 * MiB);
+    EXPECT_FALSE(QFile::exists(exported));
+    EXPECT_FALSE(QFile::exists(preview));
 }
 
 TEST_F(ImageManagerTest, ImagesFoundByALocationGetTheirRenditions) {

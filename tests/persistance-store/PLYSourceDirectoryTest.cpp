@@ -6,6 +6,7 @@
 #include "PLYPersistantPost.h"
 #include "PLYPersistantStore.h"
 #include "PLYPropertyList.h"
+#include "PLYProcessMemory.h"
 #include "PLYSourceDirectory.h"
 #include "PLYSourceDirectoryDelegate.h"
 #include "PLYSourceImage.h"
@@ -903,21 +904,6 @@ TEST_F(SourceDirectoryTest, ALibraryFolderDeletedWhileRunningIsMadeAgainLocation
 namespace {
 // What looking at the count itself reads.
 constexpr qint64 kCountLook = 4096;
-// Bytes this thread has read through read() and its kin so far, as the kernel counts them.
-qint64 bytesReadByThisThread() {
-    QFile io(QStringLiteral("/proc/thread-self/io"));
-    if (!io.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : io.readAll().split('\n'))
-        if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-// A JPEG start marker and then a hole: `size` bytes that take no room on disk and read as zeros.
-void writeSparseJpeg(const QString& path, const QByteArray& head, qint64 size) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(head), head.size());
-    ASSERT_TRUE(file.resize(size));
-}
 }  // namespace
 
 // A "photo" that is a JPEG start marker and then 60 GB of nothing kept the one metadata reader
@@ -927,7 +913,7 @@ TEST_F(SourceDirectoryTest, AHugeSparseFileNeitherHoldsTheOtherPhotosNorTheQuit)
     QStringList good;
     for (int i = 0; i < 10; ++i) good << addJpeg(QStringLiteral("good-%1.jpg").arg(i), 40 + i, 30);
     const QString sparse = QDir(watched).filePath(QStringLiteral("sparse.jpg"));
-    writeSparseJpeg(sparse, QByteArray("\xFF\xD8", 2), 60LL * 1024 * 1024 * 1024);
+    ASSERT_TRUE(PLYTestImages::writeHeadThenHole(sparse, QByteArray("\xFF\xD8", 2), 60LL * 1024 * 1024 * 1024));
     QStringList log;
     const int token = PLYLog::addObserver([&](PLYLog::Level, const QString& line) { log << line; });
 
@@ -945,32 +931,25 @@ TEST_F(SourceDirectoryTest, AHugeSparseFileNeitherHoldsTheOtherPhotosNorTheQuit)
     })) << log.join(u'\n').toStdString();
 
     // What one read of it takes is bounded in bytes, wherever the frame header is missing...
-    const qint64 before = bytesReadByThisThread();
+    const qint64 before = PLYBytesReadByThisThread();
     ASSERT_GE(before, 0) << "the kernel keeps no read count here";
     const PLYImageMeta meta = PLYImageMetaReader::read(sparse);
     EXPECT_FALSE(meta.readable);
-    EXPECT_LE(bytesReadByThisThread() - before, PLYImageMetaReader::MaxReadBytes + kCountLook);
+    EXPECT_LE(PLYBytesReadByThisThread() - before, PLYImageMetaReader::MaxReadBytes + kCountLook);
     // ...or a frame header is followed by nothing: the decoder looks for the next marker in vain.
-    const QString small = QDir(staging).filePath(QStringLiteral("small.jpg"));
-    ASSERT_TRUE(PLYTestImages::writeJpeg(small, 16, 16));
-    QFile smallFile(small);
-    ASSERT_TRUE(smallFile.open(QIODevice::ReadOnly));
-    QByteArray head = smallFile.readAll();
-    ASSERT_GT(head.indexOf(QByteArray("\xFF\xDA", 2)), 0);
-    head.truncate(head.indexOf(QByteArray("\xFF\xDA", 2)));  // up to the scan
     const QString headOnly = QDir(staging).filePath(QStringLiteral("head-only.jpg"));
-    writeSparseJpeg(headOnly, head, 60LL * 1024 * 1024 * 1024);
-    const qint64 before2 = bytesReadByThisThread();
+    ASSERT_TRUE(PLYTestImages::writeJpegHeaderThenHole(headOnly, 16, 16, 60LL * 1024 * 1024 * 1024));
+    const qint64 before2 = PLYBytesReadByThisThread();
     EXPECT_FALSE(PLYImageMetaReader::read(headOnly).readable);
-    EXPECT_LE(bytesReadByThisThread() - before2, PLYImageMetaReader::MaxReadBytes + kCountLook);
+    EXPECT_LE(PLYBytesReadByThisThread() - before2, PLYImageMetaReader::MaxReadBytes + kCountLook);
 
     // A read in progress stops as soon as it is asked to, so that the quit never waits on one.
     int asked = 0;
-    const qint64 before3 = bytesReadByThisThread();
+    const qint64 before3 = PLYBytesReadByThisThread();
     const PLYImageMeta stopped = PLYImageMetaReader::read(headOnly, [&] { return ++asked > 2; });
     EXPECT_FALSE(stopped.readable);
     EXPECT_GT(asked, 2);
-    EXPECT_LE(bytesReadByThisThread() - before3, 2 * PLYImageMetaReader::ReadChunkBytes + kCountLook);
+    EXPECT_LE(PLYBytesReadByThisThread() - before3, 2 * PLYImageMetaReader::ReadChunkBytes + kCountLook);
 }
 
 // The end of a scan writes the location file off the main thread. The location's end (the quit)

@@ -1,6 +1,7 @@
 #pragma once
 
-// The process's memory as the kernel counts it, for tests that bound what a piece of work takes.
+// The process's memory and reads as the kernel counts them, for tests that bound what a piece of
+// work takes.
 #include <QByteArray>
 #include <QFile>
 
@@ -18,4 +19,14 @@ inline qint64 PLYProcessStatusBytes(const QByteArray& key) {
 inline void PLYResetPeakMemory() {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+}
+
+// Bytes this thread has read through read() and its kin so far (rchar of /proc/thread-self/io);
+// -1 when the kernel keeps no such count here.
+inline qint64 PLYBytesReadByThisThread() {
+    QFile io(QStringLiteral("/proc/thread-self/io"));
+    if (!io.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
+    return -1;
 }

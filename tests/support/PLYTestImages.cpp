@@ -25,6 +25,23 @@ bool writeJpeg(const QString& path, int width, int height, const QColor& colour,
     return image.save(path, "JPEG", quality);
 }
 
+bool writeHeadThenHole(const QString& path, const QByteArray& head, qint64 size) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
+}
+
+bool writeJpegHeaderThenHole(const QString& path, int width, int height, qint64 size) {
+    if (!writeJpeg(path, width, height)) return false;
+    QFile whole(path);
+    if (!whole.open(QIODevice::ReadOnly)) return false;
+    QByteArray head = whole.readAll();
+    whole.close();
+    const qsizetype scan = head.indexOf(QByteArray("\xFF\xDA", 2));
+    if (scan <= 0) return false;
+    head.truncate(scan);
+    return writeHeadThenHole(path, head, size);
+}
+
 bool writePhotoJpeg(const QString& path, int width, int height, int seed, int quality) {
     QRandomGenerator random(quint32(seed) * 2654435761u + 17u);
     QImage image(width, height, QImage::Format_RGB32);

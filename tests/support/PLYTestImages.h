@@ -14,6 +14,12 @@ bool writePhotoJpeg(const QString& path, int width, int height, int seed = 1, in
 bool setXmpRatingAndLabel(const QString& path, int rating, const QString& label = {});
 // Sets the EXIF orientation (1..8) of an existing JPEG.
 bool setExifOrientation(const QString& path, int orientation);
+// `head` and then a hole up to `size` bytes: a file that takes no room on disk and reads as zeros
+// for as long as one cares to read.
+bool writeHeadThenHole(const QString& path, const QByteArray& head, qint64 size);
+// A JPEG of the given size cut just before its scan (its frame header readable, no picture data),
+// then a hole up to `size` bytes.
+bool writeJpegHeaderThenHole(const QString& path, int width, int height, qint64 size);
 // A file named like a JPEG whose content no decoder reads.
 bool writeCorruptJpeg(const QString& path);
 }  // namespace PLYTestImages
