@@ -2,9 +2,7 @@
 #include <QTimer>
 
 #include "AppDelegate.h"
-#include "PLYDecodedImageCache.h"
 #include "PLYLaunchClock.h"
-#include "PLYLog.h"
 
 int main(int argc, char** argv) {
     PLYLaunchClock::start();
@@ -21,8 +19,6 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
         rc = app.exec();
     }
-    // Its decoding threads finish before the application object goes.
-    PLYDecodedImageCache::shutdownShared();
-    PLYLog::shutdown();
+    AppDelegate::releaseSharedServices();
     return rc;
 }

@@ -1,4 +1,7 @@
 #include "AppDelegate.h"
+#include "PLYLog.h"
+#include "PelloryServices.h"
+#include "PLYDecodedImageCache.h"
 
 #include "PLYAccountScenes.h"
 #include "PLYBaseViewController.h"
@@ -139,6 +142,12 @@ void AppDelegate::stopBackgroundWork() {
     PLYExportManager::shutdownSharedManager();
     PLYImageManager::shutdownSharedManager();
     PLYImageMetaReader::shutdown();
+}
+
+void AppDelegate::releaseSharedServices() {
+    PLYDecodedImageCache::shutdownShared();
+    PelloryServices::shutdownSharedNetworkAccessManager();
+    PLYLog::shutdown();
 }
 
 void AppDelegate::refuseToStart(PLYLibraryLock::Result lock) {

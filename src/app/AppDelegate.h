@@ -78,6 +78,10 @@ public:
     // reader and the export stop taking work, drop what is queued and finish what runs, while
     // the application object still exists. Repeating it changes nothing.
     static void stopBackgroundWork();
+    // The last step, once the delegate is gone and the main loop has ended: what the process shares
+    // (the decoding threads, the network manager's thread, the log's writer) goes while the
+    // application object still exists, so that no thread of theirs outlives it.
+    static void releaseSharedServices();
 
     // A URL handed to the application is parsed and nothing more; invalid input gives an empty URL.
     static QUrl handleGetURLEvent(const QString& text);

@@ -178,6 +178,8 @@ QNetworkAccessManager* PelloryServices::sharedNetworkAccessManager() {
     return manager;
 }
 
+void PelloryServices::shutdownSharedNetworkAccessManager() { delete sharedManagerSlot().data(); }
+
 void PelloryServices::setRequestTimeout(double seconds) {
     // Requests already running keep theirs; the next ones take the new time-out.
     requestTimeoutMs() = qMax(1, int(seconds * 1000));

@@ -47,6 +47,11 @@ public:
 
     // The one access manager of the web-service client; it lives on the main thread.
     static QNetworkAccessManager* sharedNetworkAccessManager();
+    // Deletes it, and the thread it keeps, while the application object still exists: left to go
+    // with the application, its thread may still deliver an event to the half-destroyed
+    // application and crash the process at exit. A later call of sharedNetworkAccessManager()
+    // makes a fresh one.
+    static void shutdownSharedNetworkAccessManager();
     // A request that receives nothing for this long fails (60 s, as the platform's default), so
     // that a service that accepts a connection and never answers cannot hold a caller forever.
     static void setRequestTimeout(double seconds);

@@ -42,6 +42,6 @@ int main(int argc, char** argv) {
     // export) stop while the application object still exists: a read still running on its
     // thread while the application and the statics go crashes the process at exit.
     AppDelegate::stopBackgroundWork();
-    PLYLog::shutdown();
+    AppDelegate::releaseSharedServices();
     return rc;
 }
