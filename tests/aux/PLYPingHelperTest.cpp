@@ -7,6 +7,11 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using PLYTestEnvironment::waitUntil;
 
 namespace {
@@ -32,6 +37,38 @@ struct Listener {
     }
 };
 
+// A loopback port that refuses every connection for as long as this holds it: bound, never
+// listening. A port merely closed again could be taken meanwhile by a server of another test
+// running at the same time, which would then answer the echoes.
+struct RefusingPort {
+    int fd = -1;
+    quint16 port = 0;
+    bool bind(quint16 wanted = 0) {
+        release();
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return false;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(wanted);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            release();
+            return false;
+        }
+        port = ntohs(address.sin_port);
+        return true;
+    }
+    void release() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+    ~RefusingPort() { release(); }
+};
+
 }  // namespace
 
 TEST(PingHelper, LoopbackIsReachableAndReportedOnce) {
@@ -55,15 +92,11 @@ TEST(PingHelper, LoopbackIsReachableAndReportedOnce) {
 }
 
 TEST(PingHelper, ClosedPortInFallbackModeIsUnreachableWithoutCompletion) {
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
-    }  // closed again: connections are refused
+    RefusingPort refusing;
+    ASSERT_TRUE(refusing.bind());
     PLYPingHelper ping;
     ping.setForceTcpFallback(true);
-    ping.setServicePort(port);
+    ping.setServicePort(refusing.port);
     ping.setIntervals(2.0, 0.01);
     int completions = 0;
     ping.runWithHostName(QStringLiteral("127.0.0.1"), [&](bool, const QString&) { ++completions; });
@@ -87,11 +120,15 @@ TEST(PingHelper, ReportsEachChangeOfAServiceGoingDownAndUp) {
     EXPECT_TRUE(outcomes[0].reachable);
 
     listener.server.close();
+    // Held while the service is down, so that no other test's server answers on it meanwhile.
+    RefusingPort down;
+    ASSERT_TRUE(down.bind(port));
     ASSERT_TRUE(waitUntil([&] { return outcomes.size() == 2; }));
     EXPECT_FALSE(outcomes[1].reachable);
     EXPECT_FALSE(ping.reachable());
     EXPECT_FALSE(outcomes[1].reason.isEmpty());
 
+    down.release();
     ASSERT_TRUE(listener.server.listen(QHostAddress::LocalHost, port));
     ASSERT_TRUE(waitUntil([&] { return outcomes.size() == 3; }));
     EXPECT_TRUE(outcomes[2].reachable);
