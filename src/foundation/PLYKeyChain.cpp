@@ -149,19 +149,28 @@ bool secretServiceAnswers(QString* why) {
         if (gerror) g_error_free(gerror);
         return false;
     }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.secrets", "/org/freedesktop/secrets", "org.freedesktop.Secret.Service", "ReadAlias",
-        g_variant_new("(s)", "default"), G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, 1500, nullptr, &gerror);
+    // A keyring that reloads its file (another program just wrote to it) answers for a moment that
+    // it has no default collection: asked again a few times before the credentials are kept in
+    // memory for the whole session.
+    constexpr int Asks = 5;
     bool ok = false;
-    if (!reply) {
-        *why = QStringLiteral("no Secret Service answered (%1)").arg(gerror ? QString::fromUtf8(gerror->message) : QString());
-        if (gerror) g_error_free(gerror);
-    } else {
+    for (int ask = 1; ask <= Asks && !ok; ++ask) {
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, "org.freedesktop.secrets", "/org/freedesktop/secrets", "org.freedesktop.Secret.Service", "ReadAlias",
+            g_variant_new("(s)", "default"), G_VARIANT_TYPE("(o)"), G_DBUS_CALL_FLAGS_NONE, 1500, nullptr, &gerror);
+        if (!reply) {
+            *why = QStringLiteral("no Secret Service answered (%1)").arg(gerror ? QString::fromUtf8(gerror->message) : QString());
+            if (gerror) g_error_free(gerror);
+            break;
+        }
         const gchar* path = nullptr;
         g_variant_get(reply, "(&o)", &path);
         ok = path && QByteArray(path) != "/";
-        if (!ok) *why = QStringLiteral("the Secret Service has no default collection");
         g_variant_unref(reply);
+        if (!ok) {
+            *why = QStringLiteral("the Secret Service has no default collection");
+            if (ask < Asks) g_usleep(G_USEC_PER_SEC / 20);
+        }
     }
     g_object_unref(bus);
     return ok;
