@@ -83,9 +83,9 @@ TEST_F(AppLibraryLock, ALockLeftByAProcessThatIsGoneIsTakenOver) {
     // file earlier versions kept inside the library, in that format.
     QProcess gone;
     gone.start(QStringLiteral("/bin/true"), {});
-    ASSERT_TRUE(gone.waitForStarted(5000));
+    ASSERT_TRUE(gone.waitForStarted(30000));
     const qint64 deadPid = gone.processId();
-    ASSERT_TRUE(gone.waitForFinished(5000));
+    ASSERT_TRUE(gone.waitForFinished(30000));
     QFile stale(lockPath());
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray::number(deadPid) + '\n') > 0);
     stale.close();

@@ -43,13 +43,13 @@ QByteArray untilUpOrRefused(QProcess& pellory) {
 // A refused instance waits on its alert (no one clicks offscreen): it is killed once it said why.
 void killRefused(QProcess& pellory) {
     pellory.kill();
-    pellory.waitForFinished(10000);
+    pellory.waitForFinished(30000);
 }
 
 // Quits through SIGTERM, as a session ending does; answers whether it saved and exited cleanly.
 bool quitCleanly(QProcess& pellory) {
     pellory.terminate();
-    const bool ended = pellory.waitForFinished(10000);
+    const bool ended = pellory.waitForFinished(30000);
     if (!ended) pellory.kill();
     return ended && pellory.exitStatus() == QProcess::NormalExit && pellory.exitCode() == 0;
 }
@@ -198,7 +198,7 @@ TEST(AppProcessTest, AKilledProcessLeavesEveryLogLineItWroteInTheFile) {
     ASSERT_TRUE(PLYTestEnvironment::waitUntil([&] { return (terminal += pellory.readAll()).contains("main window is up"); }, 30000))
         << terminal.toStdString();
     pellory.kill();
-    ASSERT_TRUE(pellory.waitForFinished(10000));
+    ASSERT_TRUE(pellory.waitForFinished(30000));
     ASSERT_EQ(pellory.exitStatus(), QProcess::CrashExit);
 
     QByteArray file;

@@ -42,7 +42,7 @@ TEST(PLYRelaunchTest, TheShellRunsOnlyTheProgramWhateverItsPathHolds) {
     QProcess shell;
     shell.setWorkingDirectory(root);
     shell.start(command.program, command.arguments);
-    ASSERT_TRUE(shell.waitForFinished(10000));
+    ASSERT_TRUE(shell.waitForFinished(30000));
     EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(marker));
     // Nothing in the path ran: neither where the shell started nor inside the folder.
