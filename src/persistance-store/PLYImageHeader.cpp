@@ -1,11 +1,10 @@
 #include "PLYImageHeader.h"
 #include "PLYBoundedFile.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
-#include <optional>
 
 namespace {
 
@@ -58,26 +57,19 @@ bool readJpegFrame(QIODevice& file, PLYImageHeader& header) {
     return true;
 }
 
-// `reader` over the same file, or null to make one when the file is no JPEG.
-PLYImageHeader readHeader(const QString& path, QImageReader* reader) {
-    PLYImageHeader header;
-    PLYBoundedFile file(path, PLYImageHeader::MaxBytes, PLYImageHeader::ChunkBytes);
+}  // namespace
+
+PLYImageHeader PLYImageHeader::read(const QString& path) {
+    // Room for the marker walk and for Qt's own look at the same header after it.
+    PLYBoundedFile file(path, 2 * MaxBytes, ChunkBytes);
     if (!file.open(QIODevice::ReadOnly)) {
+        PLYImageHeader header;
         header.reason = file.errorString();
         return header;
     }
-    if (readJpegFrame(file, header)) return header;
-    file.close();
-    std::optional<QImageReader> own;
-    if (!reader) reader = &own.emplace(path);
-    header.size = reader->size();
-    if (!header.isValid()) header.reason = reader->errorString();
-    return header;
+    QImageReader reader(&file, QFileInfo(path).suffix().toLower().toLatin1());
+    return read(reader);
 }
-
-}  // namespace
-
-PLYImageHeader PLYImageHeader::read(const QString& path) { return readHeader(path, nullptr); }
 
 PLYImageHeader PLYImageHeader::readJpeg(QIODevice& device) {
     PLYImageHeader header;
@@ -85,7 +77,22 @@ PLYImageHeader PLYImageHeader::readJpeg(QIODevice& device) {
     return header;
 }
 
-PLYImageHeader PLYImageHeader::read(const QString& path, QImageReader& reader) { return readHeader(path, &reader); }
+PLYImageHeader PLYImageHeader::read(QImageReader& reader) {
+    PLYImageHeader header;
+    QIODevice* device = reader.device();
+    if (!device || !device->isOpen()) {
+        header.reason = QStringLiteral("the file is not open");
+        return header;
+    }
+    const qint64 start = device->pos();
+    const bool jpeg = readJpegFrame(*device, header);
+    // The decode starts where the header walk did.
+    device->seek(start);
+    if (jpeg) return header;
+    header.size = reader.size();
+    if (!header.isValid()) header.reason = reader.errorString();
+    return header;
+}
 
 qint64 PLYImageHeader::decodeBytes(int targetWidth, bool shownWidthIsHeight) const {
     if (!isValid()) return 0;

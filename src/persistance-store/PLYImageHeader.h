@@ -30,9 +30,9 @@ struct PLYImageHeader {
     // The JPEG markers only, from the start of an open `device`: for another format, `isJpeg` is
     // false and nothing else is said.
     static PLYImageHeader readJpeg(QIODevice& device);
-    // The same for a picture about to be decoded by `reader` (made over the file at `path`):
-    // another format takes its size from that reader rather than from a second one.
-    static PLYImageHeader read(const QString& path, QImageReader& reader);
+    // The same for a picture about to be decoded by `reader`, through its open device, which is
+    // left where it was found: the file is opened and its start read once for header and decode.
+    static PLYImageHeader read(QImageReader& reader);
 
     // The bytes one decode for a picture at most `targetWidth` pixels wide (along the stored
     // width `shownWidthIsHeight` says otherwise) needs at its height: libjpeg decodes a JPEG at

@@ -175,8 +175,9 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
                                        const std::function<bool()>& stopRequested) {
     // Everything Qt reads of the file goes through a bound: asked about a header followed by a
     // hole of zeros, its decoder reads the whole hole looking for a marker. Until the size is
-    // known, the bound is the header's; a stop (the quit) ends the read at its next chunk.
-    PLYBoundedFile file(sourcePath, PLYImageHeader::MaxBytes, PLYImageHeader::ChunkBytes, stopRequested);
+    // known, the bound is the header's, twice (the marker walk, then Qt's own look at the
+    // header); a stop (the quit) ends the read at its next chunk.
+    PLYBoundedFile file(sourcePath, 2 * PLYImageHeader::MaxBytes, PLYImageHeader::ChunkBytes, stopRequested);
     if (!file.open(QIODevice::ReadOnly)) {
         PLYError::set(error, PLYError(QStringLiteral("com.pellory.imagecache"), CannotRead, QStringLiteral("Cannot read %1").arg(sourcePath),
                                       file.errorString()));
@@ -186,7 +187,7 @@ bool PLYImageManager::renderRenditions(const QString& sourcePath, const QString&
     QImageReader reader(&file, QFileInfo(sourcePath).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     // The size comes from the header alone, so what the decode needs is known before it starts.
-    const PLYImageHeader header = PLYImageHeader::read(sourcePath, reader);
+    const PLYImageHeader header = PLYImageHeader::read(reader);
     // Qt is asked only once the header was found within its bound.
     const QSize raw = header.isValid() ? reader.size() : QSize();
     if (!header.isValid() || !raw.isValid()) {
