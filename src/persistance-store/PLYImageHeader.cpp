@@ -71,12 +71,6 @@ PLYImageHeader PLYImageHeader::read(const QString& path) {
     return read(reader);
 }
 
-PLYImageHeader PLYImageHeader::readJpeg(QIODevice& device) {
-    PLYImageHeader header;
-    if (!readJpegFrame(device, header)) header = {};
-    return header;
-}
-
 PLYImageHeader PLYImageHeader::read(QImageReader& reader) {
     PLYImageHeader header;
     QIODevice* device = reader.device();

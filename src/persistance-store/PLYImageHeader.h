@@ -3,7 +3,6 @@
 #include <QSize>
 #include <QString>
 
-class QIODevice;
 class QImageReader;
 
 // What a picture's header says, read before anything is decoded: its size in pixels and, for a
@@ -27,9 +26,6 @@ struct PLYImageHeader {
     // Reads only the header: the JPEG markers up to the frame header, or Qt's own header check
     // for the other formats.
     static PLYImageHeader read(const QString& path);
-    // The JPEG markers only, from the start of an open `device`: for another format, `isJpeg` is
-    // false and nothing else is said.
-    static PLYImageHeader readJpeg(QIODevice& device);
     // The same for a picture about to be decoded by `reader`, through its open device, which is
     // left where it was found: the file is opened and its start read once for header and decode.
     static PLYImageHeader read(QImageReader& reader);

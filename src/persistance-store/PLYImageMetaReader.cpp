@@ -114,17 +114,13 @@ PLYImageMeta PLYImageMetaReader::read(const QString& path, const std::function<b
         meta.reason = file.errorString();
         return meta;
     }
-    const PLYImageHeader jpeg = PLYImageHeader::readJpeg(file);
-    if (jpeg.isJpeg && !jpeg.isValid()) {
-        meta.reason = file.stoppedReason().isEmpty() ? jpeg.reason : file.stoppedReason();
-        return meta;
-    }
-    if (!file.seek(0)) {
-        meta.reason = file.errorString();
-        return meta;
-    }
     QImageReader reader(&file, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
+    const PLYImageHeader header = PLYImageHeader::read(reader);
+    if (!header.isValid()) {
+        meta.reason = file.stoppedReason().isEmpty() ? header.reason : file.stoppedReason();
+        return meta;
+    }
     QSize size = reader.size();
     if (!size.isValid()) {
         meta.reason = file.stoppedReason().isEmpty() ? reader.errorString() : file.stoppedReason();
